@@ -1,0 +1,105 @@
+// Files with the semantics the engine and the file commands expect: access and share modes that
+// are enforced between handles and between processes, positional reads and writes, byte-range
+// locks that belong to the open handle and fail at once on conflict, and `\` as a separator.
+// All names are GBK texts, as the program stores them; they are converted to UTF-8 here.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace memo::platform {
+
+// What went wrong in a file operation; the engine maps each kind to its own error code.
+enum class FileError {
+  kNone = 0,
+  kCreateFailed,       // the file could not be created
+  kNotFound,           // no such file
+  kInvalidPath,        // a directory on the way is missing, or the name is malformed
+  kTooManyOpen,        // descriptor limit reached
+  kAccessDenied,       // permissions, or a directory where a file was expected
+  kInvalidHandle,      // operation on a closed handle
+  kSeekFailed,         // offset outside what the system accepts
+  kHardware,           // EIO and similar
+  kSharingViolation,   // another handle's access or share mode forbids this open
+  kLockViolation,      // a byte-range lock conflicts with another handle's lock
+  kDiskFull,           // ENOSPC, EDQUOT, EFBIG
+  kEndOfFile,          // fewer bytes than asked for (only where a caller asks for "all or error")
+  kUnknown,
+};
+
+enum class FileAccess { kRead, kWrite, kReadWrite };
+
+// What other handles may do while this one is open. A later open is refused with
+// kSharingViolation when it asks for access that an open handle denies, or when it would deny
+// access that an open handle already has.
+enum class FileShare { kDenyNone, kDenyRead, kDenyWrite, kExclusive };
+
+enum class FileCreate {
+  kOpenExisting,   // fail with kNotFound when missing
+  kCreateAlways,   // create, or truncate an existing file
+  kOpenAlways,     // create when missing, keep existing contents
+  kCreateNew,      // fail when the file exists
+};
+
+// One open handle. Move-only; closing releases every lock the handle holds and its share claim.
+class File {
+ public:
+  File() = default;
+  ~File();
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  static FileError Open(std::string_view path_gbk, FileAccess access, FileShare share,
+                        FileCreate create, File* out);
+
+  bool IsOpen() const { return fd_ >= 0; }
+  void Close();
+
+  // Positional I/O; *done receives the bytes transferred (a short read at the end is not an error).
+  FileError ReadAt(uint64_t offset, void* buffer, size_t count, size_t* done) const;
+  FileError WriteAt(uint64_t offset, const void* buffer, size_t count);
+
+  // Sequential I/O from the handle's own position.
+  FileError Seek(int64_t offset, int whence, uint64_t* new_position = nullptr);
+  FileError Read(void* buffer, size_t count, size_t* done);
+  FileError Write(const void* buffer, size_t count);
+
+  FileError Length(uint64_t* length) const;
+  FileError SetLength(uint64_t length);  // truncate or extend with zeros
+
+  // Byte-range locks owned by this handle: never conflict with this handle's own locks, conflict
+  // with every other handle's (in this process or another), fail at once with kLockViolation.
+  FileError Lock(uint64_t offset, uint64_t count);
+  FileError Unlock(uint64_t offset, uint64_t count);
+
+  const std::string& Path() const { return path_; }  // the UTF-8 path actually opened
+  int Descriptor() const { return fd_; }
+
+ private:
+  int fd_ = -1;
+  std::string path_;
+};
+
+// Absolute, normalised path (GBK in, GBK out) without requiring the file to exist; `\` and `/`
+// both separate, the result uses `/`.
+std::string FullPath(std::string_view path_gbk);
+
+// Resolves a GBK path to the UTF-8 name on disk: as written when it exists, else the entry of
+// its directory that matches case-insensitively, else the path as written (for creation).
+std::string ResolveOnDisk(std::string_view path_gbk);
+
+bool FileExists(std::string_view path_gbk);
+FileError RemoveFile(std::string_view path_gbk);
+
+// Milliseconds from an arbitrary start, and a sleep; used for lock retries.
+uint32_t TickCount();
+void SleepMs(uint32_t milliseconds);
+
+// The errno of the last failing call mapped to a FileError.
+FileError FileErrorFromErrno(int err);
+
+}  // namespace memo::platform
