@@ -57,6 +57,7 @@ class File {
                         FileCreate create, File* out);
 
   bool IsOpen() const { return fd_ >= 0; }
+  FileAccess Access() const { return access_; }
   void Close();
 
   // Positional I/O; *done receives the bytes transferred (a short read at the end is not an error).
@@ -80,7 +81,16 @@ class File {
   int Descriptor() const { return fd_; }
 
  private:
+  // The descriptor whose open file description holds this handle's share marks and byte-range
+  // locks: fd_ itself, or a companion opened read/write on the same file when fd_ cannot take
+  // both kinds of lock (see platform/posix/file.cc).
+  int LockDescriptor() const { return lock_fd_ >= 0 ? lock_fd_ : fd_; }
+
   int fd_ = -1;
+  int lock_fd_ = -1;                     // companion, or -1 when fd_ holds the locks
+  FileAccess access_ = FileAccess::kRead;
+  bool lock_shared_ = false;             // the lock descriptor can take read (shared) locks
+  bool lock_exclusive_ = false;          // ... and write (exclusive) locks
   std::string path_;
 };
 
