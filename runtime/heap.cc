@@ -1,0 +1,154 @@
+// The runtime heap and the constant-data registry.
+//
+// Invariants:
+// 1. Every block handed out comes from malloc/realloc and goes back through free, once.
+// 2. A pointer inside the executable image or inside a registered region is never freed and
+//    never written; Reallocate copies it instead, never reading past the end of its region.
+// 3. Registered regions never overlap one another and are never removed, so a lookup that
+//    found a region may use it after dropping the lock.
+#include "runtime/heap.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+
+#include "runtime/array.h"
+#include "runtime/fatal.h"
+#include "runtime/literal.h"
+
+// Provided by the GNU linker for the executable: its first byte and the end of its bss.
+extern "C" char __executable_start[];
+extern "C" char _end[];
+
+namespace memo {
+namespace {
+
+struct Region {
+  const char* begin;
+  const char* end;
+};
+
+class ConstantRegistry {
+ public:
+  void Add(const void* p, size_t n) {
+    if (p == nullptr || n == 0) return;
+    auto begin = reinterpret_cast<uintptr_t>(p);
+    std::unique_lock lock(mutex_);
+    regions_[begin] = begin + n;
+  }
+
+  // The registered region holding p, if any.
+  bool Find(const void* p, Region* region) const {
+    auto address = reinterpret_cast<uintptr_t>(p);
+    std::shared_lock lock(mutex_);
+    auto it = regions_.upper_bound(address);
+    if (it == regions_.begin()) return false;
+    --it;
+    if (address >= it->second) return false;
+    region->begin = reinterpret_cast<const char*>(it->first);
+    region->end = reinterpret_cast<const char*>(it->second);
+    return true;
+  }
+
+ private:
+  mutable std::shared_mutex mutex_;
+  std::map<uintptr_t, uintptr_t> regions_;  // begin -> end
+};
+
+ConstantRegistry& Registry() {
+  static ConstantRegistry* registry = new ConstantRegistry;  // lives until the process ends
+  return *registry;
+}
+
+bool InExecutableImage(const void* p) {
+  auto address = reinterpret_cast<uintptr_t>(p);
+  return address >= reinterpret_cast<uintptr_t>(__executable_start) &&
+         address < reinterpret_cast<uintptr_t>(_end);
+}
+
+[[noreturn]] void AllocationFailed(size_t n) {
+  // The message names the requested size; the format's "%d" is filled with the full value.
+  std::string format = Gbk("分配 %d 字节内存失败!");
+  size_t at = format.find("%d");
+  format.replace(at, 2, std::to_string(n));
+  FatalError(format, 0);
+}
+
+}  // namespace
+
+void* AllocateNoCheck(size_t n) { return std::malloc(n == 0 ? 1 : n); }
+
+void* Allocate(size_t n) {
+  void* block = AllocateNoCheck(n);
+  if (block == nullptr) AllocationFailed(n);
+  return block;
+}
+
+void* Reallocate(void* block, size_t n) {
+  if (block == nullptr) return Allocate(n);
+  Region region;
+  bool registered = Registry().Find(block, &region);
+  if (registered || InExecutableImage(block)) {
+    const char* source = static_cast<const char*>(block);
+    size_t available;
+    if (registered) {
+      available = static_cast<size_t>(region.end - source);
+    } else {
+      // The extent of an unregistered object in the image is unknown: take it as a text.
+      size_t limit = static_cast<size_t>(_end - source);
+      available = strnlen(source, limit) + 1;
+      available = std::min(available, limit);
+    }
+    size_t copied = std::min(n, available);
+    char* copy = static_cast<char*>(Allocate(n));
+    std::memcpy(copy, source, copied);
+    if (n > copied) std::memset(copy + copied, 0, n - copied);
+    return copy;
+  }
+  void* moved = std::realloc(block, n == 0 ? 1 : n);
+  if (moved == nullptr) AllocationFailed(n);
+  return moved;
+}
+
+void Release(void* block) {
+  if (block == nullptr || IsConstant(block)) return;
+  std::free(block);
+}
+
+void ReleaseArray(uint32_t element_tag, void* block) {
+  if (block == nullptr || IsConstant(block)) return;
+  uint32_t element = ElementTag(element_tag);
+  if (element == TypeTag::kText || element == TypeTag::kByteSet) {
+    int64_t count = ArrayElementCount(block);
+    for (int64_t i = 0; i < count; ++i) Release(PointerElementAt(block, i));
+  }
+  std::free(block);
+}
+
+void ReleaseValue(TypedValue* value) {
+  // The array flag marks arrays of basic and library types; the class 0x40000000-0x7FFFFFFF
+  // (which the flag would also fall into) holds no blocks.
+  bool second_class = value->tag >= 0x40000000u && value->tag <= 0x7FFFFFFFu;
+  if ((value->tag & kArrayFlag) && !second_class) {
+    ReleaseArray(value->tag, value->Pointer());
+  } else if (value->tag == TypeTag::kText || value->tag == TypeTag::kByteSet) {
+    Release(value->Pointer());
+  }
+  *value = TypedValue{};
+}
+
+void RegisterConstant(const void* p, size_t n) { Registry().Add(p, n); }
+
+bool IsConstant(const void* p) {
+  if (p == nullptr) return false;
+  if (InExecutableImage(p)) return true;
+  Region region;
+  return Registry().Find(p, &region);
+}
+
+}  // namespace memo
