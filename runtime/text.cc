@@ -58,16 +58,20 @@ int32_t TextLength(const char* text) {
 }
 
 char* JoinTexts(std::initializer_list<const char*> parts) {
+  return JoinTextList(parts.begin(), parts.size());
+}
+
+char* JoinTextList(const char* const* parts, size_t count) {
   size_t total = 0;
-  for (const char* part : parts) {
-    if (part != nullptr) total += std::strlen(part);
+  for (size_t i = 0; i < count; ++i) {
+    if (parts[i] != nullptr) total += std::strlen(parts[i]);
   }
   char* joined = static_cast<char*>(Allocate(total + 1));
   char* out = joined;
-  for (const char* part : parts) {
-    if (part == nullptr) continue;
-    size_t n = std::strlen(part);
-    std::memcpy(out, part, n);
+  for (size_t i = 0; i < count; ++i) {
+    if (parts[i] == nullptr) continue;
+    size_t n = std::strlen(parts[i]);
+    std::memcpy(out, parts[i], n);
     out += n;
   }
   *out = '\0';

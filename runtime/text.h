@@ -37,6 +37,8 @@ int32_t TextLength(const char* text);
 // One new block holding the parts one after the other and a NUL (null parts count as empty).
 // Always a block, of 1 byte when every part is empty.
 char* JoinTexts(std::initializer_list<const char*> parts);
+// The same for a list whose length is known only at run time.
+char* JoinTextList(const char* const* parts, size_t count);
 
 // Byte count of a byte-set block: 0 for null (and for a corrupt negative count).
 int32_t ByteSetSize(const void* byte_set);

@@ -67,6 +67,12 @@ TEST(TextTest, JoinAlwaysReturnsABlock) {
   Release(empty);
   EXPECT_EQ(Consume(JoinTexts({"C:", nullptr, "\\b.mcn"})), "C:\\b.mcn");
   EXPECT_EQ(Consume(JoinTexts({"only"})), "only");
+  const char* parts[] = {"a", nullptr, "bc", ""};
+  EXPECT_EQ(Consume(JoinTextList(parts, 4)), "abc");
+  char* none = JoinTextList(nullptr, 0);
+  ASSERT_NE(none, nullptr);
+  EXPECT_EQ(none[0], '\0');
+  Release(none);
 }
 
 TEST(TextTest, ByteSetOfZeroBytesIsNull) {

@@ -1,0 +1,112 @@
+#include "runtime/dispatch.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "runtime/literal.h"
+#include "runtime/routine.h"
+
+namespace memo {
+namespace {
+
+// What the last call of RecordingCommand saw.
+int32_t seen_count = -1;
+std::vector<TypedValue> seen_args;
+TypedValue seen_result_on_entry;
+
+void RecordingCommand(TypedValue* result, int32_t arg_count, TypedValue* args) {
+  seen_result_on_entry = *result;
+  seen_count = arg_count;
+  seen_args.assign(args, args + arg_count);
+}
+
+void IntResultCommand(TypedValue* result, int32_t, TypedValue*) { result->low = 42; }
+
+TEST(DispatchTest, ResultCellStartsZeroed) {
+  ArgList args;
+  TypedValue result = CallCommand(RecordingCommand, args);
+  EXPECT_EQ(seen_result_on_entry.low, 0u);
+  EXPECT_EQ(seen_result_on_entry.high, 0u);
+  EXPECT_EQ(seen_result_on_entry.tag, 0u);
+  EXPECT_EQ(seen_count, 0);
+  EXPECT_FALSE(result.Present()) << "a command with no result leaves the cell zero";
+  TypedValue fixed = CallCommand(IntResultCommand, 0, nullptr);
+  EXPECT_EQ(fixed.low, 42u);
+  EXPECT_EQ(fixed.tag, 0u);
+}
+
+TEST(DispatchTest, OmittedArgumentsArriveAsZeroCellsAndCount) {
+  ArgList args;
+  args.Add(TextValue("x")).Omit().Add(IntValue(7));
+  CallCommand(RecordingCommand, args);
+  ASSERT_EQ(seen_count, 3);
+  EXPECT_EQ(seen_args[0].tag, TypeTag::kText);
+  EXPECT_EQ(seen_args[1].low, 0u);
+  EXPECT_EQ(seen_args[1].high, 0u);
+  EXPECT_EQ(seen_args[1].tag, 0u);
+  EXPECT_EQ(seen_args[2].low, 7u);
+  EXPECT_EQ(seen_args[2].tag, TypeTag::kInt);
+}
+
+TEST(DispatchTest, CellBuilders) {
+  EXPECT_EQ(LongValue(-2).Int64(), -2);
+  EXPECT_EQ(LongValue(-2).high, 0xFFFFFFFFu);
+  EXPECT_EQ(ShortValue(-1).low, 0xFFFFFFFFu);
+  EXPECT_EQ(ByteValue(0xFF).low, 0xFFu);
+  EXPECT_EQ(DoubleValue(0.5).Double(), 0.5);
+  EXPECT_EQ(DateTimeValue(2.25).tag, TypeTag::kDateTime);
+  EXPECT_EQ(FloatValue(1.5f).Float(), 1.5f);
+  EXPECT_EQ(FloatValue(1.5f).high, 0u);
+  EXPECT_EQ(BoolValue(true).low, 1u);
+  static const char text[] = "t";
+  EXPECT_EQ(TextValue(text).Pointer(), text);
+  EXPECT_EQ(ArrayValue(TypeTag::kText, nullptr).tag, TypeTag::kText | kArrayFlag);
+  EXPECT_EQ(ArrayValue(TypeTag::kText | kArrayFlag, nullptr).tag, TypeTag::kText | kArrayFlag);
+}
+
+TypedValue Statement(uint32_t context) { return IntValue(static_cast<int32_t>(context)); }
+void Plain() {}
+
+TEST(RoutineTest, RoutinesAreNamedByStableOneBasedIndexes) {
+  uint32_t index = RegisterSubStatement(Statement);
+  EXPECT_GE(index, 1u);
+  EXPECT_EQ(RegisterSubStatement(Statement), index);
+  EXPECT_EQ(FindSubStatement(index), &Statement);
+  EXPECT_EQ(FindSubStatement(0), nullptr);
+  EXPECT_EQ(FindSubStatement(100000), nullptr);
+  TypedValue cell = SubStatementValue(Statement, 9);
+  EXPECT_EQ(cell.low, index);
+  EXPECT_EQ(cell.high, 9u);
+  EXPECT_EQ(cell.tag, TypeTag::kSubStatement);
+  TypedValue sub = SubroutineValue(Plain);
+  EXPECT_EQ(sub.tag, TypeTag::kSubroutinePtr);
+  EXPECT_EQ(FindSubroutine(sub.low), &Plain);
+  EXPECT_EQ(RegisterSubroutine(nullptr), 0u);
+}
+
+TEST(LiteralTest, InterningIsThreadSafe) {
+  std::atomic<const char*> first{nullptr};
+  std::atomic<int> mismatches{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 200; ++i) {
+        const char* p = Gbk("线程安全的字面量");
+        const char* expected = nullptr;
+        if (!first.compare_exchange_strong(expected, p) && expected != p) ++mismatches;
+        Gbk(std::to_string(i).c_str());
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(mismatches.load(), 0);
+  EXPECT_EQ(Gbk("线程安全的字面量"), first.load());
+  EXPECT_EQ(std::string(Gbk("17")), "17");
+}
+
+}  // namespace
+}  // namespace memo
