@@ -112,8 +112,8 @@ FileError File::Open(std::string_view path_gbk, FileAccess access, FileShare sha
                      File* out) {
   out->Close();
   if (path_gbk.empty() || path_gbk.find('\0') != std::string_view::npos) return FileError::kInvalidPath;
-  std::string path = ResolveOnDisk(path_gbk);
-  if (path.empty()) return FileError::kInvalidPath;
+  std::string path;
+  if (!posix::ResolvePath(path_gbk, &path) || path.empty()) return FileError::kInvalidPath;
 
   // O_TRUNC is never used: truncation waits until the share check has passed, so that an open
   // refused for sharing leaves another handle's file untouched.

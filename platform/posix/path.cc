@@ -16,12 +16,14 @@
 namespace memo::platform {
 namespace posix {
 
-std::string Utf8Path(std::string_view path_gbk) {
-  std::string path = GbkToUtf8(path_gbk);
+bool Utf8Path(std::string_view path_gbk, std::string* out) {
+  std::string path;
+  if (!GbkToUtf8Strict(path_gbk, &path)) return false;
   for (char& c : path) {
     if (c == '\\') c = '/';
   }
-  return path;
+  *out = std::move(path);
+  return true;
 }
 
 bool ParentDirectoryExists(const std::string& path_utf8) {
@@ -98,32 +100,8 @@ std::string FindEntryIgnoringCase(const std::string& dir, const std::string& nam
   return best;
 }
 
-}  // namespace
-
-std::string FullPath(std::string_view path_gbk) {
-  bool absolute = !path_gbk.empty() && (path_gbk[0] == '/' || path_gbk[0] == '\\');
-  std::vector<std::string> parts;
-  if (!absolute) parts = SplitGbk(Utf8ToGbk(CurrentDirectoryUtf8()));
-  std::vector<std::string> given = SplitGbk(path_gbk);
-  for (std::string& part : given) {
-    if (part == ".") continue;
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();  // ".." at the root stays at the root
-      continue;
-    }
-    parts.push_back(std::move(part));
-  }
-  if (parts.empty()) return "/";
-  std::string out;
-  for (const std::string& part : parts) {
-    out += '/';
-    out += part;
-  }
-  return out;
-}
-
-std::string ResolveOnDisk(std::string_view path_gbk) {
-  std::string path = posix::Utf8Path(path_gbk);
+// The name on disk of a UTF-8 path: as written when it exists, else component by component.
+std::string ResolveUtf8(const std::string& path) {
   struct stat st{};
   if (path.empty() || lstat(path.c_str(), &st) == 0) return path;
 
@@ -154,15 +132,62 @@ std::string ResolveOnDisk(std::string_view path_gbk) {
   return resolved;
 }
 
+}  // namespace
+
+std::string FullPath(std::string_view path_gbk) {
+  bool absolute = !path_gbk.empty() && (path_gbk[0] == '/' || path_gbk[0] == '\\');
+  std::vector<std::string> parts;
+  if (!absolute) parts = SplitGbk(Utf8ToGbk(CurrentDirectoryUtf8()));
+  std::vector<std::string> given = SplitGbk(path_gbk);
+  for (std::string& part : given) {
+    if (part == ".") continue;
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();  // ".." at the root stays at the root
+      continue;
+    }
+    parts.push_back(std::move(part));
+  }
+  if (parts.empty()) return "/";
+  std::string out;
+  for (const std::string& part : parts) {
+    out += '/';
+    out += part;
+  }
+  return out;
+}
+
+namespace posix {
+
+bool ResolvePath(std::string_view path_gbk, std::string* out) {
+  std::string path;
+  if (!Utf8Path(path_gbk, &path)) return false;
+  *out = ResolveUtf8(path);
+  return true;
+}
+
+}  // namespace posix
+
+std::string ResolveOnDisk(std::string_view path_gbk) {
+  std::string path;
+  if (posix::ResolvePath(path_gbk, &path)) return path;
+  // Not valid GBK: the best that can be said is the lenient conversion.
+  path = GbkToUtf8(path_gbk);
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+  }
+  return path;
+}
+
 bool FileExists(std::string_view path_gbk) {
   struct stat st{};
-  std::string path = ResolveOnDisk(path_gbk);
-  return !path.empty() && stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  std::string path;
+  return posix::ResolvePath(path_gbk, &path) && !path.empty() && stat(path.c_str(), &st) == 0 &&
+         !S_ISDIR(st.st_mode);
 }
 
 FileError RemoveFile(std::string_view path_gbk) {
-  std::string path = ResolveOnDisk(path_gbk);
-  if (path.empty()) return FileError::kInvalidPath;
+  std::string path;
+  if (!posix::ResolvePath(path_gbk, &path) || path.empty()) return FileError::kInvalidPath;
   if (unlink(path.c_str()) == 0) return FileError::kNone;
   int err = errno;
   if (err == ENOENT && !posix::ParentDirectoryExists(path)) return FileError::kInvalidPath;

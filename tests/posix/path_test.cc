@@ -158,6 +158,13 @@ TEST_F(PathFileTest, FailedOpensReportWhatWentWrong) {
   EXPECT_EQ(File::Open(dir_ / std::string(300, 'n'), FileAccess::kRead, FileShare::kDenyNone,
                        FileCreate::kOpenExisting, &f),
             FileError::kInvalidPath);
+  // A lone lead byte is no GBK character: opening "x?" instead could reach another file.
+  WriteWholeFile(dir_ / "x?", "other");
+  EXPECT_EQ(File::Open(dir_ / "x\x81", FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting, &f),
+            FileError::kInvalidPath);
+  EXPECT_EQ(File::Open(dir_ / "x\x81", FileAccess::kWrite, FileShare::kDenyNone, FileCreate::kCreateAlways, &f),
+            FileError::kInvalidPath);
+  EXPECT_EQ(memo::testing::ReadWholeFile(dir_ / "x?"), "other");
   EXPECT_FALSE(f.IsOpen());
   EXPECT_EQ(RemoveFile(dir_ / "missing.mcn"), FileError::kNotFound);
   EXPECT_EQ(RemoveFile(dir_ / "no-dir/x"), FileError::kInvalidPath);
