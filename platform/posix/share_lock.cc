@@ -2,6 +2,7 @@
 #include "platform/posix/share_lock.h"
 
 #include <fcntl.h>
+#include <sched.h>
 
 #include <cerrno>
 
@@ -22,13 +23,33 @@ void FillLock(struct flock* fl, short type, uint64_t offset, uint64_t count) {
   fl->l_pid = 0;  // required to be 0 for OFD locks
 }
 
+// Other openers hold the gate for a few system calls. Waiting is bounded so that a stopped or
+// stuck process can never hang an open: after kGateWaitMs the open goes on ungated, which
+// invariant 2 keeps safe.
+constexpr uint32_t kGateWaitMs = 1000;
+
+bool TakeGate(int lock_fd) {
+  const uint32_t start = TickCount();
+  for (int attempt = 0;; ++attempt) {
+    int err = SetOfdLock(lock_fd, F_WRLCK, kGateByte, 1);
+    if (err == 0) return true;
+    if (err != EAGAIN && err != EACCES) return false;
+    if (TickCount() - start >= kGateWaitMs) return false;
+    if (attempt < 64) {
+      sched_yield();
+    } else {
+      SleepMs(1);
+    }
+  }
+}
+
 }  // namespace
 
-int SetOfdLock(int fd, short type, uint64_t offset, uint64_t count, bool wait) {
+int SetOfdLock(int fd, short type, uint64_t offset, uint64_t count) {
   struct flock fl;
   FillLock(&fl, type, offset, count);
   for (;;) {
-    if (fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &fl) == 0) return 0;
+    if (fcntl(fd, F_OFD_SETLK, &fl) == 0) return 0;
     if (errno != EINTR) return errno;
   }
 }
@@ -47,7 +68,7 @@ bool OtherHolds(int fd, uint64_t offset, uint64_t count, int* err) {
 FileError ClaimShare(int lock_fd, LockAbility ability, FileAccess access, FileShare share) {
   // The gate needs a write lock; a descriptor that cannot take one (a file this user may not
   // write) goes without it and relies on mark-before-check alone (invariant 2).
-  bool gated = ability.exclusive && SetOfdLock(lock_fd, F_WRLCK, kGateByte, 1, /*wait=*/true) == 0;
+  bool gated = ability.exclusive && TakeGate(lock_fd);
 
   // Marks are shared read locks. A descriptor that cannot take read locks (write-only access to
   // a file this user may not read) cannot publish marks; it still checks the others' marks.

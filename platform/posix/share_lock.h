@@ -6,7 +6,8 @@
 //   +1 has write    shared lock held by every handle with write access
 //   +2 denies read  shared lock held by every handle whose share mode denies reading
 //   +3 denies write shared lock held by every handle whose share mode denies writing
-//   +4 gate         exclusive lock held for a moment around an open's mark-and-check
+//   +4 gate         exclusive lock held for a moment around an open's mark-and-check (waited
+//                   for at most a second, then the open goes on without it)
 //
 // Invariants:
 //   1. A handle holds its marks from the end of a successful open until it is closed; closing the
@@ -47,8 +48,8 @@ struct LockAbility {
 // kNone with the marks held, kSharingViolation with none held, or the system error.
 FileError ClaimShare(int lock_fd, LockAbility ability, FileAccess access, FileShare share);
 
-// Sets (F_OFD_SETLK) or removes a lock; returns 0 or errno. `wait` uses F_OFD_SETLKW.
-int SetOfdLock(int fd, short type, uint64_t offset, uint64_t count, bool wait = false);
+// Sets (F_OFD_SETLK, failing at once on conflict) or removes a lock; returns 0 or errno.
+int SetOfdLock(int fd, short type, uint64_t offset, uint64_t count);
 
 // True when a handle other than the one owning `fd` holds any lock overlapping the range.
 // Returns errno through *err (0 on success).

@@ -1,7 +1,9 @@
 // Share modes: every access x share pair of two handles, in one process and across processes,
 // against a small reference rule; and the guarantees around it (truncation, release on close,
 // racing opens).
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <string>
@@ -9,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/file.h"
+#include "platform/posix/share_lock.h"
 #include "tests/posix/test_util.h"
 
 namespace memo::platform {
@@ -177,6 +180,25 @@ TEST_F(ShareModeTest, TheOtherProcessEndingLiftsItsClaim) {
   File local;
   EXPECT_EQ(File::Open(path_, FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting, &local),
             FileError::kNone);
+}
+
+// Someone holding the gate forever (a stopped process, say) delays opens but never hangs them,
+// and the share rules still hold without the gate.
+TEST_F(ShareModeTest, AStuckGateHolderDoesNotHangOpens) {
+  int raw = open(path_.c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(raw, 0);
+  struct flock gate{};
+  gate.l_type = F_WRLCK;
+  gate.l_whence = SEEK_SET;
+  gate.l_start = static_cast<off_t>(posix::kGateByte);
+  gate.l_len = 1;
+  ASSERT_EQ(fcntl(raw, F_OFD_SETLK, &gate), 0);
+  File first, second;
+  EXPECT_EQ(File::Open(path_, FileAccess::kRead, FileShare::kDenyWrite, FileCreate::kOpenExisting, &first),
+            FileError::kNone);
+  EXPECT_EQ(File::Open(path_, FileAccess::kWrite, FileShare::kDenyNone, FileCreate::kOpenExisting, &second),
+            FileError::kSharingViolation);
+  close(raw);
 }
 
 // Two processes race to open the same file exclusively, again and again. Whenever one holds it,
