@@ -19,6 +19,7 @@ struct ProgramState {
   WindowRuntimeHooks hooks;
   std::string run_directory;
   std::string executable_name;
+  bool path_known = false;  // run_directory and executable_name are set
   ExitRoutine exit_routine = nullptr;
   bool loop_entered = false;
   bool ending = false;
@@ -54,15 +55,11 @@ bool RunIdleRoutines() {
   return false;
 }
 
-}  // namespace
-
-void SetWindowRuntimeHooks(WindowRuntimeHooks hooks) { State().hooks = std::move(hooks); }
-
-void InitialiseRuntime() {
-  ProgramState& state = State();
+// Splits the executable's path at its last '/' into run directory and file name. '/' never
+// occurs as the second byte of a GBK character, so a plain byte search is safe.
+void SplitExecutablePath(ProgramState& state) {
   platform::Backend* backend = platform::CurrentBackend();
   std::string path = backend ? backend->ExecutablePath() : platform::ProcessExecutablePath();
-  // '/' never occurs as the second byte of a GBK character, so a plain byte search is safe.
   size_t slash = path.rfind('/');
   if (slash == std::string::npos) {
     state.run_directory.clear();
@@ -71,9 +68,19 @@ void InitialiseRuntime() {
     state.run_directory = path.substr(0, slash);
     state.executable_name = path.substr(slash + 1);
   }
+  state.path_known = true;
+}
+
+}  // namespace
+
+void SetWindowRuntimeHooks(WindowRuntimeHooks hooks) { State().hooks = std::move(hooks); }
+
+void InitialiseRuntime() {
+  ProgramState& state = State();
+  SplitExecutablePath(state);
   // An executable in the root directory has an empty run directory (as a drive's root gives the
   // drive alone); the current directory is then the root itself.
-  if (!path.empty()) {
+  if (!state.run_directory.empty() || !state.executable_name.empty()) {
     platform::SetCurrentDirectory(state.run_directory.empty() ? std::string("/")
                                                               : state.run_directory);
   }
@@ -82,8 +89,17 @@ void InitialiseRuntime() {
   }
 }
 
-const std::string& RunDirectory() { return State().run_directory; }
-const std::string& ExecutableName() { return State().executable_name; }
+const std::string& RunDirectory() {
+  ProgramState& state = State();
+  if (!state.path_known) SplitExecutablePath(state);
+  return state.run_directory;
+}
+
+const std::string& ExecutableName() {
+  ProgramState& state = State();
+  if (!state.path_known) SplitExecutablePath(state);
+  return state.executable_name;
+}
 
 void RegisterExitRoutine(ExitRoutine routine) { State().exit_routine = routine; }
 

@@ -37,8 +37,8 @@ void SetWindowRuntimeHooks(WindowRuntimeHooks hooks);
 // definitions is the fatal error "载入窗口模板数据段出错!".
 void InitialiseRuntime();
 
-// The run directory without a trailing separator, and the executable's file name (GBK). Empty
-// before InitialiseRuntime.
+// The run directory without a trailing separator, and the executable's file name (GBK). Before
+// InitialiseRuntime they are taken from the executable's path on first use.
 const std::string& RunDirectory();
 const std::string& ExecutableName();
 
