@@ -1,0 +1,212 @@
+// DatabaseHandle: one open database (a RecordFile, its MemoFile when a field needs one, and any
+// index files named at open) with its current record.
+//
+// Nothing is cached between operations: the record count and next serial are re-read from the
+// file header whenever they matter, and every change is written through at once, so several
+// handles (in this process or others) can share one file. They meet only through the file and its
+// byte-range locks (lock.h). Every operation returns an engine code (engine_code.h), 0 on success.
+//
+// Locks per operation (order of taking; released in reverse):
+//   record count      byte 16 (lock wait at least 2000 ms)
+//   read/write field  the record's serial byte, held while its memo chain is read or written
+//   append, add       byte 16, then the new record's serial byte
+//   modify            the record's serial byte
+//   clear, pack, sort the whole-file lock
+//   open              the whole-file lock while the header is checked
+// With the lock-free flag (share modes 2 and 4: nobody else can open the file) no locks are taken.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/index_format.h"
+#include "db/lock.h"
+#include "db/memo_file.h"
+#include "db/record_format.h"
+#include "platform/file.h"
+#include "runtime/value.h"
+
+namespace memo::db {
+
+constexpr int kMaxIndexFiles = 10;
+constexpr int32_t kRecordCountLockWait = 2000;
+
+// The lock-wait time new handles start with (0 unless changed): how long a lock request retries
+// on conflict before failing with -28. -1 waits without limit.
+int32_t DefaultLockWait();
+void SetDefaultLockWait(int32_t wait_ms);
+
+// Asks the user for a database password. `notice_gbk` is empty on the first attempt and the retry
+// text ("密码错误，您还有 %d 次重新输入的机会。") after a wrong one. Returns the password, or nullopt
+// when the user cancels. The program installs one that shows the platform's password dialog;
+// without one, asking counts as cancelling.
+using PasswordPrompt = std::function<std::optional<std::string>(std::string_view notice_gbk)>;
+void SetPasswordPrompt(PasswordPrompt prompt);
+
+// How many times "?" asks before giving up with -78.
+constexpr int kPasswordAttempts = 3;
+
+struct OpenOptions {
+  int access = 0;             // 1 read-only, anything else read/write; only 0 allows the repairs
+  int share = 1;              // 1 deny none, 2 deny read, 3 deny write, anything else deny both
+  std::string password;       // GBK; "?" asks through the PasswordPrompt
+  std::vector<std::string> index_names;  // empty names are skipped
+  std::optional<int32_t> lock_wait_ms;   // default: DefaultLockWait()
+};
+
+// What to sort into a new file (SortInto).
+struct SortRequest {
+  std::string target;                   // file name; default extension "EDB"
+  std::vector<std::string> key_names;   // at least one; no memo or byte-set fields
+  std::vector<bool> ascending;          // per key; keys beyond the flags sort ascending
+  // Called once per source record with that record current and served from memory; records for
+  // which it returns false are left out. Empty: every record is kept.
+  std::function<bool()> condition;
+  std::vector<std::string> copy_fields;  // fields of the target in this order; empty = all
+};
+
+class DatabaseHandle {
+ public:
+  // Opens the database `name` (completed with "EDB", made absolute) and runs the reader checks in
+  // their order, making the repairs only with access 0. On failure every file opened is closed
+  // again and *out is left empty. Errors: -3 for an empty name; file errors -2..-15 (fallback
+  // -21); -22, -78, -23, -48 header; -35, -36, -37 MemoFile; -34, -30, -33, -31, -32, -49, -43,
+  // -42, -54, -53 index files; -28 when the whole-file lock cannot be taken.
+  static int Open(std::string_view name, const OpenOptions& options,
+                  std::unique_ptr<DatabaseHandle>* out);
+
+  ~DatabaseHandle();
+  DatabaseHandle(const DatabaseHandle&) = delete;
+  DatabaseHandle& operator=(const DatabaseHandle&) = delete;
+
+  // Releases every lock and closes every file. Later operations fail with -27.
+  void Close();
+  bool IsOpen() const { return file_.IsOpen(); }
+
+  const std::string& full_path() const { return full_path_; }
+  const std::string& title() const { return title_; }
+  const std::string& alias() const { return alias_; }
+  void set_alias(std::string alias) { alias_ = std::move(alias); }
+
+  // The header as read at open (its count and serial are not kept current: use ReadRecordCount).
+  const RecordHeader& header() const { return header_; }
+  const std::vector<FieldDescriptor>& fields() const { return fields_; }
+  int field_count() const { return static_cast<int>(fields_.size()); }
+  uint64_t records_start() const { return records_start_; }
+  int32_t record_size() const { return header_.record_size; }
+  bool lock_free() const { return policy_.lock_free; }
+
+  // 0-based index of a field by name (ASCII case ignored), or -1.
+  int FindField(std::string_view name) const;
+
+  // -1 before the first record, count after the last.
+  int32_t current_record() const { return current_; }
+  void set_current_record(int32_t position) { current_ = position; }
+
+  int32_t lock_wait() const { return policy_.wait_ms; }
+  void set_lock_wait(int32_t wait_ms) { policy_.wait_ms = wait_ms; }
+
+  // Record count (deleted records included, at least 0) and next serial (at least 1), read under
+  // the count byte's lock. -27, -28, -65.
+  int ReadRecordCount(int32_t* count, int32_t* next_serial = nullptr);
+
+  // Current record 0.
+  void MoveFirst() { current_ = 0; }
+
+  // Moves by n records: forward fails with -26 on an empty file or at/after the end; backward
+  // with -25 on an empty file or before the start. Stops at count (after the last) or at -1.
+  int Skip(int32_t n);
+
+  // The stored value of a field of the current record (see StoredValueBytes in value_codec.h):
+  // text and memo without NULs, byte-sets as their bytes, other types as their raw little-endian
+  // bytes. -27, -61 bad field, -60 no current record, -10 position at or beyond the end of the
+  // file, -46 short read or no MemoFile, -59 damaged chain, -28 lock.
+  int ReadFieldBytes(int field, std::string* bytes);
+
+  // The same as a typed value of the field's value kind (text and byte-set blocks from the runtime
+  // heap, owned by the caller). On failure *value is the empty value of the field's type.
+  int ReadField(int field, TypedValue* value);
+
+  // Writes one field of the current record. -27, -61, -60 (no current record, or the field lies
+  // at or beyond the end of the file), -72 value kind, -47, -59, -28.
+  int WriteField(int field, const TypedValue& value);
+
+  // Appends an all-zero record carrying the next serial; it becomes current. -27, -28, -65, -10,
+  // -63.
+  int AppendBlank();
+
+  // Add a record / modify the current one with values in field order (an omitted value, tag 0,
+  // leaves its field alone). Every value is checked (-72) before anything is written.
+  int AddRecord(const TypedValue* values, int count);
+  int ModifyRecord(const TypedValue* values, int count);
+
+  // Empties the database (the next serial stays); current record 0. -27, -28, file errors.
+  int ClearAll();
+
+  // Removes every deleted record (negative serial), or the records first .. first + count - 1
+  // (-44 when first is not a record or count <= 0), releasing their memo chains. Current record 0.
+  int PackDeleted();
+  int PackRange(int32_t first, int32_t count);
+
+  // Sorts the records into a new database (see SortRequest). -71 key field missing or memo/byte-set,
+  // -40 copy field missing, -3 empty target, -2/-50 and file errors creating, -62 short read.
+  int SortInto(const SortRequest& request);
+
+  // For tools and tests: the raw bytes of the record at `position` (serial first), read under its
+  // lock. -44 for a position outside 0 .. count - 1, -62 short read.
+  int ReadRecordBytes(int32_t position, std::string* bytes);
+  MemoFile* memo_file() { return memo_.get(); }
+  LockTable* locks() { return &locks_; }
+
+  // While set, field reads of the current record take its bytes from `record` instead of the file
+  // (the sort serves each record from memory this way while its condition runs). Null clears it.
+  void ServeFromMemory(const std::string* record) { memory_record_ = record; }
+
+  // True while a sort runs its condition routine on this handle (it must not be closed then).
+  bool running_condition() const { return running_condition_ > 0; }
+
+ private:
+  DatabaseHandle();
+  int OpenChecked(const std::string& full_path, const OpenOptions& options,
+                  const std::string& password);
+  int CheckRecordFile(int access_argument, const std::string& password);
+  int OpenIndexes(const OpenOptions& options, platform::FileAccess access,
+                  platform::FileShare share);
+  uint64_t RecordOffset(int64_t position) const {
+    return records_start_ + static_cast<uint64_t>(position) * static_cast<uint32_t>(
+                                                                   header_.record_size);
+  }
+  int ReadCountLocked(int32_t* count, int32_t* next_serial);
+  // Fills `buffer` (sized by the caller) with records from `position` on; -62 when short.
+  int ReadRecordsAt(int64_t position, std::string* buffer);
+  int WriteCountAndSerial(int32_t count, int32_t next_serial);
+  int PutRecord(bool add, const TypedValue* values, int count);
+  int Pack(bool range, int32_t first, int32_t count);
+
+  LockPolicy policy_;
+  platform::File file_;
+  LockTable locks_;
+  std::unique_ptr<MemoFile> memo_;
+  std::vector<platform::File> index_files_;
+  std::vector<IndexHeader> index_headers_;
+
+  std::string full_path_;
+  std::string title_;
+  std::string alias_;
+  RecordHeader header_;
+  std::vector<FieldDescriptor> fields_;
+  uint64_t records_start_ = 0;
+  int32_t current_ = 0;
+  const std::string* memory_record_ = nullptr;
+  int running_condition_ = 0;
+};
+
+// "now" as a day number in local time (the backend's clock when one is installed).
+double CurrentDayNumber();
+
+}  // namespace memo::db

@@ -1,0 +1,46 @@
+// File names and the names of databases, aliases and fields. All texts are GBK: a byte of 0x80
+// or more leads a two-byte character whose trail byte may look like `\`, `/`, `.` or a letter,
+// so every scan here steps over whole characters.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace memo::db {
+
+constexpr const char* kRecordFileExtension = "EDB";
+constexpr const char* kMemoFileExtension = "EDT";
+constexpr const char* kIndexFileExtension = "ENX";
+
+// A name without an extension (no '.' after the last separator) gets "." + extension; a name
+// ending in '.' gets the extension; any other name stays as it is.
+std::string CompleteName(std::string_view name, std::string_view extension);
+
+// The absolute, normalised form of a completed name (separators become '/').
+std::string FullPathOf(std::string_view name, std::string_view extension);
+
+// The full path with its extension replaced (a.mcn -> a.EDT); the case-insensitive lookup of the
+// file layer then finds a.edt.
+std::string ReplaceExtension(std::string_view path, std::string_view extension);
+
+// The file name without directory and extension.
+std::string FileTitle(std::string_view path);
+
+// The directory part including its final separator, or "" when the name has none.
+std::string DirectoryPart(std::string_view path);
+
+// Equality ignoring the case of ASCII letters that are whole characters (trail bytes compare
+// exactly).
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+
+// A valid alias or field name: the first character a half- or full-width letter or a Chinese
+// character, every other one a letter, a digit (half- or full-width) or a Chinese character.
+bool IsValidName(std::string_view name);
+
+// Characters (not bytes) in a GBK text; a lone lead byte at the end counts as one.
+size_t CharacterCount(std::string_view text);
+
+// The longest prefix of at most `limit` bytes that does not end inside a two-byte character.
+size_t CutWithoutSplitting(std::string_view text, size_t limit);
+
+}  // namespace memo::db

@@ -1,0 +1,175 @@
+#include "db/lock.h"
+
+#include <vector>
+
+#include "db/engine_code.h"
+
+namespace memo::db {
+namespace {
+
+using platform::FileError;
+
+// Runs `attempt` until it succeeds, fails with something other than a lock violation, or the
+// wait time has passed; sleeps 20 + (tick mod 20) ms between attempts.
+template <typename Attempt>
+FileError RetryLock(int32_t wait_ms, Attempt attempt) {
+  const uint32_t start = platform::TickCount();
+  for (;;) {
+    FileError error = attempt();
+    if (error != FileError::kLockViolation) return error;
+    if (wait_ms == 0) return error;
+    if (wait_ms > 0 && platform::TickCount() - start >= static_cast<uint32_t>(wait_ms)) {
+      return error;
+    }
+    platform::SleepMs(20 + platform::TickCount() % 20);
+  }
+}
+
+}  // namespace
+
+int32_t LongerWait(int32_t a, int32_t b) {
+  if (a < 0 || b < 0) return kWaitForever;
+  return a > b ? a : b;
+}
+
+int LockTable::Lock(uint64_t offset, int32_t wait_ms) {
+  if (policy_->lock_free) return kOk;
+  auto it = held_.find(offset);
+  if (it != held_.end()) {
+    ++it->second;
+    return kOk;
+  }
+  if (!Covered(offset)) {
+    FileError error = RetryLock(wait_ms, [&] { return file_->Lock(offset, 1); });
+    if (error != FileError::kNone) return kLockFailed;
+  }
+  held_.emplace(offset, 1);
+  return kOk;
+}
+
+int LockTable::Unlock(uint64_t offset) {
+  if (policy_->lock_free) return kOk;
+  auto it = held_.find(offset);
+  if (it == held_.end()) return kUnlockFailed;
+  if (--it->second > 0) return kOk;
+  held_.erase(it);
+  if (Covered(offset)) return kOk;  // stays locked as part of the whole range
+  return file_->Unlock(offset, 1) == FileError::kNone ? kOk : kUnlockFailed;
+}
+
+FileError LockTable::LockGaps() {
+  std::vector<std::pair<uint64_t, uint64_t>> taken;
+  uint64_t from = 0;
+  auto lock_range = [&](uint64_t begin, uint64_t end) {
+    if (end <= begin) return FileError::kNone;
+    FileError error = file_->Lock(begin, end - begin);
+    if (error == FileError::kNone) taken.emplace_back(begin, end - begin);
+    return error;
+  };
+  FileError error = FileError::kNone;
+  for (const auto& [offset, count] : held_) {
+    if (offset >= kWholeFileLockLength) break;
+    error = lock_range(from, offset);
+    if (error != FileError::kNone) break;
+    from = offset + 1;
+  }
+  if (error == FileError::kNone) error = lock_range(from, kWholeFileLockLength);
+  if (error != FileError::kNone) {
+    for (const auto& [begin, length] : taken) file_->Unlock(begin, length);
+  }
+  return error;
+}
+
+void LockTable::UnlockGaps() {
+  uint64_t from = 0;
+  for (const auto& [offset, count] : held_) {
+    if (offset >= kWholeFileLockLength) break;
+    if (offset > from) file_->Unlock(from, offset - from);
+    from = offset + 1;
+  }
+  if (kWholeFileLockLength > from) file_->Unlock(from, kWholeFileLockLength - from);
+}
+
+int LockTable::LockWhole(int32_t wait_ms) {
+  if (policy_->lock_free) return kOk;
+  if (whole_depth_ > 0) {
+    ++whole_depth_;
+    return kOk;
+  }
+  FileError error = RetryLock(wait_ms, [&] { return LockGaps(); });
+  if (error != FileError::kNone) return kLockFailed;
+  whole_depth_ = 1;
+  return kOk;
+}
+
+int LockTable::UnlockWhole() {
+  if (policy_->lock_free) return kOk;
+  if (whole_depth_ == 0) return kUnlockFailed;
+  if (--whole_depth_ > 0) return kOk;
+  UnlockGaps();
+  return kOk;
+}
+
+void LockTable::ReleaseAll() {
+  if (whole_depth_ > 0) {
+    whole_depth_ = 0;
+    file_->Unlock(0, kWholeFileLockLength);
+  }
+  for (const auto& [offset, count] : held_) file_->Unlock(offset, 1);
+  held_.clear();
+}
+
+int LockTable::ReferenceCount(uint64_t offset) const {
+  auto it = held_.find(offset);
+  return it == held_.end() ? 0 : it->second;
+}
+
+int ByteLock::Acquire(LockTable* table, uint64_t offset, int32_t wait_ms) {
+  Release();
+  int rc = table->Lock(offset, wait_ms);
+  if (rc == kOk) {
+    table_ = table;
+    offset_ = offset;
+  }
+  return rc;
+}
+
+int ByteLock::Acquire(LockTable* table, uint64_t offset) {
+  Release();
+  int rc = table->Lock(offset);
+  if (rc == kOk) {
+    table_ = table;
+    offset_ = offset;
+  }
+  return rc;
+}
+
+int ByteLock::Release() {
+  if (table_ == nullptr) return kOk;
+  LockTable* table = table_;
+  table_ = nullptr;
+  return table->Unlock(offset_);
+}
+
+int WholeFileLock::Acquire(LockTable* table, int32_t wait_ms) {
+  Release();
+  int rc = table->LockWhole(wait_ms);
+  if (rc == kOk) table_ = table;
+  return rc;
+}
+
+int WholeFileLock::Acquire(LockTable* table) {
+  Release();
+  int rc = table->LockWhole();
+  if (rc == kOk) table_ = table;
+  return rc;
+}
+
+int WholeFileLock::Release() {
+  if (table_ == nullptr) return kOk;
+  LockTable* table = table_;
+  table_ = nullptr;
+  return table->UnlockWhole();
+}
+
+}  // namespace memo::db

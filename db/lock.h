@@ -1,0 +1,120 @@
+// Byte-range locks of one open database file, as the engine takes them.
+//
+// Locks taken (all single bytes, apart from the whole-file lock):
+//   RecordFile byte 16          guards the record count and the next serial
+//   RecordFile first byte of a record (its serial)  guards that record and its memo chains
+//   MemoFile byte 0             guards the MemoFile header while blocks are allocated or freed
+//   MemoFile first byte of a block  guards that block while it is read or written
+//   whole-file lock [0, 0x7FFFFFFF) of the RecordFile  clear, pack, sort; open's checks
+// Order, when several are held: header byte before record byte; record before MemoFile header;
+// MemoFile header before blocks. Every holder releases in reverse order.
+//
+// Invariants of a LockTable:
+//   1. The bytes the system holds for this handle are exactly: the held table's keys, plus the
+//      whole range while the whole-file depth is above 0.
+//   2. A byte is locked with the system once, on its first reference; later references count.
+//   3. Taking the whole-file lock locks only the gaps between bytes already held (the system
+//      would otherwise merge them into the range and drop them with it); releasing it unlocks the
+//      gaps between the bytes still held.
+//   4. With the policy's lock-free flag set no system lock is taken or released at all.
+#pragma once
+
+#include <cstdint>
+#include <map>
+
+#include "platform/file.h"
+
+namespace memo::db {
+
+// The whole-file lock covers bytes 0 .. 0x7FFFFFFE.
+constexpr uint64_t kWholeFileLockLength = 0x7FFFFFFF;
+
+// A lock request that fails with a lock violation is retried until this many milliseconds have
+// passed since the first attempt; 0 = fail at once, -1 = wait without limit.
+constexpr int32_t kNoLockWait = 0;
+constexpr int32_t kWaitForever = -1;
+
+// Settings shared by the lock tables of one handle.
+struct LockPolicy {
+  bool lock_free = false;  // no other opener can reach the file: take no locks
+  int32_t wait_ms = kNoLockWait;
+};
+
+// The longer of two lock-wait times (-1, forever, is the longest).
+int32_t LongerWait(int32_t a, int32_t b);
+
+class LockTable {
+ public:
+  // REQUIRES: file and policy outlive the table.
+  LockTable(platform::File* file, const LockPolicy* policy) : file_(file), policy_(policy) {}
+  LockTable(const LockTable&) = delete;
+  LockTable& operator=(const LockTable&) = delete;
+
+  // One more reference to the byte at `offset`. kOk or kLockFailed (-28).
+  int Lock(uint64_t offset, int32_t wait_ms);
+  int Lock(uint64_t offset) { return Lock(offset, policy_->wait_ms); }
+  // One reference fewer. kOk or kUnlockFailed (-29), also for a byte that is not held.
+  int Unlock(uint64_t offset);
+
+  // The whole-file lock; nests by a counter.
+  int LockWhole(int32_t wait_ms);
+  int LockWhole() { return LockWhole(policy_->wait_ms); }
+  int UnlockWhole();
+
+  // Drops every lock this table holds (used when the handle closes).
+  void ReleaseAll();
+
+  int ReferenceCount(uint64_t offset) const;
+  int whole_depth() const { return whole_depth_; }
+  size_t held_count() const { return held_.size(); }
+
+ private:
+  bool Covered(uint64_t offset) const {
+    return whole_depth_ > 0 && offset < kWholeFileLockLength;
+  }
+  // Locks [0, W) minus held bytes, all or nothing; platform error on failure.
+  platform::FileError LockGaps();
+  void UnlockGaps();
+
+  platform::File* file_;
+  const LockPolicy* policy_;
+  std::map<uint64_t, int> held_;  // offset -> references
+  int whole_depth_ = 0;
+};
+
+// Holds one byte lock for a scope. Release() reports an unlock failure; the destructor releases
+// silently on early returns.
+class ByteLock {
+ public:
+  ByteLock() = default;
+  ~ByteLock() { Release(); }
+  ByteLock(const ByteLock&) = delete;
+  ByteLock& operator=(const ByteLock&) = delete;
+
+  int Acquire(LockTable* table, uint64_t offset, int32_t wait_ms);
+  int Acquire(LockTable* table, uint64_t offset);
+  int Release();
+  bool held() const { return table_ != nullptr; }
+
+ private:
+  LockTable* table_ = nullptr;
+  uint64_t offset_ = 0;
+};
+
+// Holds the whole-file lock for a scope.
+class WholeFileLock {
+ public:
+  WholeFileLock() = default;
+  ~WholeFileLock() { Release(); }
+  WholeFileLock(const WholeFileLock&) = delete;
+  WholeFileLock& operator=(const WholeFileLock&) = delete;
+
+  int Acquire(LockTable* table, int32_t wait_ms);
+  int Acquire(LockTable* table);
+  int Release();
+
+ private:
+  LockTable* table_ = nullptr;
+};
+
+}  // namespace memo::db

@@ -1,0 +1,366 @@
+#include "db/memo_file.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <unordered_set>
+
+#include "db/coding.h"
+#include "db/engine_code.h"
+
+namespace memo::db {
+namespace {
+
+using platform::File;
+using platform::FileError;
+
+constexpr uint64_t BlockOffset(uint32_t block) { return uint64_t{block} * kMemoBlockSize; }
+
+}  // namespace
+
+int MemoFile::Open(std::string_view path, platform::FileAccess access, platform::FileShare share,
+                   int access_argument, uint32_t expected_version) {
+  Close();
+  FileError error = File::Open(path, access, share, platform::FileCreate::kOpenExisting, &file_);
+  if (error == FileError::kNotFound || error == FileError::kInvalidPath) return kMemoReadFailed;
+  if (error != FileError::kNone) return FileErrorCode(error, kMemoReadFailed);
+
+  int rc = kOk;
+  {
+    WholeFileLock whole;
+    rc = whole.Acquire(&locks_);
+    if (rc == kOk) {
+      char bytes[kMemoHeaderSize];
+      size_t done = 0;
+      MemoHeader header;
+      uint64_t length = 0;
+      if (file_.ReadAt(0, bytes, sizeof bytes, &done) != FileError::kNone ||
+          done != sizeof bytes) {
+        rc = kMemoReadFailed;
+      } else if (DecodeMemoHeader(bytes, &header), !header.IsValid()) {
+        rc = kMemoReadFailed;
+      } else if (header.version != expected_version) {
+        rc = kMemoVersionMismatch;
+      } else if (file_.Length(&length) != FileError::kNone) {
+        rc = kMemoReadFailed;
+      } else if (length / kMemoBlockSize < static_cast<uint64_t>(header.block_count)) {
+        const uint64_t whole_blocks = length / kMemoBlockSize;
+        if (access_argument != 0 || whole_blocks == 0) {
+          rc = kNotMemoFile;
+        } else {
+          char count[4];
+          EncodeInt32(count, static_cast<int32_t>(whole_blocks));
+          error = file_.WriteAt(kMemoBlockCountOffset, count, sizeof count);
+          if (error != FileError::kNone) rc = FileErrorCode(error, kMemoReadFailed);
+        }
+      }
+      int unlock_rc = whole.Release();
+      if (rc == kOk) rc = unlock_rc;
+    }
+  }
+  if (rc != kOk) Close();
+  return rc;
+}
+
+void MemoFile::Close() {
+  if (!file_.IsOpen()) return;
+  locks_.ReleaseAll();
+  file_.Close();
+}
+
+int MemoFile::ReadHeader(MemoHeader* header) {
+  char bytes[kMemoHeaderSize];
+  size_t done = 0;
+  FileError error = file_.ReadAt(0, bytes, sizeof bytes, &done);
+  if (error != FileError::kNone) return FileErrorCode(error, kMemoAccessFailed);
+  if (done != sizeof bytes) return kMemoAccessFailed;
+  DecodeMemoHeader(bytes, header);
+  return kOk;
+}
+
+int MemoFile::WriteHeaderCounts(const MemoHeader& header) {
+  char bytes[12];
+  EncodeInt32(bytes, header.block_count);
+  EncodeInt32(bytes + 4, header.free_count);
+  EncodeInt32(bytes + 8, header.free_head);
+  FileError error = file_.WriteAt(kMemoBlockCountOffset, bytes, sizeof bytes);
+  return FileErrorCode(error, kMemoAccessFailed);
+}
+
+int MemoFile::ReadLinks(uint32_t block, BlockLinks* links) {
+  ByteLock lock;
+  int rc = lock.Acquire(&locks_, BlockOffset(block));
+  if (rc != kOk) return rc;
+  char bytes[kMemoBlockHeaderSize];
+  size_t done = 0;
+  FileError error = file_.ReadAt(BlockOffset(block), bytes, sizeof bytes, &done);
+  if (error != FileError::kNone) return FileErrorCode(error, kMemoAccessFailed);
+  if (done != sizeof bytes) return kMemoAccessFailed;
+  DecodeBlockLinks(bytes, links);
+  return lock.Release();
+}
+
+int MemoFile::WriteLinks(uint32_t block, const BlockLinks& links) {
+  ByteLock lock;
+  int rc = lock.Acquire(&locks_, BlockOffset(block));
+  if (rc != kOk) return rc;
+  char bytes[kMemoBlockHeaderSize];
+  EncodeBlockLinks(links, bytes);
+  FileError error = file_.WriteAt(BlockOffset(block), bytes, sizeof bytes);
+  if (error != FileError::kNone) return FileErrorCode(error, kMemoAccessFailed);
+  return lock.Release();
+}
+
+int MemoFile::WriteLink(uint32_t block, size_t link_offset, uint32_t value) {
+  ByteLock lock;
+  int rc = lock.Acquire(&locks_, BlockOffset(block));
+  if (rc != kOk) return rc;
+  char bytes[4];
+  EncodeFixed32(bytes, value);
+  FileError error = file_.WriteAt(BlockOffset(block) + link_offset, bytes, sizeof bytes);
+  if (error != FileError::kNone) return FileErrorCode(error, kMemoAccessFailed);
+  return lock.Release();
+}
+
+int MemoFile::ReadBlock(uint32_t block, BlockLinks* links, std::string* data) {
+  if (block == 0) return kMemoAccessFailed;
+  ByteLock lock;
+  int rc = lock.Acquire(&locks_, BlockOffset(block));
+  if (rc != kOk) return rc;
+  char bytes[kMemoBlockSize];
+  size_t done = 0;
+  FileError error = file_.ReadAt(BlockOffset(block), bytes, sizeof bytes, &done);
+  if (error != FileError::kNone) return FileErrorCode(error, kMemoAccessFailed);
+  if (done != sizeof bytes) return kMemoAccessFailed;
+  DecodeBlockLinks(bytes, links);
+  if (data != nullptr) {
+    size_t used = std::min<size_t>(links->used, kMemoBlockDataSize);
+    data->assign(bytes + kMemoBlockHeaderSize, used);
+  }
+  return lock.Release();
+}
+
+int MemoFile::ReadChain(uint32_t first, std::string* value) {
+  value->clear();
+  if (first == 0) return kOk;
+  uint64_t length = 0;
+  FileError error = file_.Length(&length);
+  if (error != FileError::kNone) return FileErrorCode(error, kMemoAccessFailed);
+  const uint64_t file_blocks = length / kMemoBlockSize;
+  uint64_t visited = 0;
+  char bytes[kMemoBlockSize];
+  for (uint32_t block = first; block != 0;) {
+    // A sound chain visits each block of the file at most once.
+    if (block >= file_blocks || visited >= file_blocks) return kMemoAccessFailed;
+    ++visited;
+    ByteLock lock;
+    int rc = lock.Acquire(&locks_, BlockOffset(block));
+    if (rc != kOk) return rc;
+    size_t done = 0;
+    error = file_.ReadAt(BlockOffset(block), bytes, sizeof bytes, &done);
+    if (error != FileError::kNone) return FileErrorCode(error, kMemoAccessFailed);
+    if (done != sizeof bytes) return kMemoAccessFailed;
+    rc = lock.Release();
+    if (rc != kOk) return rc;
+    BlockLinks links;
+    DecodeBlockLinks(bytes, &links);
+    if (links.used == 0 || links.used > kMemoBlockDataSize) return kMemoAccessFailed;
+    value->append(bytes + kMemoBlockHeaderSize, links.used);
+    block = links.next;
+  }
+  return kOk;
+}
+
+int MemoFile::CollectChain(uint32_t first, std::vector<uint32_t>* blocks) {
+  blocks->clear();
+  if (first == 0) return kOk;
+  uint64_t length = 0;
+  FileError error = file_.Length(&length);
+  if (error != FileError::kNone) return FileErrorCode(error, kMemoAccessFailed);
+  const uint64_t file_blocks = length / kMemoBlockSize;
+  for (uint32_t block = first; block != 0;) {
+    if (block >= file_blocks || blocks->size() >= file_blocks) return kMemoAccessFailed;
+    BlockLinks links;
+    int rc = ReadLinks(block, &links);
+    if (rc != kOk) return rc;
+    if (links.used == 0 || links.used > kMemoBlockDataSize) return kMemoAccessFailed;
+    blocks->push_back(block);
+    block = links.next;
+  }
+  return kOk;
+}
+
+int MemoFile::WriteChain(uint32_t old_first, std::string_view value, uint32_t* new_first) {
+  std::vector<uint32_t> old_chain;
+  int rc = CollectChain(old_first, &old_chain);
+  if (rc != kOk) return rc;
+
+  const uint64_t need = BlocksForBytes(value.size());
+  if (need > static_cast<uint64_t>(INT32_MAX)) return kMemoAccessFailed;
+  std::vector<uint32_t> blocks(old_chain.begin(),
+                               old_chain.begin() + std::min<uint64_t>(need, old_chain.size()));
+
+  // Allocation and freeing change the header: hold its lock and work on a fresh copy.
+  const bool resizes = need != old_chain.size();
+  ByteLock header_lock;
+  MemoHeader header;
+  if (resizes) {
+    rc = header_lock.Acquire(&locks_, 0);
+    if (rc != kOk) return rc;
+    rc = ReadHeader(&header);
+    if (rc != kOk) return rc;
+    if (!header.IsValid()) return kMemoAccessFailed;
+  }
+
+  if (blocks.size() < need) {
+    std::unordered_set<uint32_t> taken;  // a free list that loops must not hand a block out twice
+    while (blocks.size() < need) {
+      if (header.free_head != 0) {
+        const uint32_t block = static_cast<uint32_t>(header.free_head);
+        BlockLinks links;
+        rc = ReadLinks(block, &links);
+        if (rc != kOk) return rc;
+        if (links.used != 0 || links.next >= static_cast<uint32_t>(header.block_count) ||
+            !taken.insert(block).second) {
+          return kMemoAccessFailed;
+        }
+        if (links.next != 0) {
+          rc = WriteLink(links.next, kBlockPrevOffset, 0);
+          if (rc != kOk) return rc;
+        }
+        header.free_head = static_cast<int32_t>(links.next);
+        header.free_count = std::max(0, header.free_count - 1);
+        blocks.push_back(block);
+      } else {
+        if (header.block_count == INT32_MAX) return kMemoAccessFailed;
+        blocks.push_back(static_cast<uint32_t>(header.block_count++));
+      }
+    }
+    // Record the allocation before the data goes in, so a failure below leaks blocks at worst
+    // and never leaves the free list pointing at a used block.
+    rc = WriteHeaderCounts(header);
+    if (rc != kOk) return rc;
+  }
+
+  char bytes[kMemoBlockSize];
+  for (size_t i = 0; i < need; ++i) {
+    const size_t begin = i * kMemoBlockDataSize;
+    const size_t piece = std::min(kMemoBlockDataSize, value.size() - begin);
+    BlockLinks links;
+    links.prev = i == 0 ? 0 : blocks[i - 1];
+    links.next = i + 1 < need ? blocks[i + 1] : 0;
+    links.used = static_cast<uint32_t>(piece);
+    EncodeBlockLinks(links, bytes);
+    std::memcpy(bytes + kMemoBlockHeaderSize, value.data() + begin, piece);
+    std::memset(bytes + kMemoBlockHeaderSize + piece, 0, kMemoBlockDataSize - piece);
+    ByteLock lock;
+    rc = lock.Acquire(&locks_, BlockOffset(blocks[i]));
+    if (rc != kOk) return rc;
+    FileError error = file_.WriteAt(BlockOffset(blocks[i]), bytes, sizeof bytes);
+    if (error != FileError::kNone) return FileErrorCode(error, kMemoAccessFailed);
+    rc = lock.Release();
+    if (rc != kOk) return rc;
+  }
+
+  if (old_chain.size() > need) {
+    // The surplus keeps its order and joins the front of the free list.
+    const size_t first_released = need;
+    const uint32_t last_block_of_file = static_cast<uint32_t>(header.block_count - 1);
+    bool released_last = false;
+    for (size_t j = first_released; j < old_chain.size(); ++j) {
+      BlockLinks links;
+      links.prev = j == first_released ? 0 : old_chain[j - 1];
+      links.next = j + 1 < old_chain.size() ? old_chain[j + 1]
+                                            : static_cast<uint32_t>(header.free_head);
+      links.used = 0;
+      rc = WriteLinks(old_chain[j], links);
+      if (rc != kOk) return rc;
+      if (old_chain[j] == last_block_of_file) released_last = true;
+    }
+    if (header.free_head != 0) {
+      rc = WriteLink(static_cast<uint32_t>(header.free_head), kBlockPrevOffset, old_chain.back());
+      if (rc != kOk) return rc;
+    }
+    header.free_head = static_cast<int32_t>(old_chain[first_released]);
+    header.free_count += static_cast<int32_t>(old_chain.size() - first_released);
+    if (released_last) {
+      rc = TrimTrailingFree(&header);
+      if (rc != kOk) return rc;
+    }
+    rc = WriteHeaderCounts(header);
+    if (rc != kOk) return rc;
+  }
+
+  if (resizes) {
+    rc = header_lock.Release();
+    if (rc != kOk) return rc;
+  }
+  *new_first = need == 0 ? 0 : blocks[0];
+  return kOk;
+}
+
+int MemoFile::TrimTrailingFree(MemoHeader* header) {
+  const uint32_t count = static_cast<uint32_t>(header->block_count);
+  int32_t last = header->block_count - 1;
+  while (last >= 1) {
+    const uint32_t block = static_cast<uint32_t>(last);
+    BlockLinks links;
+    int rc = ReadLinks(block, &links);
+    if (rc != kOk) return rc;
+    if (links.used != 0) break;
+    if (links.prev >= count || links.next >= count) return kMemoAccessFailed;
+    const bool listed = links.prev != 0 || header->free_head == last;
+    if (listed) {
+      if (links.prev != 0) {
+        rc = WriteLink(links.prev, kBlockNextOffset, links.next);
+      } else {
+        header->free_head = static_cast<int32_t>(links.next);
+      }
+      if (rc == kOk && links.next != 0) rc = WriteLink(links.next, kBlockPrevOffset, links.prev);
+      if (rc != kOk) return rc;
+      header->free_count = std::max(0, header->free_count - 1);
+    }
+    --last;
+  }
+  header->block_count = last + 1;
+  FileError error = file_.SetLength(BlockOffset(static_cast<uint32_t>(header->block_count)));
+  return FileErrorCode(error, kMemoAccessFailed);
+}
+
+int MemoFile::ReleaseChain(uint32_t first) {
+  uint32_t unused = 0;
+  return WriteChain(first, std::string_view(), &unused);
+}
+
+int MemoFile::Reset() {
+  ByteLock header_lock;
+  int rc = header_lock.Acquire(&locks_, 0);
+  if (rc != kOk) return rc;
+  MemoHeader header;
+  header.block_count = 1;
+  header.free_count = 0;
+  header.free_head = 0;
+  rc = WriteHeaderCounts(header);
+  if (rc != kOk) return rc;
+  FileError error = file_.SetLength(kMemoBlockSize);
+  if (error != FileError::kNone) return FileErrorCode(error, kMemoAccessFailed);
+  return header_lock.Release();
+}
+
+int MemoFile::Create(std::string_view path, uint32_t version, double creation_time) {
+  File file;
+  FileError error = File::Open(path, platform::FileAccess::kReadWrite,
+                               platform::FileShare::kDenyNone, platform::FileCreate::kCreateAlways,
+                               &file);
+  if (error != FileError::kNone) return FileErrorCode(error, kMemoCreateFailed);
+  char bytes[kMemoBlockSize] = {};
+  MemoHeader header;
+  header.version = version;
+  header.creation_time = creation_time;
+  header.block_count = 1;
+  EncodeMemoHeader(header, bytes);
+  if (file.WriteAt(0, bytes, sizeof bytes) != FileError::kNone) return kMemoCreateFailed;
+  return kOk;
+}
+
+}  // namespace memo::db
