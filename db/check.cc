@@ -3,7 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <cstring>
+
 #include "db/coding.h"
+#include "db/database.h"
+#include "db/engine_code.h"
+#include "db/lock.h"
+#include "platform/codec.h"
 
 namespace memo::db {
 
@@ -151,6 +157,76 @@ void WalkMemoChains(const MemoWalk& walk, const BlockReader& read_block,
     }
     k = end + 1;
   }
+}
+
+}  // namespace memo::db
+
+namespace memo::db {
+
+int CheckDatabase(DatabaseHandle* handle, std::vector<std::string>* problems) {
+  if (handle == nullptr || !handle->IsOpen()) return kNoDatabaseOpen;
+  // Writers change records and chains only under record locks, which the whole-file lock keeps
+  // out: the walk sees one consistent state.
+  WholeFileLock whole;
+  int rc = whole.Acquire(handle->locks());
+  if (rc != kOk) return rc;
+
+  int32_t count = 0, next_serial = 1;
+  rc = handle->ReadRecordCount(&count, &next_serial);
+  if (rc != kOk) return rc;
+
+  MemoWalk walk;
+  for (const FieldDescriptor& field : handle->fields()) {
+    walk.field_names.push_back(GbkToUtf8(field.Name()));
+  }
+  std::string record;
+  for (int32_t position = 0; position < count; ++position) {
+    rc = handle->ReadRecordBytes(position, &record);
+    if (rc != kOk) return rc;
+    if (record.size() < kSerialSize) return kReadRecordFailed;
+    int64_t serial = DecodeInt32(record.data());
+    int64_t magnitude = serial < 0 ? -serial : serial;
+    if (serial == 0) {
+      problems->push_back(Format("record %lld has serial 0 (neither live nor deleted)",
+                                 static_cast<long long>(position) + 1));
+    } else if (magnitude >= next_serial) {
+      problems->push_back(Format("record %lld has serial %lld, not below the next serial %lld",
+                                 static_cast<long long>(position) + 1, serial, next_serial));
+    }
+    for (size_t f = 0; f < handle->fields().size(); ++f) {
+      const FieldDescriptor& field = handle->fields()[f];
+      if (!IsChainField(field.type)) continue;
+      // The reader's descriptor checks keep every field inside the record.
+      if (static_cast<uint64_t>(field.offset) + 4 > record.size()) return kReadRecordFailed;
+      uint32_t block = DecodeFixed32(record.data() + field.offset);
+      walk.heads.push_back({position, static_cast<uint32_t>(f), block});
+    }
+  }
+
+  MemoFile* memo = handle->memo_file();
+  if (memo == nullptr || !memo->IsOpen()) {
+    // No field keeps its value in chains (the open would have failed otherwise).
+    return whole.Release();
+  }
+  rc = memo->ReadHeader(&walk.header);
+  if (rc != kOk) return rc;
+  uint64_t length = 0;
+  platform::FileError error = memo->file()->Length(&length);
+  if (error != platform::FileError::kNone) return FileErrorCode(error, kMemoAccessFailed);
+  walk.whole_blocks = length / kMemoBlockSize;
+  if (length % kMemoBlockSize != 0) {
+    problems->push_back(Format("memo file ends with %lld bytes of a partial block",
+                               static_cast<long long>(length % kMemoBlockSize)));
+  }
+
+  WalkMemoChains(walk, [memo](uint32_t block, char* out) {
+    BlockLinks links;
+    if (memo->ReadBlock(block, &links, nullptr) != kOk) return false;
+    std::memset(out, 0, kMemoBlockSize);
+    EncodeBlockLinks(links, out);
+    return true;
+  }, problems);
+  return whole.Release();
 }
 
 }  // namespace memo::db
