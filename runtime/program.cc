@@ -1,5 +1,6 @@
 #include "runtime/program.h"
 
+#include <cfenv>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -165,6 +166,16 @@ void EndProgram(int code) {
 bool FatalReportInProgress() { return State().fatal_report; }
 
 bool BeginFatalReport() { return !std::exchange(State().fatal_report, true); }
+
+int RunProgram(uint32_t startup_window_id, ExitRoutine exit_routine) {
+  InitialiseRuntime();
+  std::fesetenv(FE_DFL_ENV);
+  RegisterExitRoutine(exit_routine);
+  LoadStartupWindow(startup_window_id);
+  RunMessageLoop();
+  RunEndSequence();
+  return 0;
+}
 
 void ResetProgramForTesting() {
   ProgramState& state = State();

@@ -92,6 +92,12 @@ bool FatalReportInProgress();
 // program without a second box). Used by the report itself.
 bool BeginFatalReport();
 
+// The program's frame, as the entry routine runs it: initialise the runtime, reset the
+// floating-point environment, register the exit routine (null: none), load the start-up window,
+// run the message loop, then the end sequence. Returns 0, the exit code of a normal end; a fatal
+// condition on the way never returns here.
+int RunProgram(uint32_t startup_window_id, ExitRoutine exit_routine);
+
 // Puts the module back into the not-started state (tests and the headless driver, which start
 // the program more than once in one process).
 void ResetProgramForTesting();
