@@ -1,0 +1,214 @@
+// The commands that change files: create, add, import.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/create.h"
+#include "db/engine_code.h"
+#include "db/file_names.h"
+#include "platform/codec.h"
+#include "platform/file.h"
+#include "tools/mcn/cli.h"
+#include "tools/mcn/convert.h"
+#include "tools/mcn/format.h"
+
+namespace memo::mcn {
+
+namespace {
+
+struct TypeName {
+  const char* word;
+  uint32_t type;
+};
+
+const TypeName kTypeNames[] = {
+    {"byte", db::kFieldByte},     {"short", db::kFieldShort},
+    {"int", db::kFieldInt},       {"long", db::kFieldLong},
+    {"float", db::kFieldFloat},   {"double", db::kFieldDouble},
+    {"bool", db::kFieldBool},     {"datetime", db::kFieldDateTime},
+    {"text", db::kFieldText},     {"bytes", db::kFieldByteSet},
+    {"memo", db::kFieldMemo},
+};
+
+// "NAME:TYPE" or "text" with ":LENGTH". The name is everything before the last type part, so a
+// name may not contain ':'.
+bool ParseFieldSpec(const std::string& spec, db::FieldSpec* field, std::string* error) {
+  size_t colon = spec.find(':');
+  if (colon == std::string::npos || colon == 0) {
+    *error = "field " + spec + ": expected NAME:TYPE[:LENGTH]";
+    return false;
+  }
+  std::string rest = spec.substr(colon + 1);
+  std::string type_word = rest, length_text;
+  if (size_t second = rest.find(':'); second != std::string::npos) {
+    type_word = rest.substr(0, second);
+    length_text = rest.substr(second + 1);
+  }
+  field->name = Utf8ToGbk(spec.substr(0, colon));
+  field->type = 0;
+  for (const TypeName& name : kTypeNames) {
+    if (type_word == name.word) field->type = name.type;
+  }
+  if (field->type == 0) {
+    *error = "field " + spec + ": unknown type " + type_word +
+             " (byte short int long float double bool datetime text:N bytes memo)";
+    return false;
+  }
+  if (field->type == db::kFieldText) {
+    char* end = nullptr;
+    long length = length_text.empty() ? 0 : std::strtol(length_text.c_str(), &end, 10);
+    if (length_text.empty() || *end != '\0' || length <= 0 || length > 0x7FFFFFFF) {
+      *error = "field " + spec + ": text needs a positive length (text:N)";
+      return false;
+    }
+    field->length = static_cast<uint32_t>(length);
+  } else if (!length_text.empty()) {
+    *error = "field " + spec + ": only text fields take a length";
+    return false;
+  }
+  return true;
+}
+
+// Converts one row of texts into values for the fields named by `columns` (field numbers).
+// Every FieldValue of `values` (one per field) starts omitted (tag 0).
+bool RowValues(const db::DatabaseHandle& handle, const std::vector<int>& columns,
+               const std::vector<std::string>& texts, std::vector<FieldValue>* values,
+               std::string* error) {
+  for (FieldValue& value : *values) value.cell = TypedValue{};
+  for (size_t i = 0; i < texts.size() && i < columns.size(); ++i) {
+    const db::FieldDescriptor& field = handle.fields()[static_cast<size_t>(columns[i])];
+    if (!MakeFieldValue(field.type, texts[i], &(*values)[static_cast<size_t>(columns[i])])) {
+      *error = "field " + Utf8(field.Name()) + ": mcn cannot write a " + TypeWord(field.type) +
+               " field";
+      return false;
+    }
+  }
+  return true;
+}
+
+int AddValues(db::DatabaseHandle* handle, const std::vector<FieldValue>& values) {
+  std::vector<TypedValue> cells;
+  for (const FieldValue& value : values) cells.push_back(value.cell);
+  return handle->AddRecord(cells.data(), static_cast<int>(cells.size()));
+}
+
+}  // namespace
+
+int CreateCommand(const Invocation& invocation) {
+  std::vector<db::FieldSpec> fields;
+  for (const std::string& spec : invocation.operands) {
+    db::FieldSpec field;
+    std::string error;
+    if (!ParseFieldSpec(spec, &field, &error)) return ReportError(error, kExitUsage);
+    fields.push_back(std::move(field));
+  }
+  // Creating replaces a file of the same name; from the command line that is more likely a slip
+  // than a wish, so an existing database is left alone.
+  std::string path = db::FullPathOf(Utf8ToGbk(invocation.file), db::kRecordFileExtension);
+  if (platform::FileExists(path)) {
+    return ReportError(Utf8(path) + " already exists; remove it first", kExitFailure);
+  }
+  int rc = db::CreateDatabase(path, fields, Utf8ToGbk(invocation.password));
+  if (rc != db::kOk) return ReportEngineError(rc);
+  std::printf("created %s with %zu field%s\n", Utf8(path).c_str(), fields.size(),
+              fields.size() == 1 ? "" : "s");
+  return kExitOk;
+}
+
+int AddCommand(const Invocation& invocation) {
+  std::unique_ptr<db::DatabaseHandle> handle;
+  int rc = OpenDatabase(invocation, OpenPurpose::kChange, &handle);
+  if (rc != db::kOk) return ReportEngineError(rc);
+  if (invocation.operands.size() > static_cast<size_t>(handle->field_count())) {
+    return ReportError("the database has " + std::to_string(handle->field_count()) +
+                           " fields, " + std::to_string(invocation.operands.size()) +
+                           " values given",
+                       kExitUsage);
+  }
+  std::vector<int> columns;
+  for (int f = 0; f < handle->field_count(); ++f) columns.push_back(f);
+  std::vector<FieldValue> values(static_cast<size_t>(handle->field_count()));
+  std::string error;
+  if (!RowValues(*handle, columns, invocation.operands, &values, &error)) {
+    return ReportError(error, kExitFailure);
+  }
+  rc = AddValues(handle.get(), values);
+  if (rc != db::kOk) return ReportEngineError(rc);
+  std::string raw;
+  if (handle->ReadRecordBytes(handle->current_record(), &raw) == db::kOk && raw.size() >= 4) {
+    int32_t serial = 0;
+    std::memcpy(&serial, raw.data(), 4);
+    std::printf("added record %d (serial %d)\n", handle->current_record() + 1, serial);
+  }
+  return kExitOk;
+}
+
+int ImportCommand(const Invocation& invocation) {
+  const std::string& csv_path = invocation.operands[0];
+  std::ifstream file;
+  if (csv_path != "-") {
+    file.open(csv_path, std::ios::binary);
+    if (!file) return ReportError("cannot read " + csv_path, kExitFailure);
+  }
+  std::istream& in = csv_path == "-" ? std::cin : file;
+
+  // The whole CSV is read and checked before the database is touched, so a malformed file adds
+  // nothing.
+  CsvReader reader(in);
+  std::vector<std::vector<std::string>> rows;
+  std::vector<std::string> row;
+  std::string error;
+  while (reader.Next(&row, &error)) {
+    if (row.size() == 1 && row[0].empty()) continue;  // blank line
+    rows.push_back(row);
+  }
+  if (!error.empty()) {
+    return ReportError(csv_path + " line " + std::to_string(reader.line()) + ": " + error,
+                       kExitFailure);
+  }
+  if (rows.empty()) return ReportError(csv_path + ": no heading row", kExitFailure);
+
+  std::unique_ptr<db::DatabaseHandle> handle;
+  int rc = OpenDatabase(invocation, OpenPurpose::kChange, &handle);
+  if (rc != db::kOk) return ReportEngineError(rc);
+
+  std::vector<int> columns;
+  std::map<int, bool> seen;
+  for (const std::string& name : rows[0]) {
+    int field = handle->FindField(Utf8ToGbk(name));
+    if (field < 0) {
+      return ReportError(csv_path + ": column " + name + " names no field of the database",
+                         kExitFailure);
+    }
+    if (seen[field]) return ReportError(csv_path + ": column " + name + " appears twice", kExitFailure);
+    seen[field] = true;
+    columns.push_back(field);
+  }
+  for (size_t r = 1; r < rows.size(); ++r) {
+    if (rows[r].size() > columns.size()) {
+      return ReportError(csv_path + ": row " + std::to_string(r + 1) + " has more cells than the heading",
+                         kExitFailure);
+    }
+  }
+  std::vector<FieldValue> values(static_cast<size_t>(handle->field_count()));
+  for (size_t r = 1; r < rows.size(); ++r) {
+    if (!RowValues(*handle, columns, rows[r], &values, &error)) {
+      return ReportError(error, kExitFailure);
+    }
+    rc = AddValues(handle.get(), values);
+    if (rc != db::kOk) {
+      std::fprintf(stderr, "mcn: row %zu not added (%zu added before it)\n", r + 1, r - 1);
+      return ReportEngineError(rc);
+    }
+  }
+  std::printf("imported %zu record%s\n", rows.size() - 1, rows.size() == 2 ? "" : "s");
+  return kExitOk;
+}
+
+}  // namespace memo::mcn

@@ -1,0 +1,170 @@
+#include "tools/mcn/cli.h"
+
+#include <cstring>
+
+#include "db/engine_code.h"
+#include "platform/codec.h"
+
+namespace memo::mcn {
+
+namespace {
+
+struct CommandSpec {
+  const char* name;
+  int (*run)(const Invocation&);
+  int min_operands;
+  int max_operands;  // -1: any number
+  bool takes_format;  // --json / --csv
+  bool takes_all;
+};
+
+const CommandSpec kCommands[] = {
+    {"info", InfoCommand, 0, 0, false, false},
+    {"dump", DumpCommand, 0, 0, true, true},
+    {"check", CheckCommand, 0, 0, false, false},
+    {"create", CreateCommand, 1, -1, false, false},
+    {"add", AddCommand, 0, -1, false, false},
+    {"export", ExportCommand, 0, 0, true, false},
+    {"import", ImportCommand, 1, 1, false, false},
+};
+
+const CommandSpec* FindCommand(const std::string& name) {
+  for (const CommandSpec& spec : kCommands) {
+    if (name == spec.name) return &spec;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void PrintUsage(std::FILE* out) {
+  std::fputs(
+      "usage: mcn [--password P] COMMAND FILE [ARGUMENTS]\n"
+      "\n"
+      "  info FILE                      header, fields, record counts, memo-file blocks\n"
+      "  dump FILE [--json|--csv] [--all]\n"
+      "                                 live records (--all: deleted ones too, marked)\n"
+      "  check FILE                     open checks and the full memo-chain walk\n"
+      "  create FILE NAME:TYPE[:LENGTH]...\n"
+      "                                 types: byte short int long float double bool datetime\n"
+      "                                 text:N bytes memo\n"
+      "  add FILE VALUE...              one record, values in field order\n"
+      "  export FILE --csv              live records as CSV with a heading row\n"
+      "  import FILE CSV                add one record per CSV row (heading row names fields)\n"
+      "\n"
+      "FILE without an extension gets \".EDB\". Texts are UTF-8. Files are opened read-only\n"
+      "unless the command changes them. Exit codes: 0 success, 1 failure (engine code and\n"
+      "message), 2 bad usage.\n",
+      out);
+}
+
+bool ParseCommandLine(int argc, char** argv, Invocation* invocation, std::string* error) {
+  std::vector<std::string> words;
+  bool options_done = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (!options_done && arg == "--") {
+      options_done = true;
+    } else if (!options_done && arg == "--password") {
+      if (i + 1 >= argc) {
+        *error = "--password needs a value";
+        return false;
+      }
+      invocation->password = argv[++i];
+      invocation->has_password = true;
+    } else if (!options_done && arg.rfind("--password=", 0) == 0) {
+      invocation->password = arg.substr(std::strlen("--password="));
+      invocation->has_password = true;
+    } else if (!options_done && arg == "--json") {
+      invocation->json = true;
+    } else if (!options_done && arg == "--csv") {
+      invocation->csv = true;
+    } else if (!options_done && arg == "--all") {
+      invocation->all = true;
+    } else if (!options_done && (arg == "--help" || arg == "-h")) {
+      invocation->command = "help";
+      return true;
+    } else if (!options_done && arg.size() > 2 && arg[0] == '-' && arg[1] == '-') {
+      *error = "unknown option " + arg;
+      return false;
+    } else {
+      words.push_back(std::move(arg));
+    }
+  }
+  if (words.empty()) {
+    *error = "no command given";
+    return false;
+  }
+  invocation->command = words[0];
+  if (invocation->command == "help") return true;
+  const CommandSpec* spec = FindCommand(invocation->command);
+  if (!spec) {
+    *error = "unknown command " + invocation->command;
+    return false;
+  }
+  if (words.size() < 2 || words[1].empty()) {
+    *error = invocation->command + " needs a FILE";
+    return false;
+  }
+  invocation->file = words[1];
+  invocation->operands.assign(words.begin() + 2, words.end());
+  int operands = static_cast<int>(invocation->operands.size());
+  if (operands < spec->min_operands || (spec->max_operands >= 0 && operands > spec->max_operands)) {
+    *error = "wrong number of arguments for " + invocation->command;
+    return false;
+  }
+  if (!spec->takes_format && invocation->json) {
+    *error = "--json does not apply to " + invocation->command;
+    return false;
+  }
+  if (!spec->takes_format && invocation->csv) {
+    *error = "--csv does not apply to " + invocation->command;
+    return false;
+  }
+  if (invocation->json && invocation->csv) {
+    *error = "--json and --csv exclude each other";
+    return false;
+  }
+  if (invocation->command == "export" && !invocation->csv) {
+    *error = "export needs --csv";
+    return false;
+  }
+  if (!spec->takes_all && invocation->all) {
+    *error = "--all does not apply to " + invocation->command;
+    return false;
+  }
+  return true;
+}
+
+int RunInvocation(const Invocation& invocation) {
+  if (invocation.command == "help") {
+    PrintUsage(stdout);
+    return kExitOk;
+  }
+  const CommandSpec* spec = FindCommand(invocation.command);
+  return spec ? spec->run(invocation) : kExitUsage;
+}
+
+int OpenDatabase(const Invocation& invocation, OpenPurpose purpose,
+                 std::unique_ptr<db::DatabaseHandle>* handle) {
+  db::OpenOptions options;
+  options.access = purpose == OpenPurpose::kLook ? 1 : 0;
+  options.share = 1;
+  options.password = Utf8ToGbk(invocation.password);
+  options.lock_wait_ms = 2000;
+  return db::DatabaseHandle::Open(Utf8ToGbk(invocation.file), options, handle);
+}
+
+std::string Utf8(const std::string& gbk) { return GbkToUtf8(gbk); }
+
+int ReportEngineError(int code) {
+  std::fprintf(stderr, "%d %s\n", code, db::EngineMessageUtf8(code));
+  return kExitFailure;
+}
+
+int ReportError(const std::string& message, int exit_code) {
+  std::fprintf(stderr, "mcn: %s\n", message.c_str());
+  return exit_code;
+}
+
+}  // namespace memo::mcn
