@@ -10,7 +10,9 @@ namespace memo::db {
 
 uint32_t IndexKeySize(int32_t type_code) {
   if (type_code < 0) return static_cast<uint32_t>(-static_cast<int64_t>(type_code));
-  if (type_code == kFieldText || IsChainField(static_cast<uint32_t>(type_code))) return 0;
+  // A positive text code has no size; memo and byte-set codes get their record size, so that the
+  // key-field check can name them (-42).
+  if (type_code == kFieldText) return 0;
   return FieldSize(static_cast<uint32_t>(type_code), 0);
 }
 

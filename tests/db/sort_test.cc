@@ -1,0 +1,246 @@
+// Sorting into a new file: keys, ascending flags, the condition served from memory, copied
+// fields, memo chains, serials of deleted records.
+#include <gtest/gtest.h>
+
+#include "db/coding.h"
+#include "db/engine_code.h"
+#include "db/images.h"
+#include "test_util.h"
+
+namespace memo::db {
+namespace {
+
+using testing::G;
+
+class SortTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    source_ = dir_.File("s.edb");
+    testing::MustCreate(source_, {{"cat", kFieldText, 6}, {"n", kFieldInt, 0},
+                                  {"when", kFieldDateTime, 0}, {"note", kFieldMemo, 0},
+                                  {"ok", kFieldBool, 0}});
+    handle_ = testing::MustOpen(source_);
+    ASSERT_TRUE(handle_);
+  }
+
+  void Add(const std::string& cat, int n, double when, const std::string& note, bool ok = true) {
+    TypedValue values[] = {testing::TextCell(cat), testing::IntCell(n), testing::DateTimeCell(when),
+                           testing::TextCell(note), testing::BoolCell(ok)};
+    ASSERT_EQ(handle_->AddRecord(values, 5), kOk);
+  }
+
+  // Each record of the target as "serial:cat:n".
+  std::vector<std::string> Rows(const std::string& path) {
+    auto target = testing::MustOpen(path);
+    std::vector<std::string> rows;
+    if (!target) return rows;
+    int32_t count = 0, serial = 0;
+    EXPECT_EQ(target->ReadRecordCount(&count, &serial), kOk);
+    EXPECT_EQ(serial, count + 1);
+    for (int32_t i = 0; i < count; ++i) {
+      std::string record;
+      EXPECT_EQ(target->ReadRecordBytes(i, &record), kOk);
+      target->set_current_record(i);
+      std::string row = std::to_string(DecodeInt32(record.data()));
+      for (const FieldDescriptor& field : target->fields()) {
+        std::string bytes;
+        EXPECT_EQ(target->ReadFieldBytes(target->FindField(field.Name()), &bytes), kOk);
+        row += ":";
+        row += field.type == kFieldInt ? std::to_string(DecodeInt32(bytes.data())) : bytes;
+      }
+      rows.push_back(row);
+    }
+    return rows;
+  }
+
+  testing::TempDir dir_;
+  std::string source_;
+  std::unique_ptr<DatabaseHandle> handle_;
+};
+
+TEST_F(SortTest, ByOneKeyAscendingCopiesEveryField) {
+  Add("b", 2, 3.0, "two");
+  Add("a", 1, 2.0, "one");
+  Add("c", 3, 1.0, std::string(1500, 'x'));
+  SortRequest request;
+  request.target = dir_.File("t");
+  request.key_names = {"CAT"};
+  ASSERT_EQ(handle_->SortInto(request), kOk);
+  EXPECT_TRUE(testing::Exists(dir_.File("t.EDB")));
+  EXPECT_TRUE(testing::Exists(dir_.File("t.EDT")));
+  const std::vector<std::string> rows = Rows(dir_.File("t.EDB"));
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0].substr(0, 6), "1:a:1:");
+  EXPECT_EQ(rows[1].substr(0, 6), "2:b:2:");
+  EXPECT_EQ(rows[2].substr(0, 6), "3:c:3:");
+  auto target = testing::MustOpen(dir_.File("t.EDB"));
+  target->set_current_record(2);
+  EXPECT_EQ(testing::FieldText(target.get(), "note"), std::string(1500, 'x'));
+  EXPECT_EQ(target->record_size(), handle_->record_size());
+}
+
+TEST_F(SortTest, AscendingFlagsAndSeveralKeys) {
+  Add("a", 1, 0, "");
+  Add("b", 1, 0, "");
+  Add("a", 2, 0, "");
+  Add("b", 2, 0, "");
+  SortRequest request;
+  request.target = dir_.File("t.edb");
+  request.key_names = {"n", "cat"};
+  request.ascending = {false};  // n descending, cat (no flag) ascending
+  request.copy_fields = {"n", "cat"};
+  ASSERT_EQ(handle_->SortInto(request), kOk);
+  EXPECT_EQ(Rows(dir_.File("t.edb")),
+            (std::vector<std::string>{"1:2:a", "2:2:b", "3:1:a", "4:1:b"}));
+  request.ascending = {true, false};
+  ASSERT_EQ(handle_->SortInto(request), kOk);
+  EXPECT_EQ(Rows(dir_.File("t.edb")),
+            (std::vector<std::string>{"1:1:b", "2:1:a", "3:2:b", "4:2:a"}));
+  EXPECT_FALSE(testing::Exists(dir_.File("t.EDT"))) << "no memo field copied";
+}
+
+TEST_F(SortTest, ConditionSeesEachRecordAsCurrentFromMemory) {
+  Add("x", 5, 0, "five");
+  Add("y", 4, 0, "four");
+  Add("x", 3, 0, "three");
+  Add("x", 2, 0, "two");
+  handle_->set_current_record(1);
+  std::vector<int32_t> seen;
+  SortRequest request;
+  request.target = dir_.File("only_x.edb");
+  request.key_names = {"n"};
+  request.condition = [&] {
+    seen.push_back(handle_->current_record());
+    // Field reads inside the condition see the record being judged, memo chains included.
+    std::string cat, note;
+    EXPECT_EQ(handle_->ReadFieldBytes(0, &cat), kOk);
+    EXPECT_EQ(handle_->ReadFieldBytes(3, &note), kOk);
+    EXPECT_FALSE(note.empty());
+    return cat == "x";
+  };
+  ASSERT_EQ(handle_->SortInto(request), kOk);
+  EXPECT_EQ(seen, (std::vector<int32_t>{0, 1, 2, 3}));
+  EXPECT_EQ(handle_->current_record(), 1) << "restored";
+  std::string cat;
+  ASSERT_EQ(handle_->ReadFieldBytes(0, &cat), kOk);
+  EXPECT_EQ(cat, "y") << "served from the file again";
+  const std::vector<std::string> rows = Rows(dir_.File("only_x.edb"));
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0].substr(0, 6), "1:x:2:");
+  EXPECT_EQ(rows[1].substr(0, 6), "2:x:3:");
+  EXPECT_EQ(rows[2].substr(0, 6), "3:x:5:");
+  auto target = testing::MustOpen(dir_.File("only_x.edb"));
+  target->set_current_record(2);
+  EXPECT_EQ(testing::FieldText(target.get(), "note"), "five");
+}
+
+TEST_F(SortTest, DeletedRecordsKeepANegativeSerial) {
+  Add("b", 1, 0, "");
+  Add("a", 2, 0, "");
+  std::string file = testing::ReadAll(source_);
+  char* serial = file.data() + handle_->records_start();  // record 0 ("b") deleted
+  EncodeInt32(serial, -1);
+  testing::WriteAll(source_, file);
+  SortRequest request;
+  request.target = dir_.File("t.edb");
+  request.key_names = {"cat"};
+  request.copy_fields = {"cat"};
+  ASSERT_EQ(handle_->SortInto(request), kOk);
+  EXPECT_EQ(Rows(dir_.File("t.edb")), (std::vector<std::string>{"1:a", "-2:b"}));
+}
+
+TEST_F(SortTest, KeysOfEveryOrderedKind) {
+  Add("a", 1, -1.75, "", true);   // 1899-12-29 18:00
+  Add("b", 2, -1.25, "", false);  // 1899-12-29 06:00
+  Add("c", 3, 0.5, "", true);
+  Add("d", 4, -2.5, "", false);
+  SortRequest request;
+  request.target = dir_.File("t.edb");
+  request.key_names = {"when"};
+  request.copy_fields = {"cat"};
+  ASSERT_EQ(handle_->SortInto(request), kOk);
+  EXPECT_EQ(Rows(dir_.File("t.edb")), (std::vector<std::string>{"1:d", "2:b", "3:a", "4:c"}));
+  request.key_names = {"ok", "cat"};
+  ASSERT_EQ(handle_->SortInto(request), kOk);
+  EXPECT_EQ(Rows(dir_.File("t.edb")), (std::vector<std::string>{"1:b", "2:d", "3:a", "4:c"}));
+}
+
+TEST_F(SortTest, EmptySourceAndBadRequests) {
+  SortRequest request;
+  request.target = dir_.File("t.edb");
+  request.key_names = {"cat"};
+  ASSERT_EQ(handle_->SortInto(request), kOk);
+  EXPECT_TRUE(Rows(dir_.File("t.edb")).empty());
+
+  SortRequest bad = request;
+  bad.target.clear();
+  EXPECT_EQ(handle_->SortInto(bad), kFileNotFound);
+  bad = request;
+  bad.key_names = {"note"};
+  EXPECT_EQ(handle_->SortInto(bad), kBadKeyField);
+  bad.key_names = {"nothing"};
+  EXPECT_EQ(handle_->SortInto(bad), kBadKeyField);
+  bad.key_names.clear();
+  EXPECT_EQ(handle_->SortInto(bad), kBadKeyField);
+  bad = request;
+  bad.copy_fields = {"cat", "nothing"};
+  EXPECT_EQ(handle_->SortInto(bad), kFieldNotFound);
+  bad = request;
+  bad.target = source_;
+  EXPECT_EQ(handle_->SortInto(bad), kCreateFailed) << "never replaces its own source";
+  bad.target = dir_.File("no/such/dir/t.edb");
+  EXPECT_EQ(handle_->SortInto(bad), kInvalidPath);
+}
+
+TEST_F(SortTest, ReplacesAnExistingTargetAndKeepsThePassword) {
+  testing::TempDir dir;
+  testing::MustCreate(dir.File("p.edb"), {{"k", kFieldInt, 0}}, "pw");
+  OpenOptions with_password;
+  with_password.password = "pw";
+  auto locked = testing::MustOpen(dir.File("p.edb"), with_password);
+  ASSERT_TRUE(locked);
+  for (int i = 3; i > 0; --i) {
+    TypedValue values[] = {testing::IntCell(i)};
+    ASSERT_EQ(locked->AddRecord(values, 1), kOk);
+  }
+  testing::WriteAll(dir.File("t.edb"), std::string(4000, 'z'));
+  SortRequest request;
+  request.target = dir.File("t.edb");
+  request.key_names = {"k"};
+  ASSERT_EQ(locked->SortInto(request), kOk);
+  std::unique_ptr<DatabaseHandle> target;
+  EXPECT_EQ(DatabaseHandle::Open(dir.File("t.edb"), {}, &target), kWrongPassword);
+  EXPECT_EQ(DatabaseHandle::Open(dir.File("t.edb"), with_password, &target), kOk);
+  int32_t count = 0;
+  ASSERT_EQ(target->ReadRecordCount(&count), kOk);
+  EXPECT_EQ(count, 3);
+  EXPECT_EQ(testing::SizeOf(dir.File("t.edb")), RecordsStart(1) + 3 * 8);
+}
+
+TEST_F(SortTest, ManyRecordsAcrossChunks) {
+  testing::TempDir dir;
+  testing::MustCreate(dir.File("big.edb"), {{"n", kFieldInt, 0}, {"pad", kFieldText, 3000}});
+  auto big = testing::MustOpen(dir.File("big.edb"));
+  const int kRecords = 200;  // 54 records per chunk
+  for (int i = 0; i < kRecords; ++i) {
+    TypedValue values[] = {testing::IntCell((i * 37) % kRecords)};
+    ASSERT_EQ(big->AddRecord(values, 1), kOk);
+  }
+  SortRequest request;
+  request.target = dir.File("sorted.edb");
+  request.key_names = {"n"};
+  ASSERT_EQ(big->SortInto(request), kOk);
+  auto sorted = testing::MustOpen(dir.File("sorted.edb"));
+  int32_t count = 0;
+  ASSERT_EQ(sorted->ReadRecordCount(&count), kOk);
+  ASSERT_EQ(count, kRecords);
+  for (int i = 0; i < kRecords; ++i) {
+    sorted->set_current_record(i);
+    std::string bytes;
+    ASSERT_EQ(sorted->ReadFieldBytes(0, &bytes), kOk);
+    EXPECT_EQ(DecodeInt32(bytes.data()), i);
+  }
+}
+
+}  // namespace
+}  // namespace memo::db

@@ -1,0 +1,149 @@
+#include "test_util.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "db/coding.h"
+#include "db/engine_code.h"
+#include "runtime/literal.h"
+
+namespace memo::db::testing {
+
+TempDir::TempDir() {
+  char pattern[] = "/tmp/memo_db_test_XXXXXX";
+  char* made = mkdtemp(pattern);
+  if (made != nullptr) path_ = made;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempDir::File(const std::string& name) const { return path_ + "/" + name; }
+
+ScopedChdir::ScopedChdir(const std::string& dir) {
+  char buffer[4096];
+  if (getcwd(buffer, sizeof buffer) != nullptr) previous_ = buffer;
+  if (chdir(dir.c_str()) != 0) ADD_FAILURE() << "chdir " << dir;
+}
+
+ScopedChdir::~ScopedChdir() {
+  if (!previous_.empty() && chdir(previous_.c_str()) != 0) ADD_FAILURE() << "chdir back";
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool Exists(const std::string& path) { return std::filesystem::exists(path); }
+
+uint64_t SizeOf(const std::string& path) {
+  std::error_code error;
+  auto size = std::filesystem::file_size(path, error);
+  return error ? 0 : size;
+}
+
+std::string G(const char* utf8) { return Gbk(utf8); }
+
+void MustCreate(const std::string& path, const std::vector<FieldSpec>& fields,
+                const std::string& password) {
+  int rc = CreateDatabase(path, fields, password);
+  ASSERT_EQ(rc, kOk) << EngineMessageUtf8(rc);
+}
+
+std::unique_ptr<DatabaseHandle> MustOpen(const std::string& path, OpenOptions options) {
+  std::unique_ptr<DatabaseHandle> handle;
+  int rc = DatabaseHandle::Open(path, options, &handle);
+  EXPECT_EQ(rc, kOk) << path << ": " << EngineMessageUtf8(rc);
+  return handle;
+}
+
+TypedValue TextCell(const std::string& text) {
+  TypedValue cell;
+  cell.tag = TypeTag::kText;
+  cell.SetPointer(text.c_str());
+  return cell;
+}
+
+TypedValue TextCell(const char* text) {
+  TypedValue cell;
+  cell.tag = TypeTag::kText;
+  cell.SetPointer(text);
+  return cell;
+}
+
+TypedValue IntCell(int32_t v) {
+  TypedValue cell;
+  cell.tag = TypeTag::kInt;
+  cell.low = static_cast<uint32_t>(v);
+  return cell;
+}
+
+TypedValue DoubleCell(double v) {
+  TypedValue cell;
+  cell.tag = TypeTag::kDouble;
+  cell.SetDouble(v);
+  return cell;
+}
+
+TypedValue BoolCell(bool v) {
+  TypedValue cell;
+  cell.tag = TypeTag::kBool;
+  cell.low = v ? 1 : 0;
+  return cell;
+}
+
+TypedValue DateTimeCell(double day_number) {
+  TypedValue cell;
+  cell.tag = TypeTag::kDateTime;
+  cell.SetDouble(day_number);
+  return cell;
+}
+
+std::string FieldText(DatabaseHandle* handle, const std::string& field_utf8) {
+  int index = handle->FindField(G(field_utf8.c_str()));
+  EXPECT_GE(index, 0) << field_utf8;
+  std::string bytes;
+  int rc = handle->ReadFieldBytes(index, &bytes);
+  EXPECT_EQ(rc, kOk) << EngineMessageUtf8(rc);
+  return bytes;
+}
+
+std::vector<FieldSpec> MemoTableFields() {
+  return {{G("分类"), kFieldText, 10},
+          {G("时间"), kFieldDateTime, 0},
+          {G("记事"), kFieldMemo, 0},
+          {G("跟进"), kFieldMemo, 0}};
+}
+
+int32_t I32At(const std::string& bytes, size_t at) {
+  if (at + 4 > bytes.size()) {
+    ADD_FAILURE() << "reading 4 bytes at " << at << " of " << bytes.size();
+    return 0;
+  }
+  return DecodeInt32(bytes.data() + at);
+}
+
+double F64At(const std::string& bytes, size_t at) {
+  if (at + 8 > bytes.size()) {
+    ADD_FAILURE() << "reading 8 bytes at " << at << " of " << bytes.size();
+    return 0;
+  }
+  return DecodeDouble(bytes.data() + at);
+}
+
+}  // namespace memo::db::testing
