@@ -44,6 +44,8 @@ struct Cell {
 // Console output as usual, and the medians kept for the table.
 class TableReporter : public benchmark::ConsoleReporter {
  public:
+  TableReporter() : ConsoleReporter(OO_None) {}
+
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       std::string name = run.run_name.function_name;

@@ -1,0 +1,125 @@
+// Fuzzes the reader of record files and memo files: open with every check, read every field of
+// every record, and run the integrity walk of `mcn check`.
+//
+// Input: u32 little-endian L, then L bytes of record file, then the memo file's bytes (none: no
+// memo file). Bit 31 of L opens with access 0, which allows the reader's repairs (the count
+// lowered and written back, the file cut); otherwise access 1 (read-only). L beyond the input is
+// clamped. fuzz/pack_seed.sh makes such inputs from real files.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/check.h"
+#include "db/database.h"
+#include "db/engine_code.h"
+#include "db/images.h"
+#include "runtime/heap.h"
+
+namespace {
+
+std::string g_dir;
+std::string g_record_path;
+std::string g_memo_path;
+
+void RemoveScratch() {
+  unlink(g_record_path.c_str());
+  unlink(g_memo_path.c_str());
+  rmdir(g_dir.c_str());
+}
+
+bool WriteFile(const std::string& path, const uint8_t* data, size_t size) {
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (fd < 0) return false;
+  bool ok = size == 0 || write(fd, data, size) == static_cast<ssize_t>(size);
+  close(fd);
+  return ok;
+}
+
+// Writes one input in the target's layout.
+void WriteSeed(const std::string& path, std::string_view record, std::string_view memo,
+               bool repair) {
+  uint32_t word = static_cast<uint32_t>(record.size()) | (repair ? 0x80000000u : 0);
+  std::string bytes(4, '\0');
+  for (int i = 0; i < 4; ++i) bytes[static_cast<size_t>(i)] = static_cast<char>(word >> (8 * i));
+  bytes.append(record);
+  bytes.append(memo);
+  WriteFile(path, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // MEMO_FUZZ_WRITE_IMAGE_SEEDS=DIR writes the carried images as seeds into DIR and exits
+  // (fuzz/make_seeds.sh uses it).
+  if (const char* seed_dir = std::getenv("MEMO_FUZZ_WRITE_IMAGE_SEEDS")) {
+    std::string dir = seed_dir;
+    WriteSeed(dir + "/image_memo_table", memo::db::MemoTableImageBytes(),
+              memo::db::MemoFileImageBytes(), false);
+    WriteSeed(dir + "/image_memo_table_repair", memo::db::MemoTableImageBytes(),
+              memo::db::MemoFileImageBytes(), true);
+    WriteSeed(dir + "/image_accounts", memo::db::AccountsImageBytes(), {}, false);
+    WriteSeed(dir + "/image_accounts_repair", memo::db::AccountsImageBytes(), {}, true);
+    std::exit(0);
+  }
+  // Files on tmpfs when there is one: the target writes two files per input.
+  std::string base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+  std::string pattern = base + "/memo-fuzz-XXXXXX";
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  if (mkdtemp(buffer.data()) == nullptr) std::abort();
+  g_dir = buffer.data();
+  g_record_path = g_dir + "/f.mcn";
+  g_memo_path = g_dir + "/f.edt";
+  std::atexit(RemoveScratch);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using memo::db::DatabaseHandle;
+  if (size < 4) return 0;
+  uint32_t word = static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 |
+                  static_cast<uint32_t>(data[2]) << 16 | static_cast<uint32_t>(data[3]) << 24;
+  bool repair = (word & 0x80000000u) != 0;
+  size_t record_size = std::min<size_t>(word & 0x7FFFFFFFu, size - 4);
+  const uint8_t* record = data + 4;
+  const uint8_t* memo = record + record_size;
+  size_t memo_size = size - 4 - record_size;
+
+  if (!WriteFile(g_record_path, record, record_size)) return 0;
+  unlink(g_memo_path.c_str());
+  if (memo_size > 0 && !WriteFile(g_memo_path, memo, memo_size)) return 0;
+
+  memo::db::OpenOptions options;
+  options.access = repair ? 0 : 1;
+  options.share = 1;
+  std::unique_ptr<DatabaseHandle> handle;
+  if (DatabaseHandle::Open(g_record_path, options, &handle) != memo::db::kOk) return 0;
+
+  int32_t count = 0;
+  if (handle->ReadRecordCount(&count) == memo::db::kOk) {
+    for (int32_t position = 0; position < count; ++position) {
+      handle->set_current_record(position);
+      for (int f = 0; f < handle->field_count(); ++f) {
+        memo::TypedValue value;
+        handle->ReadField(f, &value);
+        memo::ReleaseValue(&value);
+      }
+    }
+    // The database commands also step with skip; past both ends it must refuse cleanly.
+    handle->set_current_record(count);
+    handle->Skip(1);
+    handle->set_current_record(-1);
+    handle->Skip(-1);
+  }
+  std::vector<std::string> problems;
+  memo::db::CheckDatabase(handle.get(), &problems);
+  handle->Close();
+  return 0;
+}
