@@ -413,17 +413,18 @@ int DatabaseHandle::WriteField(int field_index, const TypedValue& value) {
   return record_lock.Release();
 }
 
-int DatabaseHandle::AppendBlank() { return PutRecord(true, nullptr, 0); }
+int DatabaseHandle::AppendBlank() { return PutRecord(true, nullptr, 0, true); }
 
 int DatabaseHandle::AddRecord(const TypedValue* values, int count) {
-  return PutRecord(true, values, count);
+  return PutRecord(true, values, count, false);
 }
 
 int DatabaseHandle::ModifyRecord(const TypedValue* values, int count) {
-  return PutRecord(false, values, count);
+  return PutRecord(false, values, count, false);
 }
 
-int DatabaseHandle::PutRecord(bool add, const TypedValue* values, int value_count) {
+int DatabaseHandle::PutRecord(bool add, const TypedValue* values, int value_count,
+                              bool blank) {
   if (!IsOpen()) return kNoDatabaseOpen;
   if (!add && current_ < 0) return kNoCurrentRecord;
   const int given = std::max(0, std::min(value_count, field_count()));
@@ -449,10 +450,13 @@ int DatabaseHandle::PutRecord(bool add, const TypedValue* values, int value_coun
     position = RecordOffset(count);
     rc = record_lock.Acquire(&locks_, position);
     if (rc != kOk) return rc;
-    uint64_t length = 0;
-    FileError error = file_.Length(&length);
-    if (error != FileError::kNone) return FileErrorCode(error, kWriteRecordFailed);
-    if (length < position) return kSeekFailed;
+    if (blank) {
+      // A header that promises more records than the file holds: never leave a hole.
+      uint64_t length = 0;
+      FileError error = file_.Length(&length);
+      if (error != FileError::kNone) return FileErrorCode(error, kWriteRecordFailed);
+      if (length < position) return kSeekFailed;
+    }
   } else {
     position = RecordOffset(current_);
     rc = record_lock.Acquire(&locks_, position);

@@ -185,7 +185,9 @@ class DatabaseHandle {
   // Fills `buffer` (sized by the caller) with records from `position` on; -62 when short.
   int ReadRecordsAt(int64_t position, std::string* buffer);
   int WriteCountAndSerial(int32_t count, int32_t next_serial);
-  int PutRecord(bool add, const TypedValue* values, int count);
+  // Add (a new record after the last) or modify (the current record); `blank` is the append of
+  // an all-zero record, which first checks that the file holds every counted record.
+  int PutRecord(bool add, const TypedValue* values, int count, bool blank);
   int Pack(bool range, int32_t first, int32_t count);
 
   LockPolicy policy_;
