@@ -1,0 +1,1002 @@
+#include "platform/qt/qt_controls.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QProxyStyle>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextBrowser>
+#include <QTextCursor>
+#include <QToolButton>
+#include <QValidator>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+#include "platform/qt/qt_convert.h"
+#include "platform/qt/qt_painter.h"
+
+namespace memo::platform::qt {
+
+namespace {
+
+Qt::Alignment ToQtAlign(Align align) {
+  switch (align) {
+    case Align::kCentre: return Qt::AlignHCenter;
+    case Align::kRight: return Qt::AlignRight;
+    case Align::kLeft:
+    default: return Qt::AlignLeft;
+  }
+}
+
+Qt::Alignment ToQtVAlign(VAlign align) {
+  switch (align) {
+    case VAlign::kCentre: return Qt::AlignVCenter;
+    case VAlign::kBottom: return Qt::AlignBottom;
+    case VAlign::kTop:
+    default: return Qt::AlignTop;
+  }
+}
+
+// Letters of the single-byte range converted; other characters stay.
+QString ConvertCase(const QString& text, CaseConversion conversion) {
+  if (conversion == CaseConversion::kNone) return text;
+  QString out = text;
+  for (QChar& c : out) {
+    if (c.unicode() >= 'a' && c.unicode() <= 'z' && conversion == CaseConversion::kUpper) {
+      c = QChar(c.unicode() - 'a' + 'A');
+    } else if (c.unicode() >= 'A' && c.unicode() <= 'Z' && conversion == CaseConversion::kLower) {
+      c = QChar(c.unicode() - 'A' + 'a');
+    }
+  }
+  return out;
+}
+
+// Holds a single-line box to its byte limit (in GBK) and converts case, whatever way the text
+// arrives (typing, pasting, input methods). SetText is not held to it, as with the native box.
+class GbkValidator : public QValidator {
+ public:
+  GbkValidator(int max_bytes, CaseConversion conversion, QObject* parent)
+      : QValidator(parent), max_bytes_(max_bytes), conversion_(conversion) {}
+
+  State validate(QString& input, int& /*pos*/) const override {
+    input = ConvertCase(input, conversion_);
+    if (max_bytes_ > 0 && GbkLength(input) > max_bytes_) return Invalid;
+    return Acceptable;
+  }
+
+ private:
+  int max_bytes_;
+  CaseConversion conversion_;
+};
+
+// The character a password box shows for each character.
+class PasswordStyle : public QProxyStyle {
+ public:
+  explicit PasswordStyle(QChar shown) : shown_(shown) {}
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* data) const override {
+    if (hint == SH_LineEdit_PasswordCharacter) return shown_.unicode();
+    return QProxyStyle::styleHint(hint, option, widget, data);
+  }
+
+ private:
+  QChar shown_;
+};
+
+// Positions in a multi-line box's plain text (LF line ends) and byte offsets of its GBK text
+// (CR LF line ends).
+int BytesOfPlainPosition(const QString& plain, int position) {
+  int bytes = 0;
+  for (int i = 0; i < position && i < plain.size(); ++i) {
+    bytes += plain.at(i) == QChar('\n') ? 2 : GbkLength(plain.mid(i, 1));
+  }
+  return bytes;
+}
+
+int PlainPositionOfBytes(const QString& plain, int byte_offset) {
+  int bytes = 0;
+  int i = 0;
+  for (; i < plain.size(); ++i) {
+    int width = plain.at(i) == QChar('\n') ? 2 : GbkLength(plain.mid(i, 1));
+    if (bytes + width > byte_offset) break;
+    bytes += width;
+  }
+  return i;
+}
+
+bool IsWithin(QWidget* widget, QWidget* container) {
+  return widget && container && (widget == container || container->isAncestorOf(widget));
+}
+
+QWidget* MakeEditWidget(const EditStyle& style) {
+  if (style.multi_line) return new QPlainTextEdit();
+  return new QLineEdit();
+}
+
+QWidget* MakeUpDownWidget(const UpDownStyle& style) {
+  auto* widget = new QWidget();
+  QBoxLayout* layout = style.horizontal ? static_cast<QBoxLayout*>(new QHBoxLayout(widget))
+                                        : static_cast<QBoxLayout*>(new QVBoxLayout(widget));
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  auto* up = new QToolButton(widget);
+  up->setObjectName(QStringLiteral("up"));
+  up->setArrowType(style.horizontal ? Qt::RightArrow : Qt::UpArrow);
+  up->setAutoRepeat(true);
+  auto* down = new QToolButton(widget);
+  down->setObjectName(QStringLiteral("down"));
+  down->setArrowType(style.horizontal ? Qt::LeftArrow : Qt::DownArrow);
+  down->setAutoRepeat(true);
+  if (style.horizontal) {
+    layout->addWidget(down);
+    layout->addWidget(up);
+  } else {
+    layout->addWidget(up);
+    layout->addWidget(down);
+  }
+  return widget;
+}
+
+}  // namespace
+
+// --- Common ---------------------------------------------------------------------------------------
+
+QtControlCommon::QtControlCommon(QtWindow* window, Control* self, QWidget* widget,
+                                 const ControlPlacement& placement)
+    : window_(window), widget_(widget), rect_(placement.rect) {
+  widget->setParent(window->ParentWidget(placement.parent));
+  widget->setGeometry(ToQRect(placement.rect));
+  widget->setEnabled(!placement.disabled);
+  widget->setFocusPolicy(placement.tab_stop ? Qt::StrongFocus : Qt::ClickFocus);
+  widget->setVisible(placement.visible);
+  router_ = std::make_unique<InputRouter>(window, self, widget);
+  router_->Watch(widget);
+}
+
+QtControlCommon::~QtControlCommon() {
+  router_.reset();  // no more input to the runtime from here on
+  if (widget_) {
+    widget_->hide();
+    widget_->deleteLater();  // this may run inside one of the widget's own handlers
+  }
+}
+
+QtControlCommon* QtCommonOf(Control* control) { return dynamic_cast<QtControlCommon*>(control); }
+
+template <typename Base>
+void QtControl<Base>::SetGeometry(const Rect& rect) {
+  rect_ = rect;
+  if (widget_) widget_->setGeometry(rect.left, rect.top, rect.width, ShownHeight(rect.height));
+}
+
+template <typename Base>
+void QtControl<Base>::SetVisible(bool visible) {
+  if (widget_) widget_->setVisible(visible);
+}
+
+template <typename Base>
+bool QtControl<Base>::IsVisible() const {
+  return widget_ && !widget_->isHidden();
+}
+
+template <typename Base>
+void QtControl<Base>::SetEnabled(bool enabled) {
+  if (widget_) widget_->setEnabled(enabled);
+}
+
+template <typename Base>
+bool QtControl<Base>::IsEnabled() const {
+  // Its own state: a control of a disabled window stays enabled in itself.
+  return widget_ && !widget_->testAttribute(Qt::WA_ForceDisabled);
+}
+
+template <typename Base>
+void QtControl<Base>::SetFocus() {
+  if (!widget_) return;
+  QWidget* top = widget_->window();
+  if (top && top->isVisible() && !top->isActiveWindow()) top->activateWindow();
+  widget_->setFocus(Qt::OtherFocusReason);
+}
+
+template <typename Base>
+bool QtControl<Base>::HasFocus() const {
+  return IsWithin(QApplication::focusWidget(), widget_);
+}
+
+template <typename Base>
+void QtControl<Base>::SetFont(const FontSpec& font) {
+  if (widget_) widget_->setFont(ToQFont(font, QApplication::font()));
+}
+
+template <typename Base>
+void QtControl<Base>::SetColors(Color text, Color background) {
+  if (!widget_) return;
+  QPalette palette = widget_->palette();
+  const QPalette& defaults = QApplication::palette();
+  QColor fore = text == kDefaultColor ? defaults.color(QPalette::Text) : ToQColor(text);
+  palette.setColor(QPalette::Text, fore);
+  palette.setColor(QPalette::WindowText, fore);
+  palette.setColor(QPalette::ButtonText, fore);
+  if (background != kDefaultColor) {
+    QColor back = ToQColor(background);
+    palette.setColor(QPalette::Base, back);
+    palette.setColor(QPalette::Window, back);
+    palette.setColor(QPalette::Button, back);
+  }
+  widget_->setPalette(palette);
+}
+
+template <typename Base>
+void QtControl<Base>::SetCursor(CursorShape shape) {
+  if (widget_) widget_->setCursor(ToQtCursor(shape));
+}
+
+template <typename Base>
+bool QtControl<Base>::SetCursorImage(std::string_view image_bytes) {
+  if (!widget_) return false;
+  if (image_bytes.empty()) {
+    widget_->unsetCursor();
+    return true;
+  }
+  QPixmap pixmap;
+  if (!pixmap.loadFromData(reinterpret_cast<const uchar*>(image_bytes.data()),
+                           static_cast<uint>(image_bytes.size()))) {
+    widget_->unsetCursor();
+    return false;
+  }
+  widget_->setCursor(QCursor(pixmap));
+  return true;
+}
+
+template <typename Base>
+void QtControl<Base>::SetParent(Control* parent) {
+  if (!widget_) return;
+  bool hidden = widget_->isHidden();
+  widget_->setParent(window_->ParentWidget(parent));
+  SetGeometry(rect_);
+  if (!hidden) widget_->show();
+}
+
+template <typename Base>
+void QtControl<Base>::PlaceAfter(Control* previous) {
+  if (!widget_) return;
+  QtControlCommon* other = previous ? QtCommonOf(previous) : nullptr;
+  QWidget* before = other ? other->widget() : nullptr;
+  if (before && before->parentWidget() == widget_->parentWidget()) {
+    widget_->stackUnder(before);
+    QWidget::setTabOrder(before, widget_);
+  } else if (!previous) {
+    widget_->raise();
+  }
+}
+
+template <typename Base>
+void QtControl<Base>::Invalidate() {
+  if (widget_) widget_->update();
+}
+
+template <typename Base>
+void QtControl<Base>::RepaintNow() {
+  if (widget_) widget_->repaint();
+}
+
+template class QtControl<EditControl>;
+template class QtControl<ButtonControl>;
+template class QtControl<ComboControl>;
+template class QtControl<StaticControl>;
+template class QtControl<UpDownControl>;
+template class QtControl<BrowserControl>;
+template class QtControl<CanvasControl>;
+
+// --- Edit box ------------------------------------------------------------------------------------
+
+QtEdit::QtEdit(QtWindow* window, const ControlPlacement& placement, const EditStyle& style)
+    : QtControl(window, MakeEditWidget(style), placement), style_(style) {
+  line_ = qobject_cast<QLineEdit*>(widget());
+  lines_ = qobject_cast<QPlainTextEdit*>(widget());
+  if (line_) {
+    line_->setFrame(style.border != 0);
+    line_->setText(FromGbk(style.text_gbk));
+    line_->setAlignment(ToQtAlign(style.align) | Qt::AlignVCenter);
+    QObject::connect(line_, &QLineEdit::textChanged, router(), [this] {
+      if (on_change) {
+        auto handler = on_change;
+        handler();
+      }
+    });
+  } else {
+    router()->Watch(lines_->viewport());
+    lines_->setFrameShape(style.border != 0 ? QFrame::StyledPanel : QFrame::NoFrame);
+    lines_->setPlainText(ToQtLineBreaks(FromGbk(style.text_gbk)));
+    last_text_ = lines_->toPlainText();
+    bool vertical = style.scroll_bars == ScrollBars::kVertical ||
+                    style.scroll_bars == ScrollBars::kBoth;
+    bool horizontal = style.scroll_bars == ScrollBars::kHorizontal ||
+                      style.scroll_bars == ScrollBars::kBoth;
+    lines_->setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    lines_->setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn
+                                                    : Qt::ScrollBarAlwaysOff);
+    lines_->setLineWrapMode(horizontal ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
+    QObject::connect(lines_, &QPlainTextEdit::textChanged, router(), [this] {
+      EnforceMultiLine();
+      if (!enforcing_ && on_change) {
+        auto handler = on_change;
+        handler();
+      }
+    });
+  }
+  SetColors(style.text_color, style.background);
+  if (!style.font.IsDefault()) SetFont(style.font);
+  SetReadOnly(style.read_only);
+  SetPasswordChar(style.password_char);
+  ApplyValidator();
+  SetSelection(style.selection_start, style.selection_length);
+}
+
+void QtEdit::ApplyValidator() {
+  if (!line_) return;
+  const QValidator* old = line_->validator();
+  line_->setValidator(new GbkValidator(style_.max_bytes, style_.case_conversion, line_));
+  delete old;
+}
+
+void QtEdit::EnforceMultiLine() {
+  if (enforcing_ || !lines_) return;
+  QString text = lines_->toPlainText();
+  QString converted = ConvertCase(text, style_.case_conversion);
+  bool too_long = style_.max_bytes > 0 &&
+                  BytesOfPlainPosition(converted, static_cast<int>(converted.size())) >
+                      style_.max_bytes;
+  if (too_long || converted != text) {
+    enforcing_ = true;
+    int position = lines_->textCursor().position();
+    lines_->setPlainText(too_long ? last_text_ : converted);
+    QTextCursor cursor = lines_->textCursor();
+    cursor.setPosition(std::min<int>(position, static_cast<int>(lines_->toPlainText().size())));
+    lines_->setTextCursor(cursor);
+    enforcing_ = false;
+  }
+  last_text_ = lines_->toPlainText();
+}
+
+void QtEdit::SetText(std::string_view text_gbk) {
+  if (line_) {
+    line_->setText(FromGbk(text_gbk));
+    line_->setCursorPosition(0);
+  } else {
+    enforcing_ = true;  // the native box takes a set text whole, beyond its typing limit
+    lines_->setPlainText(ToQtLineBreaks(FromGbk(text_gbk)));
+    last_text_ = lines_->toPlainText();
+    enforcing_ = false;
+    if (on_change) {
+      auto handler = on_change;
+      handler();
+    }
+  }
+}
+
+std::string QtEdit::Text() const {
+  if (line_) return ToGbk(line_->text());
+  return ToGbk(ToCrLf(lines_->toPlainText()));
+}
+
+void QtEdit::SetSelection(int start, int length) {
+  if (line_) {
+    QString text = line_->text();
+    int from = QtPositionOfByte(text, std::max(0, start));
+    int to = length < 0 ? static_cast<int>(text.size())
+                        : QtPositionOfByte(text, std::max(0, start) + length);
+    line_->setSelection(from, std::max(0, to - from));
+    return;
+  }
+  QString plain = lines_->toPlainText();
+  int from = PlainPositionOfBytes(plain, std::max(0, start));
+  int to = length < 0 ? static_cast<int>(plain.size())
+                      : PlainPositionOfBytes(plain, std::max(0, start) + length);
+  QTextCursor cursor = lines_->textCursor();
+  cursor.setPosition(from);
+  cursor.setPosition(std::max(from, to), QTextCursor::KeepAnchor);
+  lines_->setTextCursor(cursor);
+  lines_->ensureCursorVisible();
+}
+
+void QtEdit::GetSelection(int* start, int* length) const {
+  int from = 0, to = 0;
+  if (line_) {
+    QString text = line_->text();
+    if (line_->hasSelectedText()) {
+      from = line_->selectionStart();
+      to = from + static_cast<int>(line_->selectedText().size());
+    } else {
+      from = to = line_->cursorPosition();
+    }
+    if (start) *start = ByteOfQtPosition(text, from);
+    if (length) *length = ByteOfQtPosition(text, to) - ByteOfQtPosition(text, from);
+    return;
+  }
+  QString plain = lines_->toPlainText();
+  QTextCursor cursor = lines_->textCursor();
+  from = cursor.selectionStart();
+  to = cursor.selectionEnd();
+  if (start) *start = BytesOfPlainPosition(plain, from);
+  if (length) *length = BytesOfPlainPosition(plain, to) - BytesOfPlainPosition(plain, from);
+}
+
+void QtEdit::ReplaceSelection(std::string_view text_gbk) {
+  if (style_.read_only) return;
+  if (line_) {
+    line_->insert(FromGbk(text_gbk));
+  } else {
+    lines_->insertPlainText(ToQtLineBreaks(FromGbk(text_gbk)));
+  }
+}
+
+void QtEdit::SetReadOnly(bool read_only) {
+  style_.read_only = read_only;
+  if (line_) line_->setReadOnly(read_only);
+  if (lines_) lines_->setReadOnly(read_only);
+}
+
+void QtEdit::SetPasswordChar(uint16_t password_char) {
+  style_.password_char = password_char;
+  if (!line_) return;  // multi-line boxes show their text
+  if (password_char == 0) {
+    line_->setEchoMode(QLineEdit::Normal);
+    return;
+  }
+  QString shown = CharToQString(password_char);
+  auto* style = new PasswordStyle(shown.isEmpty() ? QChar('*') : shown.at(0));
+  style->setParent(line_);
+  line_->setStyle(style);
+  line_->setEchoMode(QLineEdit::Password);
+}
+
+void QtEdit::SetMaxBytes(int max_bytes) {
+  style_.max_bytes = std::max(0, max_bytes);
+  ApplyValidator();
+}
+
+void QtEdit::SetCaseConversion(CaseConversion conversion) {
+  style_.case_conversion = conversion;
+  ApplyValidator();
+}
+
+void QtEdit::SetAlign(Align align) {
+  style_.align = align;
+  if (line_) line_->setAlignment(ToQtAlign(align) | Qt::AlignVCenter);
+}
+
+// --- Button --------------------------------------------------------------------------------------
+
+QtButton::QtButton(QtWindow* window, const ControlPlacement& placement, const ButtonStyle& style)
+    : QtControl(window, new QPushButton(), placement) {
+  button_ = static_cast<QPushButton*>(widget());
+  button_->setAutoDefault(false);
+  SetCaption(style.caption_gbk);
+  SetDefault(style.default_button);
+  if (!style.font.IsDefault()) SetFont(style.font);
+  if (!style.picture_bytes.empty()) {
+    QPixmap pixmap;
+    if (pixmap.loadFromData(reinterpret_cast<const uchar*>(style.picture_bytes.data()),
+                            static_cast<uint>(style.picture_bytes.size()))) {
+      button_->setIcon(QIcon(pixmap));
+    }
+  }
+  QObject::connect(button_, &QPushButton::clicked, router(), [this] {
+    if (on_click) {
+      auto handler = on_click;
+      handler();
+    }
+  });
+}
+
+void QtButton::SetCaption(std::string_view caption_gbk) {
+  caption_ = caption_gbk;
+  if (button_) button_->setText(FromGbk(caption_gbk));
+}
+
+void QtButton::SetDefault(bool default_button) {
+  if (button_) button_->setDefault(default_button);
+}
+
+void QtButton::Click() {
+  if (button_) button_->click();
+}
+
+// --- Combo box -----------------------------------------------------------------------------------
+
+QtCombo::QtCombo(QtWindow* window, const ControlPlacement& placement, const ComboStyle& style)
+    : QtControl(window, new QComboBox(), placement), style_(style) {
+  combo_ = static_cast<QComboBox*>(widget());
+  combo_->setEditable(style.kind != ComboKind::kDropDownList);
+  combo_->setInsertPolicy(QComboBox::NoInsert);
+  if (QLineEdit* edit = combo_->lineEdit()) {
+    router()->Watch(edit);
+    QObject::connect(edit, &QLineEdit::textEdited, router(), [this] {
+      if (on_edit_change) {
+        auto handler = on_edit_change;
+        handler();
+      }
+    });
+  }
+  QObject::connect(combo_, &QComboBox::activated, router(), [this](int index) {
+    if (on_selection_change) {
+      auto handler = on_selection_change;
+      handler(index);
+    }
+  });
+  SetColors(style.text_color, style.background);
+  if (!style.font.IsDefault()) SetFont(style.font);
+  SetMaxBytes(style.max_bytes);
+  SetGeometry(rect_);  // now that the shown height can be asked
+}
+
+int QtCombo::ShownHeight(int height) const {
+  // For the drop-down kinds the rectangle covers the dropped list too; the box is as tall as
+  // the style draws it.
+  if (style_.kind == ComboKind::kSimple || !combo_) return height;
+  return std::min(height, combo_->sizeHint().height());
+}
+
+int QtCombo::AddItem(std::string_view text_gbk) {
+  combo_->addItem(FromGbk(text_gbk));
+  return combo_->count() - 1;
+}
+
+void QtCombo::InsertItem(int index, std::string_view text_gbk) {
+  combo_->insertItem(std::clamp(index, 0, combo_->count()), FromGbk(text_gbk));
+}
+
+void QtCombo::RemoveItem(int index) {
+  if (index >= 0 && index < combo_->count()) combo_->removeItem(index);
+}
+
+void QtCombo::ClearItems() {
+  QString edit = combo_->isEditable() ? combo_->currentText() : QString();
+  combo_->clear();
+  if (combo_->isEditable()) combo_->setEditText(edit);  // clearing the list keeps the edit text
+}
+
+int QtCombo::ItemCount() const { return combo_->count(); }
+
+std::string QtCombo::ItemText(int index) const {
+  if (index < 0 || index >= combo_->count()) return std::string();
+  return ToGbk(combo_->itemText(index));
+}
+
+void QtCombo::SetCurrentIndex(int index) {
+  combo_->setCurrentIndex(index >= 0 && index < combo_->count() ? index : -1);
+}
+
+int QtCombo::CurrentIndex() const { return combo_->currentIndex(); }
+
+void QtCombo::SetEditText(std::string_view text_gbk) {
+  if (combo_->isEditable()) combo_->setEditText(FromGbk(text_gbk));
+}
+
+std::string QtCombo::EditText() const {
+  if (combo_->isEditable()) return ToGbk(combo_->currentText());
+  return ItemText(combo_->currentIndex());
+}
+
+void QtCombo::SetEditSelection(int start, int length) {
+  QLineEdit* edit = combo_->lineEdit();
+  if (!edit) return;
+  QString text = edit->text();
+  int from = QtPositionOfByte(text, std::max(0, start));
+  int to = length < 0 ? static_cast<int>(text.size())
+                      : QtPositionOfByte(text, std::max(0, start) + length);
+  edit->setSelection(from, std::max(0, to - from));
+}
+
+void QtCombo::SetMaxBytes(int max_bytes) {
+  style_.max_bytes = std::max(0, max_bytes);
+  if (QLineEdit* edit = combo_->lineEdit()) {
+    const QValidator* old = edit->validator();
+    edit->setValidator(new GbkValidator(style_.max_bytes, CaseConversion::kNone, edit));
+    delete old;
+  }
+}
+
+void QtCombo::ShowDropDown(bool show) {
+  if (show) {
+    combo_->showPopup();
+  } else {
+    combo_->hidePopup();
+  }
+}
+
+// --- Static text ---------------------------------------------------------------------------------
+
+QtStatic::QtStatic(QtWindow* window, const ControlPlacement& placement, const StaticStyle& style)
+    : QtControl(window, new QLabel(), placement) {
+  label_ = static_cast<QLabel*>(widget());
+  label_->setTextFormat(Qt::PlainText);
+  label_->setWordWrap(style.word_wrap);
+  label_->setAlignment(ToQtAlign(style.align) | ToQtVAlign(style.valign));
+  if (style.border != 0) label_->setFrameStyle(QFrame::Box | QFrame::Plain);
+  SetColors(style.text_color, style.background);
+  // A transparent label lets the window show through; a plain one fills its rectangle.
+  label_->setAutoFillBackground(!style.transparent);
+  if (!style.font.IsDefault()) SetFont(style.font);
+  SetText(style.text_gbk);
+}
+
+void QtStatic::SetText(std::string_view text_gbk) {
+  text_ = text_gbk;
+  if (label_) label_->setText(ToQtLineBreaks(FromGbk(text_gbk)));
+}
+
+void QtStatic::SetAlign(Align align, VAlign valign) {
+  if (label_) label_->setAlignment(ToQtAlign(align) | ToQtVAlign(valign));
+}
+
+// --- Up-down -------------------------------------------------------------------------------------
+
+QtUpDown::QtUpDown(QtWindow* window, const ControlPlacement& placement, const UpDownStyle& style)
+    : QtControl(window, MakeUpDownWidget(style), placement), style_(style) {
+  auto* up = widget()->findChild<QToolButton*>(QStringLiteral("up"));
+  auto* down = widget()->findChild<QToolButton*>(QStringLiteral("down"));
+  router()->Watch(up);
+  router()->Watch(down);
+  QObject::connect(up, &QToolButton::clicked, router(), [this] { Step(1); });
+  QObject::connect(down, &QToolButton::clicked, router(), [this] { Step(-1); });
+  SetPosition(style.position);
+}
+
+void QtUpDown::SetRange(int minimum, int maximum) {
+  style_.minimum = minimum;
+  style_.maximum = maximum;
+  SetPosition(style_.position);
+}
+
+void QtUpDown::SetPosition(int position) {
+  int low = std::min(style_.minimum, style_.maximum);
+  int high = std::max(style_.minimum, style_.maximum);
+  style_.position = std::clamp(position, low, high);
+  if (style_.buddy) style_.buddy->SetText(std::to_string(style_.position));
+}
+
+void QtUpDown::Step(int delta) {
+  // A range given high to low steps the other way, as the native control does.
+  if (style_.minimum > style_.maximum) delta = -delta;
+  int before = style_.position;
+  SetPosition(before + delta);
+  if (style_.position != before && on_change) {
+    auto handler = on_change;
+    handler(style_.position);
+  }
+}
+
+// --- Browser -------------------------------------------------------------------------------------
+
+QtBrowser::QtBrowser(QtWindow* window, const ControlPlacement& placement,
+                     std::string_view address_gbk)
+    : QtControl(window, new QTextBrowser(), placement) {
+  browser_ = static_cast<QTextBrowser*>(widget());
+  browser_->setOpenExternalLinks(true);
+  router()->Watch(browser_->viewport());
+  Navigate(address_gbk);
+}
+
+void QtBrowser::Navigate(std::string_view address_gbk) {
+  if (address_gbk.empty()) return;
+  address_ = address_gbk;
+  QString address = FromGbk(address_gbk);
+  QUrl url = QUrl::fromUserInput(address);
+  if (url.isLocalFile()) {
+    browser_->setSource(url);
+    return;
+  }
+  // Pages from the network are not fetched here: the view offers the address as a link that
+  // opens in the desktop's browser.
+  browser_->setHtml(QStringLiteral("<a href=\"%1\">%2</a>")
+                        .arg(url.toString().toHtmlEscaped(), address.toHtmlEscaped()));
+}
+
+// --- Canvas --------------------------------------------------------------------------------------
+
+// The painted area of a canvas; hands paints and the input the runtime let pass to its owner.
+class CanvasViewport : public QWidget {
+ public:
+  CanvasViewport(QWidget* parent, QtCanvas* owner, bool wants_all_keys)
+      : QWidget(parent), owner_(owner), wants_all_keys_(wants_all_keys) {
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+  }
+  void ForgetOwner() { owner_ = nullptr; }
+
+ protected:
+  bool focusNextPrevChild(bool next) override {
+    if (wants_all_keys_) return false;  // Tab is the grid's key
+    return QWidget::focusNextPrevChild(next);
+  }
+  void paintEvent(QPaintEvent* event) override {
+    if (owner_) owner_->Paint(event->rect());
+  }
+  void resizeEvent(QResizeEvent* event) override {
+    QWidget::resizeEvent(event);
+    if (owner_ && owner_->on_resize) {
+      auto handler = owner_->on_resize;
+      handler(owner_->ClientSize());
+    }
+  }
+  void mousePressEvent(QMouseEvent* event) override {
+    Mouse(event->button() == Qt::RightButton ? InputKind::kRightDown : InputKind::kLeftDown,
+          event);
+  }
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    Mouse(event->button() == Qt::RightButton ? InputKind::kRightUp : InputKind::kLeftUp, event);
+  }
+  void mouseDoubleClickEvent(QMouseEvent* event) override {
+    Mouse(event->button() == Qt::RightButton ? InputKind::kRightDown
+                                             : InputKind::kLeftDoubleClick,
+          event);
+  }
+  void mouseMoveEvent(QMouseEvent* event) override { Mouse(InputKind::kMouseMove, event); }
+  void wheelEvent(QWheelEvent* event) override {
+    InputEvent input;
+    input.kind = InputKind::kWheel;
+    input.wheel = event->angleDelta().y() / 120;
+    input.shift = ShiftStateOf(event->modifiers());
+    QPoint p = event->position().toPoint();
+    input.x = p.x();
+    input.y = p.y();
+    Send(input);
+  }
+  void keyPressEvent(QKeyEvent* event) override {
+    InputEvent input;
+    input.kind = InputKind::kKeyDown;
+    input.key = VirtualKeyOf(*event) & 0x1FFF;
+    input.shift = ShiftStateOf(event->modifiers());
+    input.auto_repeat = event->isAutoRepeat();
+    QPointer<CanvasViewport> alive(this);
+    if (input.key != 0) Send(input);
+    if (!alive || (event->modifiers() & Qt::AltModifier)) return;
+    const QString text = event->text();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+      qsizetype units = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+      uint32_t character = QStringToChar(text.mid(i, units));
+      i += units - 1;
+      if (character == 0) continue;
+      InputEvent typed;
+      typed.kind = InputKind::kChar;
+      typed.key = static_cast<int>(character);
+      Send(typed);
+      if (!alive) return;
+    }
+  }
+  void keyReleaseEvent(QKeyEvent* event) override {
+    InputEvent input;
+    input.kind = InputKind::kKeyUp;
+    input.key = VirtualKeyOf(*event) & 0x1FFF;
+    input.shift = ShiftStateOf(event->modifiers());
+    if (input.key != 0) Send(input);
+  }
+  void focusInEvent(QFocusEvent* event) override {
+    QWidget::focusInEvent(event);
+    InputEvent input;
+    input.kind = InputKind::kFocusGained;
+    Send(input);
+  }
+  void focusOutEvent(QFocusEvent* event) override {
+    QWidget::focusOutEvent(event);
+    InputEvent input;
+    input.kind = InputKind::kFocusLost;
+    Send(input);
+  }
+
+ private:
+  void Mouse(InputKind kind, QMouseEvent* event) {
+    InputEvent input;
+    input.kind = kind;
+    QPoint p = event->position().toPoint();
+    input.x = p.x();
+    input.y = p.y();
+    input.shift = ShiftStateOf(event->modifiers());
+    Send(input);
+  }
+  void Send(const InputEvent& input) {
+    if (owner_) owner_->Input(input);
+  }
+
+  QtCanvas* owner_;
+  bool wants_all_keys_;
+};
+
+namespace {
+
+// The canvas's outer widget: its border, and the viewport and scroll bars laid out inside.
+class CanvasFrame : public QFrame {
+ public:
+  std::function<void()> on_layout;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QFrame::resizeEvent(event);
+    if (on_layout) on_layout();
+  }
+};
+
+ScrollAction ToScrollAction(int action) {
+  switch (action) {
+    case QAbstractSlider::SliderSingleStepAdd: return ScrollAction::kLineDown;
+    case QAbstractSlider::SliderSingleStepSub: return ScrollAction::kLineUp;
+    case QAbstractSlider::SliderPageStepAdd: return ScrollAction::kPageDown;
+    case QAbstractSlider::SliderPageStepSub: return ScrollAction::kPageUp;
+    case QAbstractSlider::SliderToMinimum: return ScrollAction::kTop;
+    case QAbstractSlider::SliderToMaximum: return ScrollAction::kBottom;
+    case QAbstractSlider::SliderMove:
+    default: return ScrollAction::kThumbTrack;
+  }
+}
+
+}  // namespace
+
+QtCanvas::QtCanvas(QtWindow* window, const ControlPlacement& placement, const CanvasStyle& style)
+    : QtControl(window, new CanvasFrame(), placement), style_(style) {
+  auto* frame = static_cast<CanvasFrame*>(widget());
+  frame_ = frame;
+  if (style.border == 0) {
+    frame->setFrameStyle(QFrame::NoFrame);
+  } else if (style.border == 1) {
+    frame->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+  } else {
+    frame->setFrameStyle(QFrame::Box | QFrame::Plain);
+  }
+  frame->setFocusPolicy(Qt::NoFocus);
+  viewport_ = new CanvasViewport(frame, this, style.wants_all_keys);
+  router()->Watch(viewport_);
+  shown_[0] = style.horizontal_scroll_bar;
+  shown_[1] = style.vertical_scroll_bar;
+  for (int i = 0; i < 2; ++i) {
+    Orientation which = i == 0 ? Orientation::kHorizontal : Orientation::kVertical;
+    bars_[i] = new QScrollBar(i == 0 ? Qt::Horizontal : Qt::Vertical, frame);
+    bars_[i]->setFocusPolicy(Qt::NoFocus);
+    bars_[i]->setVisible(shown_[i]);
+    QObject::connect(bars_[i], &QAbstractSlider::actionTriggered, router(), [this, which, i](int action) {
+      if (setting_scroll_ || !on_scroll) return;
+      auto handler = on_scroll;
+      handler(which, ToScrollAction(action), bars_[i]->sliderPosition());
+    });
+    QObject::connect(bars_[i], &QAbstractSlider::sliderReleased, router(), [this, which, i] {
+      if (setting_scroll_ || !on_scroll) return;
+      auto handler = on_scroll;
+      handler(which, ScrollAction::kThumbPosition, bars_[i]->sliderPosition());
+    });
+  }
+  if (style.background != kDefaultColor) SetColors(kDefaultColor, style.background);
+  frame->on_layout = [this] { Layout(); };
+  Layout();
+}
+
+QtCanvas::~QtCanvas() {
+  if (viewport_) viewport_->ForgetOwner();
+  if (tip_) tip_->deleteLater();
+}
+
+void QtCanvas::Layout() {
+  if (!frame_ || !viewport_) return;
+  QRect inside = frame_->contentsRect();
+  int bar_width = shown_[1] ? bars_[1]->sizeHint().width() : 0;
+  int bar_height = shown_[0] ? bars_[0]->sizeHint().height() : 0;
+  viewport_->setGeometry(inside.x(), inside.y(), std::max(0, inside.width() - bar_width),
+                         std::max(0, inside.height() - bar_height));
+  if (shown_[1]) {
+    bars_[1]->setGeometry(inside.right() + 1 - bar_width, inside.y(), bar_width,
+                          std::max(0, inside.height() - bar_height));
+  }
+  if (shown_[0]) {
+    bars_[0]->setGeometry(inside.x(), inside.bottom() + 1 - bar_height,
+                          std::max(0, inside.width() - bar_width), bar_height);
+  }
+}
+
+Size QtCanvas::ClientSize() const {
+  if (!viewport_) return Size{};
+  return Size{viewport_->width(), viewport_->height()};
+}
+
+void QtCanvas::InvalidateRect(const Rect& rect) {
+  if (viewport_) viewport_->update(ToQRect(rect));
+}
+
+void QtCanvas::Invalidate() {
+  if (viewport_) viewport_->update();
+}
+
+void QtCanvas::RepaintNow() {
+  if (viewport_) viewport_->repaint();
+}
+
+void QtCanvas::SetFocus() {
+  if (!viewport_) return;
+  QWidget* top = viewport_->window();
+  if (top && top->isVisible() && !top->isActiveWindow()) top->activateWindow();
+  viewport_->setFocus(Qt::OtherFocusReason);
+}
+
+QWidget* QtCanvas::ContainerWidget() const { return viewport_; }
+
+void QtCanvas::SetScrollBar(Orientation which, bool shown, const ScrollInfo& info) {
+  int i = which == Orientation::kHorizontal ? 0 : 1;
+  setting_scroll_ = true;
+  // The classic bar's maximum is its last position; with a page, the thumb stops a page short.
+  int last = std::max(info.minimum, info.maximum - std::max(0, info.page - 1));
+  bars_[i]->setRange(info.minimum, last);
+  bars_[i]->setPageStep(std::max(1, info.page));
+  bars_[i]->setValue(info.position);
+  bool changed = shown_[i] != shown;
+  shown_[i] = shown;
+  bars_[i]->setVisible(shown);
+  setting_scroll_ = false;
+  if (changed) Layout();
+}
+
+ScrollInfo QtCanvas::ScrollBar(Orientation which) const {
+  int i = which == Orientation::kHorizontal ? 0 : 1;
+  ScrollInfo info;
+  info.minimum = bars_[i]->minimum();
+  info.page = bars_[i]->pageStep();
+  info.maximum = bars_[i]->maximum() + std::max(0, info.page - 1);
+  info.position = bars_[i]->value();
+  return info;
+}
+
+void QtCanvas::SetMouseCapture(bool capture) {
+  if (!viewport_) return;
+  if (capture) {
+    viewport_->grabMouse();
+  } else {
+    viewport_->releaseMouse();
+  }
+}
+
+void QtCanvas::ShowTip(const Rect& rect, std::string_view text_gbk, const FontSpec& font) {
+  if (text_gbk.empty()) {
+    if (tip_) tip_->hide();
+    return;
+  }
+  if (!tip_) {
+    tip_ = new QLabel(viewport_, Qt::ToolTip);
+    tip_->setTextFormat(Qt::PlainText);
+    tip_->setAutoFillBackground(true);
+  }
+  tip_->setFont(ToQFont(font, QApplication::font()));
+  tip_->setText(FromGbk(text_gbk));
+  QPoint at = viewport_->mapToGlobal(QPoint(rect.left, rect.top));
+  tip_->move(at);
+  tip_->resize(std::max(rect.width, tip_->sizeHint().width()), rect.height);
+  tip_->show();
+}
+
+void QtCanvas::Paint(const QRect& dirty) {
+  QPainter painter(viewport_);
+  if (!on_paint) {
+    painter.fillRect(dirty, viewport_->palette().color(QPalette::Base));
+    return;
+  }
+  QtPainter seam(&painter);
+  auto handler = on_paint;
+  handler(seam, FromQRect(dirty));
+}
+
+void QtCanvas::Input(const InputEvent& event) {
+  if (on_input) {
+    auto handler = on_input;
+    handler(event);
+  }
+}
+
+}  // namespace memo::platform::qt
