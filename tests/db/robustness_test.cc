@@ -102,7 +102,9 @@ class RobustnessTest : public ::testing::Test {
       EXPECT_TRUE(IsEngineCode(handle->SortInto(request)));
     }
     EXPECT_TRUE(IsEngineCode(round % 2 ? handle->PackDeleted() : handle->PackRange(0, 2)));
-    if (round % 5 == 0) EXPECT_TRUE(IsEngineCode(handle->ClearAll()));
+    if (round % 5 == 0) {
+      EXPECT_TRUE(IsEngineCode(handle->ClearAll()));
+    }
   }
 
   testing::TempDir dir_;
@@ -129,7 +131,9 @@ TEST_F(RobustnessTest, RandomDamageEndsInEngineCodes) {
     const int rc = DatabaseHandle::Open(path, options, &handle);
     ASSERT_TRUE(IsEngineCode(rc)) << rc;
     if (rc != kOk) {
-      if (options.access != 0) EXPECT_EQ(testing::ReadAll(path), records) << "unchanged";
+      if (options.access != 0) {
+        EXPECT_EQ(testing::ReadAll(path), records) << "unchanged";
+      }
       continue;
     }
     ++opened;
