@@ -219,6 +219,11 @@ TEST_F(McnTest, ExitCodesSeparateSuccessFailureAndBadUsage) {
 
   MakeMemoTable({"x"});
   EXPECT_EQ(dir_.Run({"add", "m.mcn", "a", "b", "c", "d", "e"}).exit_code, 2);
+  // Characters GBK cannot hold would be stored as '?': refused, nothing added.
+  McnResult emoji = dir_.Run({"add", "m.mcn", "x", "", "\xF0\x9F\x98\x80"});
+  EXPECT_EQ(emoji.exit_code, 1);
+  EXPECT_NE(emoji.err.find("GBK cannot hold"), std::string::npos) << emoji.err;
+  EXPECT_NE(dir_.Run({"info", "m.mcn"}).out.find("records:       1 "), std::string::npos);
   EXPECT_EQ(dir_.Run({"create", "m.mcn", "a:int"}).exit_code, 1);  // exists: left alone
   EXPECT_EQ(dir_.Run({"check", "m.mcn"}).exit_code, 0);
 }

@@ -50,7 +50,10 @@ bool ParseFieldSpec(const std::string& spec, db::FieldSpec* field, std::string* 
     type_word = rest.substr(0, second);
     length_text = rest.substr(second + 1);
   }
-  field->name = Utf8ToGbk(spec.substr(0, colon));
+  if (!Utf8ToGbkStrict(spec.substr(0, colon), &field->name)) {
+    *error = "field " + spec + ": the name has characters that GBK cannot hold";
+    return false;
+  }
   field->type = 0;
   for (const TypeName& name : kTypeNames) {
     if (type_word == name.word) field->type = name.type;
@@ -83,9 +86,9 @@ bool RowValues(const db::DatabaseHandle& handle, const std::vector<int>& columns
   for (FieldValue& value : *values) value.cell = TypedValue{};
   for (size_t i = 0; i < texts.size() && i < columns.size(); ++i) {
     const db::FieldDescriptor& field = handle.fields()[static_cast<size_t>(columns[i])];
-    if (!MakeFieldValue(field.type, texts[i], &(*values)[static_cast<size_t>(columns[i])])) {
-      *error = "field " + Utf8(field.Name()) + ": mcn cannot write a " + TypeWord(field.type) +
-               " field";
+    std::string why;
+    if (!MakeFieldValue(field.type, texts[i], &(*values)[static_cast<size_t>(columns[i])], &why)) {
+      *error = "field " + Utf8(field.Name()) + ": " + why;
       return false;
     }
   }
@@ -110,7 +113,9 @@ int CreateCommand(const Invocation& invocation) {
   }
   // Creating replaces a file of the same name; from the command line that is more likely a slip
   // than a wish, so an existing database is left alone.
-  std::string path = db::FullPathOf(Utf8ToGbk(invocation.file), db::kRecordFileExtension);
+  std::string name;
+  if (!Utf8ToGbkStrict(invocation.file, &name)) return ReportEngineError(db::kInvalidPath);
+  std::string path = db::FullPathOf(name, db::kRecordFileExtension);
   if (platform::FileExists(path)) {
     return ReportError(Utf8(path) + " already exists; remove it first", kExitFailure);
   }
@@ -181,7 +186,8 @@ int ImportCommand(const Invocation& invocation) {
   std::vector<int> columns;
   std::map<int, bool> seen;
   for (const std::string& name : rows[0]) {
-    int field = handle->FindField(Utf8ToGbk(name));
+    std::string gbk_name;
+    int field = Utf8ToGbkStrict(name, &gbk_name) ? handle->FindField(gbk_name) : -1;
     if (field < 0) {
       return ReportError(csv_path + ": column " + name + " names no field of the database",
                          kExitFailure);

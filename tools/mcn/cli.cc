@@ -147,12 +147,14 @@ int RunInvocation(const Invocation& invocation) {
 
 int OpenDatabase(const Invocation& invocation, OpenPurpose purpose,
                  std::unique_ptr<db::DatabaseHandle>* handle) {
+  std::string name;
+  if (!Utf8ToGbkStrict(invocation.file, &name)) return db::kInvalidPath;
   db::OpenOptions options;
   options.access = purpose == OpenPurpose::kLook ? 1 : 0;
   options.share = 1;
   options.password = Utf8ToGbk(invocation.password);
   options.lock_wait_ms = 2000;
-  return db::DatabaseHandle::Open(Utf8ToGbk(invocation.file), options, handle);
+  return db::DatabaseHandle::Open(name, options, handle);
 }
 
 std::string Utf8(const std::string& gbk) { return GbkToUtf8(gbk); }

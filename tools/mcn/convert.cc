@@ -57,7 +57,8 @@ bool IsTrueWord(std::string_view utf8) {
   return false;
 }
 
-bool MakeFieldValue(uint32_t field_type, std::string_view utf8, FieldValue* value) {
+bool MakeFieldValue(uint32_t field_type, std::string_view utf8, FieldValue* value,
+                    std::string* error) {
   TypedValue& cell = value->cell;
   cell = TypedValue{};
   switch (field_type) {
@@ -97,13 +98,21 @@ bool MakeFieldValue(uint32_t field_type, std::string_view utf8, FieldValue* valu
       return true;
     }
     case db::kFieldText:
-    case db::kFieldMemo:
-      SetText(Utf8ToGbk(utf8), value);
+    case db::kFieldMemo: {
+      std::string gbk;
+      if (!Utf8ToGbkStrict(utf8, &gbk)) {
+        *error = "text has characters that GBK cannot hold: " + std::string(utf8);
+        return false;
+      }
+      SetText(std::move(gbk), value);
       return true;
+    }
     case db::kFieldByteSet: {
       std::string bytes;
-      if (!(utf8.size() >= 2 && utf8.substr(0, 2) == "0x" && ParseHex(utf8.substr(2), &bytes))) {
-        bytes = Utf8ToGbk(utf8);
+      if (!(utf8.size() >= 2 && utf8.substr(0, 2) == "0x" && ParseHex(utf8.substr(2), &bytes)) &&
+          !Utf8ToGbkStrict(utf8, &bytes)) {
+        *error = "text has characters that GBK cannot hold: " + std::string(utf8);
+        return false;
       }
       // A byte-set block: dimension count 1, byte count, the bytes.
       std::string block(kByteSetHeaderSize, '\0');
@@ -116,6 +125,7 @@ bool MakeFieldValue(uint32_t field_type, std::string_view utf8, FieldValue* valu
       return true;
     }
     default:
+      *error = std::string("mcn cannot write a ") + TypeWord(field_type) + " field";
       return false;
   }
 }

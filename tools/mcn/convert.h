@@ -27,9 +27,11 @@ struct FieldValue {
 // "zhen", "zeng", "zen", "z" in any letter case, else false; date-time by ParseDateTime, and a
 // text that does not parse gives the empty date -657434; text and memo the GBK form of the text.
 // Byte-sets take the GBK bytes of the text, except that "0x" followed by an even number of hex
-// digits (the form mcn writes) gives those bytes. False only for a field type mcn cannot write
-// (a routine pointer).
-bool MakeFieldValue(uint32_t field_type, std::string_view utf8, FieldValue* value);
+// digits (the form mcn writes) gives those bytes. False, with the reason in *error, for a field
+// type mcn cannot write (a routine pointer) and for a text with characters GBK cannot hold (they
+// would be stored as '?').
+bool MakeFieldValue(uint32_t field_type, std::string_view utf8, FieldValue* value,
+                    std::string* error);
 
 // The truth words of the conversion above.
 bool IsTrueWord(std::string_view utf8);
