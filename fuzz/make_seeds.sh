@@ -18,6 +18,7 @@ pack() {  # pack NAME RECORD [MEMO]
   local name=$1; shift
   bash "$here/pack_seed.sh" "$@" >"$seeds/$name"
   REPAIR=1 bash "$here/pack_seed.sh" "$@" >"$seeds/${name}_repair"
+  WRITE=1 bash "$here/pack_seed.sh" "$@" >"$seeds/${name}_write"
 }
 
 cd "$work"

@@ -3,8 +3,11 @@
 //
 // Input: u32 little-endian L, then L bytes of record file, then the memo file's bytes (none: no
 // memo file). Bit 31 of L opens with access 0, which allows the reader's repairs (the count
-// lowered and written back, the file cut); otherwise access 1 (read-only). L beyond the input is
-// clamped. fuzz/pack_seed.sh makes such inputs from real files.
+// lowered and written back, the file cut); otherwise access 1 (read-only). Bit 30 opens for
+// writing (access 2 unless bit 31 asks for 0) and, after the reads, adds a record with a value
+// for every field, rewrites memo chains longer and shorter, packs and sorts: every writer must
+// meet damaged chains and free lists with an error code, never a crash or a hang. The rest of L,
+// clamped to the input, is the record file's length. fuzz/pack_seed.sh makes such inputs.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -31,6 +34,8 @@ std::string g_memo_path;
 void RemoveScratch() {
   unlink(g_record_path.c_str());
   unlink(g_memo_path.c_str());
+  unlink((g_dir + "/s.mcn").c_str());
+  unlink((g_dir + "/s.EDT").c_str());
   rmdir(g_dir.c_str());
 }
 
@@ -51,6 +56,77 @@ void WriteSeed(const std::string& path, std::string_view record, std::string_vie
   bytes.append(record);
   bytes.append(memo);
   WriteFile(path, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+// A value of each field's kind; texts and byte-sets point into `storage`.
+std::vector<memo::TypedValue> ValuesFor(const memo::db::DatabaseHandle& handle, size_t chain_bytes,
+                                        std::vector<std::string>* storage) {
+  using memo::TypeTag;
+  std::vector<memo::TypedValue> values;
+  storage->clear();
+  storage->reserve(static_cast<size_t>(handle.field_count()));
+  for (const memo::db::FieldDescriptor& field : handle.fields()) {
+    memo::TypedValue value;
+    value.tag = memo::db::FieldValueTag(field.type);
+    switch (field.type) {
+      case memo::db::kFieldText:
+        storage->push_back("text \xd6\xd0\xce\xc4 longer than most fields");
+        value.SetPointer(storage->back().c_str());
+        break;
+      case memo::db::kFieldMemo:
+        storage->push_back(std::string(chain_bytes, 'm'));
+        value.SetPointer(storage->back().c_str());
+        break;
+      case memo::db::kFieldByteSet: {
+        std::string block(8 + chain_bytes, 'b');
+        int32_t header[2] = {1, static_cast<int32_t>(chain_bytes)};
+        std::memcpy(block.data(), header, sizeof header);
+        storage->push_back(std::move(block));
+        value.SetPointer(storage->back().data());
+        break;
+      }
+      case memo::db::kFieldDateTime:
+        value.SetDouble(41830.5);
+        break;
+      default:
+        value.low = 7;
+        break;
+    }
+    values.push_back(value);
+  }
+  return values;
+}
+
+// Writers on whatever the open let through.
+void Write(memo::db::DatabaseHandle* handle, int32_t count) {
+  std::vector<std::string> storage;
+  std::vector<memo::TypedValue> longer = ValuesFor(*handle, 1234, &storage);
+  handle->AddRecord(longer.data(), static_cast<int>(longer.size()));
+  if (count > 0) {
+    handle->set_current_record(0);
+    std::vector<std::string> short_storage;
+    std::vector<memo::TypedValue> shorter = ValuesFor(*handle, 17, &short_storage);
+    handle->ModifyRecord(shorter.data(), static_cast<int>(shorter.size()));
+    handle->set_current_record(count / 2);
+    handle->ModifyRecord(longer.data(), static_cast<int>(longer.size()));
+  }
+  for (int f = 0; f < handle->field_count(); ++f) {
+    if (!memo::db::IsChainField(handle->fields()[static_cast<size_t>(f)].type)) continue;
+    memo::db::SortRequest request;
+    request.target = g_dir + "/s.mcn";
+    for (const memo::db::FieldDescriptor& field : handle->fields()) {
+      if (!memo::db::IsChainField(field.type)) {
+        request.key_names.push_back(field.Name());
+        break;
+      }
+    }
+    if (!request.key_names.empty()) handle->SortInto(request);
+    unlink((g_dir + "/s.mcn").c_str());
+    unlink((g_dir + "/s.EDT").c_str());
+    break;
+  }
+  if (count > 1) handle->PackRange(count - 1, 1);
+  handle->PackDeleted();
 }
 
 }  // namespace
@@ -87,7 +163,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint32_t word = static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 |
                   static_cast<uint32_t>(data[2]) << 16 | static_cast<uint32_t>(data[3]) << 24;
   bool repair = (word & 0x80000000u) != 0;
-  size_t record_size = std::min<size_t>(word & 0x7FFFFFFFu, size - 4);
+  bool write = (word & 0x40000000u) != 0;
+  size_t record_size = std::min<size_t>(word & 0x3FFFFFFFu, size - 4);
   const uint8_t* record = data + 4;
   const uint8_t* memo = record + record_size;
   size_t memo_size = size - 4 - record_size;
@@ -97,7 +174,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (memo_size > 0 && !WriteFile(g_memo_path, memo, memo_size)) return 0;
 
   memo::db::OpenOptions options;
-  options.access = repair ? 0 : 1;
+  options.access = repair ? 0 : write ? 2 : 1;
   options.share = 1;
   std::unique_ptr<DatabaseHandle> handle;
   if (DatabaseHandle::Open(g_record_path, options, &handle) != memo::db::kOk) return 0;
@@ -118,6 +195,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     handle->set_current_record(-1);
     handle->Skip(-1);
   }
+  if (write) Write(handle.get(), count);
   std::vector<std::string> problems;
   memo::db::CheckDatabase(handle.get(), &problems);
   handle->Close();
