@@ -166,6 +166,10 @@ QtControlCommon::QtControlCommon(QtWindow* window, Control* self, QWidget* widge
 QtControlCommon::~QtControlCommon() {
   router_.reset();  // no more input to the runtime from here on
   if (widget_) {
+    // Hiding a focused widget would hand the focus to the next control (and its focus event to
+    // the runtime) in the middle of this destruction; a destroyed control leaves no focus.
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && (focus == widget_ || widget_->isAncestorOf(focus))) focus->clearFocus();
     widget_->hide();
     widget_->deleteLater();  // this may run inside one of the widget's own handlers
   }
@@ -857,6 +861,7 @@ QtCanvas::QtCanvas(QtWindow* window, const ControlPlacement& placement, const Ca
   }
   frame->setFocusPolicy(Qt::NoFocus);
   viewport_ = new CanvasViewport(frame, this, style.wants_all_keys);
+  viewport_->show();  // a child added after its parent was shown starts hidden
   router()->Watch(viewport_);
   shown_[0] = style.horizontal_scroll_bar;
   shown_[1] = style.vertical_scroll_bar;

@@ -176,11 +176,29 @@ bool InputRouter::eventFilter(QObject* watched, QEvent* event) {
           passed += one;
         }
       }
-      if (!changed) return false;
-      QInputMethodEvent replaced(im->preeditString(), im->attributes());
-      replaced.setCommitString(passed, im->replacementStart(), im->replacementLength());
+      if (!changed && text.size() == 1) return false;
+      // The characters go to the widget one by one, as the classic input-method characters do,
+      // so that a length limit takes those that fit rather than refusing the whole text.
+      std::vector<QString> characters;
+      for (qsizetype i = 0; i < passed.size(); ++i) {
+        qsizetype units = passed.at(i).isHighSurrogate() && i + 1 < passed.size() ? 2 : 1;
+        characters.push_back(passed.mid(i, units));
+        i += units - 1;
+      }
       forwarding_ = true;
-      QCoreApplication::sendEvent(watched, &replaced);
+      for (size_t i = 0; i < characters.size() && alive; ++i) {
+        bool first = i == 0;
+        bool last = i + 1 == characters.size();
+        QInputMethodEvent one(last ? im->preeditString() : QString(),
+                              last ? im->attributes() : QList<QInputMethodEvent::Attribute>());
+        one.setCommitString(characters[i], first ? im->replacementStart() : 0,
+                            first ? im->replacementLength() : 0);
+        QCoreApplication::sendEvent(watched, &one);
+      }
+      if (characters.empty() && alive) {
+        QInputMethodEvent rest(im->preeditString(), im->attributes());
+        QCoreApplication::sendEvent(watched, &rest);
+      }
       if (alive) forwarding_ = false;
       return true;
     }
@@ -288,6 +306,13 @@ QtWindow::QtWindow(QtBackend* backend, const WindowStyle& style)
 }
 
 QtWindow::~QtWindow() {
+  // Nothing reaches the runtime from a window being destroyed.
+  on_input = nullptr;
+  on_close_request = nullptr;
+  on_moved = nullptr;
+  on_resized = nullptr;
+  on_activated = nullptr;
+  on_command = nullptr;
   controls_.clear();
   client_router_.reset();
   if (widget_) {

@@ -1,0 +1,335 @@
+// Qt windows and controls: input reaches on_input before the widget (and can be swallowed or
+// replaced), limits and conversions of edit boxes, buttons, combo boxes, menus, close requests,
+// and a canvas that paints through the seam's painter.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QInputMethodEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/codec.h"
+#include "platform/qt/qt_backend.h"
+#include "platform/qt/qt_controls.h"
+#include "platform/qt/qt_window.h"
+
+namespace memo::platform::qt {
+namespace {
+
+class QtWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WindowStyle style;
+    style.rect = Rect{50, 50, 300, 200};
+    style.caption_gbk = Utf8ToGbk("登陆到备忘录");
+    window_ = backend_.CreateWindow(style);
+    window_->on_input = [this](Control* target, const InputEvent& event) {
+      events_.push_back({target, event});
+      if (filter_) return filter_(target, event);
+      return InputDecision::Pass();
+    };
+    window_->Show(ShowMode::kNormal);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(static_cast<QtWindow*>(window_.get())->widget()));
+  }
+
+  ControlPlacement At(int child_id, Rect rect) {
+    ControlPlacement placement;
+    placement.child_id = child_id;
+    placement.rect = rect;
+    placement.tab_stop = true;
+    return placement;
+  }
+  template <typename W>
+  W* WidgetOf(Control* control) {
+    return qobject_cast<W*>(QtCommonOf(control)->widget());
+  }
+  std::vector<InputKind> Kinds(Control* target) const {
+    std::vector<InputKind> kinds;
+    for (const auto& [who, event] : events_) {
+      if (who == target) kinds.push_back(event.kind);
+    }
+    return kinds;
+  }
+
+  QtBackend backend_;
+  std::unique_ptr<Window> window_;
+  std::vector<std::pair<Control*, InputEvent>> events_;
+  std::function<InputDecision(Control*, const InputEvent&)> filter_;
+};
+
+TEST_F(QtWindowTest, CaptionAndGeometryOfTheDefinition) {
+  EXPECT_EQ(window_->Caption(), Utf8ToGbk("登陆到备忘录"));
+  auto* qt_window = static_cast<QtWindow*>(window_.get());
+  EXPECT_EQ(qt_window->widget()->windowTitle(), QString::fromUtf8("登陆到备忘录"));
+  Rect rect = window_->Geometry();
+  EXPECT_EQ(rect.width, 300);
+  EXPECT_EQ(rect.height, 200);
+  // The client area is what is left inside the frame and caption.
+  EXPECT_EQ(window_->ClientSize().width, 300 - 6);
+  EXPECT_EQ(window_->ClientSize().height, 200 - 6 - 23);
+}
+
+TEST_F(QtWindowTest, KeysAndCharactersReachTheRuntimeFirst) {
+  EditControl* edit = window_->CreateEdit(At(100, Rect{2, 6, 116, 19}), EditStyle{});
+  QLineEdit* line = WidgetOf<QLineEdit>(edit);
+  ASSERT_NE(line, nullptr);
+  QTest::keyClick(line, Qt::Key_A);
+  std::vector<InputKind> kinds = Kinds(edit);
+  ASSERT_GE(kinds.size(), 3u);
+  EXPECT_EQ(kinds[kinds.size() - 3], InputKind::kKeyDown);
+  EXPECT_EQ(kinds[kinds.size() - 2], InputKind::kChar);
+  EXPECT_EQ(kinds.back(), InputKind::kKeyUp);
+  EXPECT_EQ(events_.back().second.key, 'A');
+  EXPECT_EQ(edit->Text(), "a");
+
+  // Swallowed keys and characters never reach the box; a replaced character arrives replaced.
+  filter_ = [](Control*, const InputEvent& e) {
+    if (e.kind == InputKind::kKeyDown && e.key == vk::kReturn) return InputDecision::Swallow();
+    if (e.kind == InputKind::kChar && e.key == 'x') return InputDecision::Swallow();
+    if (e.kind == InputKind::kChar && e.key == 'b') return InputDecision::Replace('B');
+    return InputDecision::Pass();
+  };
+  bool returned = false;
+  QObject::connect(line, &QLineEdit::returnPressed, [&] { returned = true; });
+  QTest::keyClicks(line, "bxc");
+  QTest::keyClick(line, Qt::Key_Return);
+  EXPECT_EQ(edit->Text(), "aBc");
+  EXPECT_FALSE(returned);
+}
+
+TEST_F(QtWindowTest, TabIsOfferedBeforeQtMovesTheFocus) {
+  EditControl* first = window_->CreateEdit(At(100, Rect{0, 0, 100, 20}), EditStyle{});
+  EditControl* second = window_->CreateEdit(At(110, Rect{0, 30, 100, 20}), EditStyle{});
+  first->SetFocus();
+  filter_ = [](Control*, const InputEvent& e) {
+    return e.kind == InputKind::kKeyDown && e.key == vk::kTab ? InputDecision::Swallow()
+                                                               : InputDecision::Pass();
+  };
+  QTest::keyClick(WidgetOf<QLineEdit>(first), Qt::Key_Tab);
+  bool offered = false;
+  for (const auto& [who, e] : events_) {
+    if (who == first && e.kind == InputKind::kKeyDown && e.key == vk::kTab) offered = true;
+  }
+  EXPECT_TRUE(offered);
+  EXPECT_FALSE(second->HasFocus());
+}
+
+TEST_F(QtWindowTest, EditLimitsCountGbkBytesAndConvertCase) {
+  EditStyle style;
+  style.max_bytes = 5;
+  style.case_conversion = CaseConversion::kUpper;
+  EditControl* edit = window_->CreateEdit(At(100, Rect{0, 0, 100, 20}), style);
+  QLineEdit* line = WidgetOf<QLineEdit>(edit);
+  QTest::keyClicks(line, "ab");
+  // Chinese arrives from the input method, not as key presses.
+  QInputMethodEvent composed;
+  composed.setCommitString(QString::fromUtf8("中文"));
+  QCoreApplication::sendEvent(line, &composed);
+  EXPECT_EQ(edit->Text(), "AB" + Utf8ToGbk("中"));
+  // A text set by the program is taken whole.
+  edit->SetText("abcdefgh");
+  EXPECT_EQ(edit->Text(), "abcdefgh");
+  edit->SetSelection(2, 3);
+  int start = 0, length = 0;
+  edit->GetSelection(&start, &length);
+  EXPECT_EQ(start, 2);
+  EXPECT_EQ(length, 3);
+}
+
+TEST_F(QtWindowTest, SelectionsCountBytesOfDoubleByteText) {
+  EditStyle style;
+  style.text_gbk = Utf8ToGbk("中文ab");
+  EditControl* edit = window_->CreateEdit(At(100, Rect{0, 0, 100, 20}), style);
+  edit->SetSelection(2, 3);  // "文" and "a"
+  QLineEdit* line = WidgetOf<QLineEdit>(edit);
+  EXPECT_EQ(line->selectedText(), QString::fromUtf8("文a"));
+  int start = 0, length = 0;
+  edit->GetSelection(&start, &length);
+  EXPECT_EQ(start, 2);
+  EXPECT_EQ(length, 3);
+}
+
+TEST_F(QtWindowTest, PasswordAndMultiLineBoxes) {
+  EditStyle password;
+  password.password_char = '*';
+  EditControl* secret = window_->CreateEdit(At(100, Rect{0, 0, 100, 20}), password);
+  QLineEdit* line = WidgetOf<QLineEdit>(secret);
+  EXPECT_EQ(line->echoMode(), QLineEdit::Password);
+  QTest::keyClicks(line, "pw");
+  EXPECT_EQ(secret->Text(), "pw");
+
+  EditStyle multi;
+  multi.multi_line = true;
+  multi.read_only = true;
+  multi.text_gbk = Utf8ToGbk("跟进信息...\r\n第二行");
+  EditControl* log = window_->CreateEdit(At(110, Rect{0, 30, 200, 54}), multi);
+  auto* text = WidgetOf<QPlainTextEdit>(log);
+  ASSERT_NE(text, nullptr);
+  EXPECT_TRUE(text->isReadOnly());
+  EXPECT_EQ(text->toPlainText(), QString::fromUtf8("跟进信息...\n第二行"));
+  EXPECT_EQ(log->Text(), Utf8ToGbk("跟进信息...\r\n第二行"));
+}
+
+TEST_F(QtWindowTest, MultiLineLimitHoldsTypedText) {
+  EditStyle style;
+  style.multi_line = true;
+  style.max_bytes = 4;
+  EditControl* edit = window_->CreateEdit(At(100, Rect{0, 0, 200, 54}), style);
+  auto* text = WidgetOf<QPlainTextEdit>(edit);
+  QTest::keyClicks(text, "abcdef");
+  EXPECT_EQ(edit->Text(), "abcd");
+}
+
+TEST_F(QtWindowTest, ButtonClickAfterTheRuntimeSawTheMouse) {
+  ButtonStyle style;
+  style.caption_gbk = Utf8ToGbk("登陆");
+  ButtonControl* button = window_->CreateButton(At(100, Rect{118, 4, 48, 44}), style);
+  int clicks = 0;
+  button->on_click = [&] { ++clicks; };
+  QPushButton* push = WidgetOf<QPushButton>(button);
+  EXPECT_EQ(push->text(), QString::fromUtf8("登陆"));
+  QTest::mouseClick(push, Qt::LeftButton, Qt::NoModifier, QPoint(24, 22));
+  EXPECT_EQ(clicks, 1);
+  bool saw_down = false;
+  for (const auto& [who, e] : events_) {
+    if (who == button && e.kind == InputKind::kLeftDown && e.x == 24 && e.y == 22) saw_down = true;
+  }
+  EXPECT_TRUE(saw_down);
+  // Swallowing the press keeps the click from the button.
+  filter_ = [](Control*, const InputEvent& e) {
+    return e.kind == InputKind::kLeftDown ? InputDecision::Swallow() : InputDecision::Pass();
+  };
+  QTest::mouseClick(push, Qt::LeftButton, Qt::NoModifier, QPoint(24, 22));
+  EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(QtWindowTest, RoutineDestroyingTheWindowInsideAClickIsSafe) {
+  ButtonControl* button = window_->CreateButton(At(100, Rect{0, 0, 40, 20}), ButtonStyle{});
+  button->on_click = [this] { window_.reset(); };
+  QPushButton* push = WidgetOf<QPushButton>(button);
+  QTest::mouseClick(push, Qt::LeftButton);
+  EXPECT_EQ(window_, nullptr);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST_F(QtWindowTest, ComboBoxItemsSelectionAndUserChoice) {
+  ComboStyle style;
+  style.kind = ComboKind::kDropDownList;
+  ComboControl* combo = window_->CreateCombo(At(100, Rect{531, 398, 96, 160}), style);
+  combo->AddItem(Utf8ToGbk("资金借出"));
+  combo->AddItem(Utf8ToGbk("资金借入"));
+  EXPECT_EQ(combo->ItemCount(), 2);
+  EXPECT_EQ(combo->ItemText(1), Utf8ToGbk("资金借入"));
+  EXPECT_EQ(combo->ItemText(2), "");
+  combo->SetCurrentIndex(0);
+  EXPECT_EQ(combo->EditText(), Utf8ToGbk("资金借出"));
+  combo->SetCurrentIndex(5);
+  EXPECT_EQ(combo->CurrentIndex(), -1);
+  EXPECT_EQ(combo->EditText(), "");
+  // The drop-down kinds are drawn at the box's own height; the rectangle stays as given.
+  EXPECT_LT(WidgetOf<QComboBox>(combo)->height(), 160);
+  EXPECT_EQ(combo->Geometry().height, 160);
+  int chosen = -2;
+  combo->on_selection_change = [&](int index) { chosen = index; };
+  WidgetOf<QComboBox>(combo)->activated(1);
+  EXPECT_EQ(chosen, 1);
+}
+
+TEST_F(QtWindowTest, CloseRequestGoesToTheRuntimeWhichDecides) {
+  int requests = 0;
+  window_->on_close_request = [&] { ++requests; };
+  auto* widget = static_cast<QtWindow*>(window_.get())->widget();
+  widget->close();
+  EXPECT_EQ(requests, 1);
+  EXPECT_TRUE(window_->IsVisible());
+  // A disabled window (under a modal one) cannot be closed by the user.
+  window_->SetEnabled(false);
+  widget->close();
+  EXPECT_EQ(requests, 1);
+}
+
+TEST_F(QtWindowTest, MenuBarItemsCarryTheirCommandIds) {
+  std::vector<MenuEntry> bar(1);
+  bar[0].caption_gbk = Utf8ToGbk("帐号管理");
+  bar[0].children.resize(1);
+  bar[0].children[0].caption_gbk = Utf8ToGbk("修改密码");
+  bar[0].children[0].command_id = 20004;
+  window_->SetMenuBar(bar);
+  int command = 0;
+  window_->on_command = [&](int id) { command = id; };
+  QMenuBar* menu_bar = static_cast<QtWindow*>(window_.get())->widget()->findChild<QMenuBar*>();
+  ASSERT_NE(menu_bar, nullptr);
+  ASSERT_EQ(menu_bar->actions().size(), 1);
+  QMenu* menu = menu_bar->actions()[0]->menu();
+  ASSERT_NE(menu, nullptr);
+  EXPECT_EQ(menu_bar->actions()[0]->text(), QString::fromUtf8("帐号管理"));
+  menu->actions()[0]->trigger();
+  EXPECT_EQ(command, 20004);
+  // The menu takes its height from the client area, not from the outer size.
+  EXPECT_EQ(window_->Geometry().height, 200);
+  EXPECT_LT(window_->ClientSize().height, 200 - 6 - 23);
+}
+
+TEST_F(QtWindowTest, CanvasPaintsThroughThePainterAndTakesInput) {
+  CanvasStyle style;
+  style.vertical_scroll_bar = true;
+  CanvasControl* canvas = window_->CreateCanvas(At(100, Rect{1, 4, 300, 150}), style);
+  std::vector<std::string> texts;
+  canvas->on_paint = [&](Painter& painter, const Rect& dirty) {
+    painter.FillRect(dirty, Rgb(255, 255, 255));
+    texts.push_back("painted");
+    painter.DrawText(Rect{0, 0, 60, 20}, Utf8ToGbk("时间"), TextFormat{});
+  };
+  canvas->RepaintNow();
+  EXPECT_FALSE(texts.empty());
+  Size client = canvas->ClientSize();
+  EXPECT_LT(client.width, 300);  // the frame and the vertical bar take their share
+  ScrollInfo info;
+  info.maximum = 99;
+  info.page = 10;
+  info.position = 95;
+  canvas->SetScrollBar(Orientation::kVertical, true, info);
+  EXPECT_EQ(canvas->ScrollBar(Orientation::kVertical).position, 90);  // a page short of the end
+  std::vector<InputEvent> seen;
+  canvas->on_input = [&](const InputEvent& e) {
+    if (e.kind != InputKind::kFocusGained && e.kind != InputKind::kFocusLost) seen.push_back(e);
+  };
+  QWidget* viewport = QtCommonOf(canvas)->ContainerWidget();
+  QTest::mouseClick(viewport, Qt::LeftButton, Qt::ShiftModifier, QPoint(30, 12));
+  ASSERT_GE(seen.size(), 2u);
+  EXPECT_EQ(seen[0].kind, InputKind::kLeftDown);
+  EXPECT_EQ(seen[0].x, 30);
+  EXPECT_EQ(seen[0].shift, kShiftShift);
+  EXPECT_EQ(seen[1].kind, InputKind::kLeftUp);
+  // The window's routine saw the press first, and swallowing it keeps it from the canvas.
+  std::vector<InputKind> kinds = Kinds(canvas);
+  EXPECT_NE(std::find(kinds.begin(), kinds.end(), InputKind::kLeftDown), kinds.end());
+  filter_ = [](Control*, const InputEvent& e) {
+    return e.kind == InputKind::kLeftDown ? InputDecision::Swallow() : InputDecision::Pass();
+  };
+  seen.clear();
+  QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].kind, InputKind::kLeftUp);
+}
+
+TEST_F(QtWindowTest, StaticTextShowsLinesWithoutCarriageReturns) {
+  StaticStyle style;
+  style.text_gbk = Utf8ToGbk("软件名称:备忘录\r\n\r\n版本号码:2.11");
+  style.transparent = true;
+  StaticControl* label = window_->CreateStatic(At(100, Rect{8, 8, 264, 135}), style);
+  EXPECT_EQ(WidgetOf<QLabel>(label)->text(), QString::fromUtf8("软件名称:备忘录\n\n版本号码:2.11"));
+  EXPECT_EQ(label->Text(), style.text_gbk);
+  EXPECT_FALSE(WidgetOf<QLabel>(label)->autoFillBackground());
+}
+
+}  // namespace
+}  // namespace memo::platform::qt
