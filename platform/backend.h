@@ -111,7 +111,7 @@ class Backend {
   virtual void PostQuit(int code) = 0;
 
   // Runs `task` from the message loop after the current routine has returned (FIFO, in whichever
-  // loop runs then, nested ones included).
+  // loop runs then, nested ones included). The one call that may come from any thread.
   virtual void PostTask(std::function<void()> task) = 0;
 
   // Called whenever the loop's queue is empty; returns true while it has more idle work (it is

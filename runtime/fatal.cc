@@ -54,12 +54,19 @@ std::string BuildErrorReport(std::string_view message_gbk, int code) {
 }
 
 void FatalError(std::string_view message_gbk, int code) {
+  // Boxes belong to the program's thread: a fatal condition elsewhere is reported there, and this
+  // thread waits for the end.
+  platform::Backend* backend = platform::CurrentBackend();
+  if (backend && !OnProgramThread()) {
+    backend->PostTask([message = std::string(message_gbk), code] { FatalError(message, code); });
+    WaitForProgramEnd();
+  }
   // A second fatal condition while the first is being reported (in the exit routine, say) ends
   // the program without another box.
   if (!BeginFatalReport()) EndProgram(-1);
   // The message may live in a block that the end sequence releases; keep our own copy.
   const std::string report = BuildErrorReport(message_gbk, code);
-  if (platform::Backend* backend = platform::CurrentBackend()) {
+  if (backend) {
     backend->ShowMessageBox(report, Gbk("错误"), kReportBoxStyle);
   } else {
     const std::string utf8 = GbkToUtf8(report);

@@ -3,7 +3,9 @@
 #include <cfenv>
 #include <cstdio>
 #include <cstdlib>
+#include <chrono>
 #include <map>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -28,6 +30,7 @@ struct ProgramState {
   int next_idle_handle = 1;
   std::map<int, std::function<void()>> idle_routines;
   std::vector<std::function<void()>> end_steps;
+  std::thread::id program_thread = std::this_thread::get_id();
 };
 
 ProgramState& State() {
@@ -78,6 +81,7 @@ void SetWindowRuntimeHooks(WindowRuntimeHooks hooks) { State().hooks = std::move
 
 void InitialiseRuntime() {
   ProgramState& state = State();
+  state.program_thread = std::this_thread::get_id();
   SplitExecutablePath(state);
   // An executable in the root directory has an empty run directory (as a drive's root gives the
   // drive alone); the current directory is then the root itself.
@@ -156,7 +160,19 @@ void RunEndSequence() {
 
 bool ProgramEnding() { return State().ending; }
 
+bool OnProgramThread() { return std::this_thread::get_id() == State().program_thread; }
+
+void WaitForProgramEnd() {
+  for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+}
+
 void EndProgram(int code) {
+  if (!OnProgramThread()) {
+    if (platform::Backend* backend = platform::CurrentBackend()) {
+      backend->PostTask([code] { EndProgram(code); });
+      WaitForProgramEnd();
+    }
+  }
   RunEndSequence();
   if (platform::Backend* backend = platform::CurrentBackend()) backend->Terminate(code);
   std::fflush(nullptr);
@@ -179,7 +195,7 @@ int RunProgram(uint32_t startup_window_id, ExitRoutine exit_routine) {
 
 void ResetProgramForTesting() {
   ProgramState& state = State();
-  state = ProgramState();
+  state = ProgramState();  // the calling thread becomes the program's thread
 }
 
 }  // namespace memo

@@ -81,8 +81,16 @@ bool ProgramEnding();
 
 // The end-program service: runs the end sequence, then ends the process with `code` through the
 // installed backend (the headless backend unwinds to its driver instead); without a backend the
-// process exits directly.
+// process exits directly. Called on another thread, it hands the code to the program's thread,
+// which ends the program, and the calling thread waits for the end.
 [[noreturn]] void EndProgram(int code);
+
+// True on the program's thread: the one that initialised the runtime (before that, the first one
+// to use this module).
+bool OnProgramThread();
+
+// Blocks the calling thread until the process ends (another thread is ending the program).
+[[noreturn]] void WaitForProgramEnd();
 
 // True from the start of a run-time error report until the program has ended; the event
 // dispatcher raises nothing then.

@@ -86,12 +86,21 @@ void HeadlessBackend::AdvanceTime(uint32_t milliseconds) {
   ticks_ = target;
 }
 
+std::function<void()> HeadlessBackend::TakeTask() {
+  std::lock_guard<std::mutex> lock(tasks_mutex_);
+  if (tasks_.empty()) return nullptr;
+  std::function<void()> task = std::move(tasks_.front());
+  tasks_.pop_front();
+  return task;
+}
+
+size_t HeadlessBackend::pending_tasks() const {
+  std::lock_guard<std::mutex> lock(tasks_mutex_);
+  return tasks_.size();
+}
+
 void HeadlessBackend::RunPendingTasks() {
-  while (!tasks_.empty()) {
-    std::function<void()> task = std::move(tasks_.front());
-    tasks_.pop_front();
-    task();
-  }
+  while (std::function<void()> task = TakeTask()) task();
 }
 
 std::optional<int> HeadlessBackend::pending_quit() const {
@@ -204,9 +213,7 @@ Backend::LoopResult HeadlessBackend::RunLoop() {
       return LoopResult{LoopExit::kQuit, quit_code_};
     }
     if (loops_[depth - 1].ended) return LoopResult{LoopExit::kEnded, 0};
-    if (!tasks_.empty()) {
-      std::function<void()> task = std::move(tasks_.front());
-      tasks_.pop_front();
+    if (std::function<void()> task = TakeTask()) {
       task();
       continue;
     }
@@ -232,7 +239,10 @@ void HeadlessBackend::PostQuit(int code) {
   quit_code_ = code;
 }
 
-void HeadlessBackend::PostTask(std::function<void()> task) { tasks_.push_back(std::move(task)); }
+void HeadlessBackend::PostTask(std::function<void()> task) {
+  std::lock_guard<std::mutex> lock(tasks_mutex_);
+  tasks_.push_back(std::move(task));
+}
 
 int HeadlessBackend::StartTimer(int interval_ms, std::function<void()> tick) {
   int id = next_timer_++;

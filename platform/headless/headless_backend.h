@@ -13,6 +13,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -92,7 +93,7 @@ class HeadlessBackend : public Backend {
   // --- The loop's driver: called when the loop has nothing else to do; returns false when it has
   // no more input (the loop then returns kStalled).
   void SetDriver(std::function<bool()> driver) { driver_ = std::move(driver); }
-  size_t pending_tasks() const { return tasks_.size(); }
+  size_t pending_tasks() const;
   // Runs posted tasks until none is left (outside any loop; tests).
   void RunPendingTasks();
   // A quit posted and not yet taken by a loop.
@@ -142,6 +143,9 @@ class HeadlessBackend : public Backend {
   template <typename Base>
   friend class HeadlessControl;
 
+  // The oldest posted task, or an empty function.
+  std::function<void()> TakeTask();
+
   // Moves the focus, sending focus-lost and focus-gained through the windows' on_input.
   void MoveFocus(Control* to);
   void WindowDestroyed(HeadlessWindow* window);
@@ -174,6 +178,8 @@ class HeadlessBackend : public Backend {
   uint64_t ticks_ = 0;
 
   std::vector<LoopFrame> loops_;
+  // Posted tasks; PostTask may come from any thread.
+  mutable std::mutex tasks_mutex_;
   std::deque<std::function<void()>> tasks_;
   std::function<bool()> idle_;
   std::function<bool()> driver_;

@@ -4,14 +4,17 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/process.h"
 #include "runtime/program.h"
 #include "runtime/system_commands.h"
-#include "runtime/text.h"
+#include "runtime/fatal.h"
 #include "runtime/heap.h"
+#include "runtime/text.h"
 #include "tests/platform/test_support.h"
 
 namespace memo {
@@ -245,6 +248,35 @@ TEST_F(ProgramTest, ProgramRunsWhileAnyWindowIsOpen) {
   });
   EXPECT_EQ(RunProgram(0x52010009, nullptr), 0);
   EXPECT_EQ(step, 2);
+}
+
+std::thread::id exit_thread;
+void RecordExitThread() { exit_thread = std::this_thread::get_id(); }
+
+// Another thread hands the end to the program's thread, which runs the end sequence there; the
+// calling thread waits for the process to end (here it is left waiting, detached).
+TEST_F(ProgramTest, EndProgramFromAnotherThreadEndsOnTheProgramThread) {
+  RegisterExitRoutine(RecordExitThread);
+  exit_thread = std::thread::id();
+  std::thread([] { EndProgram(3); }).detach();
+  while (backend_.pending_tasks() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_FALSE(ProgramEnding());
+  try {
+    backend_.RunLoop();
+    FAIL() << "the loop returned";
+  } catch (const ProgramEnded& ended) {
+    EXPECT_EQ(ended.code, 3);
+  }
+  EXPECT_EQ(exit_thread, std::this_thread::get_id());
+}
+
+TEST_F(ProgramTest, FatalErrorFromAnotherThreadIsShownOnTheProgramThread) {
+  std::thread([] { FatalError(G("线程")); }).detach();
+  while (backend_.pending_tasks() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_TRUE(backend_.boxes().empty());
+  EXPECT_THROW(backend_.RunLoop(), ProgramEnded);
+  ASSERT_EQ(backend_.boxes().size(), 1u);
+  EXPECT_EQ(backend_.boxes()[0].text_gbk, G("运行时出错!\r\n\r\n错误信息：线程\r\n"));
 }
 
 }  // namespace
