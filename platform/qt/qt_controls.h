@@ -75,6 +75,15 @@ class QtControl : public Base, public QtControlCommon {
   virtual int ShownHeight(int height) const { return height; }
 };
 
+// Defined, for every kind of control, with the common members in qt_controls.cc.
+extern template class QtControl<EditControl>;
+extern template class QtControl<ButtonControl>;
+extern template class QtControl<ComboControl>;
+extern template class QtControl<StaticControl>;
+extern template class QtControl<UpDownControl>;
+extern template class QtControl<BrowserControl>;
+extern template class QtControl<CanvasControl>;
+
 class QtEdit : public QtControl<EditControl> {
  public:
   QtEdit(QtWindow* window, const ControlPlacement& placement, const EditStyle& style);
