@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPixmap>
 #include <QShortcut>
 #include <QWheelEvent>
 #include <QWindow>
@@ -298,6 +299,13 @@ QtWindow::QtWindow(QtBackend* backend, const WindowStyle& style)
   if (style.always_on_top) flags |= Qt::WindowStaysOnTopHint;
   widget_->setWindowFlags(flags);
   widget_->setWindowTitle(FromGbk(style.caption_gbk));
+  if (!style.icon_bytes.empty()) {
+    QPixmap icon;
+    if (icon.loadFromData(reinterpret_cast<const uchar*>(style.icon_bytes.data()),
+                          static_cast<uint>(style.icon_bytes.size()))) {
+      widget_->setWindowIcon(QIcon(icon));
+    }
+  }
   if (style.background != kDefaultColor) SetBackground(style.background);
   client_router_ = std::make_unique<InputRouter>(this, nullptr, widget_->client());
   client_router_->Watch(widget_->client());
