@@ -6,6 +6,7 @@
 #include <ctime>
 #include <mutex>
 
+#include "db/buffer.h"
 #include "db/coding.h"
 #include "db/digest.h"
 #include "db/engine_code.h"
@@ -396,7 +397,8 @@ int DatabaseHandle::WriteField(int field_index, const TypedValue& value) {
   if (error != FileError::kNone) return FileErrorCode(error, kWriteFieldFailed);
   if (position >= length) return kNoCurrentRecord;
 
-  std::string bytes(field.Size(), '\0');
+  std::string bytes;
+  if (!TryResize(&bytes, field.Size())) return kAllocationFailed;
   if (IsChainField(field.type)) {
     if (!memo_) return kWriteFieldFailed;
     rc = ReadExactly(file_, position, bytes.data(), bytes.size(), kReadFieldFailed);
@@ -435,7 +437,8 @@ int DatabaseHandle::PutRecord(bool add, const TypedValue* values, int value_coun
   }
 
   const size_t record_size = static_cast<uint32_t>(header_.record_size);
-  std::string record(record_size, '\0');
+  std::string record;
+  if (!TryResize(&record, record_size)) return kAllocationFailed;
   ByteLock count_lock;
   ByteLock record_lock;
   int32_t count = 0, serial = 1;
@@ -508,7 +511,7 @@ int DatabaseHandle::ReadRecordBytes(int32_t position, std::string* bytes) {
   ByteLock lock;
   rc = lock.Acquire(&locks_, RecordOffset(position));
   if (rc != kOk) return rc;
-  bytes->resize(static_cast<uint32_t>(header_.record_size));
+  if (!TryResize(bytes, static_cast<uint32_t>(header_.record_size))) return kAllocationFailed;
   rc = ReadExactly(file_, RecordOffset(position), bytes->data(), bytes->size(),
                    kReadRecordFailed);
   if (rc != kOk) {
@@ -559,10 +562,11 @@ int DatabaseHandle::Pack(bool range, int32_t first, int32_t remove_count) {
   int64_t write_at = range ? first : 0;
   for (int64_t read_at = write_at; read_at < total; read_at += chunk) {
     const int64_t n = std::min<int64_t>(chunk, total - read_at);
-    buffer.resize(static_cast<size_t>(n) * record_size);
+    if (!TryResize(&buffer, static_cast<size_t>(n) * record_size)) return kAllocationFailed;
     rc = ReadRecordsAt(read_at, &buffer);
     if (rc != kOk) return rc;
     kept.clear();
+    if (!TryReserve(&kept, buffer.size())) return kAllocationFailed;
     const int64_t kept_from = write_at;
     for (int64_t k = 0; k < n; ++k) {
       const char* record = buffer.data() + static_cast<size_t>(k) * record_size;

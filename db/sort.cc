@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "db/buffer.h"
 #include "db/coding.h"
 #include "db/create.h"
 #include "db/database.h"
@@ -165,13 +166,14 @@ int DatabaseHandle::SortInto(const SortRequest& request) {
     std::string current;
     for (int64_t read_at = 0; read_at < total; read_at += chunk) {
       const int64_t n = std::min<int64_t>(chunk, total - read_at);
-      buffer.resize(static_cast<size_t>(n) * record_size);
+      if (!TryResize(&buffer, static_cast<size_t>(n) * record_size)) return kAllocationFailed;
       rc = ReadRecordsAt(read_at, &buffer);
       if (rc != kOk) return rc;
       for (int64_t k = 0; k < n; ++k) {
         const char* record = buffer.data() + static_cast<size_t>(k) * record_size;
         if (request.condition) {
-          current.assign(record, record_size);
+          if (!TryResize(&current, record_size)) return kAllocationFailed;
+          std::memcpy(current.data(), record, record_size);
           bool keep = false;
           {
             // Undone on every way out, also when a fatal error unwinds through the condition.
@@ -191,7 +193,8 @@ int DatabaseHandle::SortInto(const SortRequest& request) {
           if (!keep) continue;
         }
         order.push_back(kept.size());
-        kept.append(record, record_size);
+        if (!TryResize(&kept, kept.size() + record_size)) return kAllocationFailed;
+        std::memcpy(kept.data() + order.back(), record, record_size);
       }
     }
   }

@@ -274,5 +274,43 @@ TEST_F(McnTest, CsvImportExportRoundTripsWithChineseNames) {
   EXPECT_NE(info.out.find("records:       3 "), std::string::npos) << info.out;
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+#define MEMO_TEST_WITH_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define MEMO_TEST_WITH_ASAN 1
+#endif
+#endif
+
+// A header may declare a record size of nearly 2 GB (every rule of the format holds for it).
+// Adding a record then needs a buffer this machine may not have: the add must fail with -45 and
+// leave the file as it was, not end the program. (Under AddressSanitizer an allocation that fails
+// aborts by design, so the case runs in builds without it.)
+TEST_F(McnTest, AddToAHugeDeclaredRecordFailsWithAllocationError) {
+#ifdef MEMO_TEST_WITH_ASAN
+  GTEST_SKIP() << "needs a build without AddressSanitizer (an address-space limit)";
+#else
+  std::string file(112 + 4 + 72, '\0');
+  auto put = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) file[at + i] = static_cast<char>(v >> (8 * i));
+  };
+  file.replace(0, 4, "WEDB");
+  put(0x04, 0x00010000);
+  put(0x10, 0);            // no records
+  put(0x14, 1);            // next serial
+  put(0x18, 0x7FFFFF00);   // record size
+  put(0x70, 1);            // one field: "n", integer at 4
+  file[0x74] = 'n';
+  put(0x74 + 20, 3);
+  put(0x74 + 24, 4);
+  WriteWholeFile(dir_ / "huge.mcn", file);
+  ASSERT_EQ(dir_.Run({"info", "huge.mcn"}).exit_code, 0);
+  McnResult add = dir_.RunLimited({"add", "huge.mcn", "5"}, uint64_t{1} << 30);
+  EXPECT_EQ(add.exit_code, 1) << add.err;
+  EXPECT_EQ(add.err, "-45 分配内存空间失败\n");
+  EXPECT_EQ(ReadWholeFile(dir_ / "huge.mcn"), file);
+#endif
+}
+
 }  // namespace
 }  // namespace memo::mcn::testing

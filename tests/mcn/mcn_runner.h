@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -72,6 +73,40 @@ class ScratchDir {
       result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     posix_spawn_file_actions_destroy(&actions);
+    result.out = ReadWholeFile(out);
+    result.err = ReadWholeFile(err);
+    std::filesystem::remove(out);
+    std::filesystem::remove(err);
+    return result;
+  }
+
+  // As Run, with the child's address space limited to `address_space_bytes` (not usable with
+  // AddressSanitizer, which reserves far more address space than any such limit).
+  McnResult RunLimited(const std::vector<std::string>& args, uint64_t address_space_bytes) const {
+    McnResult result;
+    std::filesystem::path out = path_ / ".mcn-stdout", err = path_ / ".mcn-stderr";
+    std::vector<std::string> words = {MCN_BINARY};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+      int in = open("/dev/null", O_RDONLY);
+      int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (in < 0 || o < 0 || e < 0 || dup2(in, 0) < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0 ||
+          chdir(path_.c_str()) != 0) {
+        _exit(127);
+      }
+      rlimit limit{address_space_bytes, address_space_bytes};
+      setrlimit(RLIMIT_AS, &limit);
+      execv(MCN_BINARY, argv.data());
+      _exit(127);
+    }
+    int status = 0;
+    if (pid > 0) waitpid(pid, &status, 0);
+    result.exit_code = pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     result.out = ReadWholeFile(out);
     result.err = ReadWholeFile(err);
     std::filesystem::remove(out);
