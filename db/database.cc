@@ -53,6 +53,13 @@ int WriteAll(File* file, uint64_t offset, const void* buffer, size_t count, int 
   return FileErrorCode(file->WriteAt(offset, buffer, count), fallback);
 }
 
+// The platform's password dialog, when a backend is installed; nullopt (cancel) otherwise.
+std::optional<std::string> AskThroughBackend(std::string_view notice_gbk) {
+  platform::Backend* backend = platform::CurrentBackend();
+  if (backend == nullptr) return std::nullopt;
+  return backend->AskPassword(Gbk("请输入数据库访问密码"), notice_gbk);
+}
+
 // Keeps the first failure of a sequence of steps.
 void KeepFirst(int* rc, int next) {
   if (*rc == kOk) *rc = next;
@@ -137,7 +144,7 @@ int DatabaseHandle::Open(std::string_view name, const OpenOptions& options,
                     kPasswordAttempts - failures);
       notice = text;
     }
-    std::optional<std::string> password = prompt ? prompt(notice) : std::nullopt;
+    std::optional<std::string> password = prompt ? prompt(notice) : AskThroughBackend(notice);
     if (!password) return kWrongPassword;
     int rc = attempt(*password);
     if (rc != kWrongPassword) return rc;

@@ -43,8 +43,8 @@ void SetDefaultLockWait(int32_t wait_ms);
 
 // Asks the user for a database password. `notice_gbk` is empty on the first attempt and the retry
 // text ("密码错误，您还有 %d 次重新输入的机会。") after a wrong one. Returns the password, or nullopt
-// when the user cancels. The program installs one that shows the platform's password dialog;
-// without one, asking counts as cancelling.
+// when the user cancels. Without one installed, the installed platform backend's password dialog
+// asks; with neither, asking counts as cancelling.
 using PasswordPrompt = std::function<std::optional<std::string>(std::string_view notice_gbk)>;
 void SetPasswordPrompt(PasswordPrompt prompt);
 

@@ -14,6 +14,8 @@
 #include "db/index_format.h"
 #include "db/memo_format.h"
 #include "db/registry.h"
+#include "platform/backend.h"
+#include "platform/headless/headless_backend.h"
 #include "test_util.h"
 
 namespace memo::db {
@@ -418,6 +420,37 @@ TEST_F(OpenTest, PasswordPromptAsksUpToThreeTimes) {
   SetPasswordPrompt(nullptr);
   EXPECT_EQ(DatabaseHandle::Open(dir_.File("p.edb"), ask, &handle), kWrongPassword);
   EXPECT_FALSE(handle);
+}
+
+TEST_F(OpenTest, PasswordQuestionShowsThePlatformsDialog) {
+  std::string locked = Base();
+  std::memcpy(locked.data(), "WCDB", 4);
+  const std::string digest = PasswordDigest("pw");
+  std::memcpy(locked.data() + kDigestOffset, digest.data(), digest.size());
+  testing::WriteAll(dir_.File("p.edb"), locked);
+
+  // Without a prompt of the program's own, "?" asks through the installed backend's dialog.
+  platform::HeadlessBackend backend;
+  platform::InstallBackend(&backend);
+  OpenOptions ask;
+  ask.password = "?";
+  std::unique_ptr<DatabaseHandle> handle;
+  backend.QueuePasswordAnswer(std::string("wrong"));
+  backend.QueuePasswordAnswer(std::string("pw"));
+  const int rc = DatabaseHandle::Open(dir_.File("p.edb"), ask, &handle);
+  const std::vector<platform::ShownPasswordDialog> shown = backend.password_dialogs();
+  backend.QueuePasswordAnswer(std::nullopt);
+  const int cancelled = DatabaseHandle::Open(dir_.File("p.edb"), ask, &handle);
+  const size_t asked_in_all = backend.password_dialogs().size();
+  platform::InstallBackend(nullptr);
+
+  EXPECT_EQ(rc, kOk);
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_FALSE(shown[0].caption_gbk.empty());
+  EXPECT_EQ(shown[0].prompt_gbk, "");
+  EXPECT_EQ(shown[1].prompt_gbk, G("密码错误，您还有 2 次重新输入的机会。"));
+  EXPECT_EQ(cancelled, kWrongPassword);
+  EXPECT_EQ(asked_in_all, 3u);
 }
 
 TEST_F(OpenTest, ShareModesKeepOthersOutAndSetLockFree) {
