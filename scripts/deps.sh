@@ -29,6 +29,8 @@ else
   echo "deps: need root or sudo to install: ${missing[*]}" >&2
   exit 1
 fi
-export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# The frontend is set on apt's own command line: sudo's default policy drops the caller's
+# environment, and an interactive debconf prompt would hang an unattended `make test`.
+apt=("${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get)
+"${apt[@]}" update -qq
+"${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}"
