@@ -133,8 +133,7 @@ void ReleaseArray(uint32_t element_tag, void* block) {
 void ReleaseValue(TypedValue* value) {
   // The array flag marks arrays of basic and library types; the class 0x40000000-0x7FFFFFFF
   // (which the flag would also fall into) holds no blocks.
-  bool second_class = value->tag >= 0x40000000u && value->tag <= 0x7FFFFFFFu;
-  if ((value->tag & kArrayFlag) && !second_class) {
+  if ((value->tag & kArrayFlag) && ClassOfTag(value->tag) != TagClass::kSecond) {
     ReleaseArray(value->tag, value->Pointer());
   } else if (value->tag == TypeTag::kText || value->tag == TypeTag::kByteSet) {
     Release(value->Pointer());

@@ -34,6 +34,27 @@ struct TypeTag {
 constexpr uint32_t kArrayFlag = 0x20000000;
 constexpr uint32_t ElementTag(uint32_t tag) { return tag & 0xDFFFFFFFu; }
 
+// The classes of tags, decided in this order: 0 is no value; 0x80000000-0xBFFFFFFF the basic
+// types (arrays of them included, the flag keeps them in the range); 0x40000000-0x7FFFFFFF a
+// separate class that no value of the program uses; every other tag a type defined by a library.
+// An array of a library type carries the flag in its high word: classify ElementTag(tag).
+enum class TagClass { kNone, kBasic, kSecond, kLibrary };
+constexpr TagClass ClassOfTag(uint32_t tag) {
+  if (tag == 0) return TagClass::kNone;
+  if (tag >= 0x80000000u && tag <= 0xBFFFFFFFu) return TagClass::kBasic;
+  if (tag >= 0x40000000u && tag <= 0x7FFFFFFFu) return TagClass::kSecond;
+  return TagClass::kLibrary;
+}
+
+// A library-defined tag: the 1-based number of the defining library in the high 16 bits, the
+// 1-based number of the type within it in the low 16 bits (0x00010001 is the window type of the
+// first library, its control types follow: 0x00010005 an edit box, 0x0001000E a combo box).
+constexpr uint32_t LibraryTypeTag(uint32_t library, uint32_t type) {
+  return (library << 16) | (type & 0xFFFFu);
+}
+constexpr uint32_t LibraryOfTag(uint32_t tag) { return tag >> 16; }
+constexpr uint32_t TypeInLibrary(uint32_t tag) { return tag & 0xFFFFu; }
+
 struct TypedValue {
   uint32_t low = 0;
   uint32_t high = 0;
