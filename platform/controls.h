@@ -220,6 +220,13 @@ struct UpDownStyle {
   EditControl* buddy = nullptr;
 };
 
+// The spin model both backends share. A range may be given high to low (minimum > maximum), as
+// the native control allows: positions are clamped between the two bounds either way, and the up
+// arrow always moves toward the maximum, so with such a range it counts down.
+int ClampUpDownPosition(const UpDownStyle& style, int position);
+// The position after pressing the up (+1) or down (-1) arrow from style.position.
+int SteppedUpDownPosition(const UpDownStyle& style, int delta);
+
 class UpDownControl : public Control {
  public:
   virtual void SetRange(int minimum, int maximum) = 0;

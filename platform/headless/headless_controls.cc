@@ -370,15 +370,13 @@ void HeadlessUpDown::SetRange(int minimum, int maximum) {
 }
 
 void HeadlessUpDown::SetPosition(int position) {
-  int low = std::min(style_.minimum, style_.maximum);
-  int high = std::max(style_.minimum, style_.maximum);
-  style_.position = std::clamp(position, low, high);
+  style_.position = ClampUpDownPosition(style_, position);
   if (style_.buddy) style_.buddy->SetText(std::to_string(style_.position));
 }
 
 void HeadlessUpDown::Step(int delta) {
   int before = style_.position;
-  SetPosition(before + delta);
+  SetPosition(SteppedUpDownPosition(style_, delta));
   if (style_.position != before && on_change) {
     auto handler = on_change;
     handler(style_.position);

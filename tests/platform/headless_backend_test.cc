@@ -2,6 +2,7 @@
 // drives.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -450,6 +451,49 @@ TEST_F(HeadlessWindowTest, CanvasPaintsThroughTheRecordingPainter) {
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_EQ(seen[0].x, 30);
   EXPECT_EQ(seen[0].shift, kShiftShift);
+}
+
+TEST_F(HeadlessWindowTest, UpDownArrowsMoveTowardTheirBoundEvenInAReversedRange) {
+  UpDownStyle style;
+  style.minimum = 0;
+  style.maximum = 3;
+  style.position = 2;
+  auto* spin = static_cast<HeadlessUpDown*>(window_->CreateUpDown(At(120, Rect{}), style));
+  std::vector<int> changes;
+  spin->on_change = [&](int position) { changes.push_back(position); };
+  spin->Step(+1);
+  spin->Step(+1);  // already at the maximum: no change, no event
+  spin->Step(-1);
+  EXPECT_EQ(changes, (std::vector<int>{3, 2}));
+
+  // Given high to low, the up arrow still moves toward the maximum: it counts down.
+  spin->SetRange(10, 0);
+  spin->SetPosition(5);
+  changes.clear();
+  spin->Step(+1);
+  EXPECT_EQ(spin->Position(), 4);
+  spin->Step(-1);
+  spin->Step(-1);
+  EXPECT_EQ(spin->Position(), 6);
+  spin->SetPosition(42);
+  EXPECT_EQ(spin->Position(), 10);
+  EXPECT_EQ(changes, (std::vector<int>{4, 5, 6}));
+}
+
+TEST(UpDownModelTest, StepsClampWithoutOverflow) {
+  UpDownStyle style;
+  style.minimum = INT_MIN;
+  style.maximum = INT_MAX;
+  style.position = INT_MAX;
+  EXPECT_EQ(SteppedUpDownPosition(style, +1), INT_MAX);
+  style.position = INT_MIN;
+  EXPECT_EQ(SteppedUpDownPosition(style, -1), INT_MIN);
+  style.minimum = INT_MAX;  // reversed: the down arrow counts up
+  style.maximum = INT_MIN;
+  style.position = INT_MAX;
+  EXPECT_EQ(SteppedUpDownPosition(style, -1), INT_MAX);
+  EXPECT_EQ(SteppedUpDownPosition(style, +1), INT_MAX - 1);
+  EXPECT_EQ(ClampUpDownPosition(style, 0), 0);
 }
 
 }  // namespace

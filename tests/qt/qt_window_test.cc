@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 
 #include <algorithm>
 #include <string>
@@ -329,6 +330,33 @@ TEST_F(QtWindowTest, StaticTextShowsLinesWithoutCarriageReturns) {
   EXPECT_EQ(WidgetOf<QLabel>(label)->text(), QString::fromUtf8("软件名称:备忘录\n\n版本号码:2.11"));
   EXPECT_EQ(label->Text(), style.text_gbk);
   EXPECT_FALSE(WidgetOf<QLabel>(label)->autoFillBackground());
+}
+
+// The arrows step toward their bound as the headless control does, also in a range given high
+// to low, where the up arrow counts down.
+TEST_F(QtWindowTest, UpDownArrowsStepTowardTheirBound) {
+  UpDownStyle style;
+  style.minimum = 10;
+  style.maximum = 0;
+  style.position = 5;
+  UpDownControl* spin = window_->CreateUpDown(At(130, Rect{4, 4, 16, 24}), style);
+  ASSERT_NE(spin, nullptr);
+  std::vector<int> changes;
+  spin->on_change = [&](int position) { changes.push_back(position); };
+  QWidget* widget = QtCommonOf(spin)->widget();
+  auto* up = widget->findChild<QToolButton*>(QStringLiteral("up"));
+  auto* down = widget->findChild<QToolButton*>(QStringLiteral("down"));
+  ASSERT_NE(up, nullptr);
+  ASSERT_NE(down, nullptr);
+  up->click();
+  EXPECT_EQ(spin->Position(), 4);
+  down->click();
+  down->click();
+  EXPECT_EQ(spin->Position(), 6);
+  spin->SetPosition(-3);
+  EXPECT_EQ(spin->Position(), 0);
+  up->click();  // already at the maximum
+  EXPECT_EQ(changes, (std::vector<int>{4, 5, 6}));
 }
 
 }  // namespace
