@@ -2,12 +2,16 @@
 // value encoding, clear, pack; and two handles on one file.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 #include "db/coding.h"
 #include "db/engine_code.h"
 #include "db/images.h"
+#include "db/memo_format.h"
 #include "db/value_codec.h"
 #include "runtime/heap.h"
 #include "runtime/routine.h"
@@ -493,6 +497,91 @@ TEST(TwoHandlesTest, LocksOfOneHandleBlockTheOther) {
   second->set_current_record(1);
   EXPECT_EQ(second->ReadFieldBytes(0, &bytes), kOk);
   EXPECT_EQ(first->locks()->Unlock(record0), kOk);
+}
+
+TEST(TwoHandlesTest, RecordStaysLockedWhileItsMemoChainIsRead) {
+  testing::TempDir dir;
+  const std::string path = dir.File("m.edb");
+  testing::MustCreate(path, {{"id", kFieldInt, 0}, {"note", kFieldMemo, 0}});
+  const std::string text(1200, 'r');  // blocks 1, 2, 3
+  {
+    auto writer = testing::MustOpen(path);
+    TypedValue values[] = {testing::IntCell(1), testing::TextCell(text)};
+    ASSERT_EQ(writer->AddRecord(values, 2), kOk);
+  }
+  OpenOptions patient;
+  patient.lock_wait_ms = 10000;
+  auto reader = testing::MustOpen(path, patient);
+  auto blocker = testing::MustOpen(path);
+  auto probe = testing::MustOpen(path);
+  ASSERT_TRUE(reader && blocker && probe);
+  const uint64_t record0 = reader->records_start();
+
+  // The reader's walk stops at block 2 until the blocker lets go of it. Meanwhile the record must
+  // stay locked, so that no writer can rewrite the chain under the reader.
+  ASSERT_EQ(blocker->memo_file()->locks()->Lock(2 * kMemoBlockSize, 0), kOk);
+  std::atomic<bool> finished{false};
+  int read_rc = -1000;
+  std::string bytes;
+  std::thread read_thread([&] {
+    reader->set_current_record(0);
+    read_rc = reader->ReadFieldBytes(1, &bytes);
+    finished = true;
+  });
+  bool held_during_walk = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!held_during_walk && std::chrono::steady_clock::now() < deadline) {
+    if (probe->locks()->Lock(record0, 0) == kLockFailed) {
+      held_during_walk = !finished;
+    } else {
+      EXPECT_EQ(probe->locks()->Unlock(record0), kOk);
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  }
+  EXPECT_EQ(blocker->memo_file()->locks()->Unlock(2 * kMemoBlockSize), kOk);
+  read_thread.join();
+  EXPECT_TRUE(held_during_walk) << "the record lock was let go before the chain was read";
+  EXPECT_EQ(read_rc, kOk);
+  EXPECT_EQ(bytes, text);
+  EXPECT_EQ(probe->locks()->Lock(record0, 0), kOk) << "released after the read";
+  EXPECT_EQ(probe->locks()->Unlock(record0), kOk);
+}
+
+TEST(TwoHandlesTest, MemoFileIsCheckedUnderItsWholeFileLock) {
+  testing::TempDir dir;
+  testing::WriteAll(dir.File("a.mcn"), std::string(MemoTableImageBytes()));
+  testing::WriteAll(dir.File("a.edt"), std::string(MemoFileImageBytes()));
+  auto holder = testing::MustOpen(dir.File("a.mcn"));
+  ASSERT_TRUE(holder);
+  // Any byte of the memo file held by another handle keeps an open's checks out.
+  ASSERT_EQ(holder->memo_file()->locks()->Lock(300, 0), kOk);
+  std::unique_ptr<DatabaseHandle> second;
+  EXPECT_EQ(DatabaseHandle::Open(dir.File("a.mcn"), {}, &second), kLockFailed);
+  EXPECT_FALSE(second);
+  ASSERT_EQ(holder->memo_file()->locks()->Unlock(300), kOk);
+  EXPECT_EQ(DatabaseHandle::Open(dir.File("a.mcn"), {}, &second), kOk);
+  // The open let go of the memo file's range again: the holder can take its header byte.
+  EXPECT_EQ(holder->memo_file()->locks()->Lock(0, 0), kOk);
+  EXPECT_EQ(holder->memo_file()->locks()->Unlock(0), kOk);
+}
+
+TEST(TwoHandlesTest, RecordCountWaitsForTheCountByteEvenWithoutALockWait) {
+  testing::TempDir dir;
+  testing::WriteAll(dir.File("c.mcn"), std::string(AccountsImageBytes()));
+  auto holder = testing::MustOpen(dir.File("c.mcn"));
+  auto counter = testing::MustOpen(dir.File("c.mcn"));  // lock wait 0
+  ASSERT_TRUE(holder && counter);
+  ASSERT_EQ(holder->locks()->Lock(kRecordCountOffset, 0), kOk);
+  EXPECT_EQ(counter->AppendBlank(), kLockFailed) << "other operations fail at once";
+  std::thread release([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(holder->locks()->Unlock(kRecordCountOffset), kOk);
+  });
+  int32_t count = -1;
+  const int rc = counter->ReadRecordCount(&count);
+  release.join();
+  EXPECT_EQ(rc, kOk) << "the count is read with a lock wait of at least 2000 ms";
+  EXPECT_EQ(count, 1);
 }
 
 TEST(LockTableTest, ReferenceCountsAndWholeFileLockAroundHeldBytes) {
