@@ -107,6 +107,33 @@ TEST_F(CommandsTest, AccessShareAndIndexArguments) {
   ReleaseArray(TypeTag::kText, array);
 }
 
+TEST_F(CommandsTest, ShareModeZeroDeniesBothWithoutTheLockFreeFlag) {
+  // Omitted: others may read and write.
+  ArgList shared{TextValue(a_.c_str()), Omitted(), Omitted(), Omitted()};
+  ASSERT_EQ(CallCommand(OpenDatabase, shared).low, 1u);
+  EXPECT_FALSE(DatabaseRegistry::Instance().Current()->lock_free());
+  std::unique_ptr<DatabaseHandle> other;
+  EXPECT_EQ(DatabaseHandle::Open(a_, {}, &other), kOk);
+  other.reset();
+  ArgList none;
+  CallCommand(CloseDatabase, none);
+
+  // A given 0 denies both, like 4, but only 2 and 4 make the handle lock-free.
+  for (int32_t share : {0, 5, -1}) {
+    ArgList denied{TextValue(a_.c_str()), Omitted(), IntValue(0), IntValue(share)};
+    ASSERT_EQ(CallCommand(OpenDatabase, denied).low, 1u) << share;
+    EXPECT_FALSE(DatabaseRegistry::Instance().Current()->lock_free()) << share;
+    OpenOptions read_only;
+    read_only.access = 1;
+    EXPECT_EQ(DatabaseHandle::Open(a_, read_only, &other), kSharingViolation) << share;
+    CallCommand(CloseDatabase, none);
+  }
+  ArgList deny_read{TextValue(a_.c_str()), Omitted(), Omitted(), IntValue(2)};
+  ASSERT_EQ(CallCommand(OpenDatabase, deny_read).low, 1u);
+  EXPECT_TRUE(DatabaseRegistry::Instance().Current()->lock_free());
+  EXPECT_EQ(DatabaseHandle::Open(a_, {}, &other), kSharingViolation);
+}
+
 TEST_F(CommandsTest, NoCurrentDatabase) {
   ArgList none;
   EXPECT_EQ(CallCommand(GetRecordCount, none).low, 0u);
@@ -205,6 +232,33 @@ TEST_F(CommandsTest, SortWithASubStatementCondition) {
     CallCommand(SkipRecords, none);
   }
   EXPECT_TRUE(testing::Exists(dir_.File("b.EDT")));
+}
+
+TEST_F(CommandsTest, SortWithALogicalCondition) {
+  ASSERT_TRUE(Open(a_));
+  for (const char* category : {"b", "a"}) {
+    ArgList add{TextValue(category), DateTimeValue(41830.0), TextValue("m")};
+    ASSERT_EQ(CallCommand(AddRecordValues, add).low, 1u);
+  }
+  const std::string none_kept = dir_.File("none.mcn");
+  ArgList keep_none{TextValue(none_kept.c_str()), TextValue(Gbk("分类")), Omitted(),
+                    BoolValue(false)};
+  ASSERT_EQ(CallCommand(SortIntoFile, keep_none).low, 1u) << LastError();
+  const std::string all_kept = dir_.File("all.mcn");
+  ArgList keep_all{TextValue(all_kept.c_str()), TextValue(Gbk("分类")), Omitted(),
+                   BoolValue(true)};
+  ASSERT_EQ(CallCommand(SortIntoFile, keep_all).low, 1u) << LastError();
+  ArgList close;
+  CallCommand(CloseDatabase, close);
+
+  ASSERT_TRUE(Open(none_kept));
+  EXPECT_EQ(Count(), 0);
+  CallCommand(CloseDatabase, close);
+  ASSERT_TRUE(Open(all_kept));
+  EXPECT_EQ(Count(), 2);
+  ArgList none;
+  CallCommand(MoveToFirstRecord, none);
+  EXPECT_EQ(ReadText(IntValue(1)), "a");
 }
 
 TEST_F(CommandsTest, SortKeysAsTextArrayWithFlagArrayAndCopiedFields) {
