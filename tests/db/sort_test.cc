@@ -2,6 +2,8 @@
 // fields, memo chains, serials of deleted records.
 #include <gtest/gtest.h>
 
+#include <bit>
+
 #include "db/coding.h"
 #include "db/engine_code.h"
 #include "db/images.h"
@@ -163,6 +165,58 @@ TEST_F(SortTest, KeysOfEveryOrderedKind) {
   request.key_names = {"ok", "cat"};
   ASSERT_EQ(handle_->SortInto(request), kOk);
   EXPECT_EQ(Rows(dir_.File("t.edb")), (std::vector<std::string>{"1:b", "2:d", "3:a", "4:c"}));
+}
+
+TEST_F(SortTest, EachNumericKindAndTextComparesByItsOwnRule) {
+  // One record per row; each column, sorted on its own, must give the order of `expected`.
+  testing::TempDir dir;
+  testing::MustCreate(dir.File("k.edb"), {{"id", kFieldInt, 0},   {"b", kFieldByte, 0},
+                                           {"s", kFieldShort, 0}, {"l", kFieldLong, 0},
+                                           {"f", kFieldFloat, 0}, {"d", kFieldDouble, 0},
+                                           {"r", kFieldRoutine, 0}, {"t", kFieldText, 4}});
+  auto keys = testing::MustOpen(dir.File("k.edb"));
+  ASSERT_TRUE(keys);
+  auto cell = [](uint32_t tag, uint64_t bits) {
+    TypedValue value;
+    value.tag = tag;
+    value.low = static_cast<uint32_t>(bits);
+    value.high = static_cast<uint32_t>(bits >> 32);
+    return value;
+  };
+  auto float_bits = [](float f) { return uint64_t{std::bit_cast<uint32_t>(f)}; };
+  auto double_bits = [](double d) { return std::bit_cast<uint64_t>(d); };
+  // Rows 0..2 in ascending order of every key: signed numbers below zero first, the routine
+  // pointer and the byte unsigned, text by unsigned bytes (a GBK lead byte after ASCII).
+  const std::string texts[] = {"Zz", "a", G("一")};
+  const int64_t longs[] = {-(int64_t{1} << 40), -1, int64_t{1} << 40};
+  const float floats[] = {-2.5f, 0.0f, 1e30f};
+  const double doubles[] = {-1e300, -0.5, 3.0};
+  const uint32_t routines[] = {1, 0x7FFFFFFF, 0x80000000};
+  const uint8_t bytes[] = {1, 127, 200};
+  const int16_t shorts[] = {-300, -1, 5};
+  for (int row : {2, 0, 1}) {  // stored out of order
+    TypedValue values[] = {testing::IntCell(row),
+                           cell(TypeTag::kByte, bytes[row]),
+                           cell(TypeTag::kShort, static_cast<uint16_t>(shorts[row])),
+                           cell(TypeTag::kLong, static_cast<uint64_t>(longs[row])),
+                           cell(TypeTag::kFloat, float_bits(floats[row])),
+                           cell(TypeTag::kDouble, double_bits(doubles[row])),
+                           cell(TypeTag::kSubroutinePtr, routines[row]),
+                           testing::TextCell(texts[row])};
+    ASSERT_EQ(keys->AddRecord(values, 8), kOk);
+  }
+  for (const char* key : {"b", "s", "l", "f", "d", "r", "t"}) {
+    SCOPED_TRACE(key);
+    SortRequest request;
+    request.target = dir.File("out.edb");
+    request.key_names = {key};
+    request.copy_fields = {"id"};
+    ASSERT_EQ(keys->SortInto(request), kOk);
+    EXPECT_EQ(Rows(dir.File("out.edb")), (std::vector<std::string>{"1:0", "2:1", "3:2"}));
+    request.ascending = {false};
+    ASSERT_EQ(keys->SortInto(request), kOk);
+    EXPECT_EQ(Rows(dir.File("out.edb")), (std::vector<std::string>{"1:2", "2:1", "3:0"}));
+  }
 }
 
 TEST_F(SortTest, EmptySourceAndBadRequests) {
