@@ -4,6 +4,7 @@
 #include <cctype>
 #include <string>
 
+#include "platform/handler.h"
 #include "platform/headless/headless_backend.h"
 
 namespace memo::platform {
@@ -226,10 +227,7 @@ HeadlessButton::HeadlessButton(HeadlessWindow* window, const ControlPlacement& p
 }
 
 void HeadlessButton::Click() {
-  if (on_click) {
-    auto handler = on_click;
-    handler();
-  }
+  Fire(on_click);
 }
 
 // --- Combo box -----------------------------------------------------------------------------------
@@ -297,10 +295,7 @@ void HeadlessCombo::SetEditSelection(int /*start*/, int /*length*/) {
 void HeadlessCombo::Pick(int index) {
   SetCurrentIndex(index);
   dropped_ = false;
-  if (on_selection_change) {
-    auto handler = on_selection_change;
-    handler(current_);
-  }
+  Fire(on_selection_change, current_);
 }
 
 void HeadlessCombo::TypeChar(uint32_t character) {
@@ -339,10 +334,7 @@ void HeadlessCombo::TypeChar(uint32_t character) {
   } else {
     return;
   }
-  if (on_edit_change) {
-    auto handler = on_edit_change;
-    handler();
-  }
+  Fire(on_edit_change);
 }
 
 // --- Static text ---------------------------------------------------------------------------------
@@ -377,10 +369,7 @@ void HeadlessUpDown::SetPosition(int position) {
 void HeadlessUpDown::Step(int delta) {
   int before = style_.position;
   SetPosition(SteppedUpDownPosition(style_, delta));
-  if (style_.position != before && on_change) {
-    auto handler = on_change;
-    handler(style_.position);
-  }
+  if (style_.position != before) Fire(on_change, style_.position);
 }
 
 // --- Browser -------------------------------------------------------------------------------------
@@ -486,10 +475,7 @@ void HeadlessCanvas::SetScrollBar(Orientation which, bool shown, const ScrollInf
   int last = std::max(info.minimum, info.maximum - std::max(0, info.page - 1));
   clamped.position = std::clamp(info.position, info.minimum, last);
   scroll_[i] = clamped;
-  if (was_shown != shown && on_resize) {
-    auto handler = on_resize;
-    handler(ClientSize());
-  }
+  if (was_shown != shown) Fire(on_resize, ClientSize());
 }
 
 ScrollInfo HeadlessCanvas::ScrollBar(Orientation which) const {

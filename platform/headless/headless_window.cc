@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/handler.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/headless/headless_controls.h"
 
@@ -275,10 +276,7 @@ void HeadlessWindow::DefaultHandling(Control* target, const InputEvent& event) {
       break;
     case HeadlessControlKind::kCanvas: {
       auto* canvas = static_cast<HeadlessCanvas*>(target);
-      if (canvas->on_input) {
-        auto handler = canvas->on_input;
-        handler(event);
-      }
+      Fire(canvas->on_input, event);
       break;
     }
     case HeadlessControlKind::kStatic:
@@ -360,10 +358,7 @@ bool HeadlessWindow::UserKey(Control* control, int key, int shift) {
   // Accelerators take the key before anything else sees it.
   for (const Accelerator& accelerator : accelerators_) {
     if (accelerator.key == key && accelerator.shift == shift) {
-      if (on_command) {
-        auto handler = on_command;
-        handler(accelerator.command_id);
-      }
+      Fire(on_command, accelerator.command_id);
       return true;
     }
   }
@@ -421,19 +416,13 @@ bool HeadlessWindow::UserSelect(Control* combo, int index) {
 bool HeadlessWindow::UserMenu(int command_id) {
   if (!Reachable(nullptr) || command_id == 0) return false;
   if (!FindCommand(menu_bar_, command_id)) return false;
-  if (on_command) {
-    auto handler = on_command;
-    handler(command_id);
-  }
+  Fire(on_command, command_id);
   return true;
 }
 
 bool HeadlessWindow::UserClose() {
   if (!Reachable(nullptr) || !style_.control_box) return false;
-  if (on_close_request) {
-    auto handler = on_close_request;
-    handler();
-  }
+  Fire(on_close_request);
   return true;
 }
 

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 
+#include "platform/handler.h"
 #include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_convert.h"
 #include "platform/qt/qt_painter.h"
@@ -38,10 +39,7 @@ class CanvasViewport : public QWidget {
   }
   void resizeEvent(QResizeEvent* event) override {
     QWidget::resizeEvent(event);
-    if (owner_ && owner_->on_resize) {
-      auto handler = owner_->on_resize;
-      handler(owner_->ClientSize());
-    }
+    if (owner_) Fire(owner_->on_resize, owner_->ClientSize());
   }
   void mousePressEvent(QMouseEvent* event) override {
     Mouse(event->button() == Qt::RightButton ? InputKind::kRightDown : InputKind::kLeftDown,
@@ -56,16 +54,7 @@ class CanvasViewport : public QWidget {
           event);
   }
   void mouseMoveEvent(QMouseEvent* event) override { Mouse(InputKind::kMouseMove, event); }
-  void wheelEvent(QWheelEvent* event) override {
-    InputEvent input;
-    input.kind = InputKind::kWheel;
-    input.wheel = event->angleDelta().y() / 120;
-    input.shift = ShiftStateOf(event->modifiers());
-    QPoint p = event->position().toPoint();
-    input.x = p.x();
-    input.y = p.y();
-    Send(input);
-  }
+  void wheelEvent(QWheelEvent* event) override { Send(WheelInput(*event)); }
   void keyPressEvent(QKeyEvent* event) override {
     InputEvent input;
     input.kind = InputKind::kKeyDown;
@@ -305,10 +294,7 @@ void QtCanvas::Paint(const QRect& dirty) {
 }
 
 void QtCanvas::Input(const InputEvent& event) {
-  if (on_input) {
-    auto handler = on_input;
-    handler(event);
-  }
+  Fire(on_input, event);
 }
 
 }  // namespace memo::platform::qt

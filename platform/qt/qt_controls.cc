@@ -17,6 +17,7 @@
 
 #include <algorithm>
 
+#include "platform/handler.h"
 #include "platform/qt/qt_convert.h"
 
 namespace memo::platform::qt {
@@ -307,10 +308,7 @@ QtEdit::QtEdit(QtWindow* window, const ControlPlacement& placement, const EditSt
     line_->setText(FromGbk(style.text_gbk));
     line_->setAlignment(ToQtAlign(style.align) | Qt::AlignVCenter);
     QObject::connect(line_, &QLineEdit::textChanged, router(), [this] {
-      if (on_change) {
-        auto handler = on_change;
-        handler();
-      }
+      Fire(on_change);
     });
   } else {
     router()->Watch(lines_->viewport());
@@ -327,10 +325,7 @@ QtEdit::QtEdit(QtWindow* window, const ControlPlacement& placement, const EditSt
     lines_->setLineWrapMode(horizontal ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
     QObject::connect(lines_, &QPlainTextEdit::textChanged, router(), [this] {
       EnforceMultiLine();
-      if (!enforcing_ && on_change) {
-        auto handler = on_change;
-        handler();
-      }
+      if (!enforcing_) Fire(on_change);
     });
   }
   SetColors(style.text_color, style.background);
@@ -376,10 +371,7 @@ void QtEdit::SetText(std::string_view text_gbk) {
     lines_->setPlainText(ToQtLineBreaks(FromGbk(text_gbk)));
     last_text_ = lines_->toPlainText();
     enforcing_ = false;
-    if (on_change) {
-      auto handler = on_change;
-      handler();
-    }
+    Fire(on_change);
   }
 }
 
@@ -491,10 +483,7 @@ QtButton::QtButton(QtWindow* window, const ControlPlacement& placement, const Bu
     }
   }
   QObject::connect(button_, &QPushButton::clicked, router(), [this] {
-    if (on_click) {
-      auto handler = on_click;
-      handler();
-    }
+    Fire(on_click);
   });
 }
 
@@ -521,17 +510,11 @@ QtCombo::QtCombo(QtWindow* window, const ControlPlacement& placement, const Comb
   if (QLineEdit* edit = combo_->lineEdit()) {
     router()->Watch(edit);
     QObject::connect(edit, &QLineEdit::textEdited, router(), [this] {
-      if (on_edit_change) {
-        auto handler = on_edit_change;
-        handler();
-      }
+      Fire(on_edit_change);
     });
   }
   QObject::connect(combo_, &QComboBox::activated, router(), [this](int index) {
-    if (on_selection_change) {
-      auto handler = on_selection_change;
-      handler(index);
-    }
+    Fire(on_selection_change, index);
   });
   SetColors(style.text_color, style.background);
   if (!style.font.IsDefault()) SetFont(style.font);
@@ -666,10 +649,7 @@ void QtUpDown::SetPosition(int position) {
 void QtUpDown::Step(int delta) {
   int before = style_.position;
   SetPosition(SteppedUpDownPosition(style_, delta));
-  if (style_.position != before && on_change) {
-    auto handler = on_change;
-    handler(style_.position);
-  }
+  if (style_.position != before) Fire(on_change, style_.position);
 }
 
 // --- Browser -------------------------------------------------------------------------------------

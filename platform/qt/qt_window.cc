@@ -14,6 +14,7 @@
 
 #include <algorithm>
 
+#include "platform/handler.h"
 #include "platform/qt/qt_backend.h"
 #include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_convert.h"
@@ -90,17 +91,9 @@ bool InputRouter::eventFilter(QObject* watched, QEvent* event) {
       InputEvent input = MouseInput(InputKind::kMouseMove, control_widget, watched, *mouse);
       return Offer(input).action != InputDecision::Action::kPass;
     }
-    case QEvent::Wheel: {
-      auto* wheel = static_cast<QWheelEvent*>(event);
-      InputEvent input;
-      input.kind = InputKind::kWheel;
-      input.wheel = wheel->angleDelta().y() / 120;
-      input.shift = ShiftStateOf(wheel->modifiers());
-      QPoint p = wheel->position().toPoint();
-      input.x = p.x();
-      input.y = p.y();
-      return Offer(input).action != InputDecision::Action::kPass;
-    }
+    case QEvent::Wheel:
+      return Offer(WheelInput(*static_cast<QWheelEvent*>(event))).action !=
+             InputDecision::Action::kPass;
     case QEvent::KeyPress:
     case QEvent::KeyRelease: {
       auto* key = static_cast<QKeyEvent*>(event);
@@ -503,10 +496,7 @@ void QtWindow::SetMenuBar(const std::vector<MenuEntry>& bar) {
   QObject::disconnect(menu_bar, &QMenuBar::triggered, this, nullptr);
   connect(menu_bar, &QMenuBar::triggered, this, [this](QAction* action) {
     int id = action->data().toInt();
-    if (id != 0 && on_command) {
-      auto handler = on_command;
-      handler(id);
-    }
+    if (id != 0) Fire(on_command, id);
   });
   widget_->Relayout();
 }
@@ -527,10 +517,7 @@ void QtWindow::SetAccelerators(const std::vector<Accelerator>& accelerators) {
     shortcut->setContext(Qt::WindowShortcut);
     int id = accelerator.command_id;
     connect(shortcut, &QShortcut::activated, this, [this, id] {
-      if (on_command) {
-        auto handler = on_command;
-        handler(id);
-      }
+      Fire(on_command, id);
     });
     shortcuts_.push_back(shortcut);
   }
@@ -610,31 +597,19 @@ InputDecision QtWindow::Deliver(Control* target, const InputEvent& event) {
 }
 
 void QtWindow::CloseRequested() {
-  if (on_close_request) {
-    auto handler = on_close_request;
-    handler();
-  }
+  Fire(on_close_request);
 }
 
 void QtWindow::Moved() {
-  if (on_moved) {
-    auto handler = on_moved;
-    handler();
-  }
+  Fire(on_moved);
 }
 
 void QtWindow::Resized() {
-  if (on_resized) {
-    auto handler = on_resized;
-    handler();
-  }
+  Fire(on_resized);
 }
 
 void QtWindow::Activated() {
-  if (on_activated) {
-    auto handler = on_activated;
-    handler();
-  }
+  Fire(on_activated);
 }
 
 }  // namespace memo::platform::qt
