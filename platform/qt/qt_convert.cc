@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -142,6 +143,17 @@ int QtKeyOf(int virtual_key) {
     if (pair.vk == virtual_key) return pair.qt;
   }
   return Qt::Key_unknown;
+}
+
+InputEvent WheelInput(const QWheelEvent& event) {
+  InputEvent input;
+  input.kind = InputKind::kWheel;
+  input.wheel = event.angleDelta().y() / 120;
+  input.shift = ShiftStateOf(event.modifiers());
+  QPoint p = event.position().toPoint();
+  input.x = p.x();
+  input.y = p.y();
+  return input;
 }
 
 int ShiftStateOf(Qt::KeyboardModifiers modifiers) {

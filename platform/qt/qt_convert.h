@@ -14,8 +14,10 @@
 #include "platform/controls.h"
 #include "platform/font.h"
 #include "platform/geometry.h"
+#include "platform/input.h"
 
 class QKeyEvent;
+class QWheelEvent;
 
 namespace memo::platform::qt {
 
@@ -44,6 +46,10 @@ int VirtualKeyOf(const QKeyEvent& event);
 int ShiftStateOf(Qt::KeyboardModifiers modifiers);
 // The Qt key of a virtual-key code (Qt::Key_unknown when there is none).
 int QtKeyOf(int virtual_key);
+
+// A wheel turn as the runtime's input: whole notches (positive away from the user), the shift
+// state and the position in the receiving widget.
+InputEvent WheelInput(const QWheelEvent& event);
 
 QFont ToQFont(const FontSpec& font, const QFont& default_font);
 QColor ToQColor(Color color);

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <string>
@@ -320,6 +321,27 @@ TEST_F(QtWindowTest, CanvasPaintsThroughThePainterAndTakesInput) {
   QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0].kind, InputKind::kLeftUp);
+}
+
+// A wheel turn reaches the window's routine and then the canvas as whole notches, with the
+// shift state and the position in the canvas.
+TEST_F(QtWindowTest, WheelTurnsArriveInNotches) {
+  CanvasControl* canvas = window_->CreateCanvas(At(100, Rect{1, 4, 300, 150}), CanvasStyle{});
+  std::vector<InputEvent> seen;
+  canvas->on_input = [&](const InputEvent& e) {
+    if (e.kind == InputKind::kWheel) seen.push_back(e);
+  };
+  QWidget* viewport = QtCommonOf(canvas)->ContainerWidget();
+  QWheelEvent turn(QPointF(20, 7), QPointF(viewport->mapToGlobal(QPoint(20, 7))), QPoint(),
+                   QPoint(0, -240), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(viewport, &turn);
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].wheel, -2);
+  EXPECT_EQ(seen[0].shift, kShiftCtrl);
+  EXPECT_EQ(seen[0].x, 20);
+  EXPECT_EQ(seen[0].y, 7);
+  std::vector<InputKind> kinds = Kinds(canvas);
+  EXPECT_NE(std::find(kinds.begin(), kinds.end(), InputKind::kWheel), kinds.end());
 }
 
 TEST_F(QtWindowTest, StaticTextShowsLinesWithoutCarriageReturns) {
