@@ -9,28 +9,35 @@ TypedValue CallCommand(CommandRoutine command, int32_t arg_count, TypedValue* ar
   return result;
 }
 
+namespace {
+
+// A cell whose value fits data low (data high stays 0).
+TypedValue WordCell(uint32_t low, uint32_t tag) {
+  TypedValue cell;
+  cell.low = low;
+  cell.tag = tag;
+  return cell;
+}
+
+// A cell that borrows a block pointer.
+TypedValue PointerCell(const void* block, uint32_t tag) {
+  TypedValue cell;
+  cell.SetPointer(block);
+  cell.tag = tag;
+  return cell;
+}
+
+}  // namespace
+
 TypedValue Omitted() { return TypedValue{}; }
 
-TypedValue ByteValue(uint8_t v) {
-  TypedValue cell;
-  cell.low = v;
-  cell.tag = TypeTag::kByte;
-  return cell;
-}
+TypedValue ByteValue(uint8_t v) { return WordCell(v, TypeTag::kByte); }
 
 TypedValue ShortValue(int16_t v) {
-  TypedValue cell;
-  cell.low = static_cast<uint32_t>(static_cast<int32_t>(v));
-  cell.tag = TypeTag::kShort;
-  return cell;
+  return WordCell(static_cast<uint32_t>(static_cast<int32_t>(v)), TypeTag::kShort);
 }
 
-TypedValue IntValue(int32_t v) {
-  TypedValue cell;
-  cell.low = static_cast<uint32_t>(v);
-  cell.tag = TypeTag::kInt;
-  return cell;
-}
+TypedValue IntValue(int32_t v) { return WordCell(static_cast<uint32_t>(v), TypeTag::kInt); }
 
 TypedValue LongValue(int64_t v) {
   TypedValue cell;
@@ -53,39 +60,20 @@ TypedValue DoubleValue(double v) {
   return cell;
 }
 
-TypedValue BoolValue(bool v) {
-  TypedValue cell;
-  cell.low = v ? 1 : 0;
-  cell.tag = TypeTag::kBool;
-  return cell;
-}
+TypedValue BoolValue(bool v) { return WordCell(v ? 1 : 0, TypeTag::kBool); }
 
 TypedValue DateTimeValue(double day_number) {
-  TypedValue cell;
-  cell.SetDouble(day_number);
+  TypedValue cell = DoubleValue(day_number);
   cell.tag = TypeTag::kDateTime;
   return cell;
 }
 
-TypedValue TextValue(const char* text) {
-  TypedValue cell;
-  cell.SetPointer(text);
-  cell.tag = TypeTag::kText;
-  return cell;
-}
+TypedValue TextValue(const char* text) { return PointerCell(text, TypeTag::kText); }
 
-TypedValue ByteSetValue(const void* byte_set) {
-  TypedValue cell;
-  cell.SetPointer(byte_set);
-  cell.tag = TypeTag::kByteSet;
-  return cell;
-}
+TypedValue ByteSetValue(const void* byte_set) { return PointerCell(byte_set, TypeTag::kByteSet); }
 
 TypedValue ArrayValue(uint32_t element_tag, const void* block) {
-  TypedValue cell;
-  cell.SetPointer(block);
-  cell.tag = ElementTag(element_tag) | kArrayFlag;
-  return cell;
+  return PointerCell(block, ElementTag(element_tag) | kArrayFlag);
 }
 
 }  // namespace memo
