@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 
@@ -352,11 +353,12 @@ int DatabaseHandle::ReadFieldBytes(int field_index, std::string* bytes) {
   ByteLock record_lock;  // held until the memo chain has been read as well
   if (memory_record_ != nullptr) {
     if (uint64_t{field.offset} + size > memory_record_->size()) return kReadFieldFailed;
-    raw = memory_record_->substr(field.offset, size);
+    if (!TryResize(&raw, size)) return kAllocationFailed;
+    std::memcpy(raw.data(), memory_record_->data() + field.offset, size);
   } else {
     int rc = record_lock.Acquire(&locks_, RecordOffset(current_));
     if (rc != kOk) return rc;
-    raw.resize(size);
+    if (!TryResize(&raw, size)) return kAllocationFailed;
     rc = ReadExactly(file_, RecordOffset(current_) + field.offset, raw.data(), size,
                      kReadFieldFailed, kSeekFailed);
     if (rc != kOk) return rc;
@@ -370,8 +372,9 @@ int DatabaseHandle::ReadFieldBytes(int field_index, std::string* bytes) {
   }
   int rc = record_lock.Release();
   if (rc != kOk) return rc;
-  std::string_view value = StoredValueBytes(field, raw);
-  bytes->assign(value.data(), value.size());
+  // The value is a prefix of the raw bytes: keep that buffer instead of copying it.
+  raw.resize(StoredValueBytes(field, raw).size());
+  bytes->swap(raw);
   return kOk;
 }
 

@@ -221,7 +221,7 @@ int DatabaseHandle::SortInto(const SortRequest& request) {
   for (size_t i = 0; i < order.size(); ++i) {
     const char* source = kept.data() + order[i];
     const size_t at = out.size();
-    out.resize(at + out_size, '\0');
+    if (!TryResize(&out, at + out_size)) return kAllocationFailed;
     char* record = out.data() + at;
     const int32_t serial = static_cast<int32_t>(i + 1);
     EncodeInt32(record, DecodeInt32(source) < 0 ? -serial : serial);
