@@ -64,11 +64,8 @@ class CanvasViewport : public QWidget {
     QPointer<CanvasViewport> alive(this);
     if (input.key != 0) Send(input);
     if (!alive || (event->modifiers() & Qt::AltModifier)) return;
-    const QString text = event->text();
-    for (qsizetype i = 0; i < text.size(); ++i) {
-      qsizetype units = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-      uint32_t character = QStringToChar(text.mid(i, units));
-      i += units - 1;
+    for (const QString& one : SplitCharacters(event->text())) {
+      uint32_t character = QStringToChar(one);
       if (character == 0) continue;
       InputEvent typed;
       typed.kind = InputKind::kChar;

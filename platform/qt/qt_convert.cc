@@ -43,6 +43,16 @@ uint32_t QStringToChar(const QString& text) {
   return 0;
 }
 
+std::vector<QString> SplitCharacters(const QString& text) {
+  std::vector<QString> characters;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    qsizetype units = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+    characters.push_back(text.mid(i, units));
+    i += units - 1;
+  }
+  return characters;
+}
+
 int GbkLength(const QString& text) { return static_cast<int>(ToGbk(text).size()); }
 
 int QtPositionOfByte(const QString& text, int byte_offset) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/controls.h"
 #include "platform/font.h"
@@ -29,6 +30,9 @@ std::string ToGbk(const QString& text);
 // text does not hold exactly one character of the code page).
 QString CharToQString(uint32_t character);
 uint32_t QStringToChar(const QString& text);
+
+// The characters of a text, each as its own QString (a surrogate pair stays together).
+std::vector<QString> SplitCharacters(const QString& text);
 
 // The byte length of a QString in GBK.
 int GbkLength(const QString& text);

@@ -63,6 +63,30 @@ InputDecision InputRouter::Offer(const InputEvent& input) {
   return window_->Deliver(target_, input);
 }
 
+bool InputRouter::OfferCharacters(const QString& text, QString* passed, bool* changed) {
+  QPointer<InputRouter> alive(this);
+  for (const QString& one : SplitCharacters(text)) {
+    InputEvent typed;
+    typed.kind = InputKind::kChar;
+    typed.key = static_cast<int>(QStringToChar(one));
+    if (typed.key == 0) {  // no character of the code page: the widget gets it as it is
+      *passed += one;
+      continue;
+    }
+    InputDecision decision = Offer(typed);
+    if (!alive) return false;
+    if (decision.action == InputDecision::Action::kSwallow) {
+      *changed = true;
+    } else if (decision.action == InputDecision::Action::kReplace) {
+      *passed += CharToQString(decision.replacement);
+      *changed = true;
+    } else {
+      *passed += one;
+    }
+  }
+  return true;
+}
+
 // Every return after an Offer reads no member unless `alive` says the router still exists.
 bool InputRouter::eventFilter(QObject* watched, QEvent* event) {
   if (forwarding_) return false;
@@ -112,28 +136,7 @@ bool InputRouter::eventFilter(QObject* watched, QEvent* event) {
       if (text.isEmpty()) return false;
       QString passed;
       bool changed = false;
-      for (qsizetype i = 0; i < text.size(); ++i) {
-        qsizetype units = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        QString one = text.mid(i, units);
-        i += units - 1;
-        InputEvent typed;
-        typed.kind = InputKind::kChar;
-        typed.key = static_cast<int>(QStringToChar(one));
-        if (typed.key == 0) {
-          passed += one;
-          continue;
-        }
-        InputDecision decision = Offer(typed);
-        if (!alive) return true;
-        if (decision.action == InputDecision::Action::kSwallow) {
-          changed = true;
-        } else if (decision.action == InputDecision::Action::kReplace) {
-          passed += CharToQString(decision.replacement);
-          changed = true;
-        } else {
-          passed += one;
-        }
-      }
+      if (!OfferCharacters(text, &passed, &changed)) return true;
       if (!changed) return false;
       if (!passed.isEmpty()) {
         QKeyEvent replaced(QEvent::KeyPress, key->key(), key->modifiers(), passed,
@@ -152,33 +155,11 @@ bool InputRouter::eventFilter(QObject* watched, QEvent* event) {
       QPointer<InputRouter> alive(this);
       QString passed;
       bool changed = false;
-      for (qsizetype i = 0; i < text.size(); ++i) {
-        qsizetype units = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        QString one = text.mid(i, units);
-        i += units - 1;
-        InputEvent typed;
-        typed.kind = InputKind::kChar;
-        typed.key = static_cast<int>(QStringToChar(one));
-        InputDecision decision = typed.key ? Offer(typed) : InputDecision{};
-        if (!alive) return true;
-        if (decision.action == InputDecision::Action::kSwallow) {
-          changed = true;
-        } else if (decision.action == InputDecision::Action::kReplace) {
-          passed += CharToQString(decision.replacement);
-          changed = true;
-        } else {
-          passed += one;
-        }
-      }
+      if (!OfferCharacters(text, &passed, &changed)) return true;
       if (!changed && text.size() == 1) return false;
       // The characters go to the widget one by one, as the classic input-method characters do,
       // so that a length limit takes those that fit rather than refusing the whole text.
-      std::vector<QString> characters;
-      for (qsizetype i = 0; i < passed.size(); ++i) {
-        qsizetype units = passed.at(i).isHighSurrogate() && i + 1 < passed.size() ? 2 : 1;
-        characters.push_back(passed.mid(i, units));
-        i += units - 1;
-      }
+      const std::vector<QString> characters = SplitCharacters(passed);
       forwarding_ = true;
       for (size_t i = 0; i < characters.size() && alive; ++i) {
         bool first = i == 0;

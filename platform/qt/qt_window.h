@@ -46,6 +46,10 @@ class InputRouter : public QObject {
 
  private:
   InputDecision Offer(const InputEvent& input);
+  // Offers each typed character of `text` to the runtime; *passed receives what the widget is to
+  // get and *changed whether that differs from `text`. False when a routine destroyed this router
+  // on the way: the caller then returns at once and touches no member.
+  bool OfferCharacters(const QString& text, QString* passed, bool* changed);
 
   QtWindow* window_;
   Control* target_;  // null: the window's own client area

@@ -146,6 +146,45 @@ TEST_F(QtWindowTest, EditLimitsCountGbkBytesAndConvertCase) {
   EXPECT_EQ(length, 3);
 }
 
+// Each character an input method commits is offered on its own: swallowed and replaced ones
+// reach the box changed, and a routine that closes the window on the way is safe.
+TEST_F(QtWindowTest, InputMethodCharactersAreOfferedOneByOne) {
+  EditControl* edit = window_->CreateEdit(At(100, Rect{0, 0, 100, 20}), EditStyle{});
+  QLineEdit* line = WidgetOf<QLineEdit>(edit);
+  const std::string wen = Utf8ToGbk("文");
+  const std::string zi = Utf8ToGbk("字");
+  auto code = [](const std::string& gbk) {
+    return static_cast<int>((static_cast<unsigned char>(gbk[0]) << 8) |
+                            static_cast<unsigned char>(gbk[1]));
+  };
+  filter_ = [&](Control*, const InputEvent& e) {
+    if (e.kind == InputKind::kChar && e.key == 'x') return InputDecision::Swallow();
+    if (e.kind == InputKind::kChar && e.key == code(wen)) {
+      return InputDecision::Replace(static_cast<uint32_t>(code(zi)));
+    }
+    return InputDecision::Pass();
+  };
+  QInputMethodEvent composed;
+  composed.setCommitString(QString::fromUtf8("中x文"));
+  QCoreApplication::sendEvent(line, &composed);
+  EXPECT_EQ(edit->Text(), Utf8ToGbk("中字"));
+  std::vector<int> typed;
+  for (const auto& [who, e] : events_) {
+    if (who == edit && e.kind == InputKind::kChar) typed.push_back(e.key);
+  }
+  EXPECT_EQ(typed.size(), 3u);
+
+  filter_ = [this](Control*, const InputEvent& e) {
+    if (e.kind == InputKind::kChar) window_.reset();
+    return InputDecision::Pass();
+  };
+  QInputMethodEvent closing;
+  closing.setCommitString(QString::fromUtf8("ab"));
+  QCoreApplication::sendEvent(line, &closing);
+  EXPECT_EQ(window_, nullptr);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 TEST_F(QtWindowTest, SelectionsCountBytesOfDoubleByteText) {
   EditStyle style;
   style.text_gbk = Utf8ToGbk("中文ab");
