@@ -1,11 +1,16 @@
 // Record operations of a handle: count, skip, read and write field, append, add and modify with
 // value encoding, clear, pack; and two handles on one file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "db/coding.h"
@@ -634,17 +639,82 @@ TEST(LockTableTest, ReferenceCountsAndWholeFileLockAroundHeldBytes) {
   EXPECT_EQ(locks->UnlockWhole(), kOk);
 }
 
+// The system's byte-range locks on a file within the engine's range 0 .. 0x7FFFFFFF (the share
+// modes are kept far beyond it), from /proc/locks; -1 when that cannot be read.
+int EngineRangeLocks(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return -1;
+  char id[64];
+  std::snprintf(id, sizeof id, "%02x:%02x:%llu", major(st.st_dev), minor(st.st_dev),
+                static_cast<unsigned long long>(st.st_ino));
+  std::ifstream locks("/proc/locks");
+  if (!locks) return -1;
+  int count = 0;
+  std::string line;
+  while (std::getline(locks, line)) {
+    std::istringstream fields(line);
+    std::string number, kind, mode, access, pid, file, start;
+    fields >> number >> kind >> mode >> access >> pid >> file >> start;
+    if (file == id && !start.empty() && std::stoull(start) < 0x80000000ull) ++count;
+  }
+  return count;
+}
+
 TEST(LockTableTest, LockFreeHandlesTakeNoLocks) {
   testing::TempDir dir;
-  testing::WriteAll(dir.File("c.mcn"), std::string(AccountsImageBytes()));
-  OpenOptions exclusive;
-  exclusive.share = 2;  // deny read: nobody else can open it
-  auto handle = testing::MustOpen(dir.File("c.mcn"), exclusive);
-  ASSERT_TRUE(handle->lock_free());
-  ASSERT_EQ(handle->locks()->Lock(16), kOk);
-  EXPECT_EQ(handle->locks()->held_count(), 0u);
-  EXPECT_EQ(handle->AppendBlank(), kOk);
-  EXPECT_EQ(handle->ClearAll(), kOk);
+  testing::WriteAll(dir.File("a.mcn"), std::string(MemoTableImageBytes()));
+  testing::WriteAll(dir.File("a.edt"), std::string(MemoFileImageBytes()));
+  const std::string records = dir.File("a.mcn"), memos = dir.File("a.edt");
+  if (EngineRangeLocks(records) < 0) GTEST_SKIP() << "no /proc/locks";
+  for (int share : {1, 2, 4}) {
+    SCOPED_TRACE(share);
+    OpenOptions options;
+    options.share = share;  // 2 and 4 keep every other opener out
+    auto handle = testing::MustOpen(records, options);
+    ASSERT_TRUE(handle);
+    const bool lock_free = share != 1;
+    EXPECT_EQ(handle->lock_free(), lock_free);
+    ASSERT_EQ(handle->locks()->Lock(16), kOk);
+    ASSERT_EQ(handle->locks()->LockWhole(), kOk);
+    ASSERT_EQ(handle->memo_file()->locks()->Lock(0), kOk);
+    EXPECT_EQ(handle->locks()->held_count(), lock_free ? 0u : 1u);
+    EXPECT_EQ(EngineRangeLocks(records) == 0, lock_free);
+    EXPECT_EQ(EngineRangeLocks(memos) == 0, lock_free);
+    ASSERT_EQ(handle->memo_file()->locks()->Unlock(0), kOk);
+    ASSERT_EQ(handle->locks()->UnlockWhole(), kOk);
+    ASSERT_EQ(handle->locks()->Unlock(16), kOk);
+    const std::string text(900, 'f');
+    TypedValue values[] = {testing::TextCell("k"), testing::DateTimeCell(1.0),
+                           testing::TextCell(text)};
+    EXPECT_EQ(handle->AddRecord(values, 3), kOk);
+    EXPECT_EQ(handle->PackRange(0, 1), kOk);
+    EXPECT_EQ(handle->ClearAll(), kOk);
+  }
+}
+
+TEST(LockTableTest, MemoHeaderIsLockedOnlyWhileBlocksAreTakenOrFreed) {
+  testing::TempDir dir;
+  testing::WriteAll(dir.File("a.mcn"), std::string(MemoTableImageBytes()));
+  testing::WriteAll(dir.File("a.edt"), std::string(MemoFileImageBytes()));
+  auto holder = testing::MustOpen(dir.File("a.mcn"));
+  auto writer = testing::MustOpen(dir.File("a.mcn"));  // lock wait 0
+  ASSERT_TRUE(holder && writer);
+  const std::string first(600, 'a'), same_size(700, 'b');
+  TypedValue values[] = {testing::TextCell("k"), testing::DateTimeCell(1.0),
+                         testing::TextCell(first)};
+  ASSERT_EQ(writer->AddRecord(values, 3), kOk);  // two blocks
+  ASSERT_EQ(holder->memo_file()->locks()->Lock(0, 0), kOk);
+  // Rewriting in the chain's own two blocks leaves the header alone.
+  TypedValue rewrite[] = {TypedValue{}, TypedValue{}, testing::TextCell(same_size)};
+  EXPECT_EQ(writer->ModifyRecord(rewrite, 3), kOk);
+  // A new block, or a block given back, needs the header.
+  EXPECT_EQ(writer->AddRecord(values, 3), kLockFailed);
+  TypedValue shrink[] = {TypedValue{}, TypedValue{}, testing::TextCell("c")};
+  EXPECT_EQ(writer->ModifyRecord(shrink, 3), kLockFailed);
+  ASSERT_EQ(holder->memo_file()->locks()->Unlock(0), kOk);
+  EXPECT_EQ(writer->ModifyRecord(shrink, 3), kOk);
+  writer->set_current_record(0);
+  EXPECT_EQ(testing::FieldText(writer.get(), "记事"), "c");
 }
 
 }  // namespace
