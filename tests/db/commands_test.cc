@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 
 #include "db/db_commands.h"
 #include "db/engine_code.h"
@@ -132,6 +133,22 @@ TEST_F(CommandsTest, ShareModeZeroDeniesBothWithoutTheLockFreeFlag) {
   ASSERT_EQ(CallCommand(OpenDatabase, deny_read).low, 1u);
   EXPECT_TRUE(DatabaseRegistry::Instance().Current()->lock_free());
   EXPECT_EQ(DatabaseHandle::Open(a_, {}, &other), kSharingViolation);
+}
+
+TEST_F(CommandsTest, LastErrorCellIsPerThread) {
+  ASSERT_TRUE(Open(a_));
+  EXPECT_FALSE(Open(a_));
+  ASSERT_EQ(LastError(), kAlreadyOpen);
+  int seen_there = 1, after_failure_there = 0;
+  std::thread other([&] {
+    seen_there = LastError();
+    SetLastError(kFileNotFound);
+    after_failure_there = LastError();
+  });
+  other.join();
+  EXPECT_EQ(seen_there, kOk);
+  EXPECT_EQ(after_failure_there, kFileNotFound);
+  EXPECT_EQ(LastError(), kAlreadyOpen) << "another thread's code stays in its own cell";
 }
 
 TEST_F(CommandsTest, NoCurrentDatabase) {
