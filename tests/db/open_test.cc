@@ -160,6 +160,30 @@ TEST_F(OpenTest, VersionTooHighComesAfterTheHeaderNumbers) {
   EXPECT_EQ(OpenBytes(older), kOk);
 }
 
+TEST_F(OpenTest, EachRuleWinsOverTheRulesAfterIt) {
+  const std::string base = Base(true);
+  const std::string memo = testing::ReadAll(dir_.File("base_memo.EDT"));
+  std::string bad = base;
+  // Rule 4 (version) before rule 5 (field count).
+  Put32(&bad, kVersionOffset, 0x00020000);
+  Put32(&bad, kFieldCountOffset, 0);
+  EXPECT_EQ(OpenBytes(bad, 0, {}, &memo), kVersionTooHigh);
+  // Rule 5 (field count) before rule 6 (size): a short file with no field table is -22, not -48.
+  bad = base.substr(0, RecordsStart(3) + 20);
+  Put32(&bad, kFieldCountOffset, 0);
+  EXPECT_EQ(OpenBytes(bad, 1, {}, &memo), kNotDatabaseFile);
+  // Rule 6 (size) before rule 7 (descriptors), with any access other than 0.
+  bad = base.substr(0, RecordsStart(3) + 20);
+  Put32(&bad, kFieldTableOffset + kDescriptorTypeOffset, 0);
+  EXPECT_EQ(OpenBytes(bad, 1, {}, &memo), kWrongFileSize);
+  // Rule 7 (descriptors) before rule 8 (memo file): a missing memo file is not looked for.
+  bad = base;
+  Put32(&bad, kFieldTableOffset + kDescriptorTypeOffset, 0);
+  EXPECT_EQ(OpenBytes(bad), kNotDatabaseFile);
+  // Rule 8 last: a sound record file without its memo file.
+  EXPECT_EQ(OpenBytes(base), kMemoReadFailed);
+}
+
 TEST_F(OpenTest, FieldTableMustBeThereWhole) {
   const std::string base = Base();
   std::string bad = base;
