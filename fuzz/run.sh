@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every fuzz target for the given time, starting from its committed seeds.
 #   bash fuzz/run.sh BIN_DIR [SECONDS]
-# New inputs go to build/fuzz/corpus/<target>/, crashes to build/fuzz/artifacts/<target>/.
+# New inputs go to <BIN_DIR>/../corpus/<target>/ (build/fuzz/corpus/<target>/ under make fuzz),
+# crashes to <BIN_DIR>/../artifacts/<target>/.
 # The exit code is non-zero when a target found a crash, leak or timeout.
 set -uo pipefail
 
@@ -9,7 +10,8 @@ bin_dir=${1:-build/fuzz/bin}
 seconds=${2:-60}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
-out="$root/build/fuzz"
+mkdir -p "$bin_dir"
+out=$(cd "$bin_dir/.." && pwd)
 status=0
 
 for binary in "$bin_dir"/fuzz_*; do
