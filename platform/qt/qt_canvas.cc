@@ -56,11 +56,7 @@ class CanvasViewport : public QWidget {
   void mouseMoveEvent(QMouseEvent* event) override { Mouse(InputKind::kMouseMove, event); }
   void wheelEvent(QWheelEvent* event) override { Send(WheelInput(*event)); }
   void keyPressEvent(QKeyEvent* event) override {
-    InputEvent input;
-    input.kind = InputKind::kKeyDown;
-    input.key = VirtualKeyOf(*event) & 0x1FFF;
-    input.shift = ShiftStateOf(event->modifiers());
-    input.auto_repeat = event->isAutoRepeat();
+    InputEvent input = KeyInput(InputKind::kKeyDown, *event);
     QPointer<CanvasViewport> alive(this);
     if (input.key != 0) Send(input);
     if (!alive || (event->modifiers() & Qt::AltModifier)) return;
@@ -75,10 +71,7 @@ class CanvasViewport : public QWidget {
     }
   }
   void keyReleaseEvent(QKeyEvent* event) override {
-    InputEvent input;
-    input.kind = InputKind::kKeyUp;
-    input.key = VirtualKeyOf(*event) & 0x1FFF;
-    input.shift = ShiftStateOf(event->modifiers());
+    InputEvent input = KeyInput(InputKind::kKeyUp, *event);
     if (input.key != 0) Send(input);
   }
   void focusInEvent(QFocusEvent* event) override {

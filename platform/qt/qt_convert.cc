@@ -155,6 +155,16 @@ int QtKeyOf(int virtual_key) {
   return Qt::Key_unknown;
 }
 
+InputEvent KeyInput(InputKind kind, const QKeyEvent& event) {
+  InputEvent input;
+  input.kind = kind;
+  input.key = VirtualKeyOf(event) & 0x1FFF;
+  input.shift = ShiftStateOf(event.modifiers());
+  input.system_key = (event.modifiers() & Qt::AltModifier) != 0 || event.key() == Qt::Key_F10;
+  input.auto_repeat = event.isAutoRepeat();
+  return input;
+}
+
 InputEvent WheelInput(const QWheelEvent& event) {
   InputEvent input;
   input.kind = InputKind::kWheel;

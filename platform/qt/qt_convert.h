@@ -51,6 +51,10 @@ int ShiftStateOf(Qt::KeyboardModifiers modifiers);
 // The Qt key of a virtual-key code (Qt::Key_unknown when there is none).
 int QtKeyOf(int virtual_key);
 
+// A key press or release as the runtime's input: the virtual-key code (0 when the key has none),
+// the shift state, whether it is a system key (pressed with Alt, or F10) and auto-repeat.
+InputEvent KeyInput(InputKind kind, const QKeyEvent& event);
+
 // A wheel turn as the runtime's input: whole notches (positive away from the user), the shift
 // state and the position in the receiving widget.
 InputEvent WheelInput(const QWheelEvent& event);

@@ -121,12 +121,8 @@ bool InputRouter::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyPress:
     case QEvent::KeyRelease: {
       auto* key = static_cast<QKeyEvent*>(event);
-      InputEvent input;
-      input.kind = event->type() == QEvent::KeyPress ? InputKind::kKeyDown : InputKind::kKeyUp;
-      input.key = VirtualKeyOf(*key) & 0x1FFF;
-      input.shift = ShiftStateOf(key->modifiers());
-      input.system_key = (key->modifiers() & Qt::AltModifier) != 0 || key->key() == Qt::Key_F10;
-      input.auto_repeat = key->isAutoRepeat();
+      InputEvent input = KeyInput(
+          event->type() == QEvent::KeyPress ? InputKind::kKeyDown : InputKind::kKeyUp, *key);
       QPointer<InputRouter> alive(this);
       if (input.key != 0 && Offer(input).action != InputDecision::Action::kPass) return true;
       if (!alive) return true;

@@ -383,6 +383,41 @@ TEST_F(QtWindowTest, WheelTurnsArriveInNotches) {
   EXPECT_NE(std::find(kinds.begin(), kinds.end(), InputKind::kWheel), kinds.end());
 }
 
+// Keys reach a canvas as they reach the window's routine: a key pressed with Alt (or F10) is a
+// system key there too, and types no character.
+TEST_F(QtWindowTest, CanvasKeysCarryTheSystemKeyMark) {
+  CanvasControl* canvas = window_->CreateCanvas(At(100, Rect{1, 4, 300, 150}), CanvasStyle{});
+  std::vector<InputEvent> seen;
+  canvas->on_input = [&](const InputEvent& e) {
+    if (e.kind != InputKind::kFocusGained && e.kind != InputKind::kFocusLost) seen.push_back(e);
+  };
+  QWidget* viewport = QtCommonOf(canvas)->ContainerWidget();
+  QTest::keyClick(viewport, Qt::Key_A, Qt::AltModifier);  // Alt down, A down, A up, Alt up
+  std::vector<InputEvent> a_keys;
+  for (const InputEvent& e : seen) {
+    if (e.key == 'A') a_keys.push_back(e);
+    EXPECT_NE(e.kind, InputKind::kChar);
+  }
+  ASSERT_EQ(a_keys.size(), 2u);
+  EXPECT_EQ(a_keys[0].kind, InputKind::kKeyDown);
+  EXPECT_EQ(a_keys[0].shift, kShiftAlt);
+  EXPECT_TRUE(a_keys[0].system_key);
+  EXPECT_EQ(a_keys[1].kind, InputKind::kKeyUp);
+  EXPECT_TRUE(a_keys[1].system_key);
+  seen.clear();
+  QTest::keyClick(viewport, Qt::Key_B);
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_FALSE(seen[0].system_key);
+  EXPECT_EQ(seen[1].kind, InputKind::kChar);
+  EXPECT_EQ(seen[1].key, 'b');
+  // The window's routine was offered the same key, marked the same way.
+  bool offered = false;
+  for (const auto& [who, e] : events_) {
+    if (who == canvas && e.kind == InputKind::kKeyDown && e.key == 'A') offered = e.system_key;
+  }
+  EXPECT_TRUE(offered);
+}
+
 TEST_F(QtWindowTest, StaticTextShowsLinesWithoutCarriageReturns) {
   StaticStyle style;
   style.text_gbk = Utf8ToGbk("软件名称:备忘录\r\n\r\n版本号码:2.11");
