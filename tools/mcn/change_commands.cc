@@ -1,7 +1,6 @@
 // The commands that change files: create, add, import.
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -9,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "db/coding.h"
 #include "db/create.h"
 #include "db/engine_code.h"
 #include "db/file_names.h"
@@ -147,8 +147,7 @@ int AddCommand(const Invocation& invocation) {
   if (rc != db::kOk) return ReportEngineError(rc);
   std::string raw;
   if (handle->ReadRecordBytes(handle->current_record(), &raw) == db::kOk && raw.size() >= 4) {
-    int32_t serial = 0;
-    std::memcpy(&serial, raw.data(), 4);
+    int32_t serial = db::DecodeInt32(raw.data());
     std::printf("added record %d (serial %d)\n", handle->current_record() + 1, serial);
   }
   return kExitOk;

@@ -13,13 +13,19 @@ int ForEachRecord(db::DatabaseHandle* handle, bool include_deleted, Notation not
                   const std::function<void(const PrintedRecord&)>& visit) {
   int32_t count = 0;
   int rc = handle->ReadRecordCount(&count);
-  if (rc != db::kOk) return rc;
+  if (rc != db::kOk) {
+    std::fprintf(stderr, "%d %s\n", rc, db::EngineMessageUtf8(rc));
+    return rc;
+  }
   int first_failure = db::kOk;
   std::string raw;
   PrintedRecord record;
   for (int32_t position = 0; position < count; ++position) {
     rc = handle->ReadRecordBytes(position, &raw);
-    if (rc != db::kOk) return rc;
+    if (rc != db::kOk) {
+      std::fprintf(stderr, "record %d: %d %s\n", position + 1, rc, db::EngineMessageUtf8(rc));
+      return rc;
+    }
     record.position = position;
     record.serial = raw.size() >= 4 ? db::DecodeInt32(raw.data()) : 0;
     record.deleted = record.serial < 0;

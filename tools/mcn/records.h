@@ -19,8 +19,8 @@ struct PrintedRecord {
 
 // Calls `visit` for each record (deleted ones only when `include_deleted`), with every field read
 // through the engine and formatted. A field that cannot be read is printed as its empty value and
-// reported on stderr ("record N field NAME: <code> <message>"). Returns kOk, or the engine code of
-// the first failure (a record that could not be read at all ends the walk).
+// reported on stderr ("record N field NAME: <code> <message>"). A record that cannot be read at
+// all ends the walk, reported the same way. Returns kOk, or the engine code of the first failure.
 int ForEachRecord(db::DatabaseHandle* handle, bool include_deleted, Notation notation,
                   const std::function<void(const PrintedRecord&)>& visit);
 
