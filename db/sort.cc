@@ -5,6 +5,7 @@
 // condition runs), sort them by their key fields, and write them to the target with fresh serials
 // (negated for records marked deleted) and fresh copies of their memo chains.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -14,6 +15,7 @@
 #include "db/database.h"
 #include "db/engine_code.h"
 #include "db/file_names.h"
+#include "db/memo_format.h"
 
 namespace memo::db {
 namespace {
@@ -89,6 +91,86 @@ class ConditionScope {
   int32_t saved_current_;
 };
 
+// The MemoFile of a sort's target, which the sort has just created (header block only) and
+// nobody else uses yet. Chains go one after the other from block 1, exactly as a chain write
+// into that file would place them (no free blocks, new blocks at the end), but the blocks are
+// gathered in memory and written in pieces of about kFlushBytes, and the header's counts are
+// written once, at the end.
+class TargetMemo {
+ public:
+  static constexpr size_t kFlushBytes = size_t{4} << 20;
+
+  int Open(const std::string& path) {
+    FileError error = File::Open(path, platform::FileAccess::kReadWrite,
+                                 platform::FileShare::kDenyNone,
+                                 platform::FileCreate::kOpenExisting, &file_);
+    if (error != FileError::kNone) return FileErrorCode(error, kMemoCreateFailed);
+    char bytes[kMemoHeaderSize];
+    size_t done = 0;
+    error = file_.ReadAt(0, bytes, sizeof bytes, &done);
+    if (error != FileError::kNone || done != sizeof bytes) return kMemoCreateFailed;
+    DecodeMemoHeader(bytes, &header_);
+    if (!header_.IsValid() || header_.free_count != 0) return kMemoCreateFailed;
+    flushed_blocks_ = static_cast<uint32_t>(header_.block_count);
+    return kOk;
+  }
+
+  // Adds a chain holding `value` after the last block; *first receives its first block (0 for
+  // the empty value).
+  int Append(std::string_view value, uint32_t* first) {
+    *first = 0;
+    const uint64_t need = BlocksForBytes(value.size());
+    if (need == 0) return kOk;
+    if (need > static_cast<uint64_t>(INT32_MAX - header_.block_count)) return kMemoAccessFailed;
+    const uint32_t start = static_cast<uint32_t>(header_.block_count);
+    const size_t at = pending_.size();
+    if (!TryResize(&pending_, at + need * kMemoBlockSize)) return kAllocationFailed;
+    char* out = pending_.data() + at;
+    for (uint64_t i = 0; i < need; ++i, out += kMemoBlockSize) {
+      const size_t begin = i * kMemoBlockDataSize;
+      const size_t piece = std::min(kMemoBlockDataSize, value.size() - begin);
+      BlockLinks links;
+      links.prev = i == 0 ? 0 : static_cast<uint32_t>(start + i - 1);
+      links.next = i + 1 < need ? static_cast<uint32_t>(start + i + 1) : 0;
+      links.used = static_cast<uint32_t>(piece);
+      EncodeBlockLinks(links, out);
+      std::memcpy(out + kMemoBlockHeaderSize, value.data() + begin, piece);
+      std::memset(out + kMemoBlockHeaderSize + piece, 0, kMemoBlockDataSize - piece);
+    }
+    header_.block_count += static_cast<int32_t>(need);
+    *first = start;
+    return pending_.size() >= kFlushBytes ? Flush() : kOk;
+  }
+
+  // Writes what is still in memory, then the header's counts.
+  int Finish() {
+    int rc = Flush();
+    if (rc != kOk) return rc;
+    char bytes[12];
+    EncodeInt32(bytes, header_.block_count);
+    EncodeInt32(bytes + 4, header_.free_count);
+    EncodeInt32(bytes + 8, header_.free_head);
+    return FileErrorCode(file_.WriteAt(kMemoBlockCountOffset, bytes, sizeof bytes),
+                         kMemoAccessFailed);
+  }
+
+ private:
+  int Flush() {
+    if (pending_.empty()) return kOk;
+    FileError error =
+        file_.WriteAt(uint64_t{flushed_blocks_} * kMemoBlockSize, pending_.data(), pending_.size());
+    if (error != FileError::kNone) return FileErrorCode(error, kMemoAccessFailed);
+    flushed_blocks_ += static_cast<uint32_t>(pending_.size() / kMemoBlockSize);
+    pending_.clear();
+    return kOk;
+  }
+
+  File file_;
+  MemoHeader header_;
+  uint32_t flushed_blocks_ = 1;  // blocks already in the file
+  std::string pending_;          // blocks flushed_blocks_ .. block count - 1
+};
+
 }  // namespace
 
 int DatabaseHandle::SortInto(const SortRequest& request) {
@@ -141,14 +223,12 @@ int DatabaseHandle::SortInto(const SortRequest& request) {
   const bool target_has_chains =
       std::any_of(target_fields.begin(), target_fields.end(),
                   [](const FieldDescriptor& f) { return IsChainField(f.type); });
-  LockPolicy target_policy;
-  target_policy.lock_free = true;  // nobody else knows the new file yet
-  MemoFile target_memo(&target_policy);
+  // The target's MemoFile was just created, holding only its header, and nobody else knows it:
+  // its chains are built in memory and written in large pieces.
+  TargetMemo target_memo;
   if (target_has_chains) {
-    rc = target_memo.Open(ReplaceExtension(target_path, kMemoFileExtension),
-                          platform::FileAccess::kReadWrite, platform::FileShare::kDenyNone, 0,
-                          kFormatVersion);
-    if (rc != kOk) return rc == kMemoReadFailed ? kMemoCreateFailed : rc;
+    rc = target_memo.Open(ReplaceExtension(target_path, kMemoFileExtension));
+    if (rc != kOk) return rc;
   }
 
   int32_t total = 0, next_serial = 1;
@@ -238,7 +318,7 @@ int DatabaseHandle::SortInto(const SortRequest& request) {
         if (!memo_) return kMemoAccessFailed;
         rc = memo_->ReadChain(source_first, &chain);
         if (rc != kOk) return rc;
-        rc = target_memo.WriteChain(0, chain, &first);
+        rc = target_memo.Append(chain, &first);
         if (rc != kOk) return rc;
       }
       EncodeFixed32(record + to.offset, first);
@@ -249,6 +329,10 @@ int DatabaseHandle::SortInto(const SortRequest& request) {
       written += out.size() / out_size;
       out.clear();
     }
+  }
+  if (target_has_chains) {
+    rc = target_memo.Finish();
+    if (rc != kOk) return rc;
   }
   char counts[8];
   EncodeInt32(counts, static_cast<int32_t>(order.size()));
