@@ -16,6 +16,9 @@ using platform::FileError;
 
 constexpr uint64_t BlockOffset(uint32_t block) { return uint64_t{block} * kMemoBlockSize; }
 
+// A chain walk asks for the file's length (its loop bound) once it has visited this many blocks.
+constexpr uint64_t kChainLengthCheck = 64;
+
 }  // namespace
 
 int MemoFile::Open(std::string_view path, platform::FileAccess access, platform::FileShare share,
@@ -142,49 +145,46 @@ int MemoFile::ReadBlock(uint32_t block, BlockLinks* links, std::string* data) {
 
 int MemoFile::ReadChain(uint32_t first, std::string* value) {
   value->clear();
+  return WalkChain(first, nullptr, value);
+}
+
+int MemoFile::WalkChain(uint32_t first, std::vector<uint32_t>* blocks, std::string* value) {
+  if (blocks != nullptr) blocks->clear();
   if (first == 0) return kOk;
-  uint64_t length = 0;
-  FileError error = file_.Length(&length);
-  if (error != FileError::kNone) return FileErrorCode(error, kMemoAccessFailed);
-  const uint64_t file_blocks = length / kMemoBlockSize;
+  // A block past the end of the file fails as a short read. A loop is caught by the bound: a
+  // sound chain visits each block of the file at most once. The file's length is asked for only
+  // once a chain gets long, as most chains are a block or two.
+  uint64_t file_blocks = UINT64_MAX;
   uint64_t visited = 0;
-  char bytes[kMemoBlockSize];
+  char single[kMemoBlockSize];
   for (uint32_t block = first; block != 0;) {
-    // A sound chain visits each block of the file at most once.
+    if (visited == kChainLengthCheck) {
+      uint64_t length = 0;
+      FileError error = file_.Length(&length);
+      if (error != FileError::kNone) return FileErrorCode(error, kMemoAccessFailed);
+      file_blocks = length / kMemoBlockSize;
+    }
     if (block >= file_blocks || visited >= file_blocks) return kMemoAccessFailed;
     ++visited;
-    ByteLock lock;
-    int rc = lock.Acquire(&locks_, BlockOffset(block));
-    if (rc != kOk) return rc;
-    size_t done = 0;
-    error = file_.ReadAt(BlockOffset(block), bytes, sizeof bytes, &done);
-    if (error != FileError::kNone) return FileErrorCode(error, kMemoAccessFailed);
-    if (done != sizeof bytes) return kMemoAccessFailed;
-    rc = lock.Release();
-    if (rc != kOk) return rc;
+    const char* bytes = nullptr;
+    {
+      const size_t size = value != nullptr ? kMemoBlockSize : kMemoBlockHeaderSize;
+      ByteLock lock;
+      int rc = lock.Acquire(&locks_, BlockOffset(block));
+      if (rc != kOk) return rc;
+      size_t done = 0;
+      FileError error = file_.ReadAt(BlockOffset(block), single, size, &done);
+      if (error != FileError::kNone) return FileErrorCode(error, kMemoAccessFailed);
+      if (done != size) return kMemoAccessFailed;
+      rc = lock.Release();
+      if (rc != kOk) return rc;
+      bytes = single;
+    }
     BlockLinks links;
     DecodeBlockLinks(bytes, &links);
     if (links.used == 0 || links.used > kMemoBlockDataSize) return kMemoAccessFailed;
-    value->append(bytes + kMemoBlockHeaderSize, links.used);
-    block = links.next;
-  }
-  return kOk;
-}
-
-int MemoFile::CollectChain(uint32_t first, std::vector<uint32_t>* blocks) {
-  blocks->clear();
-  if (first == 0) return kOk;
-  uint64_t length = 0;
-  FileError error = file_.Length(&length);
-  if (error != FileError::kNone) return FileErrorCode(error, kMemoAccessFailed);
-  const uint64_t file_blocks = length / kMemoBlockSize;
-  for (uint32_t block = first; block != 0;) {
-    if (block >= file_blocks || blocks->size() >= file_blocks) return kMemoAccessFailed;
-    BlockLinks links;
-    int rc = ReadLinks(block, &links);
-    if (rc != kOk) return rc;
-    if (links.used == 0 || links.used > kMemoBlockDataSize) return kMemoAccessFailed;
-    blocks->push_back(block);
+    if (blocks != nullptr) blocks->push_back(block);
+    if (value != nullptr) value->append(bytes + kMemoBlockHeaderSize, links.used);
     block = links.next;
   }
   return kOk;
@@ -192,7 +192,7 @@ int MemoFile::CollectChain(uint32_t first, std::vector<uint32_t>* blocks) {
 
 int MemoFile::WriteChain(uint32_t old_first, std::string_view value, uint32_t* new_first) {
   std::vector<uint32_t> old_chain;
-  int rc = CollectChain(old_first, &old_chain);
+  int rc = WalkChain(old_first, &old_chain, nullptr);
   if (rc != kOk) return rc;
 
   const uint64_t need = BlocksForBytes(value.size());
@@ -242,8 +242,9 @@ int MemoFile::WriteChain(uint32_t old_first, std::string_view value, uint32_t* n
     if (rc != kOk) return rc;
   }
 
-  char bytes[kMemoBlockSize];
+  char single[kMemoBlockSize];
   for (size_t i = 0; i < need; ++i) {
+    char* bytes = single;
     const size_t begin = i * kMemoBlockDataSize;
     const size_t piece = std::min(kMemoBlockDataSize, value.size() - begin);
     BlockLinks links;
@@ -256,7 +257,7 @@ int MemoFile::WriteChain(uint32_t old_first, std::string_view value, uint32_t* n
     ByteLock lock;
     rc = lock.Acquire(&locks_, BlockOffset(blocks[i]));
     if (rc != kOk) return rc;
-    FileError error = file_.WriteAt(BlockOffset(blocks[i]), bytes, sizeof bytes);
+    FileError error = file_.WriteAt(BlockOffset(blocks[i]), bytes, kMemoBlockSize);
     if (error != FileError::kNone) return FileErrorCode(error, kMemoAccessFailed);
     rc = lock.Release();
     if (rc != kOk) return rc;

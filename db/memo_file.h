@@ -71,8 +71,10 @@ class MemoFile {
   platform::File* file() { return &file_; }
 
  private:
-  // The blocks of the chain from `first`, validated as ReadChain does.
-  int CollectChain(uint32_t first, std::vector<uint32_t>* blocks);
+  // Walks the chain from `first`, validating as ReadChain describes, and collects its blocks
+  // and/or its value (either may be null). Each block is read under its lock (only its links
+  // when the value is not wanted).
+  int WalkChain(uint32_t first, std::vector<uint32_t>* blocks, std::string* value);
   int ReadLinks(uint32_t block, BlockLinks* links);
   int WriteLinks(uint32_t block, const BlockLinks& links);
   int WriteLink(uint32_t block, size_t link_offset, uint32_t value);

@@ -21,11 +21,16 @@ class MemoFileTest : public ::testing::Test {
     path_ = dir_.File("m.edb");
     testing::MustCreate(path_, {{G("标题"), kFieldText, 8}, {G("正文"), kFieldMemo, 0},
                                 {G("附件"), kFieldByteSet, 0}});
-    handle_ = testing::MustOpen(path_);
+    OpenOptions options;
+    options.share = Share();
+    handle_ = testing::MustOpen(path_, options);
     ASSERT_TRUE(handle_);
     memo_ = handle_->memo_file();
     ASSERT_NE(memo_, nullptr);
   }
+
+  // 1: every block read and write takes its lock; 4: lock-free, blocks go in runs.
+  virtual int Share() const { return 1; }
 
   std::string MemoPath() const { return dir_.File("m.EDT"); }
   uint64_t MemoSize() const { return testing::SizeOf(dir_.File("m.EDT")); }
@@ -226,9 +231,14 @@ TEST_F(MemoFileTest, ByteSetFieldsUseChainsToo) {
   ReleaseValue(&value);
 }
 
-class DamagedChainTest : public MemoFileTest {};
+class DamagedChainTest : public MemoFileTest, public ::testing::WithParamInterface<int> {
+ protected:
+  int Share() const override { return GetParam(); }
+};
 
-TEST_F(DamagedChainTest, LoopEndsReadAndWriteWithMinus59) {
+INSTANTIATE_TEST_SUITE_P(LockedAndLockFree, DamagedChainTest, ::testing::Values(1, 4));
+
+TEST_P(DamagedChainTest, LoopEndsReadAndWriteWithMinus59) {
   uint32_t first = Add(Text(1200));  // 1 -> 2 -> 3
   Poke(3, kBlockNextOffset, 1);      // 3 -> 1: a loop
   handle_->set_current_record(0);
@@ -240,7 +250,7 @@ TEST_F(DamagedChainTest, LoopEndsReadAndWriteWithMinus59) {
   EXPECT_EQ(first, 1u);
 }
 
-TEST_F(DamagedChainTest, LinksOutsideTheFileAndBadUsedCounts) {
+TEST_P(DamagedChainTest, LinksOutsideTheFileAndBadUsedCounts) {
   Add(Text(600));  // 1 -> 2
   std::string bytes;
   handle_->set_current_record(0);
@@ -269,7 +279,7 @@ TEST_F(DamagedChainTest, LinksOutsideTheFileAndBadUsedCounts) {
   EXPECT_EQ(value.Pointer(), nullptr);
 }
 
-TEST_F(DamagedChainTest, FreeListThatLoopsIsNotHandedOutTwice) {
+TEST_P(DamagedChainTest, FreeListThatLoopsIsNotHandedOutTwice) {
   Add(Text(900));  // 1, 2
   Add(Text(10));   // 3
   ASSERT_EQ(Modify(0, ""), kOk);  // free: 1 -> 2
@@ -278,7 +288,7 @@ TEST_F(DamagedChainTest, FreeListThatLoopsIsNotHandedOutTwice) {
   EXPECT_EQ(Read(1), Text(10)) << "the record still names its old chain";
 }
 
-TEST_F(DamagedChainTest, FreeListHeadThatIsInUseIsRefused) {
+TEST_P(DamagedChainTest, FreeListHeadThatIsInUseIsRefused) {
   Add(Text(10));  // 1
   std::string bytes = testing::ReadAll(MemoPath());
   EncodeInt32(bytes.data() + kMemoFreeHeadOffset, 1);
@@ -287,6 +297,99 @@ TEST_F(DamagedChainTest, FreeListHeadThatIsInUseIsRefused) {
   TypedValue values[] = {testing::TextCell("t"), testing::TextCell("new")};
   EXPECT_EQ(handle_->AddRecord(values, 2), kMemoAccessFailed);
   EXPECT_EQ(Read(0), Text(10));
+}
+
+// Long chains: the walk bounds itself by the file's length only once a chain gets long, and
+// lock-free it reads runs of consecutive blocks; either way a loop or a link past the end is -59.
+TEST_P(DamagedChainTest, LongChainThatLoopsOrLeavesTheFile) {
+  ASSERT_EQ(Add(Text(500 * 100)), 1u);  // 1 -> 2 -> ... -> 100
+  ASSERT_EQ(Read(0), Text(500 * 100));
+  std::string bytes;
+  handle_->set_current_record(0);
+  for (uint32_t back : {1u, 50u, 99u, 100u}) {
+    Poke(100, kBlockNextOffset, back);
+    EXPECT_EQ(handle_->ReadFieldBytes(1, &bytes), kMemoAccessFailed) << back;
+    EXPECT_EQ(Modify(0, Text(10)), kMemoAccessFailed) << back;
+  }
+  Poke(30, kBlockNextOffset, 1);  // a loop closed early in the chain
+  EXPECT_EQ(handle_->ReadFieldBytes(1, &bytes), kMemoAccessFailed);
+  Poke(30, kBlockNextOffset, 31);
+  Poke(100, kBlockNextOffset, 101);  // the first block past the end of the file
+  EXPECT_EQ(handle_->ReadFieldBytes(1, &bytes), kMemoAccessFailed);
+  EXPECT_EQ(Modify(0, Text(10)), kMemoAccessFailed);
+  Poke(100, kBlockNextOffset, 0);
+  ASSERT_EQ(handle_->ReadFieldBytes(1, &bytes), kOk);
+  EXPECT_EQ(bytes, Text(500 * 100));
+  // The last block cut in half.
+  std::string file = testing::ReadAll(MemoPath());
+  testing::WriteAll(MemoPath(), file.substr(0, 100 * 512 + 200));
+  EXPECT_EQ(handle_->ReadFieldBytes(1, &bytes), kMemoAccessFailed);
+  EXPECT_EQ(Modify(0, Text(10)), kMemoAccessFailed);
+}
+
+TEST_P(DamagedChainTest, ShortLoopInsideARun) {
+  Add(Text(2500));                // 1 .. 5
+  Poke(5, kBlockNextOffset, 2);   // 5 -> 2, all inside one read run
+  handle_->set_current_record(0);
+  std::string bytes;
+  EXPECT_EQ(handle_->ReadFieldBytes(1, &bytes), kMemoAccessFailed);
+  EXPECT_EQ(Modify(0, Text(10)), kMemoAccessFailed);
+}
+
+// The same chain writes through a locked and a lock-free handle leave the same bytes: runs of
+// consecutive blocks are only a way of moving them.
+TEST(MemoChainModesTest, LockFreeWritesAndReadsMatchLockedOnes) {
+  testing::TempDir dir;
+  std::unique_ptr<DatabaseHandle> handles[2];
+  for (int m = 0; m < 2; ++m) {
+    const std::string path = dir.File(m == 0 ? "a.edb" : "b.edb");
+    testing::MustCreate(path, {{"t", kFieldText, 8}, {"m", kFieldMemo, 0}});
+    OpenOptions options;
+    options.share = m == 0 ? 1 : 4;
+    handles[m] = testing::MustOpen(path, options);
+    ASSERT_TRUE(handles[m]);
+    ASSERT_FALSE(handles[m]->lock_free() == (m == 0));
+  }
+  // Grows, shrinks in the middle (free blocks), regrows into the free list and past the end, so
+  // chains end up in several pieces.
+  const std::vector<std::pair<int, size_t>> steps = {
+      {-1, 1200}, {-1, 70000}, {-1, 30},   {-1, 9000}, {1, 2000},  {3, 90000}, {0, 0},
+      {-1, 130000}, {1, 500}, {2, 64500}, {4, 1},    {0, 25000}, {3, 100}, {2, 1001},
+      {1, 140000}, {4, 70000}, {3, 0}, {2, 12}};
+  std::vector<std::string> expected;
+  for (size_t s = 0; s < steps.size(); ++s) {
+    const auto [record, size] = steps[s];
+    std::string text(size, 'a');
+    for (size_t i = 0; i < size; ++i) text[i] = static_cast<char>('a' + (i * 7 + s) % 26);
+    for (auto& handle : handles) {
+      TypedValue values[] = {testing::TextCell("t"), testing::TextCell(text)};
+      if (record < 0) {
+        ASSERT_EQ(handle->AddRecord(values, 2), kOk);
+      } else {
+        handle->set_current_record(record);
+        ASSERT_EQ(handle->ModifyRecord(values, 2), kOk);
+      }
+    }
+    if (record < 0) {
+      expected.push_back(text);
+    } else {
+      expected[record] = text;
+    }
+    for (auto& handle : handles) {
+      for (size_t r = 0; r < expected.size(); ++r) {
+        handle->set_current_record(static_cast<int32_t>(r));
+        std::string bytes;
+        ASSERT_EQ(handle->ReadFieldBytes(1, &bytes), kOk);
+        ASSERT_EQ(bytes, expected[r]) << "step " << s << " record " << r;
+      }
+    }
+    const std::string a = testing::ReadAll(dir.File("a.EDT"));
+    const std::string b = testing::ReadAll(dir.File("b.EDT"));
+    ASSERT_EQ(a.size(), b.size()) << "step " << s;
+    ASSERT_TRUE(a.compare(kMemoBlockCountOffset, std::string::npos, b, kMemoBlockCountOffset,
+                          std::string::npos) == 0)
+        << "step " << s;
+  }
 }
 
 }  // namespace
