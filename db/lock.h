@@ -66,6 +66,7 @@ class LockTable {
 
   int ReferenceCount(uint64_t offset) const;
   int whole_depth() const { return whole_depth_; }
+  bool lock_free() const { return policy_->lock_free; }
   size_t held_count() const { return held_.size(); }
 
  private:

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <unordered_set>
 
+#include "db/buffer.h"
 #include "db/coding.h"
 #include "db/engine_code.h"
 
@@ -18,6 +19,9 @@ constexpr uint64_t BlockOffset(uint32_t block) { return uint64_t{block} * kMemoB
 
 // A chain walk asks for the file's length (its loop bound) once it has visited this many blocks.
 constexpr uint64_t kChainLengthCheck = 64;
+
+// Lock-free, at most this many consecutive blocks are read or written with one call (64 KB).
+constexpr uint64_t kMaxRunBlocks = 128;
 
 }  // namespace
 
@@ -151,12 +155,18 @@ int MemoFile::ReadChain(uint32_t first, std::string* value) {
 int MemoFile::WalkChain(uint32_t first, std::vector<uint32_t>* blocks, std::string* value) {
   if (blocks != nullptr) blocks->clear();
   if (first == 0) return kOk;
+  const bool lock_free = locks_.lock_free();
   // A block past the end of the file fails as a short read. A loop is caught by the bound: a
   // sound chain visits each block of the file at most once. The file's length is asked for only
   // once a chain gets long, as most chains are a block or two.
   uint64_t file_blocks = UINT64_MAX;
   uint64_t visited = 0;
   char single[kMemoBlockSize];
+  std::string run;  // lock-free: blocks run_first .. run_first + run_count - 1, read at once
+  uint32_t run_first = 0;
+  uint64_t run_count = 0;
+  const char* run_data = nullptr;
+  uint64_t next_run = 1;  // grows while the chain keeps to consecutive blocks
   for (uint32_t block = first; block != 0;) {
     if (visited == kChainLengthCheck) {
       uint64_t length = 0;
@@ -167,7 +177,28 @@ int MemoFile::WalkChain(uint32_t first, std::vector<uint32_t>* blocks, std::stri
     if (block >= file_blocks || visited >= file_blocks) return kMemoAccessFailed;
     ++visited;
     const char* bytes = nullptr;
-    {
+    if (lock_free) {
+      if (run_count == 0 || block < run_first || block - run_first >= run_count) {
+        // Past the end of the run: a chain that went on to the next block likely goes on further.
+        next_run = run_count > 0 && block == run_first + run_count
+                       ? std::min(next_run * 2, kMaxRunBlocks)
+                       : 1;
+        const uint64_t want = std::min(next_run, file_blocks - block);
+        char* into = single;
+        if (want > 1) {
+          if (!TryResize(&run, want * kMemoBlockSize)) return kAllocationFailed;
+          into = run.data();
+        }
+        size_t done = 0;
+        FileError error = file_.ReadAt(BlockOffset(block), into, want * kMemoBlockSize, &done);
+        if (error != FileError::kNone) return FileErrorCode(error, kMemoAccessFailed);
+        run_first = block;
+        run_count = done / kMemoBlockSize;
+        run_data = into;
+        if (run_count == 0) return kMemoAccessFailed;
+      }
+      bytes = run_data + (block - run_first) * kMemoBlockSize;
+    } else {
       const size_t size = value != nullptr ? kMemoBlockSize : kMemoBlockHeaderSize;
       ByteLock lock;
       int rc = lock.Acquire(&locks_, BlockOffset(block));
@@ -242,9 +273,31 @@ int MemoFile::WriteChain(uint32_t old_first, std::string_view value, uint32_t* n
     if (rc != kOk) return rc;
   }
 
+  // Lock-free, consecutive blocks go to the file together (at most kMaxRunBlocks at a time).
+  const bool gather = locks_.lock_free() && need > 1;
+  std::string run;
+  uint32_t run_first = 0;
+  uint64_t run_count = 0;
+  auto write_run = [&]() -> int {
+    if (run_count == 0) return kOk;
+    FileError error =
+        file_.WriteAt(BlockOffset(run_first), run.data(), run_count * kMemoBlockSize);
+    run_count = 0;
+    return FileErrorCode(error, kMemoAccessFailed);
+  };
+  if (gather &&
+      !TryResize(&run, std::min<uint64_t>(need, kMaxRunBlocks) * kMemoBlockSize)) {
+    return kAllocationFailed;
+  }
   char single[kMemoBlockSize];
   for (size_t i = 0; i < need; ++i) {
-    char* bytes = single;
+    if (gather && run_count > 0 &&
+        (blocks[i] != run_first + run_count || run_count == kMaxRunBlocks)) {
+      rc = write_run();
+      if (rc != kOk) return rc;
+    }
+    if (gather && run_count == 0) run_first = blocks[i];
+    char* bytes = gather ? run.data() + run_count * kMemoBlockSize : single;
     const size_t begin = i * kMemoBlockDataSize;
     const size_t piece = std::min(kMemoBlockDataSize, value.size() - begin);
     BlockLinks links;
@@ -254,6 +307,10 @@ int MemoFile::WriteChain(uint32_t old_first, std::string_view value, uint32_t* n
     EncodeBlockLinks(links, bytes);
     std::memcpy(bytes + kMemoBlockHeaderSize, value.data() + begin, piece);
     std::memset(bytes + kMemoBlockHeaderSize + piece, 0, kMemoBlockDataSize - piece);
+    if (gather) {
+      ++run_count;
+      continue;
+    }
     ByteLock lock;
     rc = lock.Acquire(&locks_, BlockOffset(blocks[i]));
     if (rc != kOk) return rc;
@@ -262,6 +319,8 @@ int MemoFile::WriteChain(uint32_t old_first, std::string_view value, uint32_t* n
     rc = lock.Release();
     if (rc != kOk) return rc;
   }
+  rc = write_run();
+  if (rc != kOk) return rc;
 
   if (old_chain.size() > need) {
     // The surplus keeps its order and joins the front of the free list.

@@ -72,8 +72,8 @@ class MemoFile {
 
  private:
   // Walks the chain from `first`, validating as ReadChain describes, and collects its blocks
-  // and/or its value (either may be null). Each block is read under its lock (only its links
-  // when the value is not wanted).
+  // and/or its value (either may be null). With locks, each block is read under its lock (only
+  // its links when the value is not wanted); lock-free, consecutive blocks are read together.
   int WalkChain(uint32_t first, std::vector<uint32_t>* blocks, std::string* value);
   int ReadLinks(uint32_t block, BlockLinks* links);
   int WriteLinks(uint32_t block, const BlockLinks& links);
