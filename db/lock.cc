@@ -1,5 +1,6 @@
 #include "db/lock.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "db/engine_code.h"
@@ -13,15 +14,17 @@ using platform::FileError;
 // wait time has passed; sleeps 20 + (tick mod 20) ms between attempts.
 template <typename Attempt>
 FileError RetryLock(int32_t wait_ms, Attempt attempt) {
+  FileError error = attempt();
+  if (error != FileError::kLockViolation || wait_ms == 0) return error;
+  // The clock is read only once there is something to wait for.
   const uint32_t start = platform::TickCount();
   for (;;) {
-    FileError error = attempt();
-    if (error != FileError::kLockViolation) return error;
-    if (wait_ms == 0) return error;
     if (wait_ms > 0 && platform::TickCount() - start >= static_cast<uint32_t>(wait_ms)) {
       return error;
     }
     platform::SleepMs(20 + platform::TickCount() % 20);
+    error = attempt();
+    if (error != FileError::kLockViolation) return error;
   }
 }
 
@@ -32,10 +35,20 @@ int32_t LongerWait(int32_t a, int32_t b) {
   return a > b ? a : b;
 }
 
+LockTable::Held::iterator LockTable::Find(uint64_t offset) {
+  return std::lower_bound(held_.begin(), held_.end(), offset,
+                          [](const auto& entry, uint64_t key) { return entry.first < key; });
+}
+
+LockTable::Held::const_iterator LockTable::Find(uint64_t offset) const {
+  return std::lower_bound(held_.begin(), held_.end(), offset,
+                          [](const auto& entry, uint64_t key) { return entry.first < key; });
+}
+
 int LockTable::Lock(uint64_t offset, int32_t wait_ms) {
   if (policy_->lock_free) return kOk;
-  auto it = held_.find(offset);
-  if (it != held_.end()) {
+  auto it = Find(offset);
+  if (it != held_.end() && it->first == offset) {
     ++it->second;
     return kOk;
   }
@@ -43,14 +56,14 @@ int LockTable::Lock(uint64_t offset, int32_t wait_ms) {
     FileError error = RetryLock(wait_ms, [&] { return file_->Lock(offset, 1); });
     if (error != FileError::kNone) return kLockFailed;
   }
-  held_.emplace(offset, 1);
+  held_.insert(Find(offset), {offset, 1});
   return kOk;
 }
 
 int LockTable::Unlock(uint64_t offset) {
   if (policy_->lock_free) return kOk;
-  auto it = held_.find(offset);
-  if (it == held_.end()) return kUnlockFailed;
+  auto it = Find(offset);
+  if (it == held_.end() || it->first != offset) return kUnlockFailed;
   if (--it->second > 0) return kOk;
   held_.erase(it);
   if (Covered(offset)) return kOk;  // stays locked as part of the whole range
@@ -120,8 +133,8 @@ void LockTable::ReleaseAll() {
 }
 
 int LockTable::ReferenceCount(uint64_t offset) const {
-  auto it = held_.find(offset);
-  return it == held_.end() ? 0 : it->second;
+  auto it = Find(offset);
+  return it == held_.end() || it->first != offset ? 0 : it->second;
 }
 
 int ByteLock::Acquire(LockTable* table, uint64_t offset, int32_t wait_ms) {

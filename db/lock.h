@@ -20,7 +20,8 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
+#include <utility>
+#include <vector>
 
 #include "platform/file.h"
 
@@ -73,13 +74,19 @@ class LockTable {
   bool Covered(uint64_t offset) const {
     return whole_depth_ > 0 && offset < kWholeFileLockLength;
   }
+  using Held = std::vector<std::pair<uint64_t, int>>;  // offset -> references, by offset
+  // The entry for `offset`, or where it would go.
+  Held::iterator Find(uint64_t offset);
+  Held::const_iterator Find(uint64_t offset) const;
   // Locks [0, W) minus held bytes, all or nothing; platform error on failure.
   platform::FileError LockGaps();
   void UnlockGaps();
 
   platform::File* file_;
   const LockPolicy* policy_;
-  std::map<uint64_t, int> held_;  // offset -> references
+  // A handle holds a few bytes at a time: a sorted vector keeps its capacity from one command to
+  // the next, where a map would allocate and free a node for every lock.
+  Held held_;
   int whole_depth_ = 0;
 };
 

@@ -79,6 +79,16 @@ TEST_F(RecordsTest, FieldLookupIgnoresAsciiCaseOnly) {
   EXPECT_EQ(handle->FindField("name"), 0);
   EXPECT_EQ(handle->FindField("age"), 1);
   EXPECT_EQ(handle->FindField("nam"), -1);
+  // Repeated and alternating lookups (the handle remembers its last one).
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(handle->FindField("AGE"), 1);
+    EXPECT_EQ(handle->FindField("AGE"), 1);
+    EXPECT_EQ(handle->FindField("Age"), 1);
+    EXPECT_EQ(handle->FindField("NAME"), 0);
+    EXPECT_EQ(handle->FindField("AGEX"), -1);
+    EXPECT_EQ(handle->FindField(""), -1);
+    EXPECT_EQ(handle->FindField("nAmE"), 0);
+  }
   EXPECT_EQ(handle->fields()[1].offset, 8u);
   EXPECT_EQ(handle->record_size(), 12);
 }
@@ -637,6 +647,26 @@ TEST(LockTableTest, ReferenceCountsAndWholeFileLockAroundHeldBytes) {
   EXPECT_EQ(other->Unlock(77), kOk);
   EXPECT_EQ(locks->LockWhole(0), kOk);
   EXPECT_EQ(locks->UnlockWhole(), kOk);
+
+  // Several bytes taken out of order, a whole lock around them, released in another order.
+  for (uint64_t offset : {900u, 16u, 512u, 16u, 40u}) ASSERT_EQ(locks->Lock(offset), kOk);
+  EXPECT_EQ(locks->held_count(), 4u);
+  EXPECT_EQ(locks->ReferenceCount(16), 2);
+  EXPECT_EQ(locks->ReferenceCount(41), 0);
+  ASSERT_EQ(locks->LockWhole(0), kOk);
+  EXPECT_EQ(locks->Unlock(512), kOk);
+  EXPECT_EQ(locks->UnlockWhole(), kOk);
+  EXPECT_EQ(other->Lock(512, 0), kOk) << "released inside the whole lock, free after it";
+  EXPECT_EQ(other->Unlock(512), kOk);
+  for (uint64_t offset : {900u, 40u, 16u}) {
+    EXPECT_EQ(other->Lock(offset, 0), kLockFailed) << offset;
+  }
+  for (uint64_t offset : {40u, 16u, 900u, 16u}) EXPECT_EQ(locks->Unlock(offset), kOk);
+  EXPECT_EQ(locks->held_count(), 0u);
+  for (uint64_t offset : {900u, 40u, 16u}) {
+    EXPECT_EQ(other->Lock(offset, 0), kOk) << offset;
+    EXPECT_EQ(other->Unlock(offset), kOk);
+  }
 }
 
 // The system's byte-range locks on a file within the engine's range 0 .. 0x7FFFFFFF (the share
