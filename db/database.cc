@@ -217,8 +217,10 @@ int DatabaseHandle::CheckRecordFile(int access_argument, const std::string& pass
   rc = ReadExactly(file_, kFieldTableOffset, table.data(), table.size(), kNotDatabaseFile);
   if (rc != kOk) return rc;
   fields_.resize(static_cast<size_t>(field_count));
+  field_names_.resize(static_cast<size_t>(field_count));
   for (int32_t i = 0; i < field_count; ++i) {
     DecodeFieldDescriptor(table.data() + kDescriptorSize * i, &fields_[i]);
+    field_names_[i] = fields_[i].Name();
   }
 
   // Size reconciliation: the header may promise more records than the file holds.
@@ -283,8 +285,13 @@ int DatabaseHandle::OpenIndexes(const OpenOptions& options, FileAccess access, F
 }
 
 int DatabaseHandle::FindField(std::string_view name) const {
-  for (size_t i = 0; i < fields_.size(); ++i) {
-    if (EqualsIgnoreCase(fields_[i].Name(), name)) return static_cast<int>(i);
+  if (last_lookup_index_ >= 0 && name == last_lookup_) return last_lookup_index_;
+  for (size_t i = 0; i < field_names_.size(); ++i) {
+    if (EqualsIgnoreCase(field_names_[i], name)) {
+      last_lookup_.assign(name);
+      last_lookup_index_ = static_cast<int>(i);
+      return last_lookup_index_;
+    }
   }
   return -1;
 }

@@ -202,6 +202,10 @@ class DatabaseHandle {
   std::string alias_;
   RecordHeader header_;
   std::vector<FieldDescriptor> fields_;
+  std::vector<std::string> field_names_;  // fields_[i].Name(), decoded once at open
+  // The last name looked up and what it gave: programs name the same field on every read.
+  mutable std::string last_lookup_;
+  mutable int last_lookup_index_ = -1;
   uint64_t records_start_ = 0;
   int32_t current_ = 0;
   const std::string* memory_record_ = nullptr;
