@@ -131,14 +131,20 @@ int DumpCommand(const Invocation& invocation) {
     });
   } else {
     std::string heading = "serial";
-    for (const db::FieldDescriptor& field : fields) heading += "\t" + PlainCell(FieldName(field));
+    for (const db::FieldDescriptor& field : fields) {
+      heading += '\t';
+      heading += PlainCell(FieldName(field));
+    }
     std::printf("%s\n", heading.c_str());
     rc = ForEachRecord(handle.get(), invocation.all, Notation::kPlain,
                        [&](const PrintedRecord& record) {
       // A deleted record shows its serial negated, as the file stores it.
       std::string line = std::to_string(record.serial);
       if (record.deleted) line += " (deleted)";
-      for (const std::string& value : record.values) line += "\t" + PlainCell(value);
+      for (const std::string& value : record.values) {
+        line += '\t';
+        line += PlainCell(value);
+      }
       std::printf("%s\n", line.c_str());
     });
   }
