@@ -205,17 +205,7 @@ void MemoRead(benchmark::State& state, Sharing sharing, size_t bytes) {
 }
 
 void Register(Sharing sharing) {
-  std::string peer = PeerName(sharing);
-  benchmark::RegisterBenchmark(("append/" + peer).c_str(), Append, sharing)->Apply(WholeTable);
-  benchmark::RegisterBenchmark(("read/" + peer).c_str(), Read, sharing)->Apply(WholeTable);
-  benchmark::RegisterBenchmark(("sort/" + peer).c_str(), Sort, sharing)->Apply(WholeTable);
-  for (size_t kb : {1, 100}) {
-    std::string size = std::to_string(kb) + "k/";
-    benchmark::RegisterBenchmark(("memo_write_" + size + peer).c_str(), MemoWrite, sharing,
-                                 kb * 1024)->Apply(PerCall);
-    benchmark::RegisterBenchmark(("memo_read_" + size + peer).c_str(), MemoRead, sharing,
-                                 kb * 1024)->Apply(PerCall);
-  }
+  RegisterPeer(PeerName(sharing), Append, Read, Sort, MemoWrite, MemoRead, sharing);
 }
 
 const bool kRegistered = [] {

@@ -261,16 +261,7 @@ void MemoRead(benchmark::State& state, size_t bytes) {
 }
 
 const bool kRegistered = [] {
-  benchmark::RegisterBenchmark("append/floor", Append)->Apply(WholeTable);
-  benchmark::RegisterBenchmark("read/floor", Read)->Apply(WholeTable);
-  benchmark::RegisterBenchmark("sort/floor", Sort)->Apply(WholeTable);
-  for (size_t kb : {1, 100}) {
-    std::string size = std::to_string(kb) + "k/floor";
-    benchmark::RegisterBenchmark(("memo_write_" + size).c_str(), MemoWrite, kb * 1024)
-        ->Apply(PerCall);
-    benchmark::RegisterBenchmark(("memo_read_" + size).c_str(), MemoRead, kb * 1024)
-        ->Apply(PerCall);
-  }
+  RegisterPeer("floor", Append, Read, Sort, MemoWrite, MemoRead);
   return true;
 }();
 

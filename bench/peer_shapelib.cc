@@ -201,16 +201,7 @@ void MemoRead(benchmark::State& state, size_t bytes) {
 }
 
 const bool kRegistered = [] {
-  benchmark::RegisterBenchmark("append/shapelib", Append)->Apply(WholeTable);
-  benchmark::RegisterBenchmark("read/shapelib", Read)->Apply(WholeTable);
-  benchmark::RegisterBenchmark("sort/shapelib", Sort)->Apply(WholeTable);
-  for (size_t kb : {1, 100}) {
-    std::string size = std::to_string(kb) + "k/shapelib";
-    benchmark::RegisterBenchmark(("memo_write_" + size).c_str(), MemoWrite, kb * 1024)
-        ->Apply(PerCall);
-    benchmark::RegisterBenchmark(("memo_read_" + size).c_str(), MemoRead, kb * 1024)
-        ->Apply(PerCall);
-  }
+  RegisterPeer("shapelib", Append, Read, Sort, MemoWrite, MemoRead);
   return true;
 }();
 

@@ -219,17 +219,7 @@ void MemoRead(benchmark::State& state, Journal journal, size_t bytes) {
 }
 
 void Register(Journal journal) {
-  std::string peer = PeerName(journal);
-  benchmark::RegisterBenchmark(("append/" + peer).c_str(), Append, journal)->Apply(WholeTable);
-  benchmark::RegisterBenchmark(("read/" + peer).c_str(), Read, journal)->Apply(WholeTable);
-  benchmark::RegisterBenchmark(("sort/" + peer).c_str(), Sort, journal)->Apply(WholeTable);
-  for (size_t kb : {1, 100}) {
-    std::string size = std::to_string(kb) + "k/";
-    benchmark::RegisterBenchmark(("memo_write_" + size + peer).c_str(), MemoWrite, journal,
-                                 kb * 1024)->Apply(PerCall);
-    benchmark::RegisterBenchmark(("memo_read_" + size + peer).c_str(), MemoRead, journal,
-                                 kb * 1024)->Apply(PerCall);
-  }
+  RegisterPeer(PeerName(journal), Append, Read, Sort, MemoWrite, MemoRead, journal);
 }
 
 const bool kRegistered = [] {

@@ -76,4 +76,22 @@ inline void PerCall(benchmark::internal::Benchmark* b) {
   b->Repetitions(3)->Unit(benchmark::kMicrosecond)->UseRealTime();
 }
 
+// Registers one peer's seven rows under the names bench/run.sh reads: append/P, read/P, sort/P,
+// memo_write_1k/P, memo_read_1k/P, memo_write_100k/P and memo_read_100k/P. `extra` (a peer's
+// setting, or nothing) is passed to every routine, before the memo size.
+template <typename Row, typename MemoRow, typename... Extra>
+void RegisterPeer(const std::string& peer, Row append, Row read, Row sort, MemoRow memo_write,
+                  MemoRow memo_read, Extra... extra) {
+  benchmark::RegisterBenchmark(("append/" + peer).c_str(), append, extra...)->Apply(WholeTable);
+  benchmark::RegisterBenchmark(("read/" + peer).c_str(), read, extra...)->Apply(WholeTable);
+  benchmark::RegisterBenchmark(("sort/" + peer).c_str(), sort, extra...)->Apply(WholeTable);
+  for (size_t kb : {1, 100}) {
+    std::string size = std::to_string(kb) + "k/";
+    benchmark::RegisterBenchmark(("memo_write_" + size + peer).c_str(), memo_write, extra...,
+                                 kb * 1024)->Apply(PerCall);
+    benchmark::RegisterBenchmark(("memo_read_" + size + peer).c_str(), memo_read, extra...,
+                                 kb * 1024)->Apply(PerCall);
+  }
+}
+
 }  // namespace memo::bench
