@@ -73,6 +73,15 @@ class Unit {
     return platform::InputDecision::Pass();
   }
 
+  // Input aimed at a helper control this unit created and adopted (LiveWindow::AdoptChild), such
+  // as a grid's in-place editor. It skips the window's keys and the common events: the unit alone
+  // decides.
+  virtual platform::InputDecision FilterChildInput(platform::Control* child,
+                                                   const platform::InputEvent& event) {
+    (void)child, (void)event;
+    return platform::InputDecision::Pass();
+  }
+
   // Enter: whether this button-like unit takes an Enter pressed while it has the focus
   // (`focused`) or while another control of the window has it.
   virtual bool TakesEnter(bool focused) const {

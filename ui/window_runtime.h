@@ -72,6 +72,10 @@ class LiveWindow {
   virtual Unit* FindUnitByName(std::string_view name_gbk) const = 0;
   // The unit whose control this is, or null.
   virtual Unit* UnitOfControl(const platform::Control* control) const = 0;
+  // A helper control created by a unit inside this window (an in-place editor): its input goes to
+  // owner->FilterChildInput. Forget it before destroying it.
+  virtual void AdoptChild(platform::Control* child, Unit* owner) = 0;
+  virtual void ForgetChild(platform::Control* child) = 0;
   virtual bool modal() const = 0;
   virtual bool closing() const = 0;
   // Loaded and shown (loading step 13 done).
