@@ -45,8 +45,12 @@ class Unit {
   uint32_t unit_id() const { return context_.unit_id; }
   LiveWindow* window() const { return context_.window; }
 
-  // Expires when this unit is destroyed.
+  // Expires when the unit's window destroys it (its native control is gone from then on, though
+  // the object itself may outlive the call that destroyed it by a moment).
   std::weak_ptr<char> LifeToken() const { return alive_; }
+  bool alive() const { return alive_ != nullptr; }
+  // Called by the window runtime only, as it destroys the unit's control.
+  void Expire() { alive_.reset(); }
 
   // The native control, or null for a unit that has none (the database provider, the window).
   virtual platform::Control* control() const { return nullptr; }

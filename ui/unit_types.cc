@@ -1,0 +1,26 @@
+// The table of unit types the window runtime can create. A unit of a type that is not here (or
+// whose factory is missing) cannot be created, and its window's loading fails.
+#include <array>
+
+#include "ui/unit.h"
+
+namespace memo::ui {
+
+namespace {
+
+const UnitTypeInfo kUnitTypes[] = {
+    // The window unit and menu items are built by the runtime itself, never by a factory.
+    {unit_type::kWindow, nullptr, false, true},
+    {unit_type::kMenu, nullptr, false, true},
+};
+
+}  // namespace
+
+const UnitTypeInfo* FindUnitType(uint32_t code) {
+  for (const UnitTypeInfo& type : kUnitTypes) {
+    if (type.code == code) return &type;
+  }
+  return nullptr;
+}
+
+}  // namespace memo::ui
