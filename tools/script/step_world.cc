@@ -1,0 +1,61 @@
+// Steps that set up the world the program sees: its clock and mouse, the answers of the boxes and
+// pop-up menus still to come, and files of the run directory.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "tools/script/runner.h"
+#include "tools/script/step_routines.h"
+
+namespace memo::script {
+
+namespace {
+
+std::string PathOf(ScriptRunner& runner, const std::string& name) {
+  return runner.run_directory() + "/" + name;
+}
+
+}  // namespace
+
+void RunClock(ScriptRunner& runner, const Step& step) { runner.backend().SetClock(step.clock); }
+
+void RunMouse(ScriptRunner& runner, const Step& step) {
+  runner.backend().SetCursorPosition(
+      platform::Point{static_cast<int>(step.number), static_cast<int>(step.number2)});
+}
+
+void RunAnswer(ScriptRunner& runner, const Step& step) { runner.QueueAnswer(step.button); }
+
+void RunChoose(ScriptRunner& runner, const Step& step) {
+  runner.backend().QueuePopupChoice(step.text);
+}
+
+void RunPutFile(ScriptRunner& runner, const Step& step) {
+  std::string path = PathOf(runner, step.file_name);
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) runner.Fail("cannot write " + step.file_name + ": " + std::strerror(errno));
+  const char* p = step.text.data();
+  size_t left = step.text.size();
+  while (left > 0) {
+    ssize_t n = write(fd, p, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      int error = errno;
+      close(fd);
+      runner.Fail("cannot write " + step.file_name + ": " + std::strerror(error));
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  close(fd);
+}
+
+void RunRemoveFile(ScriptRunner& runner, const Step& step) {
+  if (unlink(PathOf(runner, step.file_name).c_str()) != 0) {
+    runner.Fail("cannot remove " + step.file_name + ": " + std::strerror(errno));
+  }
+}
+
+}  // namespace memo::script
