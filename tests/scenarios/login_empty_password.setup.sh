@@ -1,0 +1,4 @@
+# An account whose stored password is empty.
+set -eu
+"$MCN" create "$1/c.mcn" 帐号:text:20 密码:text:40
+"$MCN" add "$1/c.mcn" admin ""
