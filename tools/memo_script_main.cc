@@ -3,17 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "runtime/program.h"
+#include "app/entry.h"
 #include "tools/script/command_line.h"
-#include "ui/program_routines.h"
-
-namespace {
-
-// The program's entry routine as memo runs it. The application layer supplies its own entry;
-// until it does, the start-up is the runtime's frame alone.
-int ProgramEntry() { return memo::RunProgram(memo::ui::kLoginWindowId, nullptr); }
-
-}  // namespace
 
 int main(int argc, char** argv) {
   memo::script::CommandLine command_line;
@@ -23,5 +14,5 @@ int main(int argc, char** argv) {
     memo::script::PrintUsage(stderr);
     return memo::script::kExitMalformed;
   }
-  return memo::script::RunMemoScript(command_line, ProgramEntry);
+  return memo::script::RunMemoScript(command_line, memo::app::RunMemo);
 }
