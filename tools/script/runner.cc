@@ -135,7 +135,11 @@ int ScriptRunner::Run() {
   };
   backend_.on_popup = [this](const platform::ShownPopup& popup) {
     std::string captions;
-    for (const std::string& caption : popup.captions_gbk) captions += " " + ShowGbk(caption);
+    // Appended in two steps: g++ 12 flags `" " + string` with a false -Wrestrict when optimising.
+    for (const std::string& caption : popup.captions_gbk) {
+      captions += ' ';
+      captions += ShowGbk(caption);
+    }
     Trace("  popup" + captions + " at " + std::to_string(popup.position.x) + " " +
           std::to_string(popup.position.y) +
           (popup.result ? " -> " + ShowGbk(popup.choice_gbk) : std::string(" -> dismissed")));

@@ -46,7 +46,8 @@ const platform::MenuEntry* FindMenuEntry(const std::vector<platform::MenuEntry>&
 void ListCaptions(const std::vector<platform::MenuEntry>& entries, std::string* out) {
   for (const platform::MenuEntry& entry : entries) {
     if (entry.separator) continue;
-    *out += " " + ShowGbk(StripMnemonics(entry.caption_gbk));
+    *out += ' ';
+    *out += ShowGbk(StripMnemonics(entry.caption_gbk));
     ListCaptions(entry.children, out);
   }
 }

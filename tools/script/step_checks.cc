@@ -27,7 +27,10 @@ std::string DescribeBox(const platform::ShownBox& box) {
 std::string ShowList(const std::vector<std::string>& texts_gbk) {
   if (texts_gbk.empty()) return "(none)";
   std::string out;
-  for (const std::string& text : texts_gbk) out += (out.empty() ? "" : " ") + ShowGbk(text);
+  for (const std::string& text : texts_gbk) {
+    if (!out.empty()) out += ' ';
+    out += ShowGbk(text);
+  }
   return out;
 }
 
