@@ -34,6 +34,13 @@ TEST(ParseScriptTest, StepsKeepTheirLineNumbersAcrossBlankAndCommentLines) {
   EXPECT_EQ(script.line_count, 6);
 }
 
+TEST(ParseScriptTest, AByteOrderMarkBeforeTheFirstStepIsIgnored) {
+  Script script = Parse("\xEF\xBB\xBFstart\n");
+  ASSERT_EQ(script.steps.size(), 1u);
+  EXPECT_STREQ(script.steps[0].spec->name, "start");
+  EXPECT_EQ(Malformed("start\n\xEF\xBB\xBFstart\n").line, 2) << "only at the very beginning";
+}
+
 TEST(ParseScriptTest, WindowsUnitsAndTextsAreConverted) {
   Script script = Parse(
       "type login 编辑框1 \"test \"\n"

@@ -370,7 +370,8 @@ bool ParseScript(std::string_view text, Script* script, ScriptError* error) {
   script->steps.clear();
   script->line_count = 0;
   int start_line = 0;
-  size_t pos = 0;
+  // Editors on some systems open UTF-8 files with a byte-order mark; it is no part of a step.
+  size_t pos = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
   int line_number = 0;
   while (pos < text.size()) {
     size_t end = text.find('\n', pos);
