@@ -267,9 +267,40 @@ TEST_F(ProgramRunnerTest, AWindowThatRefusesToCloseAtTheEndFails) {
 
 TEST_F(ProgramRunnerTest, MenuItemsAreFoundByCaptionAnywhereInTheBar) {
   EXPECT_EQ(Run("start\nmenu login 帮助\n").err,
-            "s.script:2: window login has no menu item 帮助 (its menu: 文件 对话框 报错 关于)\n");
+            "s.script:2: window login has no menu item 帮助 (its menu: 文件 对话框 报错 关于 弹出)\n");
   EXPECT_EQ(Run("start\nmenu login 文件\n").err,
             "s.script:2: menu item 文件 opens a sub-menu; name an item in it\n");
+}
+
+// --- Pop-up menus ------------------------------------------------------------------------
+
+TEST_F(ProgramRunnerTest, AChoiceQueuedForAPopUpPicksItsItem) {
+  Outcome o = Run(
+      "mouse 50 60\n"
+      "choose 对话框\n"
+      "start\n"
+      "menu login 弹出\n"
+      "expect-open password\n"
+      "expect-popup 对话框 报错 at 200 63\n"
+      "click password 按钮1\n"
+      "menu login 弹出\n"
+      "expect-closed password\n");
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(Journal(), (Journal_t{"login created", "opening dialog", "closing dialog",
+                                  "dialog destroyed", "dialog returned", "popup done",
+                                  "popup done", "login close requested", "login destroyed",
+                                  "exit routine"}))
+      << "the second pop-up, without a queued choice, is dismissed";
+}
+
+TEST_F(ProgramRunnerTest, PopUpExpectationsAndChoicesThatDoNotFit) {
+  EXPECT_EQ(Run("start\nexpect-popup 对话框 at 0 0\n").err,
+            "s.script:2: expected a pop-up menu 对话框 at 0 0, found none shown\n");
+  EXPECT_EQ(Run("mouse 1 2\nstart\nmenu login 弹出\nexpect-popup 对话框 at 200 5\n").err,
+            "s.script:4: expected the latest pop-up menu to be 对话框 at 200 5, found 对话框 报错 "
+            "at 200 5\n");
+  EXPECT_EQ(Run("choose 帮助\nstart\nmenu login 弹出\n").err,
+            "s.script:3: the pop-up menu has no enabled item 帮助 (it showed 对话框 报错)\n");
 }
 
 // --- The end of the program ----------------------------------------------------------------

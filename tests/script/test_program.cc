@@ -5,6 +5,7 @@
 #include "platform/backend.h"
 #include "platform/codec.h"
 #include "platform/message_box.h"
+#include "runtime/dispatch.h"
 #include "runtime/fatal.h"
 #include "runtime/heap.h"
 #include "runtime/literal.h"
@@ -13,6 +14,7 @@
 #include "ui/format/segment.h"
 #include "ui/format/type_blocks.h"
 #include "ui/program_routines.h"
+#include "ui/window_commands.h"
 #include "ui/window_runtime.h"
 
 namespace memo::script::testing {
@@ -26,6 +28,7 @@ constexpr uint32_t kMenuFile = 0x26010101;
 constexpr uint32_t kMenuDialog = 0x26010102;
 constexpr uint32_t kMenuFatal = 0x26010103;
 constexpr uint32_t kMenuAbout = 0x26010104;
+constexpr uint32_t kMenuPopup = 0x26010105;
 constexpr uint32_t kDialogUnit = 0x060100F0;
 constexpr uint32_t kDialogButton = 0x160100F2;
 
@@ -41,6 +44,7 @@ enum Routine : int32_t {
   kAbout,
   kCloseDialog,
   kDialogDestroyed,
+  kPopup,
   kRoutineCount,
 };
 
@@ -94,9 +98,18 @@ void CloseDialog(ui::EventCall&) {
 
 void DialogDestroyed(ui::EventCall&) { Note("dialog destroyed"); }
 
+// Pops the items under 文件 up at x 200, the pointer's y moved 3 down.
+void Popup(ui::EventCall&) {
+  ArgList args{ui::UnitReference(ui::kLoginWindowId, kLoginUnit, ui::unit_type::kWindow),
+               ui::UnitReference(ui::kLoginWindowId, kMenuFile, ui::unit_type::kMenu),
+               IntValue(200)};
+  CallCommand(ui::PopupMenuCommand, args);
+  Note("popup done");
+}
+
 const ui::EventRoutine kRoutines[kRoutineCount] = {
     LoginCreated, LoginCloseRequest, LoginDestroyed, ShowContent, OpenDialog,
-    Fail,         About,             CloseDialog,    DialogDestroyed,
+    Fail,         About,             CloseDialog,    DialogDestroyed, Popup,
 };
 
 ui::UnitRecord WindowUnit(uint32_t id, const char* caption, int width, int height,
@@ -164,6 +177,7 @@ std::string BuildSegment() {
   login.units.push_back(MenuItem(kMenuDialog, "对话框", 1, kOpenDialog));
   login.units.push_back(MenuItem(kMenuFatal, "报错", 1, kFail));
   login.units.push_back(MenuItem(kMenuAbout, "关于", 0, kAbout));
+  login.units.push_back(MenuItem(kMenuPopup, "弹出", 0, kPopup));
   store.windows.push_back(std::move(login));
 
   ui::WindowRecord dialog;

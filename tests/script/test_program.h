@@ -2,7 +2,8 @@
 // written here:
 //   login 0x52010009 "测试窗口": 编辑框1 (edit box), 按钮1 "显示" (shows a box with the edit box's
 //     content), the menu 文件 > 对话框 (opens the dialog modally), 文件 > 报错 (a run-time error),
-//     关于 (a box with OK and Cancel whose answer is logged); its close request is refused while
+//     关于 (a box with OK and Cancel whose answer is logged), 弹出 (pops 文件's items up at x 200
+//     and 3 below the pointer); its close request is refused while
 //     RefuseLoginClose() is set.
 //   password 0x520100F1 "对话框": 按钮1 "关闭" closes it.
 // Every routine writes what it did to Journal(), so tests can see order and nesting.
