@@ -10,7 +10,8 @@ namespace {
 enum BlockWord {
   kGridLineWord = 0,
   kBackgroundWord = 1,
-  kScrollBarsWord = 4,
+  kScrollBarsWord = 4,  // 3 in every grid of the program: read as 0 none, 1 horizontal,
+                        // 2 vertical, 3 both (the edit box's numbering of its bars)
   kRowHeightWord = 7,
   kColumnWidthWord = 8,
   kRowsWord = 9,
