@@ -69,7 +69,8 @@ class EGrid {
   bool WriteProperty(int k, const TypedValue& value);
 
   // Scrolls so that the cell is fully shown (where it fits) and returns its client rectangle;
-  // nullopt outside the grid or without a canvas.
+  // nullopt outside the grid or without a canvas. With model().rows(), columns(), CellText()
+  // and focus() this is what a script inspects and clicks.
   std::optional<platform::Rect> CellClientRect(int row, int column);
   void ScrollIntoView(CellPos cell);
 
