@@ -18,13 +18,10 @@ enum BlockWord {
   kColumnsWord = 10,
   kFixedRowsWord = 12,
   kFixedColumnsWord = 13,
-  kSelectionWord = 23,  // version >= 8
 };
 
 constexpr uint32_t kNewestVersion = 12;
 constexpr uint32_t kSelectionVersion = 8;
-// The block's own marker for "the system's highlight colour" (no colour bits of its own).
-constexpr uint32_t kSystemColourMarker = 0x80000000u;
 
 int BorderOfExtension(uint32_t style) {
   switch (style) {
@@ -41,11 +38,10 @@ int BorderOfExtension(uint32_t style) {
 }
 
 platform::Color SelectionOf(const EGridBlock& block) {
-  if (block.version < kSelectionVersion) return kSystemHighlight;
-  uint32_t word = block.words[kSelectionWord];
-  if (word == kSystemColourMarker) return kSystemHighlight;
+  if (block.version < kSelectionVersion) return kSystemHighlight;  // not stored before
   // The top bit only announces the extension; the colour is the low 24 bits either way.
-  return word & 0xFFFFFFu;
+  uint32_t colour = block.SelectionColour();
+  return colour == kSystemHighlightColour ? kSystemHighlight : (colour & 0xFFFFFFu);
 }
 
 }  // namespace

@@ -57,9 +57,16 @@ TEST(EGridSettingsFromBlock, SelectionColourDefaultsToTheSystemHighlight) {
   ASSERT_EQ(SettingsFromBlock(old, &settings), EGridBlockError::kNone);
   EXPECT_EQ(settings.selection, kSystemHighlight);
   EGridBlock marker = FollowUpBlock();
-  marker.words[23] = 0x80000000u;
+  marker.words[23] = kSystemHighlightColour;  // the block's own default
   ASSERT_EQ(SettingsFromBlock(marker, &settings), EGridBlockError::kNone);
   EXPECT_EQ(settings.selection, kSystemHighlight);
+  EXPECT_EQ(SettingsFromBlock(EGridBlock{}, &settings), EGridBlockError::kNone);
+  EXPECT_EQ(settings.selection, kSystemHighlight);
+  EGridBlock black = FollowUpBlock();
+  black.words[23] = 0x80000000u;  // black, with an extension
+  black.has_extension = true;
+  ASSERT_EQ(SettingsFromBlock(black, &settings), EGridBlockError::kNone);
+  EXPECT_EQ(settings.selection, 0u);
 }
 
 TEST(EGridSettingsFromBlock, BlocksThatCannotMakeAGridLeaveTheSettingsAlone) {
