@@ -1,5 +1,6 @@
 // The table of unit types the window runtime can create. A unit of a type that is not here (or
 // whose factory is missing) cannot be created, and its window's loading fails.
+#include "ui/egrid_unit.h"
 #include "ui/standard_units.h"
 #include "ui/unit.h"
 
@@ -16,6 +17,7 @@ const UnitTypeInfo kUnitTypes[] = {
     {unit_type::kLabel, CreateLabelUnit, false, true},
     {unit_type::kTransLabel, CreateTransLabelUnit, false, true},
     {unit_type::kHtmlViewer, CreateHtmlViewerUnit, false, true},
+    {unit_type::kEGrid, CreateEGridUnit, false, true},
 };
 
 }  // namespace
