@@ -272,6 +272,38 @@ TEST_F(ProgramRunnerTest, MenuItemsAreFoundByCaptionAnywhereInTheBar) {
             "s.script:2: menu item 文件 opens a sub-menu; name an item in it\n");
 }
 
+// --- Grids ---------------------------------------------------------------------------------
+
+TEST_F(ProgramRunnerTest, GridStepsReadAndClickTheAdvancedGridZeroBased) {
+  Outcome o = Run(
+      "start\n"
+      "menu login 对话框\n"
+      "expect-rows password 高级表格1 5\n"
+      "expect-cell password 高级表格1 0 1 时间\n"
+      "expect-cell password 高级表格1 1 1 甲\n"
+      "expect-cell password 高级表格1 4 4 \"\"\n"
+      "cell password 高级表格1 3 2\n"
+      "expect-cursor password 高级表格1 3 2\n"
+      "expect-focus password 高级表格1\n"
+      "cell password 高级表格1 4 4 shift\n"
+      "expect-cursor password 高级表格1 4 4\n");
+  EXPECT_EQ(o.status, 0) << o.err;
+}
+
+TEST_F(ProgramRunnerTest, GridStepsSayWhatTheyFound) {
+  std::string open = "start\nmenu login 对话框\n";
+  EXPECT_EQ(Run(open + "expect-rows password 高级表格1 4\n").err,
+            "s.script:3: expected password 高级表格1 to have 4 rows, found 5\n");
+  EXPECT_EQ(Run(open + "expect-cell password 高级表格1 1 1 乙\n").err,
+            "s.script:3: expected cell 1, 1 of password 高级表格1 to hold 乙, found 甲\n");
+  EXPECT_EQ(Run(open + "cell password 高级表格1 2 2\nexpect-cursor password 高级表格1 1 1\n").err,
+            "s.script:4: expected the cursor of password 高级表格1 on 1, 1, found it on 2, 2\n");
+  EXPECT_EQ(Run(open + "cell password 高级表格1 5 0\n").err,
+            "s.script:3: password 高级表格1: it has no cell 5, 0 (it has 5 rows and 5 columns)\n");
+  EXPECT_EQ(Run(open + "expect-cell password 按钮1 0 0 x\n").err,
+            "s.script:3: password 按钮1: it is no grid\n");
+}
+
 // --- Pop-up menus ------------------------------------------------------------------------
 
 TEST_F(ProgramRunnerTest, AChoiceQueuedForAPopUpPicksItsItem) {

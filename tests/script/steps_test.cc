@@ -169,17 +169,33 @@ TEST(ParseScriptTest, MalformedLinesAreReportedWithTheirNumbers) {
   EXPECT_EQ(nul.line, 2);
 }
 
-TEST(ParseScriptTest, GridStepsAreRefusedAsMalformedUntilTheGridsExist) {
-  for (const char* line :
-       {"cell main 表格1 1 2\n", "cell main 表格1 1 2 shift\n", "edit main 表格1 text\n",
-        "expect-rows main 表格1 3\n", "expect-cell followup 高级表格1 0 1 时间\n",
-        "expect-cursor main 表格1 1 1\n"}) {
-    SCOPED_TRACE(line);
-    ScriptError error = Malformed(std::string("start\n") + line);
-    EXPECT_EQ(error.line, 2);
-    EXPECT_NE(error.message.find("grid steps are not available"), std::string::npos)
-        << error.message;
-  }
+TEST(ParseScriptTest, GridStepsTakeRowsColumnsAndTheShiftWord) {
+  Script script = Parse(
+      "cell followup 高级表格1 2 0 shift\n"
+      "cell main 表格1 0 3\n"
+      "expect-rows main 表格1 12\n"
+      "expect-cell followup 高级表格1 0 1 时间\n"
+      "expect-cursor followup 高级表格1 -1 -1\n");
+  EXPECT_EQ(script.steps[0].number, 2);
+  EXPECT_EQ(script.steps[0].number2, 0);
+  EXPECT_TRUE(script.steps[0].extend);
+  EXPECT_FALSE(script.steps[1].extend);
+  EXPECT_EQ(script.steps[2].number, 12);
+  EXPECT_EQ(script.steps[3].text, Utf8ToGbk("时间"));
+  EXPECT_EQ(script.steps[4].number, -1);
+  EXPECT_NE(Malformed("cell main 表格1 1 2 ctrl\n").message.find("only be shift"),
+            std::string::npos);
+  EXPECT_NE(Malformed("cell main 表格1 -1 2\n").message.find("out of range"), std::string::npos);
+  EXPECT_NE(Malformed("expect-rows main 表格1 many\n").message.find("whole number"),
+            std::string::npos);
+}
+
+TEST(ParseScriptTest, TheCellEditorStepIsRefusedAsMalformedUntilItExists) {
+  ScriptError error = Malformed("start\nedit main 表格1 text\n");
+  EXPECT_EQ(error.line, 2);
+  EXPECT_NE(error.message.find("edit: the in-place cell editor is not available yet"),
+            std::string::npos)
+      << error.message;
 }
 
 TEST(StepTableTest, EveryRowCanBeParsedOrSaysWhyNot) {

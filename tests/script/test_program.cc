@@ -10,6 +10,8 @@
 #include "runtime/heap.h"
 #include "runtime/literal.h"
 #include "runtime/program.h"
+#include "ui/egrid.h"
+#include "ui/egrid_unit.h"
 #include "ui/events.h"
 #include "ui/format/segment.h"
 #include "ui/format/type_blocks.h"
@@ -31,6 +33,7 @@ constexpr uint32_t kMenuAbout = 0x26010104;
 constexpr uint32_t kMenuPopup = 0x26010105;
 constexpr uint32_t kDialogUnit = 0x060100F0;
 constexpr uint32_t kDialogButton = 0x160100F2;
+constexpr uint32_t kDialogGrid = 0x160100F3;
 
 bool refuse_login_close = false;
 
@@ -45,6 +48,7 @@ enum Routine : int32_t {
   kCloseDialog,
   kDialogDestroyed,
   kPopup,
+  kDialogCreated,
   kRoutineCount,
 };
 
@@ -98,6 +102,14 @@ void CloseDialog(ui::EventCall&) {
 
 void DialogDestroyed(ui::EventCall&) { Note("dialog destroyed"); }
 
+// Fills two cells of the dialog's grid.
+void DialogCreated(ui::EventCall&) {
+  ui::EGrid* grid = ui::EGridOf(ui::FindUnitObject(ui::kPasswordWindowId, kDialogGrid));
+  if (!grid) return;
+  grid->model().SetCellText(0, 1, Utf8ToGbk("时间"));
+  grid->model().SetCellText(1, 1, Utf8ToGbk("甲"));
+}
+
 // Pops the items under 文件 up at x 200, the pointer's y moved 3 down.
 void Popup(ui::EventCall&) {
   ArgList args{ui::UnitReference(ui::kLoginWindowId, kLoginUnit, ui::unit_type::kWindow),
@@ -110,6 +122,7 @@ void Popup(ui::EventCall&) {
 const ui::EventRoutine kRoutines[kRoutineCount] = {
     LoginCreated, LoginCloseRequest, LoginDestroyed, ShowContent, OpenDialog,
     Fail,         About,             CloseDialog,    DialogDestroyed, Popup,
+    DialogCreated,
 };
 
 ui::UnitRecord WindowUnit(uint32_t id, const char* caption, int width, int height,
@@ -182,9 +195,15 @@ std::string BuildSegment() {
 
   ui::WindowRecord dialog;
   dialog.id = ui::kPasswordWindowId;
-  dialog.units.push_back(WindowUnit(kDialogUnit, "对话框", 200, 100, {{2, kDialogDestroyed}}));
+  dialog.units.push_back(WindowUnit(kDialogUnit, "对话框", 400, 300,
+                                    {{0, kDialogCreated}, {2, kDialogDestroyed}}));
   dialog.units.push_back(Control(kDialogButton, ui::unit_type::kButton, "按钮1", 10, 10,
                                  Button("关闭"), {{0, kCloseDialog}}));
+  ui::UnitRecord grid = Control(kDialogGrid, ui::unit_type::kEGrid, "高级表格1", 10, 40,
+                                ui::WriteEGridBlock(ui::EGridBlock{}));
+  grid.width = 360;
+  grid.height = 200;
+  dialog.units.push_back(std::move(grid));
   store.windows.push_back(std::move(dialog));
   return ui::WriteSegment(store);
 }

@@ -5,7 +5,8 @@
 //     关于 (a box with OK and Cancel whose answer is logged), 弹出 (pops 文件's items up at x 200
 //     and 3 below the pointer); its close request is refused while
 //     RefuseLoginClose() is set.
-//   password 0x520100F1 "对话框": 按钮1 "关闭" closes it.
+//   password 0x520100F1 "对话框": 按钮1 "关闭" closes it; 高级表格1, an advanced grid of 5 × 5
+//     cells (one fixed row and column) with "时间" at 0, 1 and "甲" at 1, 1.
 // Every routine writes what it did to Journal(), so tests can see order and nesting.
 #pragma once
 

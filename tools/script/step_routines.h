@@ -1,4 +1,5 @@
-// The run routines of the step table (step_world.cc, step_actions.cc, step_checks.cc).
+// The run routines of the step table (step_world.cc, step_actions.cc, step_grids.cc,
+// step_checks.cc).
 #pragma once
 
 #include "tools/script/steps.h"
@@ -20,6 +21,12 @@ void RunClick(ScriptRunner& runner, const Step& step);
 void RunSelect(ScriptRunner& runner, const Step& step);
 void RunMenu(ScriptRunner& runner, const Step& step);
 void RunClose(ScriptRunner& runner, const Step& step);
+
+// The grids (step_grids.cc).
+void RunCell(ScriptRunner& runner, const Step& step);
+void RunExpectRows(ScriptRunner& runner, const Step& step);
+void RunExpectCell(ScriptRunner& runner, const Step& step);
+void RunExpectCursor(ScriptRunner& runner, const Step& step);
 
 // Expectations.
 void RunExpectBox(ScriptRunner& runner, const Step& step);

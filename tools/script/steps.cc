@@ -222,6 +222,41 @@ bool ParseExpectSel(const std::vector<Field>& f, Step* s, std::string* e) {
   return ParseWindowUnit(f, s, e) && ReadInteger(f[2], -1, 1 << 30, "INDEX", &s->number, e);
 }
 
+constexpr int64_t kMaxGridIndex = 1 << 24;
+
+bool ParseRowColumn(const Field& row, const Field& column, Step* s, std::string* e) {
+  return ReadInteger(row, 0, kMaxGridIndex, "ROW", &s->number, e) &&
+         ReadInteger(column, 0, kMaxGridIndex, "COL", &s->number2, e);
+}
+
+bool ParseCell(const std::vector<Field>& f, Step* s, std::string* e) {
+  if (!ParseWindowUnit(f, s, e) || !ParseRowColumn(f[2], f[3], s, e)) return false;
+  if (f.size() > 4) {
+    if (f[4].plain() != "shift" || f[4].quoted()) {
+      *e = "the fifth field of cell can only be shift, not " + QuoteForScript(f[4].plain());
+      return false;
+    }
+    s->extend = true;
+  }
+  return true;
+}
+
+bool ParseExpectRows(const std::vector<Field>& f, Step* s, std::string* e) {
+  return ParseWindowUnit(f, s, e) && ReadInteger(f[2], 0, kMaxGridIndex, "N", &s->number, e);
+}
+
+bool ParseExpectCell(const std::vector<Field>& f, Step* s, std::string* e) {
+  return ParseWindowUnit(f, s, e) && ParseRowColumn(f[2], f[3], s, e) &&
+         ReadGbk(f[4], "text", &s->text, e);
+}
+
+bool ParseExpectCursor(const std::vector<Field>& f, Step* s, std::string* e) {
+  if (!ParseWindowUnit(f, s, e)) return false;
+  // -1, -1: no cursor.
+  return ReadInteger(f[2], -1, kMaxGridIndex, "ROW", &s->number, e) &&
+         ReadInteger(f[3], -1, kMaxGridIndex, "COL", &s->number2, e);
+}
+
 bool ParseExpectPopup(const std::vector<Field>& f, Step* s, std::string* e) {
   size_t n = f.size();
   if (f[n - 3].plain() != "at" || f[n - 3].quoted()) {
@@ -275,9 +310,10 @@ bool ParseExpectExit(const std::vector<Field>& f, Step* s, std::string* e) {
   return ReadInteger(f[0], INT32_MIN, INT32_MAX, "CODE", &s->number, e);
 }
 
-// The grids (data-bound and advanced) come later; their steps are refused until then.
-constexpr const char* kNoGrids =
-    "grid steps are not available yet: this build of memo-script has no grids to drive";
+// The in-place editor belongs to the data-bound grid, which comes later; until then the step is
+// refused.
+constexpr const char* kNoCellEditor =
+    "the in-place cell editor is not available yet: this build has no data-bound grid";
 
 const StepSpec kSteps[] = {
     // name, usage, kind, min, max, parse, run, unavailable
@@ -292,9 +328,9 @@ const StepSpec kSteps[] = {
     {"click", "click WINDOW UNIT", StepKind::kAct, 2, 2, ParseWindowUnit, RunClick, nullptr},
     {"select", "select WINDOW UNIT INDEX", StepKind::kAct, 3, 3, ParseSelect, RunSelect, nullptr},
     {"menu", "menu WINDOW CAPTION", StepKind::kAct, 2, 2, ParseMenu, RunMenu, nullptr},
-    {"cell", "cell WINDOW UNIT ROW COL [shift]", StepKind::kAct, 4, 5, nullptr, nullptr,
-     kNoGrids},
-    {"edit", "edit WINDOW UNIT TEXT", StepKind::kAct, 3, 3, nullptr, nullptr, kNoGrids},
+    {"cell", "cell WINDOW UNIT ROW COL [shift]", StepKind::kAct, 4, 5, ParseCell, RunCell,
+     nullptr},
+    {"edit", "edit WINDOW UNIT TEXT", StepKind::kAct, 3, 3, nullptr, nullptr, kNoCellEditor},
     {"close", "close WINDOW", StepKind::kAct, 1, 1, ParseWindowOnly, RunClose, nullptr},
     {"expect-box", "expect-box TITLE TEXT", StepKind::kCheck, 2, 2, ParseExpectBox, RunExpectBox,
      nullptr},
@@ -314,12 +350,12 @@ const StepSpec kSteps[] = {
      ParseExpectItems, RunExpectItems, nullptr},
     {"expect-sel", "expect-sel WINDOW UNIT INDEX", StepKind::kCheck, 3, 3, ParseExpectSel,
      RunExpectSel, nullptr},
-    {"expect-rows", "expect-rows WINDOW UNIT N", StepKind::kCheck, 3, 3, nullptr, nullptr,
-     kNoGrids},
-    {"expect-cell", "expect-cell WINDOW UNIT ROW COL TEXT", StepKind::kCheck, 5, 5, nullptr,
-     nullptr, kNoGrids},
-    {"expect-cursor", "expect-cursor WINDOW UNIT ROW COL", StepKind::kCheck, 4, 4, nullptr,
-     nullptr, kNoGrids},
+    {"expect-rows", "expect-rows WINDOW UNIT N", StepKind::kCheck, 3, 3, ParseExpectRows,
+     RunExpectRows, nullptr},
+    {"expect-cell", "expect-cell WINDOW UNIT ROW COL TEXT", StepKind::kCheck, 5, 5,
+     ParseExpectCell, RunExpectCell, nullptr},
+    {"expect-cursor", "expect-cursor WINDOW UNIT ROW COL", StepKind::kCheck, 4, 4,
+     ParseExpectCursor, RunExpectCursor, nullptr},
     {"expect-popup", "expect-popup CAPTION... at X Y", StepKind::kCheck, 3, -1, ParseExpectPopup,
      RunExpectPopup, nullptr},
     {"expect-file", "expect-file NAME [SIZE]", StepKind::kCheck, 1, 2, ParseExpectFile,

@@ -49,8 +49,9 @@ struct Step {
   std::string text;                // TEXT, CAPTION, VALUE, TITLE (GBK)
   std::string text2;               // the TEXT of expect-box (GBK)
   std::vector<std::string> texts;  // ITEM... / CAPTION... (GBK)
-  int64_t number = 0;              // INDEX, PROP, CODE, SIZE, X
-  int64_t number2 = 0;             // Y
+  int64_t number = 0;              // INDEX, PROP, CODE, X, ROW, N
+  int64_t number2 = 0;             // Y, COL
+  bool extend = false;             // cell ... shift
   std::optional<int64_t> size;     // expect-file
   KeyStroke key;
   std::optional<int> button;       // answer: the button id, or nullopt for the close control
