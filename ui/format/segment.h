@@ -125,7 +125,8 @@ struct DefinitionStore {
 enum class SegmentError {
   kNone,
   kTruncated,    // a count or length runs past the end of the data (or of its enclosing record)
-  kInvalidId,    // a window or unit id that is not valid, or a first unit that is no window unit
+  kInvalidId,    // a window or unit id that is not valid, a first unit that is no window unit
+                 // (or a later one that is), or a type word that contradicts its unit's id
   kBadLayout,    // header_bytes not a multiple of 8, offsets out of order or overlapping
 };
 // A short English phrase for diagnostics; never null.
