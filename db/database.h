@@ -9,6 +9,8 @@
 // Locks per operation (order of taking; released in reverse):
 //   record count      byte 16 (lock wait at least 2000 ms)
 //   read/write field  the record's serial byte, held while its memo chain is read or written
+//                     (a chain read takes no MemoFile lock under it; a chain write takes the
+//                     MemoFile header byte to allocate or free, and each block's byte)
 //   append, add       byte 16, then the new record's serial byte
 //   modify            the record's serial byte
 //   clear, pack, sort the whole-file lock

@@ -4,7 +4,9 @@
 //   RecordFile byte 16          guards the record count and the next serial
 //   RecordFile first byte of a record (its serial)  guards that record and its memo chains
 //   MemoFile byte 0             guards the MemoFile header while blocks are allocated or freed
-//   MemoFile first byte of a block  guards that block while it is read or written
+//   MemoFile first byte of a block  taken by writers while they walk or write that block (for
+//                               other programs that read chains block by block under these
+//                               locks); the engine's chain reads rely on the record lock alone
 //   whole-file lock [0, 0x7FFFFFFF) of the RecordFile  clear, pack, sort; open's checks
 // Order, when several are held: header byte before record byte; record before MemoFile header;
 // MemoFile header before blocks. Every holder releases in reverse order.

@@ -20,7 +20,8 @@ constexpr uint64_t BlockOffset(uint32_t block) { return uint64_t{block} * kMemoB
 // A chain walk asks for the file's length (its loop bound) once it has visited this many blocks.
 constexpr uint64_t kChainLengthCheck = 64;
 
-// Lock-free, at most this many consecutive blocks are read or written with one call (64 KB).
+// At most this many consecutive blocks go through one read (chain reads, and every walk of a
+// lock-free handle) or one write (lock-free chain writes): 64 KB.
 constexpr uint64_t kMaxRunBlocks = 128;
 
 }  // namespace
@@ -149,20 +150,23 @@ int MemoFile::ReadBlock(uint32_t block, BlockLinks* links, std::string* data) {
 
 int MemoFile::ReadChain(uint32_t first, std::string* value) {
   value->clear();
-  return WalkChain(first, nullptr, value);
+  // The caller's record lock (or whole-file lock) keeps every writer of this chain out, so its
+  // blocks cannot change while they are read: no block lock would add anything.
+  return WalkChain(first, ChainRead::kRuns, nullptr, value);
 }
 
-int MemoFile::WalkChain(uint32_t first, std::vector<uint32_t>* blocks, std::string* value) {
+int MemoFile::WalkChain(uint32_t first, ChainRead how, std::vector<uint32_t>* blocks,
+                        std::string* value) {
   if (blocks != nullptr) blocks->clear();
   if (first == 0) return kOk;
-  const bool lock_free = locks_.lock_free();
+  const bool runs = how == ChainRead::kRuns;
   // A block past the end of the file fails as a short read. A loop is caught by the bound: a
   // sound chain visits each block of the file at most once. The file's length is asked for only
   // once a chain gets long, as most chains are a block or two.
   uint64_t file_blocks = UINT64_MAX;
   uint64_t visited = 0;
   char single[kMemoBlockSize];
-  std::string run;  // lock-free: blocks run_first .. run_first + run_count - 1, read at once
+  std::string run;  // kRuns: blocks run_first .. run_first + run_count - 1, read at once
   uint32_t run_first = 0;
   uint64_t run_count = 0;
   const char* run_data = nullptr;
@@ -177,7 +181,9 @@ int MemoFile::WalkChain(uint32_t first, std::vector<uint32_t>* blocks, std::stri
     if (block >= file_blocks || visited >= file_blocks) return kMemoAccessFailed;
     ++visited;
     const char* bytes = nullptr;
-    if (lock_free) {
+    if (runs) {
+      // A run may take in blocks of other chains that are being written right now; their bytes
+      // are never used, as a link of this chain only ever leads to a block of this chain.
       if (run_count == 0 || block < run_first || block - run_first >= run_count) {
         // Past the end of the run: a chain that went on to the next block likely goes on further.
         next_run = run_count > 0 && block == run_first + run_count
@@ -223,7 +229,11 @@ int MemoFile::WalkChain(uint32_t first, std::vector<uint32_t>* blocks, std::stri
 
 int MemoFile::WriteChain(uint32_t old_first, std::string_view value, uint32_t* new_first) {
   std::vector<uint32_t> old_chain;
-  int rc = WalkChain(old_first, &old_chain, nullptr);
+  // In shared mode a writer keeps the block locks, on this walk as on its writes: other programs
+  // may read a chain block by block under block locks alone, without the record lock, and must
+  // never find a block half written.
+  int rc = WalkChain(old_first, locks_.lock_free() ? ChainRead::kRuns : ChainRead::kLockedBlocks,
+                     &old_chain, nullptr);
   if (rc != kOk) return rc;
 
   const uint64_t need = BlocksForBytes(value.size());

@@ -6,9 +6,13 @@
 //   2. Chain blocks have used in 1..500, free blocks used = 0; prev/next links are mutual.
 //   3. The free count is the free list's length; the last block of the file is never free after a
 //      write (trailing free blocks are trimmed).
-// Locks (see lock.h): callers hold the owning record's lock around every chain read and write,
-// so a chain never changes under a reader. Allocation and freeing hold the header byte (0);
-// each block read or written holds its first byte.
+// Locks (see lock.h): callers hold the owning record's lock (or the whole-file lock, which
+// excludes every record lock) around every chain read and write, so a chain never changes under
+// a reader. Allocation and freeing hold the header byte (0). A block that is written holds its
+// first byte, and so does each block a writer walks to find the old chain, as other programs
+// may read a chain block by block under block locks alone. A chain read takes no block lock:
+// the record lock already keeps every writer of that chain out, so its blocks are read in runs
+// of consecutive blocks, one call per run, as a lock-free handle reads them.
 // State changes: WriteChain (reuse, allocate, release, trim), Reset (clear all).
 #pragma once
 
@@ -42,8 +46,9 @@ class MemoFile {
   bool IsOpen() const { return file_.IsOpen(); }
 
   // The value held by the chain starting at `first` (0 = empty). A chain that leaves the file,
-  // loops, or holds a block whose used count is not 1..500 is -59; a lock that cannot be taken
-  // is -28. REQUIRES: the caller holds the owning record's lock (or the whole-file lock).
+  // loops, or holds a block whose used count is not 1..500 is -59. Takes no lock of its own.
+  // REQUIRES: the caller holds the owning record's lock (or the whole-file lock); without it a
+  // concurrent writer in another process can make the value a mix of two versions.
   int ReadChain(uint32_t first, std::string* value);
 
   // Rewrites the chain starting at `old_first` (0 = none) to hold `value`, reusing its blocks in
@@ -71,10 +76,16 @@ class MemoFile {
   platform::File* file() { return &file_; }
 
  private:
+  // How a chain walk reads the blocks.
+  enum class ChainRead {
+    kRuns,          // consecutive blocks with one call each, no block locks
+    kLockedBlocks,  // block by block, each under its block lock
+  };
   // Walks the chain from `first`, validating as ReadChain describes, and collects its blocks
-  // and/or its value (either may be null). With locks, each block is read under its lock (only
-  // its links when the value is not wanted); lock-free, consecutive blocks are read together.
-  int WalkChain(uint32_t first, std::vector<uint32_t>* blocks, std::string* value);
+  // and/or its value (either may be null). kLockedBlocks reads only a block's links when the
+  // value is not wanted; a lock that cannot be taken is -28.
+  int WalkChain(uint32_t first, ChainRead how, std::vector<uint32_t>* blocks,
+                std::string* value);
   int ReadLinks(uint32_t block, BlockLinks* links);
   int WriteLinks(uint32_t block, const BlockLinks& links);
   int WriteLink(uint32_t block, size_t link_offset, uint32_t value);

@@ -1,11 +1,16 @@
 // Several processes on one database at once (fork()): appends, modifications of different
-// records, and a memo text rewritten while another process reads it.
+// records, and a memo text rewritten while another process reads it, with the record lock (a
+// field read, a sort) and without it.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <functional>
+#include <new>
 #include <set>
+#include <thread>
 
 #include "db/coding.h"
 #include "db/engine_code.h"
@@ -235,8 +240,9 @@ TEST(MultiProcessTest, MemoRewrittenWhileReadComesBackWholeOrFailsWithALockError
     }
     return 0;
   });
-  // A third process holds a block in the middle of the chain most of the time, so that walks
-  // through the chain are held up halfway, as a busy machine holds them up.
+  // A third process holds a block in the middle of the chain most of the time. Writers lock
+  // each block they write, so a rewrite is held up halfway, with the record locked, as a busy
+  // machine holds it up; the reader comes along while the chain is half rewritten.
   pid_t jitter = Spawn(&start, [&] {
     auto handle = OpenWaiting(path);
     if (!handle) return 10;
@@ -281,6 +287,202 @@ TEST(MultiProcessTest, MemoRewrittenWhileReadComesBackWholeOrFailsWithALockError
   EXPECT_GT(whole, 0);
   RecordProperty("whole_reads", whole);
   RecordProperty("lock_errors", lock_errors);
+}
+
+// The chain's first block as the record holds it now, read straight from the file (no lock).
+uint32_t FirstBlockUnlocked(const std::string& path, const DatabaseHandle& handle, int field) {
+  const std::string file = testing::ReadAll(path);
+  const size_t at = handle.records_start() + handle.fields()[field].offset;
+  return file.size() >= at + 4 ? DecodeFixed32(file.data() + at) : 0;
+}
+
+// Memory the test process shares with its children (mapped before fork()).
+struct SharedCounters {
+  std::atomic<int> stop{0};
+  std::atomic<int> rewrites[2] = {0, 0};
+};
+
+class SharedMapping {
+ public:
+  SharedMapping() {
+    void* at = mmap(nullptr, sizeof(SharedCounters), PROT_READ | PROT_WRITE,
+                    MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (at != MAP_FAILED) counters_ = new (at) SharedCounters();
+  }
+  ~SharedMapping() {
+    if (counters_ != nullptr) {
+      counters_->~SharedCounters();
+      munmap(counters_, sizeof(SharedCounters));
+    }
+  }
+  SharedMapping(const SharedMapping&) = delete;
+  SharedMapping& operator=(const SharedMapping&) = delete;
+  SharedCounters* get() { return counters_; }
+
+ private:
+  SharedCounters* counters_ = nullptr;
+};
+
+// Two writer processes rewrite one memo (longer and shorter by turns) while a third holds a
+// block of the chain now and then, so that a writer waits there with the chain half rewritten
+// and the record locked. Meanwhile this process reads the memo with the record lock (field reads
+// and sorts) and, in a thread of its own, without it. The writers go on until the unlocked reads
+// have seen the rewrites show through (so the locked reads were exposed to them as well), within
+// a bound.
+TEST(MultiProcessTest, ChainReadUnderTheRecordLockIsNeverTornByWritersInOtherProcesses) {
+  testing::TempDir dir;
+  const std::string path = dir.File("torn.edb");
+  const std::string sorted = dir.File("sorted.edb");
+  testing::MustCreate(path, {{"id", kFieldInt, 0}, {"note", kFieldMemo, 0}});
+  {
+    auto handle = testing::MustOpen(path);
+    const std::string first = MemoVersion(0);
+    TypedValue values[] = {testing::IntCell(1), testing::TextCell(first)};
+    ASSERT_EQ(handle->AddRecord(values, 2), kOk);
+  }
+  SharedMapping mapping;
+  SharedCounters* shared = mapping.get();
+  ASSERT_NE(shared, nullptr);
+  constexpr int kMinRewrites = 15;    // per writer, before the test may stop them
+  constexpr int kMaxRewrites = 3000;  // per writer: the bound
+  constexpr int kMinLockedReads = 20;
+  StartLine start;
+  std::vector<pid_t> writers;
+  for (int w = 0; w < 2; ++w) {
+    writers.push_back(Spawn(&start, [&, w] {
+      auto handle = OpenWaiting(path);
+      if (!handle) return 10;
+      for (int i = 0; i < kMaxRewrites && !shared->stop; ++i) {
+        // Writer 0 writes even versions, writer 1 odd ones, so any two rewrites in a row differ
+        // in their letter; one writer's rewrites go round 23, 21 and 18 blocks.
+        handle->set_current_record(0);
+        const std::string text = MemoVersion((2 * i + w + 2) % 26);
+        TypedValue values[] = {TypedValue{}, testing::TextCell(text)};
+        if (handle->ModifyRecord(values, 2) != kOk) return 11;
+        ++shared->rewrites[w];
+        usleep(2000);
+      }
+      return 0;
+    }));
+  }
+  // Blocks 9 (inside every version's chain) and 20 (inside the longer ones only) by turns: a
+  // rewrite held at block 9 leaves a chain whose first half is new; one that grows a chain of 18
+  // blocks held at block 20 leaves a chain that runs into a block not yet written.
+  pid_t jitter = Spawn(&start, [&] {
+    auto handle = OpenWaiting(path);
+    if (!handle) return 10;
+    for (int i = 0; i < 4 * kMaxRewrites && !shared->stop; ++i) {
+      const uint64_t block = (i % 2 == 0 ? 9 : 20) * kMemoBlockSize;
+      if (handle->memo_file()->locks()->Lock(block, 0) == kOk) {
+        usleep(2000);
+        if (handle->memo_file()->locks()->Unlock(block) != kOk) return 11;
+      }
+      usleep(1000);
+    }
+    return 0;
+  });
+
+  OpenOptions patient;
+  patient.lock_wait_ms = 10000;
+  auto reader = testing::MustOpen(path, patient);
+  auto bare = testing::MustOpen(path, patient);
+  start.Release();
+  if (!reader || !bare) shared->stop = 1;  // let the children finish before the test fails
+  std::atomic<bool> bare_done{false};
+  std::atomic<int> bare_whole{0}, bare_mixed{0}, bare_failed{0};
+  std::thread bare_reads;
+  if (bare) {
+    // The control: the chain read without the record lock, never held up by the locked reads.
+    bare_reads = std::thread([&] {
+      while (!bare_done) {
+        std::string bytes;
+        const uint32_t first = FirstBlockUnlocked(path, *bare, 1);
+        const int rc = bare->memo_file()->ReadChain(first, &bytes);
+        if (rc != kOk) {
+          ++bare_failed;
+        } else {
+          IsWholeVersion(bytes) ? ++bare_whole : ++bare_mixed;
+        }
+        usleep(100);
+      }
+    });
+  }
+
+  int whole = 0, torn = 0, failed = 0, sorts = 0, sorts_torn = 0;
+  std::vector<int> exit_codes;
+  for (int round = 0; reader && exit_codes.size() < writers.size(); ++round) {
+    for (pid_t& writer : writers) {
+      int status = 0;
+      if (writer > 0 && waitpid(writer, &status, WNOHANG) == writer) {
+        exit_codes.push_back(WIFEXITED(status) ? WEXITSTATUS(status) : -1001);
+        writer = -1;
+      }
+    }
+    reader->set_current_record(0);
+    std::string bytes;
+    const int rc = reader->ReadFieldBytes(1, &bytes);
+    if (rc != kOk) {
+      ++failed;
+      ADD_FAILURE() << "read failed with " << rc;
+    } else {
+      IsWholeVersion(bytes) ? ++whole : ++torn;
+    }
+    if (round % 8 == 0) {
+      // A sort copies the chain under the whole-file lock, which excludes every record lock.
+      SortRequest request;
+      request.target = sorted;
+      request.key_names = {"id"};
+      OpenOptions alone;
+      alone.share = 4;
+      std::unique_ptr<DatabaseHandle> copy;
+      int sort_rc = reader->SortInto(request);
+      if (sort_rc == kOk) sort_rc = DatabaseHandle::Open(sorted, alone, &copy);
+      if (sort_rc == kOk) sort_rc = copy->ReadFieldBytes(1, &bytes);
+      if (sort_rc != kOk) {
+        ++failed;
+        ADD_FAILURE() << "sort or reading its copy failed with " << sort_rc;
+      } else {
+        ++sorts;
+        if (!IsWholeVersion(bytes)) ++sorts_torn;
+      }
+    }
+    if (shared->rewrites[0] >= kMinRewrites && shared->rewrites[1] >= kMinRewrites &&
+        whole >= kMinLockedReads && bare_mixed > 0) {
+      shared->stop = 1;
+    }
+    usleep(300);
+  }
+  shared->stop = 1;
+  bare_done = true;
+  if (bare_reads.joinable()) bare_reads.join();
+  for (pid_t writer : writers) {
+    if (writer > 0) exit_codes.push_back(ExitCode(writer));
+  }
+  for (int code : exit_codes) EXPECT_EQ(code, 0);
+  EXPECT_EQ(ExitCode(jitter), 0);
+  ASSERT_TRUE(reader && bare);
+
+  EXPECT_EQ(torn, 0);
+  EXPECT_EQ(failed, 0);
+  EXPECT_GE(whole, kMinLockedReads);
+  EXPECT_EQ(sorts_torn, 0);
+  EXPECT_GT(sorts, 0);
+  // Without the record lock the rewrites show through as texts that mix two versions; so the
+  // locked reads above would have shown them too, had the lock not kept the writers out.
+  EXPECT_GT(bare_mixed, 0);
+  RecordProperty("locked_reads", whole);
+  RecordProperty("rewrites", shared->rewrites[0] + shared->rewrites[1]);
+  RecordProperty("unlocked_whole", bare_whole);
+  RecordProperty("unlocked_mixed", bare_mixed);
+  RecordProperty("unlocked_failed", bare_failed);
+
+  auto handle = testing::MustOpen(path);
+  ASSERT_TRUE(handle);
+  handle->set_current_record(0);
+  std::string last;
+  ASSERT_EQ(handle->ReadFieldBytes(1, &last), kOk);
+  EXPECT_TRUE(IsWholeVersion(last));
+  ExpectSoundMemoFile(handle.get(), 1);
 }
 
 }  // namespace
