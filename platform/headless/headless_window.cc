@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/gbk.h"
 #include "platform/handler.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/headless/headless_controls.h"
@@ -391,7 +392,7 @@ bool HeadlessWindow::UserType(Control* control, std::string_view text_gbk) {
   if (text_gbk.empty()) return UserKey(control, vk::kBack);
   for (size_t i = 0; i < text_gbk.size(); ++i) {
     uint32_t character = static_cast<unsigned char>(text_gbk[i]);
-    if (character >= 0x81 && i + 1 < text_gbk.size()) {
+    if (GbkCharSize(text_gbk, i) == 2) {
       character = (character << 8) | static_cast<unsigned char>(text_gbk[++i]);
     }
     if (!TypeCharacter(guard, control, character)) return true;
