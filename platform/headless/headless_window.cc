@@ -261,19 +261,20 @@ void HeadlessWindow::DefaultHandling(Control* target, const InputEvent& event) {
     case HeadlessControlKind::kCombo: {
       auto* combo = static_cast<HeadlessCombo*>(target);
       if (event.kind == InputKind::kLeftDown) backend_->MoveFocus(target);
-      if (event.kind == InputKind::kKeyDown) {
-        int index = combo->CurrentIndex();
-        if (event.key == vk::kDown && index + 1 < combo->ItemCount()) combo->Pick(index + 1);
-        if (event.key == vk::kUp && index > 0) combo->Pick(index - 1);
-      }
+      if (event.kind == InputKind::kKeyDown) combo->Key(event.key);
       if (event.kind == InputKind::kChar) combo->TypeChar(static_cast<uint32_t>(event.key));
       break;
     }
     case HeadlessControlKind::kUpDown:
-      if (event.kind == InputKind::kKeyDown && event.key == vk::kUp)
-        static_cast<HeadlessUpDown*>(target)->Step(1);
-      if (event.kind == InputKind::kKeyDown && event.key == vk::kDown)
-        static_cast<HeadlessUpDown*>(target)->Step(-1);
+      // An arrow reports on its release, as a push button clicks.
+      if (event.kind == InputKind::kLeftDown) {
+        pressed_ = target;
+      } else if (event.kind == InputKind::kLeftUp) {
+        bool was_pressed = pressed_ == target;
+        pressed_ = nullptr;
+        auto* spin = static_cast<HeadlessUpDown*>(target);
+        if (was_pressed) Fire(spin->on_arrow, spin->ArrowAt(Point{event.x, event.y}));
+      }
       break;
     case HeadlessControlKind::kCanvas: {
       auto* canvas = static_cast<HeadlessCanvas*>(target);
@@ -400,18 +401,35 @@ bool HeadlessWindow::UserType(Control* control, std::string_view text_gbk) {
   return true;
 }
 
+bool HeadlessWindow::UserDrop(Control* edit, std::string_view text_gbk, int at) {
+  if (!edit || !Reachable(edit)) return false;
+  if (HeadlessStateOf(edit)->kind() != HeadlessControlKind::kEdit) return false;
+  static_cast<HeadlessEdit*>(edit)->Drop(text_gbk, at);
+  return true;
+}
+
 bool HeadlessWindow::UserSelect(Control* combo, int index) {
   if (!combo || !Reachable(combo)) return false;
   HeadlessControlState* state = HeadlessStateOf(combo);
   if (state->kind() != HeadlessControlKind::kCombo) return false;
   auto* box = static_cast<HeadlessCombo*>(combo);
-  if (index < 0 || index >= box->ItemCount()) return false;
+  if (index < 0 || index >= static_cast<int>(box->items().size())) return false;
   Guard guard(this);
   if (!IsActive()) Activate();
   backend_->MoveFocus(combo);
   if (!guard.Still(combo)) return true;
   box->Pick(index);
   return true;
+}
+
+bool HeadlessWindow::UserSpin(Control* up_down, int delta) {
+  if (!up_down || !Reachable(up_down)) return false;
+  if (HeadlessStateOf(up_down)->kind() != HeadlessControlKind::kUpDown) return false;
+  Rect rect = up_down->Geometry();
+  bool horizontal = static_cast<HeadlessUpDown*>(up_down)->style().horizontal;
+  Point at = horizontal ? Point{delta > 0 ? rect.width * 3 / 4 : rect.width / 4, rect.height / 2}
+                        : Point{rect.width / 2, delta > 0 ? rect.height / 4 : rect.height * 3 / 4};
+  return UserClickAt(up_down, at);
 }
 
 bool HeadlessWindow::UserMenu(int command_id) {

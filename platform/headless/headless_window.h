@@ -156,8 +156,13 @@ class HeadlessWindow : public Window {
   // Focuses the control, selects its whole content and types `text_gbk` character by character
   // (an empty text deletes the content with Backspace).
   bool UserType(Control* control, std::string_view text_gbk);
+  // Drags a text from elsewhere and drops it onto an edit box at byte offset `at`. Like any drop
+  // it passes no input through on_input: the box reports the change through on_user_change.
+  bool UserDrop(Control* edit, std::string_view text_gbk, int at);
   // Picks list item `index` of a combo box as a person would.
   bool UserSelect(Control* combo, int index);
+  // Clicks the up (+1, right for a horizontal control) or down (-1) arrow of an up-down control.
+  bool UserSpin(Control* up_down, int delta);
   // Chooses the menu-bar item with that command id (false when it is not in the bar, disabled
   // or a sub-menu).
   bool UserMenu(int command_id);
