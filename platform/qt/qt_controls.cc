@@ -154,12 +154,16 @@ QtControlCommon* QtCommonOf(Control* control) { return dynamic_cast<QtControlCom
 template <typename Base>
 void QtControl<Base>::SetGeometry(const Rect& rect) {
   rect_ = rect;
-  if (widget_) widget_->setGeometry(rect.left, rect.top, rect.width, ShownHeight(rect.height));
+  if (!widget_) return;
+  widget_->setGeometry(rect.left, rect.top, rect.width, ShownHeight(rect.height));
+  window_->ControlsChanged();
 }
 
 template <typename Base>
 void QtControl<Base>::SetVisible(bool visible) {
-  if (widget_) widget_->setVisible(visible);
+  if (!widget_) return;
+  widget_->setVisible(visible);
+  window_->ControlsChanged();
 }
 
 template <typename Base>
@@ -243,6 +247,7 @@ void QtControl<Base>::SetParent(Control* parent) {
   widget_->setParent(window_->ParentWidget(parent));
   SetGeometry(rect_);
   if (!hidden) widget_->show();
+  window_->ControlsChanged();
 }
 
 template <typename Base>

@@ -48,7 +48,8 @@ class InputRouter : public QObject {
   InputDecision Offer(const InputEvent& input);
   // Offers each typed character of `text` to the runtime; *passed receives what the widget is to
   // get and *changed whether that differs from `text`. False when a routine destroyed this router
-  // on the way: the caller then returns at once and touches no member.
+  // on the way: the caller then returns at once and touches no member. Typed text goes to the
+  // widget one character at a time, each offered just before the widget gets it.
   bool OfferCharacters(const QString& text, QString* passed, bool* changed);
 
   QtWindow* window_;
@@ -71,6 +72,7 @@ class WindowWidget : public QWidget {
   void Relayout();
 
  protected:
+  bool focusNextPrevChild(bool next) override;
   void closeEvent(QCloseEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -141,11 +143,19 @@ class QtWindow : public QObject, public Window {
   void Moved();
   void Resized();
   void Activated();
+  // Called by the controls: one was moved, shown, hidden or re-parented.
+  void ControlsChanged();
 
  private:
   template <typename T>
   T* Adopt(std::unique_ptr<T> control);
   void ApplyGeometry();
+  bool IsFixedSize() const;
+  // The client size every visible control of the client area needs, margin included; empty
+  // without controls.
+  QSize ControlsExtent() const;
+  // Grows the window until the client area holds every control.
+  void FitClient();
   // Outer size minus the estimated frame: what the widget itself (menu bar and client) gets.
   QSize InnerSize(const Rect& outer) const;
 
