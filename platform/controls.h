@@ -143,7 +143,7 @@ class ButtonControl : public Control {
   virtual void SetCaption(std::string_view caption_gbk) = 0;
   virtual std::string Caption() const = 0;
   virtual void SetDefault(bool default_button) = 0;
-  // Presses the button as a click would (on_click runs).
+  // Presses the button as a click would (on_click runs); a disabled button does nothing.
   virtual void Click() = 0;
 
   std::function<void()> on_click;

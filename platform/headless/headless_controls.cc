@@ -79,6 +79,26 @@ HeadlessEdit::HeadlessEdit(HeadlessWindow* window, const ControlPlacement& place
   SetSelection(style.selection_start, style.selection_length);
 }
 
+bool HeadlessEdit::IsLineBreakAt(int offset) const {
+  return style_.multi_line && offset >= 0 && offset + 1 < ByteCount(text_) &&
+         text_[static_cast<size_t>(offset)] == '\r' &&
+         text_[static_cast<size_t>(offset) + 1] == '\n';
+}
+
+int HeadlessEdit::UnitStart(int offset) const {
+  int start = Start(text_, offset);
+  return IsLineBreakAt(start - 1) ? start - 1 : start;
+}
+
+int HeadlessEdit::NextUnit(int offset) const {
+  return IsLineBreakAt(offset) ? offset + 2 : Next(text_, offset);
+}
+
+int HeadlessEdit::PreviousUnit(int offset) const {
+  int previous = Previous(text_, offset);
+  return IsLineBreakAt(previous - 1) ? previous - 1 : previous;
+}
+
 void HeadlessEdit::SetText(std::string_view text_gbk) {
   text_ = text_gbk;
   sel_start_ = sel_end_ = 0;
@@ -89,9 +109,9 @@ void HeadlessEdit::SetSelection(int start, int length) {
   start = std::clamp(start, 0, size);
   int end = length < 0 ? size : static_cast<int>(std::clamp<long long>(
                                     static_cast<long long>(start) + length, start, size));
-  sel_start_ = Start(text_, start);
-  // An end inside a two-byte character takes the whole character.
-  sel_end_ = Start(text_, end) == end ? end : Next(text_, Start(text_, end));
+  sel_start_ = UnitStart(start);
+  // An end inside a two-byte character (or a line break) takes all of it.
+  sel_end_ = UnitStart(end) == end ? end : NextUnit(UnitStart(end));
 }
 
 void HeadlessEdit::GetSelection(int* start, int* length) const {
@@ -144,7 +164,7 @@ void HeadlessEdit::CopySelection(bool cut) {
 
 void HeadlessEdit::Drop(std::string_view text_gbk, int at) {
   if (style_.read_only || text_gbk.empty()) return;
-  int offset = Start(text_, std::clamp(at, 0, ByteCount(text_)));
+  int offset = UnitStart(std::clamp(at, 0, ByteCount(text_)));
   sel_start_ = sel_end_ = offset;
   UserReplace(text_gbk);
 }
@@ -158,7 +178,7 @@ void HeadlessEdit::TypeChar(uint32_t character) {
       if (style_.read_only) return;
       if (sel_start_ == sel_end_) {
         if (sel_start_ == 0) return;
-        sel_start_ = Previous(text_, sel_start_);
+        sel_start_ = PreviousUnit(sel_start_);
       }
       UserReplace("");
       return;
@@ -180,16 +200,16 @@ void HeadlessEdit::Key(int key) {
   switch (key) {
     case vk::kDelete:
       if (style_.read_only) return;
-      if (sel_start_ == sel_end_) sel_end_ = Next(text_, sel_start_);
+      if (sel_start_ == sel_end_) sel_end_ = NextUnit(sel_start_);
       UserReplace("");
       break;
     case vk::kHome: sel_start_ = sel_end_ = 0; break;
     case vk::kEnd: sel_start_ = sel_end_ = size; break;
     case vk::kLeft:
-      sel_start_ = sel_end_ = sel_start_ < sel_end_ ? sel_start_ : Previous(text_, sel_start_);
+      sel_start_ = sel_end_ = sel_start_ < sel_end_ ? sel_start_ : PreviousUnit(sel_start_);
       break;
     case vk::kRight:
-      sel_start_ = sel_end_ = sel_start_ < sel_end_ ? sel_end_ : Next(text_, sel_end_);
+      sel_start_ = sel_end_ = sel_start_ < sel_end_ ? sel_end_ : NextUnit(sel_end_);
       break;
     default: break;
   }
@@ -204,7 +224,7 @@ HeadlessButton::HeadlessButton(HeadlessWindow* window, const ControlPlacement& p
 }
 
 void HeadlessButton::Click() {
-  Fire(on_click);
+  if (enabled_) Fire(on_click);  // a disabled button cannot be pressed, not even by a call
 }
 
 // --- Combo box -----------------------------------------------------------------------------------

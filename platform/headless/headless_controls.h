@@ -75,6 +75,12 @@ class HeadlessEdit : public HeadlessControl<EditControl> {
   void UserReplace(std::string_view text_gbk);
   void Paste();
   void CopySelection(bool cut);
+  // The caret moves over characters, and a multi-line box's CR LF is one line break: these give
+  // the start of the unit holding `offset`, and the unit boundaries after and before it.
+  bool IsLineBreakAt(int offset) const;
+  int UnitStart(int offset) const;
+  int NextUnit(int offset) const;
+  int PreviousUnit(int offset) const;
 
   EditStyle style_;
   std::string text_;

@@ -20,7 +20,11 @@ uint32_t CharOfKey(int key, int shift) {
     if (ctrl) return static_cast<uint32_t>(key - 'A' + 1);
     return static_cast<uint32_t>(upper ? key : key - 'A' + 'a');
   }
-  if (ctrl) return 0;
+  if (ctrl) {
+    if (key == vk::kReturn) return 10;  // Ctrl+Enter: a line feed
+    if (key == vk::kBack) return 127;
+    return 0;
+  }
   if (key >= '0' && key <= '9' && !upper) return static_cast<uint32_t>(key);
   switch (key) {
     case vk::kReturn: return 13;
@@ -369,9 +373,15 @@ bool HeadlessWindow::UserKey(Control* control, int key, int shift) {
   event.key = key;
   event.shift = shift;
   event.system_key = (shift & kShiftAlt) != 0 || key == vk::kF1 + 9;  // Alt, or F10
-  if (!DeliverAndHandle(guard, control, event)) return true;
-  if (uint32_t character = CharOfKey(key, shift)) {
-    if (!TypeCharacter(guard, control, character)) return true;
+  InputDecision down = Deliver(control, event);
+  if (!guard.Still(control)) return true;
+  // A key the runtime swallows is never translated: it types no character.
+  if (down.action == InputDecision::Action::kPass) {
+    DefaultHandling(control, event);
+    if (!guard.Still(control)) return true;
+    if (uint32_t character = CharOfKey(key, shift)) {
+      if (!TypeCharacter(guard, control, character)) return true;
+    }
   }
   event.kind = InputKind::kKeyUp;
   DeliverAndHandle(guard, control, event);
@@ -391,12 +401,17 @@ bool HeadlessWindow::UserType(Control* control, std::string_view text_gbk) {
     static_cast<HeadlessCombo*>(control)->SetEditSelection(0, -1);
   }
   if (text_gbk.empty()) return UserKey(control, vk::kBack);
-  for (size_t i = 0; i < text_gbk.size(); ++i) {
-    uint32_t character = static_cast<unsigned char>(text_gbk[i]);
-    if (GbkCharSize(text_gbk, i) == 2) {
-      character = (character << 8) | static_cast<unsigned char>(text_gbk[++i]);
-    }
-    if (!TypeCharacter(guard, control, character)) return true;
+  return UserChars(control, text_gbk);
+}
+
+bool HeadlessWindow::UserChars(Control* control, std::string_view text_gbk) {
+  if (!control || !Reachable(control)) return false;
+  Guard guard(this);
+  if (!IsActive()) Activate();
+  backend_->MoveFocus(control);
+  if (!guard.Still(control)) return true;
+  for (size_t i = 0; i < text_gbk.size(); i = NextGbkChar(text_gbk, i)) {
+    if (!TypeCharacter(guard, control, GbkCharCodeAt(text_gbk, i))) return true;
   }
   return true;
 }

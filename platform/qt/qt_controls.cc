@@ -131,7 +131,10 @@ QtControlCommon::QtControlCommon(QtWindow* window, Control* self, QWidget* widge
   widget->setParent(window->ParentWidget(placement.parent));
   widget->setGeometry(ToQRect(placement.rect));
   widget->setEnabled(!placement.disabled);
-  widget->setFocusPolicy(placement.tab_stop ? Qt::StrongFocus : Qt::ClickFocus);
+  // Qt would give a clicked widget the focus before anyone sees the press; a native control takes
+  // it while handling the press, after the runtime let the press pass. So no widget takes the
+  // focus on a click by itself: the router gives it (InputRouter::SetClickFocus).
+  widget->setFocusPolicy(placement.tab_stop ? Qt::TabFocus : Qt::NoFocus);
   widget->setVisible(placement.visible);
   router_ = std::make_unique<InputRouter>(window, self, widget);
   router_->Watch(widget);
@@ -287,6 +290,7 @@ QtEdit::QtEdit(QtWindow* window, const ControlPlacement& placement, const EditSt
     : QtControl(window, MakeEditWidget(style), placement), style_(style) {
   line_ = qobject_cast<QLineEdit*>(widget());
   lines_ = qobject_cast<QPlainTextEdit*>(widget());
+  router()->SetClickFocus(true);
   Calling calling(&calling_);
   if (line_) {
     line_->setFrame(style.border != 0);
@@ -435,6 +439,7 @@ QtButton::QtButton(QtWindow* window, const ControlPlacement& placement, const Bu
     : QtControl(window, new QPushButton(), placement) {
   button_ = static_cast<QPushButton*>(widget());
   button_->setAutoDefault(false);
+  router()->SetClickFocus(true);
   SetCaption(style.caption_gbk);
   SetDefault(style.default_button);
   if (!style.font.IsDefault()) SetFont(style.font);
@@ -470,9 +475,14 @@ QtCombo::QtCombo(QtWindow* window, const ControlPlacement& placement, const Comb
   combo_ = static_cast<QComboBox*>(widget());
   combo_->setEditable(style.kind != ComboKind::kDropDownList);
   combo_->setInsertPolicy(QComboBox::NoInsert);
+  router()->SetClickFocus(true);
   if (QLineEdit* edit = combo_->lineEdit()) {
-    // The edit field shows what the user types and nothing more: no completion from the list.
+    edit->setFocusPolicy(Qt::NoFocus);  // it gets the focus as the box's focus proxy
+    // The edit field shows what the user types and nothing more: no completion from the list,
+    // and no item picked because the text finished (Enter, focus leaving) matches one.
     combo_->setCompleter(nullptr);
+    QObject::disconnect(edit, &QLineEdit::editingFinished, combo_, nullptr);
+    QObject::disconnect(edit, &QLineEdit::returnPressed, combo_, nullptr);
     router()->Watch(edit);
     QObject::connect(edit, &QLineEdit::textEdited, router(), [this](const QString& text) {
       edit_text_ = text;

@@ -172,6 +172,19 @@ InputEvent KeyInput(InputKind kind, const QKeyEvent& event) {
   return input;
 }
 
+QString TypedText(const QKeyEvent& event) {
+  int key = event.key();
+  if (key == Qt::Key_Delete) return QString();
+  Qt::KeyboardModifiers modifiers = event.modifiers();
+  if ((modifiers & Qt::ControlModifier) && !(modifiers & Qt::AltModifier)) {
+    if (key >= Qt::Key_A && key <= Qt::Key_Z) return QString(QChar(key - Qt::Key_A + 1));
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) return QString(QChar(10));
+    if (key == Qt::Key_Backspace) return QString(QChar(127));
+    return QString();
+  }
+  return event.text();
+}
+
 InputEvent WheelInput(const QWheelEvent& event) {
   InputEvent input;
   input.kind = InputKind::kWheel;

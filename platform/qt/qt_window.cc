@@ -110,7 +110,14 @@ bool InputRouter::eventFilter(QObject* watched, QEvent* event) {
         kind = left ? InputKind::kLeftDown : InputKind::kRightDown;
       }
       InputEvent input = MouseInput(kind, control_widget, watched, *mouse);
-      return Offer(input).action != InputDecision::Action::kPass;
+      QPointer<InputRouter> alive(this);
+      if (Offer(input).action != InputDecision::Action::kPass) return true;
+      if (!alive) return true;
+      if (kind == InputKind::kLeftDown && click_focus_ && target_ && !target_->HasFocus()) {
+        target_->SetFocus();
+        if (!alive) return true;
+      }
+      return false;
     }
     case QEvent::MouseMove: {
       auto* mouse = static_cast<QMouseEvent*>(event);
@@ -130,7 +137,7 @@ bool InputRouter::eventFilter(QObject* watched, QEvent* event) {
       if (!alive) return true;
       if (event->type() != QEvent::KeyPress || input.system_key) return false;
       // The characters the key types, each offered to the runtime before the widget gets it.
-      const QString text = key->text();
+      const QString text = TypedText(*key);
       if (text.isEmpty()) return false;
       const std::vector<QString> characters = SplitCharacters(text);
       for (const QString& one : characters) {

@@ -40,6 +40,9 @@ class InputRouter : public QObject {
 
   // Watches `widget` (the control's widget or one of its inner widgets) for input.
   void Watch(QWidget* widget);
+  // A left-button press that the runtime lets pass gives the control the focus before the widget
+  // sees the press (edit boxes, buttons and combo boxes, as their native kinds do).
+  void SetClickFocus(bool click_focus) { click_focus_ = click_focus; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -56,6 +59,7 @@ class InputRouter : public QObject {
   Control* target_;  // null: the window's own client area
   QPointer<QWidget> control_widget_;
   bool has_focus_ = false;
+  bool click_focus_ = false;
   bool forwarding_ = false;  // re-sending a replaced character: let it through
 };
 
