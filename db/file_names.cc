@@ -1,6 +1,7 @@
 #include "db/file_names.h"
 
 #include "platform/file.h"
+#include "platform/gbk.h"
 #include "runtime/text.h"
 
 namespace memo::db {
@@ -127,23 +128,10 @@ bool IsValidName(std::string_view name) {
   return true;
 }
 
-size_t CharacterCount(std::string_view text) {
-  size_t count = 0;
-  for (size_t i = 0; i < text.size(); ++count) {
-    i += IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
-  }
-  return count;
-}
+size_t CharacterCount(std::string_view text) { return GbkCharCount(text); }
 
 size_t CutWithoutSplitting(std::string_view text, size_t limit) {
-  if (text.size() <= limit) return text.size();
-  size_t i = 0;
-  while (i < limit) {
-    size_t width = IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
-    if (i + width > limit) break;
-    i += width;
-  }
-  return i;
+  return GbkFitPrefix(text, limit);
 }
 
 }  // namespace memo::db

@@ -1,17 +1,27 @@
 // GBK <-> UTF-8 through glibc's iconv.
 //
-// glibc's "GBK" table (the code page 936 mapping, with 0x80 as the euro sign) leaves the
-// user-defined areas of the two-byte range undecoded. Those codes are decoded through "GB18030",
-// which maps them to private-use characters, and the same characters are encoded back through
-// GB18030 when the result is a two-byte code. So every GBK byte pair that decodes at all also
-// round-trips to the same bytes. (A2E3, which GB18030 reads as the euro sign that GBK already
-// has at 0x80, stays undecodable.) GB18030's four-byte sequences are never used: they are not GBK.
+// Characters are those of platform/gbk.h: a byte of 0x80 or more leads a two-byte character, so
+// every character of a GBK text decodes to exactly one Unicode character (or one '?'), and every
+// Unicode character encodes to one GBK character (or one '?'). Positions in the two forms of a
+// text therefore map one to one, character by character.
+//
+// glibc's "GBK" table (the code page 936 mapping) leaves the user-defined areas of the two-byte
+// range undecoded. Those codes are decoded through "GB18030", which maps them to private-use
+// characters, and the same characters are encoded back through GB18030 when the result is a
+// two-byte code. The table also reads the single byte 0x80 as the euro sign; here 0x80 is a lead
+// byte like any other, so the euro sign is written as GB18030's two-byte code A2E3 instead, and
+// A2E3 reads back as the euro sign. A pair led by 0x80 or 0xFF decodes to '?'. So every GBK byte
+// pair that decodes at all round-trips to the same bytes. GB18030's four-byte sequences are never
+// used: they are not GBK.
 #include "platform/codec.h"
 
 #include <iconv.h>
 
 #include <cerrno>
 #include <cstddef>
+#include <cstring>
+
+#include "platform/gbk.h"
 
 namespace memo {
 namespace {
@@ -82,8 +92,10 @@ Converter& Gb18030Encoder() {
   return c;
 }
 
-bool IsGbkLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-bool IsGbkTrail(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
+// The euro sign in UTF-8, and the two-byte code it is written as.
+constexpr std::string_view kEuroUtf8 = "\xE2\x82\xAC";
+constexpr std::string_view kEuroGbk = "\xA2\xE3";
+constexpr unsigned char kEuroLead = 0x80;  // iconv's single-byte euro sign
 
 // Length of the UTF-8 sequence at p (1 for a stray byte), never beyond left.
 size_t Utf8SequenceLength(const unsigned char* p, size_t left) {
@@ -121,19 +133,20 @@ bool Convert(Converter& main, std::string_view in, std::string* out, Fix fix) {
   return true;
 }
 
-bool DecodeGbk(std::string_view gbk, std::string* out, bool strict) {
+// Decodes a run of text in which no character starts with 0x80.
+bool DecodeRun(std::string_view gbk, std::string* out, bool strict) {
   return Convert(GbkDecoder(), gbk, out,
                  [strict](const unsigned char* p, size_t left, std::string* o) -> size_t {
-                   bool pair = left >= 2 && IsGbkLead(p[0]) && IsGbkTrail(p[1]);
+                   std::string_view rest(reinterpret_cast<const char*>(p), left);
+                   bool pair = GbkCharSize(rest, 0) == 2;
                    std::string utf8;
                    std::string gbk;
-                   // Taken only when GBK has no code of its own for the character, so that no
-                   // two byte codes decode alike (GB18030 reads A2E3 as the euro sign, which
-                   // GBK writes as 0x80).
-                   if (pair &&
-                       Gb18030Decoder().Whole(
-                           std::string_view(reinterpret_cast<const char*>(p), 2), &utf8) &&
-                       !GbkEncoder().Whole(utf8, &gbk)) {
+                   // Taken only when GBK has no code of its own for the character (or writes it
+                   // as the single byte 0x80, the euro sign), so that no two byte codes decode
+                   // alike.
+                   if (pair && Gb18030Decoder().Whole(rest.substr(0, 2), &utf8) &&
+                       (!GbkEncoder().Whole(utf8, &gbk) ||
+                        gbk == std::string_view("\x80", 1))) {
                      o->append(utf8);
                      return 2;
                    }
@@ -143,7 +156,32 @@ bool DecodeGbk(std::string_view gbk, std::string* out, bool strict) {
                  });
 }
 
-bool EncodeGbk(std::string_view utf8, std::string* out, bool strict) {
+bool DecodeGbk(std::string_view gbk, std::string* out, bool strict) {
+  out->clear();
+  // iconv would read a character led by 0x80 as the euro sign and its second byte alone, so the
+  // text is decoded in runs between such characters.
+  if (std::memchr(gbk.data(), kEuroLead, gbk.size()) == nullptr) {
+    return DecodeRun(gbk, out, strict);
+  }
+  std::string piece;
+  size_t start = 0;
+  for (size_t i = 0; i < gbk.size();) {
+    size_t next = NextGbkChar(gbk, i);
+    if (static_cast<unsigned char>(gbk[i]) == kEuroLead) {
+      if (!DecodeRun(gbk.substr(start, i - start), &piece, strict) || strict) return false;
+      out->append(piece);
+      out->push_back('?');
+      start = next;
+    }
+    i = next;
+  }
+  if (!DecodeRun(gbk.substr(start), &piece, strict)) return false;
+  out->append(piece);
+  return true;
+}
+
+// Encodes a run of text that holds no euro sign.
+bool EncodeRun(std::string_view utf8, std::string* out, bool strict) {
   return Convert(GbkEncoder(), utf8, out,
                  [strict](const unsigned char* p, size_t left, std::string* o) -> size_t {
                    size_t n = Utf8SequenceLength(p, left);
@@ -158,6 +196,19 @@ bool EncodeGbk(std::string_view utf8, std::string* out, bool strict) {
                    o->push_back('?');
                    return n;
                  });
+}
+
+bool EncodeGbk(std::string_view utf8, std::string* out, bool strict) {
+  out->clear();
+  std::string piece;
+  for (;;) {
+    size_t euro = utf8.find(kEuroUtf8);
+    if (!EncodeRun(utf8.substr(0, euro), &piece, strict)) return false;
+    out->append(piece);
+    if (euro == std::string_view::npos) return true;
+    out->append(kEuroGbk);
+    utf8.remove_prefix(euro + kEuroUtf8.size());
+  }
 }
 
 }  // namespace

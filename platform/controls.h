@@ -2,8 +2,9 @@
 // texts, an up-down spin control, a browser view, and a custom-drawn canvas. A control belongs to
 // its window: the window creates it, and destroys it with itself or through DestroyControl.
 //
-// The controls' models (a combo box's items and current index, the grids' cells and selection)
-// live above the seam; a backend control shows what it is told and reports what the user did.
+// The controls' models (a combo box's items and current index, an edit box's byte limit and case
+// conversion, the up-down's range and buddy, the grids' cells and selection) live above the seam;
+// a backend control shows what it is told and reports what the user did.
 // Every input aimed at a control goes first through its window's on_input (platform/window.h);
 // only input that the runtime lets pass reaches the control.
 //
@@ -78,9 +79,13 @@ class Control {
 };
 
 // --- Edit box ------------------------------------------------------------------------------------
+//
+// A native edit box shows and edits a text; the rules its user is held to (a byte limit, case
+// conversion) are the runtime's: typed characters reach it through on_input first, and changes
+// that arrive whole (paste, drop) are reported through on_user_change, where the runtime may set
+// the text again.
 
 enum class ScrollBars { kNone, kHorizontal, kVertical, kBoth };
-enum class CaseConversion { kNone, kLower, kUpper };
 
 struct EditStyle {
   int border = 1;  // the definition's border style: 0 none; other values a frame
@@ -88,35 +93,35 @@ struct EditStyle {
   ScrollBars scroll_bars = ScrollBars::kNone;  // multi-line only
   Align align = Align::kLeft;
   bool read_only = false;
-  uint16_t password_char = 0;  // 0: not a password box; else the character shown for each one
-  CaseConversion case_conversion = CaseConversion::kNone;
-  int max_bytes = 0;           // GBK bytes the user may enter; 0 unlimited
+  // 0: not a password box; else the character a single-line box shows for each character.
+  uint16_t password_char = 0;
   bool hide_selection = true;  // hide the selection while unfocused
   Color text_color = kDefaultColor;
   Color background = kDefaultColor;
   FontSpec font;
-  std::string text_gbk;
+  std::string text_gbk;  // line breaks of a multi-line box are CR LF
   int selection_start = 0;
   int selection_length = 0;
 };
 
 class EditControl : public Control {
  public:
+  // Shows the text as given, caret at the start. on_user_change does not run.
   virtual void SetText(std::string_view text_gbk) = 0;
   virtual std::string Text() const = 0;
   // Selects `length` bytes from `start` (-1: to the end) and scrolls the caret into view.
   virtual void SetSelection(int start, int length) = 0;
   virtual void GetSelection(int* start, int* length) const = 0;
-  // Replaces the selection as if typed (limits and case conversion apply).
+  // Replaces the selection with the text as given, caret after it; a read-only box keeps its
+  // text. on_user_change does not run.
   virtual void ReplaceSelection(std::string_view text_gbk) = 0;
   virtual void SetReadOnly(bool read_only) = 0;
   virtual void SetPasswordChar(uint16_t password_char) = 0;
-  virtual void SetMaxBytes(int max_bytes) = 0;
-  virtual void SetCaseConversion(CaseConversion conversion) = 0;
   virtual void SetAlign(Align align) = 0;
 
-  // The text changed (by the user or by SetText).
-  std::function<void()> on_change;
+  // The user changed the text (typing, Backspace, Delete, cut, paste, drop, undo). Never called
+  // for the calls above. The handler may call SetText and SetSelection.
+  std::function<void()> on_user_change;
 
  protected:
   using Control::Control;
@@ -138,7 +143,7 @@ class ButtonControl : public Control {
   virtual void SetCaption(std::string_view caption_gbk) = 0;
   virtual std::string Caption() const = 0;
   virtual void SetDefault(bool default_button) = 0;
-  // Presses the button as a click would (on_click runs).
+  // Presses the button as a click would (on_click runs); a disabled button does nothing.
   virtual void Click() = 0;
 
   std::function<void()> on_click;
@@ -148,12 +153,16 @@ class ButtonControl : public Control {
 };
 
 // --- Combo box -----------------------------------------------------------------------------------
+//
+// A view of a list kept above the seam: it shows the items it is given, marks the item it is told,
+// shows the edit text it is told, and reports what the user did. Nothing a call does is reported,
+// and the view never changes what it shows on its own: a pick is reported and shown only once the
+// runtime shows it.
 
 enum class ComboKind { kSimple, kDropDown, kDropDownList };
 
 struct ComboStyle {
   ComboKind kind = ComboKind::kDropDown;
-  int max_bytes = 0;          // of the edit field; 0 unlimited
   int extra_item_height = 1;  // pixels added to each list item
   Color text_color = kDefaultColor;
   Color background = kDefaultColor;
@@ -162,24 +171,27 @@ struct ComboStyle {
 
 class ComboControl : public Control {
  public:
-  virtual int AddItem(std::string_view text_gbk) = 0;  // returns the new index
+  // The list. An insertion or removal before the marked item keeps the mark on that item;
+  // removing the marked item leaves none marked. Indices outside the list are ignored
+  // (insertion: 0 .. the item count).
   virtual void InsertItem(int index, std::string_view text_gbk) = 0;
   virtual void RemoveItem(int index) = 0;
   virtual void ClearItems() = 0;
-  virtual int ItemCount() const = 0;
-  virtual std::string ItemText(int index) const = 0;  // "" outside the list
-  // -1 selects none; the shown text follows the selection.
-  virtual void SetCurrentIndex(int index) = 0;
-  virtual int CurrentIndex() const = 0;
-  // The shown text (the edit field's for the kinds that have one, else the current item's).
-  virtual void SetEditText(std::string_view text_gbk) = 0;
-  virtual std::string EditText() const = 0;
+  // Marks item `index` as the current one (-1 or outside the list: none). A drop-down list shows
+  // the marked item's text; the kinds with an edit field keep their edit text.
+  virtual void ShowCurrent(int index) = 0;
+  // The edit field's text (ignored by a drop-down list), caret at its end.
+  virtual void ShowEditText(std::string_view text_gbk) = 0;
+  // The edit field's selection in bytes (length -1: to the end); none without an edit field.
   virtual void SetEditSelection(int start, int length) = 0;
-  virtual void SetMaxBytes(int max_bytes) = 0;
+  virtual void GetEditSelection(int* start, int* length) const = 0;
   virtual void ShowDropDown(bool show) = 0;
 
-  std::function<void(int index)> on_selection_change;  // by the user
-  std::function<void()> on_edit_change;                 // the edit field's text, by the user
+  // The user picked list item `index` (with the mouse, the arrow keys, the wheel or by typing).
+  std::function<void(int index)> on_pick;
+  // The user changed the edit field's text to `text_gbk` (typing, paste, drop, undo). The handler
+  // may show another text.
+  std::function<void(const std::string& text_gbk)> on_edit;
 
  protected:
   using Control::Control;
@@ -210,30 +222,19 @@ class StaticControl : public Control {
 };
 
 // --- Up-down spin control ------------------------------------------------------------------------
+//
+// Two arrows and nothing more: the range, the position and the buddy box that shows it are the
+// runtime's.
 
 struct UpDownStyle {
-  int minimum = 0;
-  int maximum = 100;
-  int position = 0;
-  bool horizontal = false;
-  // The edit box whose number the arrows step (it shows the position), or null.
-  EditControl* buddy = nullptr;
+  bool horizontal = false;  // arrows left and right instead of up and down
 };
-
-// The spin model both backends share. A range may be given high to low (minimum > maximum), as
-// the native control allows: positions are clamped between the two bounds either way, and the up
-// arrow always moves toward the maximum, so with such a range it counts down.
-int ClampUpDownPosition(const UpDownStyle& style, int position);
-// The position after pressing the up (+1) or down (-1) arrow from style.position.
-int SteppedUpDownPosition(const UpDownStyle& style, int delta);
 
 class UpDownControl : public Control {
  public:
-  virtual void SetRange(int minimum, int maximum) = 0;
-  virtual void SetPosition(int position) = 0;  // clamped into the range
-  virtual int Position() const = 0;
-
-  std::function<void(int position)> on_change;  // by the user
+  // The user pressed an arrow: +1 up (or right), -1 down (or left); each repeat of a held arrow
+  // is reported again.
+  std::function<void(int delta)> on_arrow;
 
  protected:
   using Control::Control;

@@ -13,6 +13,8 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "platform/gbk.h"  // IsLeadByte: the one definition of a GBK lead byte
+
 namespace memo {
 
 // A new text block with the same bytes, or null when source is null or empty.
@@ -48,8 +50,5 @@ uint8_t* MutableByteSetData(void* byte_set);
 
 // Header size of a byte-set block (dimension count and byte count).
 constexpr size_t kByteSetHeaderSize = 8;
-
-// GBK: a byte of 0x80 or more leads a two-byte character.
-constexpr bool IsLeadByte(unsigned char c) { return c >= 0x80; }
 
 }  // namespace memo

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/gbk.h"
 #include "platform/message_box.h"
 
 namespace memo::platform {
@@ -14,7 +15,7 @@ std::string StripMnemonics(std::string_view caption) {
   std::string out;
   for (size_t i = 0; i < caption.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(caption[i]);
-    if (c >= 0x81 && i + 1 < caption.size()) {  // a GBK pair: its trail byte is never a mark
+    if (GbkCharSize(caption, i) == 2) {  // a GBK pair: its trail byte is never a mark
       out += caption[i];
       out += caption[++i];
       continue;
@@ -284,7 +285,7 @@ Size HeadlessBackend::MeasureText(const FontSpec& font, std::string_view text_gb
       ++lines;
     } else if (c == '\r') {
       // part of a line break
-    } else if (c >= 0x81 && i + 1 < text_gbk.size()) {
+    } else if (GbkCharSize(text_gbk, i) == 2) {
       width += h;
       ++i;
     } else {

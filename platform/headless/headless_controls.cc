@@ -1,76 +1,13 @@
 #include "platform/headless/headless_controls.h"
 
 #include <algorithm>
-#include <cctype>
 #include <string>
 
+#include "platform/gbk.h"
 #include "platform/handler.h"
 #include "platform/headless/headless_backend.h"
 
 namespace memo::platform {
-
-namespace {
-
-bool IsLead(unsigned char c) { return c >= 0x81; }
-
-// Byte offset where the character containing or starting at `offset` begins.
-int CharStart(const std::string& text, int offset) {
-  int i = 0;
-  while (i < offset) {
-    int step = IsLead(static_cast<unsigned char>(text[i])) && i + 1 < static_cast<int>(text.size())
-                   ? 2
-                   : 1;
-    if (i + step > offset) break;
-    i += step;
-  }
-  return i;
-}
-
-// Byte offset of the character after the one at `offset`.
-int NextChar(const std::string& text, int offset) {
-  if (offset >= static_cast<int>(text.size())) return static_cast<int>(text.size());
-  bool pair = IsLead(static_cast<unsigned char>(text[offset])) &&
-              offset + 1 < static_cast<int>(text.size());
-  return offset + (pair ? 2 : 1);
-}
-
-// The bytes of a character code.
-std::string CharBytes(uint32_t character) {
-  std::string out;
-  if (character > 0xFF) out += static_cast<char>((character >> 8) & 0xFF);
-  out += static_cast<char>(character & 0xFF);
-  return out;
-}
-
-// Letters of the single-byte range converted; double-byte characters stay.
-std::string ConvertCase(std::string_view text, CaseConversion conversion) {
-  std::string out(text);
-  if (conversion == CaseConversion::kNone) return out;
-  for (size_t i = 0; i < out.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(out[i]);
-    if (IsLead(c) && i + 1 < out.size()) {
-      ++i;
-    } else if (conversion == CaseConversion::kUpper && c >= 'a' && c <= 'z') {
-      out[i] = static_cast<char>(c - 'a' + 'A');
-    } else if (conversion == CaseConversion::kLower && c >= 'A' && c <= 'Z') {
-      out[i] = static_cast<char>(c - 'A' + 'a');
-    }
-  }
-  return out;
-}
-
-// The longest prefix of whole characters of `text` that fits in `budget` bytes.
-std::string_view FitBytes(std::string_view text, int budget) {
-  size_t i = 0;
-  while (i < text.size()) {
-    size_t step = IsLead(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
-    if (static_cast<int>(i + step) > budget) break;
-    i += step;
-  }
-  return text.substr(0, i);
-}
-
-}  // namespace
 
 // --- Common members ------------------------------------------------------------------------------
 
@@ -117,6 +54,21 @@ template class HeadlessControl<CanvasControl>;
 
 // --- Edit box ------------------------------------------------------------------------------------
 
+namespace {
+
+int ByteCount(const std::string& text) { return static_cast<int>(text.size()); }
+int Start(const std::string& text, int offset) {
+  return static_cast<int>(GbkCharStart(text, static_cast<size_t>(std::max(0, offset))));
+}
+int Next(const std::string& text, int offset) {
+  return static_cast<int>(NextGbkChar(text, static_cast<size_t>(offset)));
+}
+int Previous(const std::string& text, int offset) {
+  return static_cast<int>(PreviousGbkChar(text, static_cast<size_t>(offset)));
+}
+
+}  // namespace
+
 HeadlessEdit::HeadlessEdit(HeadlessWindow* window, const ControlPlacement& placement,
                            const EditStyle& style)
     : HeadlessControl(HeadlessControlKind::kEdit, window, placement), style_(style) {
@@ -127,18 +79,39 @@ HeadlessEdit::HeadlessEdit(HeadlessWindow* window, const ControlPlacement& place
   SetSelection(style.selection_start, style.selection_length);
 }
 
+bool HeadlessEdit::IsLineBreakAt(int offset) const {
+  return style_.multi_line && offset >= 0 && offset + 1 < ByteCount(text_) &&
+         text_[static_cast<size_t>(offset)] == '\r' &&
+         text_[static_cast<size_t>(offset) + 1] == '\n';
+}
+
+int HeadlessEdit::UnitStart(int offset) const {
+  int start = Start(text_, offset);
+  return IsLineBreakAt(start - 1) ? start - 1 : start;
+}
+
+int HeadlessEdit::NextUnit(int offset) const {
+  return IsLineBreakAt(offset) ? offset + 2 : Next(text_, offset);
+}
+
+int HeadlessEdit::PreviousUnit(int offset) const {
+  int previous = Previous(text_, offset);
+  return IsLineBreakAt(previous - 1) ? previous - 1 : previous;
+}
+
 void HeadlessEdit::SetText(std::string_view text_gbk) {
   text_ = text_gbk;
   sel_start_ = sel_end_ = 0;
-  if (on_change) on_change();
 }
 
 void HeadlessEdit::SetSelection(int start, int length) {
-  int size = static_cast<int>(text_.size());
+  int size = ByteCount(text_);
   start = std::clamp(start, 0, size);
-  int end = length < 0 ? size : std::clamp(start + length, start, size);
-  sel_start_ = CharStart(text_, start);
-  sel_end_ = end == size ? size : CharStart(text_, end);
+  int end = length < 0 ? size : static_cast<int>(std::clamp<long long>(
+                                    static_cast<long long>(start) + length, start, size));
+  sel_start_ = UnitStart(start);
+  // An end inside a two-byte character (or a line break) takes all of it.
+  sel_end_ = UnitStart(end) == end ? end : NextUnit(UnitStart(end));
 }
 
 void HeadlessEdit::GetSelection(int* start, int* length) const {
@@ -146,74 +119,98 @@ void HeadlessEdit::GetSelection(int* start, int* length) const {
   if (length) *length = sel_end_ - sel_start_;
 }
 
-void HeadlessEdit::ReplaceSelection(std::string_view text_gbk) { Insert(text_gbk); }
+void HeadlessEdit::ReplaceSelection(std::string_view text_gbk) {
+  if (!style_.read_only) Replace(text_gbk);
+}
 
 std::string HeadlessEdit::Shown() const {
-  if (style_.password_char == 0) return text_;
+  if (style_.password_char == 0 || style_.multi_line) return text_;
   std::string out;
-  for (int i = 0; i < static_cast<int>(text_.size()); i = NextChar(text_, i)) {
-    out += CharBytes(style_.password_char);
-  }
+  std::string shown = GbkCharBytes(style_.password_char);
+  for (size_t i = 0; i < text_.size(); i = NextGbkChar(text_, i)) out += shown;
   return out;
 }
 
-void HeadlessEdit::Insert(std::string_view text_gbk) {
-  if (style_.read_only) return;
-  std::string converted = ConvertCase(text_gbk, style_.case_conversion);
-  std::string_view insert = converted;
-  if (style_.max_bytes > 0) {
-    int kept = static_cast<int>(text_.size()) - (sel_end_ - sel_start_);
-    insert = FitBytes(insert, std::max(0, style_.max_bytes - kept));
-    // Nothing fits: the box refuses the whole input and keeps its selection.
-    if (insert.empty() && !text_gbk.empty()) return;
-  }
+void HeadlessEdit::Replace(std::string_view text_gbk) {
   text_.replace(static_cast<size_t>(sel_start_), static_cast<size_t>(sel_end_ - sel_start_),
-                insert);
-  sel_start_ = sel_end_ = sel_start_ + static_cast<int>(insert.size());
-  if (on_change) on_change();
+                text_gbk);
+  sel_start_ = sel_end_ = sel_start_ + static_cast<int>(text_gbk.size());
+}
+
+void HeadlessEdit::UserReplace(std::string_view text_gbk) {
+  if (style_.read_only) return;
+  if (text_gbk.empty() && sel_start_ == sel_end_) return;
+  Replace(text_gbk);
+  Fire(on_user_change);
+}
+
+void HeadlessEdit::Paste() {
+  HeadlessBackend* backend = window_->backend();
+  std::optional<std::string> text = backend ? backend->ClipboardText() : std::nullopt;
+  if (text && !text->empty()) UserReplace(*text);
+}
+
+void HeadlessEdit::CopySelection(bool cut) {
+  // A password box gives nothing away.
+  if (sel_start_ == sel_end_ || (style_.password_char != 0 && !style_.multi_line)) return;
+  HeadlessBackend* backend = window_->backend();
+  if (!backend) return;
+  ClipboardContent content;
+  content.text_gbk = text_.substr(static_cast<size_t>(sel_start_),
+                                  static_cast<size_t>(sel_end_ - sel_start_));
+  backend->SetClipboard(content);
+  if (cut) UserReplace("");
+}
+
+void HeadlessEdit::Drop(std::string_view text_gbk, int at) {
+  if (style_.read_only || text_gbk.empty()) return;
+  int offset = UnitStart(std::clamp(at, 0, ByteCount(text_)));
+  sel_start_ = sel_end_ = offset;
+  UserReplace(text_gbk);
 }
 
 void HeadlessEdit::TypeChar(uint32_t character) {
-  if (character == 8) {  // Backspace
-    if (style_.read_only) return;
-    if (sel_start_ == sel_end_) {
-      if (sel_start_ == 0) return;
-      sel_start_ = CharStart(text_, sel_start_ - 1);
-    }
-    text_.erase(static_cast<size_t>(sel_start_), static_cast<size_t>(sel_end_ - sel_start_));
-    sel_end_ = sel_start_;
-    if (on_change) on_change();
-    return;
+  switch (character) {
+    case 3: CopySelection(false); return;   // Ctrl+C
+    case 24: CopySelection(true); return;   // Ctrl+X
+    case 22: Paste(); return;               // Ctrl+V
+    case 8:                                 // Backspace
+      if (style_.read_only) return;
+      if (sel_start_ == sel_end_) {
+        if (sel_start_ == 0) return;
+        sel_start_ = PreviousUnit(sel_start_);
+      }
+      UserReplace("");
+      return;
+    case 13:
+      if (style_.multi_line) UserReplace("\r\n");
+      return;
+    case 9:
+      if (style_.multi_line) UserReplace("\t");
+      return;
+    default: break;
   }
-  if (character == 13) {
-    if (style_.multi_line) Insert("\r\n");
-    return;
-  }
-  if (character == 9 && style_.multi_line) {
-    Insert("\t");
-    return;
-  }
-  if (character < 32 || character == 127) return;  // control characters type nothing
-  Insert(CharBytes(character));
+  if (character < 32 || character == 127) return;  // other control characters type nothing
+  std::string bytes = GbkCharBytes(character);
+  if (!bytes.empty()) UserReplace(bytes);
 }
 
 void HeadlessEdit::Key(int key) {
-  int size = static_cast<int>(text_.size());
+  int size = ByteCount(text_);
   switch (key) {
     case vk::kDelete:
       if (style_.read_only) return;
-      if (sel_start_ == sel_end_) sel_end_ = NextChar(text_, sel_start_);
-      if (sel_start_ == sel_end_) return;
-      text_.erase(static_cast<size_t>(sel_start_), static_cast<size_t>(sel_end_ - sel_start_));
-      sel_end_ = sel_start_;
-      if (on_change) on_change();
+      if (sel_start_ == sel_end_) sel_end_ = NextUnit(sel_start_);
+      UserReplace("");
       break;
     case vk::kHome: sel_start_ = sel_end_ = 0; break;
     case vk::kEnd: sel_start_ = sel_end_ = size; break;
     case vk::kLeft:
-      sel_start_ = sel_end_ = sel_start_ > 0 ? CharStart(text_, sel_start_ - 1) : 0;
+      sel_start_ = sel_end_ = sel_start_ < sel_end_ ? sel_start_ : PreviousUnit(sel_start_);
       break;
-    case vk::kRight: sel_start_ = sel_end_ = NextChar(text_, sel_end_); break;
+    case vk::kRight:
+      sel_start_ = sel_end_ = sel_start_ < sel_end_ ? sel_end_ : NextUnit(sel_end_);
+      break;
     default: break;
   }
 }
@@ -227,7 +224,7 @@ HeadlessButton::HeadlessButton(HeadlessWindow* window, const ControlPlacement& p
 }
 
 void HeadlessButton::Click() {
-  Fire(on_click);
+  if (enabled_) Fire(on_click);  // a disabled button cannot be pressed, not even by a call
 }
 
 // --- Combo box -----------------------------------------------------------------------------------
@@ -240,19 +237,14 @@ HeadlessCombo::HeadlessCombo(HeadlessWindow* window, const ControlPlacement& pla
   background_ = style.background;
 }
 
-int HeadlessCombo::AddItem(std::string_view text_gbk) {
-  items_.emplace_back(text_gbk);
-  return static_cast<int>(items_.size()) - 1;
-}
-
 void HeadlessCombo::InsertItem(int index, std::string_view text_gbk) {
-  index = std::clamp(index, 0, ItemCount());
+  if (index < 0 || index > static_cast<int>(items_.size())) return;
   items_.insert(items_.begin() + index, std::string(text_gbk));
   if (current_ >= index) ++current_;
 }
 
 void HeadlessCombo::RemoveItem(int index) {
-  if (index < 0 || index >= ItemCount()) return;
+  if (index < 0 || index >= static_cast<int>(items_.size())) return;
   items_.erase(items_.begin() + index);
   if (current_ == index) {
     current_ = -1;
@@ -264,77 +256,86 @@ void HeadlessCombo::RemoveItem(int index) {
 void HeadlessCombo::ClearItems() {
   items_.clear();
   current_ = -1;
-  if (style_.kind == ComboKind::kDropDownList) edit_text_.clear();
 }
 
-std::string HeadlessCombo::ItemText(int index) const {
-  if (index < 0 || index >= ItemCount()) return std::string();
-  return items_[static_cast<size_t>(index)];
+void HeadlessCombo::ShowCurrent(int index) {
+  current_ = index >= 0 && index < static_cast<int>(items_.size()) ? index : -1;
 }
 
-void HeadlessCombo::SetCurrentIndex(int index) {
-  current_ = index >= 0 && index < ItemCount() ? index : -1;
-  edit_text_ = current_ >= 0 ? items_[static_cast<size_t>(current_)] : std::string();
-}
-
-void HeadlessCombo::SetEditText(std::string_view text_gbk) {
-  if (style_.kind == ComboKind::kDropDownList) return;  // the shown text is the current item's
+void HeadlessCombo::ShowEditText(std::string_view text_gbk) {
+  if (!HasEditField()) return;
   edit_text_ = text_gbk;
+  sel_start_ = sel_end_ = static_cast<int>(edit_text_.size());
 }
 
-std::string HeadlessCombo::EditText() const {
-  if (style_.kind == ComboKind::kDropDownList) return ItemText(current_);
-  return edit_text_;
+std::string HeadlessCombo::ShownText() const {
+  if (HasEditField()) return edit_text_;
+  return current_ >= 0 ? items_[static_cast<size_t>(current_)] : std::string();
 }
 
-void HeadlessCombo::SetEditSelection(int /*start*/, int /*length*/) {
-  // The headless edit field types over its whole text; see TypeChar.
-  replace_on_type_ = true;
+void HeadlessCombo::SetEditSelection(int start, int length) {
+  if (!HasEditField()) return;
+  int size = ByteCount(edit_text_);
+  start = std::clamp(start, 0, size);
+  int end = length < 0 ? size : static_cast<int>(std::clamp<long long>(
+                                    static_cast<long long>(start) + length, start, size));
+  sel_start_ = Start(edit_text_, start);
+  sel_end_ = Start(edit_text_, end) == end ? end : Next(edit_text_, Start(edit_text_, end));
+}
+
+void HeadlessCombo::GetEditSelection(int* start, int* length) const {
+  if (start) *start = HasEditField() ? sel_start_ : 0;
+  if (length) *length = HasEditField() ? sel_end_ - sel_start_ : 0;
 }
 
 void HeadlessCombo::Pick(int index) {
-  SetCurrentIndex(index);
+  if (index < 0 || index >= static_cast<int>(items_.size())) return;
   dropped_ = false;
-  Fire(on_selection_change, current_);
+  Fire(on_pick, index);
+}
+
+void HeadlessCombo::UserEdit(std::string_view replacement) {
+  if (replacement.empty() && sel_start_ == sel_end_) return;
+  edit_text_.replace(static_cast<size_t>(sel_start_), static_cast<size_t>(sel_end_ - sel_start_),
+                     replacement);
+  sel_start_ = sel_end_ = sel_start_ + static_cast<int>(replacement.size());
+  Fire(on_edit, edit_text_);
 }
 
 void HeadlessCombo::TypeChar(uint32_t character) {
-  if (style_.kind == ComboKind::kDropDownList) {
-    // A list without an edit field selects the next item starting with the character.
-    if (character < 32) return;
-    std::string prefix = std::string(1, static_cast<char>(character & 0xFF));
-    for (int i = 1; i <= ItemCount(); ++i) {
-      int index = (current_ + i) % ItemCount();
+  if (!HasEditField()) {
+    // A list without an edit field picks the next item whose text starts with the character
+    // (ASCII letters in either case), after the marked one, wrapping around.
+    std::string typed = GbkCharBytes(character);
+    if (character < 32 || typed.empty() || items_.empty()) return;
+    int count = static_cast<int>(items_.size());
+    for (int i = 1; i <= count; ++i) {
+      int index = ((current_ < 0 ? -1 : current_) + i) % count;
       const std::string& item = items_[static_cast<size_t>(index)];
-      if (character <= 0xFF && !item.empty() &&
-          std::tolower(static_cast<unsigned char>(item[0])) ==
-              std::tolower(static_cast<unsigned char>(prefix[0]))) {
+      if (GbkAsciiToLower(item.substr(0, GbkCharSize(item, 0))) == GbkAsciiToLower(typed)) {
         Pick(index);
         return;
       }
     }
     return;
   }
-  if (replace_on_type_) {
-    edit_text_.clear();
-    replace_on_type_ = false;
-  }
   if (character == 8) {
-    if (!edit_text_.empty()) {
-      edit_text_.erase(static_cast<size_t>(
-          CharStart(edit_text_, static_cast<int>(edit_text_.size()) - 1)));
+    if (sel_start_ == sel_end_) {
+      if (sel_start_ == 0) return;
+      sel_start_ = Previous(edit_text_, sel_start_);
     }
-  } else if (character >= 32) {
-    std::string bytes = CharBytes(character);
-    if (style_.max_bytes > 0 &&
-        static_cast<int>(edit_text_.size() + bytes.size()) > style_.max_bytes) {
-      return;
-    }
-    edit_text_ += bytes;
-  } else {
+    UserEdit("");
     return;
   }
-  Fire(on_edit_change);
+  if (character < 32 || character == 127) return;
+  std::string bytes = GbkCharBytes(character);
+  if (!bytes.empty()) UserEdit(bytes);
+}
+
+void HeadlessCombo::Key(int key) {
+  int count = static_cast<int>(items_.size());
+  if (key == vk::kDown && current_ + 1 < count) Pick(current_ + 1);
+  if (key == vk::kUp && current_ > 0) Pick(current_ - 1);
 }
 
 // --- Static text ---------------------------------------------------------------------------------
@@ -351,25 +352,11 @@ HeadlessStatic::HeadlessStatic(HeadlessWindow* window, const ControlPlacement& p
 
 HeadlessUpDown::HeadlessUpDown(HeadlessWindow* window, const ControlPlacement& placement,
                                const UpDownStyle& style)
-    : HeadlessControl(HeadlessControlKind::kUpDown, window, placement), style_(style) {
-  SetPosition(style.position);
-}
+    : HeadlessControl(HeadlessControlKind::kUpDown, window, placement), style_(style) {}
 
-void HeadlessUpDown::SetRange(int minimum, int maximum) {
-  style_.minimum = minimum;
-  style_.maximum = maximum;
-  SetPosition(style_.position);
-}
-
-void HeadlessUpDown::SetPosition(int position) {
-  style_.position = ClampUpDownPosition(style_, position);
-  if (style_.buddy) style_.buddy->SetText(std::to_string(style_.position));
-}
-
-void HeadlessUpDown::Step(int delta) {
-  int before = style_.position;
-  SetPosition(SteppedUpDownPosition(style_, delta));
-  if (style_.position != before) Fire(on_change, style_.position);
+int HeadlessUpDown::ArrowAt(Point client) const {
+  if (style_.horizontal) return client.x >= rect_.width / 2 ? 1 : -1;
+  return client.y < rect_.height / 2 ? 1 : -1;
 }
 
 // --- Browser -------------------------------------------------------------------------------------

@@ -1,6 +1,6 @@
-// The headless controls. Each keeps its state in memory and implements what the native control
-// would do with input that reaches it: an edit box inserts typed characters within its limits
-// and conversions, a button clicks, a combo box selects, a canvas hands input to its owner.
+// The headless controls. Each keeps in memory what it shows and implements what the native
+// control would do with input that reaches it: an edit box inserts typed characters, a button
+// clicks, a combo box reports the item picked, a canvas hands input to its owner.
 #pragma once
 
 #include <string>
@@ -40,6 +40,9 @@ class HeadlessControl : public Base, public HeadlessControlState {
   void RepaintNow() override { ++repaint_count_; }
 };
 
+// What a native edit box does with input that reaches it: typed characters insert themselves
+// (Backspace deletes), Ctrl+C, Ctrl+X and Ctrl+V copy, cut and paste through the backend's
+// clipboard, and the editing keys move the caret. It applies no limit and no conversion.
 class HeadlessEdit : public HeadlessControl<EditControl> {
  public:
   HeadlessEdit(HeadlessWindow* window, const ControlPlacement& placement, const EditStyle& style);
@@ -51,28 +54,37 @@ class HeadlessEdit : public HeadlessControl<EditControl> {
   void ReplaceSelection(std::string_view text_gbk) override;
   void SetReadOnly(bool read_only) override { style_.read_only = read_only; }
   void SetPasswordChar(uint16_t password_char) override { style_.password_char = password_char; }
-  void SetMaxBytes(int max_bytes) override { style_.max_bytes = max_bytes < 0 ? 0 : max_bytes; }
-  void SetCaseConversion(CaseConversion conversion) override {
-    style_.case_conversion = conversion;
-  }
   void SetAlign(Align align) override { style_.align = align; }
 
   const EditStyle& style() const { return style_; }
-  // What the box shows: the text, or one password character per character.
+  // What the box shows: the text, or for a single-line password box one password character per
+  // character.
   std::string Shown() const;
-  // A typed character that reached the box (GBK code; 8 Backspace, 13 Enter).
+  // A typed character that reached the box (GBK code; 8 Backspace, 13 Enter, 3, 22, 24 the
+  // clipboard keys).
   void TypeChar(uint32_t character);
   // A key that reached the box (Delete, Home, End, Left, Right).
   void Key(int key);
+  // A person drops a text onto the box at byte offset `at` (as dragged from elsewhere).
+  void Drop(std::string_view text_gbk, int at);
 
  private:
-  // Inserts as typing does: read-only refuses, case conversion applies, the byte limit cuts
-  // at a whole character.
-  void Insert(std::string_view text_gbk);
+  // Replaces the selection with `text_gbk` and puts the caret after it.
+  void Replace(std::string_view text_gbk);
+  // The same as the user's edit: refused by a read-only box, reported through on_user_change.
+  void UserReplace(std::string_view text_gbk);
+  void Paste();
+  void CopySelection(bool cut);
+  // The caret moves over characters, and a multi-line box's CR LF is one line break: these give
+  // the start of the unit holding `offset`, and the unit boundaries after and before it.
+  bool IsLineBreakAt(int offset) const;
+  int UnitStart(int offset) const;
+  int NextUnit(int offset) const;
+  int PreviousUnit(int offset) const;
 
   EditStyle style_;
   std::string text_;
-  int sel_start_ = 0;  // byte offsets, sel_start_ <= sel_end_
+  int sel_start_ = 0;  // byte offsets on character boundaries, sel_start_ <= sel_end_
   int sel_end_ = 0;
 };
 
@@ -92,40 +104,48 @@ class HeadlessButton : public HeadlessControl<ButtonControl> {
   ButtonStyle style_;
 };
 
+// A combo box view: keeps what it was told to show, and turns a person's picks and typing into
+// on_pick and on_edit without changing what it shows.
 class HeadlessCombo : public HeadlessControl<ComboControl> {
  public:
   HeadlessCombo(HeadlessWindow* window, const ControlPlacement& placement,
                 const ComboStyle& style);
 
-  int AddItem(std::string_view text_gbk) override;
   void InsertItem(int index, std::string_view text_gbk) override;
   void RemoveItem(int index) override;
   void ClearItems() override;
-  int ItemCount() const override { return static_cast<int>(items_.size()); }
-  std::string ItemText(int index) const override;
-  void SetCurrentIndex(int index) override;
-  int CurrentIndex() const override { return current_; }
-  void SetEditText(std::string_view text_gbk) override;
-  std::string EditText() const override;
+  void ShowCurrent(int index) override;
+  void ShowEditText(std::string_view text_gbk) override;
   void SetEditSelection(int start, int length) override;
-  void SetMaxBytes(int max_bytes) override { style_.max_bytes = max_bytes < 0 ? 0 : max_bytes; }
+  void GetEditSelection(int* start, int* length) const override;
   void ShowDropDown(bool show) override { dropped_ = show; }
 
   const ComboStyle& style() const { return style_; }
+  // What the box shows: the list, the marked item (-1 none), the text in its field (for a
+  // drop-down list the marked item's text).
   const std::vector<std::string>& items() const { return items_; }
+  int shown_current() const { return current_; }
+  std::string ShownText() const;
   bool dropped() const { return dropped_; }
-  // A person picks item `index` (the list closes, on_selection_change runs).
+  // A person picks item `index` (the list closes, on_pick runs).
   void Pick(int index);
-  // A character typed into the edit field (kinds with one).
+  // A character typed into the box: the edit field edits (on_edit runs); a drop-down list picks
+  // the next item whose text starts with the character.
   void TypeChar(uint32_t character);
+  // A key that reached the box: Up and Down pick the item before or after the marked one.
+  void Key(int key);
 
  private:
+  bool HasEditField() const { return style_.kind != ComboKind::kDropDownList; }
+  void UserEdit(std::string_view replacement);
+
   ComboStyle style_;
   std::vector<std::string> items_;
   int current_ = -1;
   std::string edit_text_;
+  int sel_start_ = 0;  // the edit field's selection, bytes on character boundaries
+  int sel_end_ = 0;
   bool dropped_ = false;
-  bool replace_on_type_ = false;  // the edit field's text is selected: the next character replaces it
 };
 
 class HeadlessStatic : public HeadlessControl<StaticControl> {
@@ -150,12 +170,10 @@ class HeadlessUpDown : public HeadlessControl<UpDownControl> {
   HeadlessUpDown(HeadlessWindow* window, const ControlPlacement& placement,
                  const UpDownStyle& style);
 
-  void SetRange(int minimum, int maximum) override;
-  void SetPosition(int position) override;
-  int Position() const override { return style_.position; }
   const UpDownStyle& style() const { return style_; }
-  // A person presses the up (+1) or down (-1) arrow.
-  void Step(int delta);
+  // The arrow a click at this point of the control hits: +1 the upper (right) half, -1 the lower
+  // (left) one.
+  int ArrowAt(Point client) const;
 
  private:
   UpDownStyle style_;

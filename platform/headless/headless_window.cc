@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/gbk.h"
 #include "platform/handler.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/headless/headless_controls.h"
@@ -19,7 +20,11 @@ uint32_t CharOfKey(int key, int shift) {
     if (ctrl) return static_cast<uint32_t>(key - 'A' + 1);
     return static_cast<uint32_t>(upper ? key : key - 'A' + 'a');
   }
-  if (ctrl) return 0;
+  if (ctrl) {
+    if (key == vk::kReturn) return 10;  // Ctrl+Enter: a line feed
+    if (key == vk::kBack) return 127;
+    return 0;
+  }
   if (key >= '0' && key <= '9' && !upper) return static_cast<uint32_t>(key);
   switch (key) {
     case vk::kReturn: return 13;
@@ -260,19 +265,20 @@ void HeadlessWindow::DefaultHandling(Control* target, const InputEvent& event) {
     case HeadlessControlKind::kCombo: {
       auto* combo = static_cast<HeadlessCombo*>(target);
       if (event.kind == InputKind::kLeftDown) backend_->MoveFocus(target);
-      if (event.kind == InputKind::kKeyDown) {
-        int index = combo->CurrentIndex();
-        if (event.key == vk::kDown && index + 1 < combo->ItemCount()) combo->Pick(index + 1);
-        if (event.key == vk::kUp && index > 0) combo->Pick(index - 1);
-      }
+      if (event.kind == InputKind::kKeyDown) combo->Key(event.key);
       if (event.kind == InputKind::kChar) combo->TypeChar(static_cast<uint32_t>(event.key));
       break;
     }
     case HeadlessControlKind::kUpDown:
-      if (event.kind == InputKind::kKeyDown && event.key == vk::kUp)
-        static_cast<HeadlessUpDown*>(target)->Step(1);
-      if (event.kind == InputKind::kKeyDown && event.key == vk::kDown)
-        static_cast<HeadlessUpDown*>(target)->Step(-1);
+      // An arrow reports on its release, as a push button clicks.
+      if (event.kind == InputKind::kLeftDown) {
+        pressed_ = target;
+      } else if (event.kind == InputKind::kLeftUp) {
+        bool was_pressed = pressed_ == target;
+        pressed_ = nullptr;
+        auto* spin = static_cast<HeadlessUpDown*>(target);
+        if (was_pressed) Fire(spin->on_arrow, spin->ArrowAt(Point{event.x, event.y}));
+      }
       break;
     case HeadlessControlKind::kCanvas: {
       auto* canvas = static_cast<HeadlessCanvas*>(target);
@@ -367,9 +373,15 @@ bool HeadlessWindow::UserKey(Control* control, int key, int shift) {
   event.key = key;
   event.shift = shift;
   event.system_key = (shift & kShiftAlt) != 0 || key == vk::kF1 + 9;  // Alt, or F10
-  if (!DeliverAndHandle(guard, control, event)) return true;
-  if (uint32_t character = CharOfKey(key, shift)) {
-    if (!TypeCharacter(guard, control, character)) return true;
+  InputDecision down = Deliver(control, event);
+  if (!guard.Still(control)) return true;
+  // A key the runtime swallows is never translated: it types no character.
+  if (down.action == InputDecision::Action::kPass) {
+    DefaultHandling(control, event);
+    if (!guard.Still(control)) return true;
+    if (uint32_t character = CharOfKey(key, shift)) {
+      if (!TypeCharacter(guard, control, character)) return true;
+    }
   }
   event.kind = InputKind::kKeyUp;
   DeliverAndHandle(guard, control, event);
@@ -389,13 +401,25 @@ bool HeadlessWindow::UserType(Control* control, std::string_view text_gbk) {
     static_cast<HeadlessCombo*>(control)->SetEditSelection(0, -1);
   }
   if (text_gbk.empty()) return UserKey(control, vk::kBack);
-  for (size_t i = 0; i < text_gbk.size(); ++i) {
-    uint32_t character = static_cast<unsigned char>(text_gbk[i]);
-    if (character >= 0x81 && i + 1 < text_gbk.size()) {
-      character = (character << 8) | static_cast<unsigned char>(text_gbk[++i]);
-    }
-    if (!TypeCharacter(guard, control, character)) return true;
+  return UserChars(control, text_gbk);
+}
+
+bool HeadlessWindow::UserChars(Control* control, std::string_view text_gbk) {
+  if (!control || !Reachable(control)) return false;
+  Guard guard(this);
+  if (!IsActive()) Activate();
+  backend_->MoveFocus(control);
+  if (!guard.Still(control)) return true;
+  for (size_t i = 0; i < text_gbk.size(); i = NextGbkChar(text_gbk, i)) {
+    if (!TypeCharacter(guard, control, GbkCharCodeAt(text_gbk, i))) return true;
   }
+  return true;
+}
+
+bool HeadlessWindow::UserDrop(Control* edit, std::string_view text_gbk, int at) {
+  if (!edit || !Reachable(edit)) return false;
+  if (HeadlessStateOf(edit)->kind() != HeadlessControlKind::kEdit) return false;
+  static_cast<HeadlessEdit*>(edit)->Drop(text_gbk, at);
   return true;
 }
 
@@ -404,13 +428,23 @@ bool HeadlessWindow::UserSelect(Control* combo, int index) {
   HeadlessControlState* state = HeadlessStateOf(combo);
   if (state->kind() != HeadlessControlKind::kCombo) return false;
   auto* box = static_cast<HeadlessCombo*>(combo);
-  if (index < 0 || index >= box->ItemCount()) return false;
+  if (index < 0 || index >= static_cast<int>(box->items().size())) return false;
   Guard guard(this);
   if (!IsActive()) Activate();
   backend_->MoveFocus(combo);
   if (!guard.Still(combo)) return true;
   box->Pick(index);
   return true;
+}
+
+bool HeadlessWindow::UserSpin(Control* up_down, int delta) {
+  if (!up_down || !Reachable(up_down)) return false;
+  if (HeadlessStateOf(up_down)->kind() != HeadlessControlKind::kUpDown) return false;
+  Rect rect = up_down->Geometry();
+  bool horizontal = static_cast<HeadlessUpDown*>(up_down)->style().horizontal;
+  Point at = horizontal ? Point{delta > 0 ? rect.width * 3 / 4 : rect.width / 4, rect.height / 2}
+                        : Point{rect.width / 2, delta > 0 ? rect.height / 4 : rect.height * 3 / 4};
+  return UserClickAt(up_down, at);
 }
 
 bool HeadlessWindow::UserMenu(int command_id) {

@@ -151,13 +151,22 @@ class HeadlessWindow : public Window {
   // The right button at a point.
   bool UserRightClickAt(Control* control, Point client, int shift = 0);
   // Focuses `control` (null: the window) and presses and releases the key, with the character it
-  // types (Enter 13, Esc 27, Tab 9, Backspace 8, letters, digits and Space).
+  // types (Enter 13, Esc 27, Tab 9, Backspace 8, letters, digits and Space; with Ctrl, letters
+  // type 1 .. 26). A key down the runtime swallows types nothing.
   bool UserKey(Control* control, int key, int shift = 0);
   // Focuses the control, selects its whole content and types `text_gbk` character by character
   // (an empty text deletes the content with Backspace).
   bool UserType(Control* control, std::string_view text_gbk);
+  // Focuses the control and types `text_gbk` at its caret, character by character, as a keyboard
+  // or an input method delivers characters (no keys go with them).
+  bool UserChars(Control* control, std::string_view text_gbk);
+  // Drags a text from elsewhere and drops it onto an edit box at byte offset `at`. Like any drop
+  // it passes no input through on_input: the box reports the change through on_user_change.
+  bool UserDrop(Control* edit, std::string_view text_gbk, int at);
   // Picks list item `index` of a combo box as a person would.
   bool UserSelect(Control* combo, int index);
+  // Clicks the up (+1, right for a horizontal control) or down (-1) arrow of an up-down control.
+  bool UserSpin(Control* up_down, int delta);
   // Chooses the menu-bar item with that command id (false when it is not in the bar, disabled
   // or a sub-menu).
   bool UserMenu(int command_id);

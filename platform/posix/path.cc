@@ -11,6 +11,7 @@
 
 #include "platform/codec.h"
 #include "platform/file.h"
+#include "platform/gbk.h"
 #include "platform/posix/path_util.h"
 
 namespace memo::platform {
@@ -57,7 +58,7 @@ std::vector<std::string> SplitGbk(std::string_view path) {
   std::string current;
   for (size_t i = 0; i < path.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(path[i]);
-    if (c >= 0x80 && i + 1 < path.size()) {
+    if (GbkCharSize(path, i) == 2) {
       current += path[i];
       current += path[++i];
     } else if (c == '/' || c == '\\') {

@@ -8,14 +8,15 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProxyStyle>
+#include <QSignalBlocker>
 #include <QPushButton>
 #include <QTextBrowser>
 #include <QTextCursor>
 #include <QToolButton>
-#include <QValidator>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <limits>
 
 #include "platform/handler.h"
 #include "platform/qt/qt_convert.h"
@@ -42,38 +43,6 @@ Qt::Alignment ToQtVAlign(VAlign align) {
   }
 }
 
-// Letters of the single-byte range converted; other characters stay.
-QString ConvertCase(const QString& text, CaseConversion conversion) {
-  if (conversion == CaseConversion::kNone) return text;
-  QString out = text;
-  for (QChar& c : out) {
-    if (c.unicode() >= 'a' && c.unicode() <= 'z' && conversion == CaseConversion::kUpper) {
-      c = QChar(c.unicode() - 'a' + 'A');
-    } else if (c.unicode() >= 'A' && c.unicode() <= 'Z' && conversion == CaseConversion::kLower) {
-      c = QChar(c.unicode() - 'A' + 'a');
-    }
-  }
-  return out;
-}
-
-// Holds a single-line box to its byte limit (in GBK) and converts case, whatever way the text
-// arrives (typing, pasting, input methods). SetText is not held to it, as with the native box.
-class GbkValidator : public QValidator {
- public:
-  GbkValidator(int max_bytes, CaseConversion conversion, QObject* parent)
-      : QValidator(parent), max_bytes_(max_bytes), conversion_(conversion) {}
-
-  State validate(QString& input, int& /*pos*/) const override {
-    input = ConvertCase(input, conversion_);
-    if (max_bytes_ > 0 && GbkLength(input) > max_bytes_) return Invalid;
-    return Acceptable;
-  }
-
- private:
-  int max_bytes_;
-  CaseConversion conversion_;
-};
-
 // The character a password box shows for each character.
 class PasswordStyle : public QProxyStyle {
  public:
@@ -89,25 +58,35 @@ class PasswordStyle : public QProxyStyle {
 };
 
 // Positions in a multi-line box's plain text (LF line ends) and byte offsets of its GBK text
-// (CR LF line ends).
+// (CR LF line ends), character by character.
 int BytesOfPlainPosition(const QString& plain, int position) {
-  int bytes = 0;
-  for (int i = 0; i < position && i < plain.size(); ++i) {
-    bytes += plain.at(i) == QChar('\n') ? 2 : GbkLength(plain.mid(i, 1));
-  }
-  return bytes;
+  return GbkLength(ToCrLf(plain.left(position)));
 }
 
 int PlainPositionOfBytes(const QString& plain, int byte_offset) {
   int bytes = 0;
-  int i = 0;
-  for (; i < plain.size(); ++i) {
-    int width = plain.at(i) == QChar('\n') ? 2 : GbkLength(plain.mid(i, 1));
+  int position = 0;
+  for (const QString& one : SplitCharacters(plain)) {
+    int width = one == QStringLiteral("\n") ? 2 : GbkLength(one);
     if (bytes + width > byte_offset) break;
     bytes += width;
+    position += static_cast<int>(one.size());
   }
-  return i;
+  return position;
 }
+
+// Holds `flag` true for the life of the guard.
+class Calling {
+ public:
+  explicit Calling(bool* flag) : flag_(flag), before_(*flag) { *flag_ = true; }
+  ~Calling() { *flag_ = before_; }
+  Calling(const Calling&) = delete;
+  Calling& operator=(const Calling&) = delete;
+
+ private:
+  bool* flag_;
+  bool before_;
+};
 
 bool IsWithin(QWidget* widget, QWidget* container) {
   return widget && container && (widget == container || container->isAncestorOf(widget));
@@ -152,7 +131,10 @@ QtControlCommon::QtControlCommon(QtWindow* window, Control* self, QWidget* widge
   widget->setParent(window->ParentWidget(placement.parent));
   widget->setGeometry(ToQRect(placement.rect));
   widget->setEnabled(!placement.disabled);
-  widget->setFocusPolicy(placement.tab_stop ? Qt::StrongFocus : Qt::ClickFocus);
+  // Qt would give a clicked widget the focus before anyone sees the press; a native control takes
+  // it while handling the press, after the runtime let the press pass. So no widget takes the
+  // focus on a click by itself: the router gives it (InputRouter::SetClickFocus).
+  widget->setFocusPolicy(placement.tab_stop ? Qt::TabFocus : Qt::NoFocus);
   widget->setVisible(placement.visible);
   router_ = std::make_unique<InputRouter>(window, self, widget);
   router_->Watch(widget);
@@ -175,12 +157,16 @@ QtControlCommon* QtCommonOf(Control* control) { return dynamic_cast<QtControlCom
 template <typename Base>
 void QtControl<Base>::SetGeometry(const Rect& rect) {
   rect_ = rect;
-  if (widget_) widget_->setGeometry(rect.left, rect.top, rect.width, ShownHeight(rect.height));
+  if (!widget_) return;
+  widget_->setGeometry(rect.left, rect.top, rect.width, ShownHeight(rect.height));
+  window_->ControlsChanged();
 }
 
 template <typename Base>
 void QtControl<Base>::SetVisible(bool visible) {
-  if (widget_) widget_->setVisible(visible);
+  if (!widget_) return;
+  widget_->setVisible(visible);
+  window_->ControlsChanged();
 }
 
 template <typename Base>
@@ -264,6 +250,7 @@ void QtControl<Base>::SetParent(Control* parent) {
   widget_->setParent(window_->ParentWidget(parent));
   SetGeometry(rect_);
   if (!hidden) widget_->show();
+  window_->ControlsChanged();
 }
 
 template <typename Base>
@@ -303,13 +290,15 @@ QtEdit::QtEdit(QtWindow* window, const ControlPlacement& placement, const EditSt
     : QtControl(window, MakeEditWidget(style), placement), style_(style) {
   line_ = qobject_cast<QLineEdit*>(widget());
   lines_ = qobject_cast<QPlainTextEdit*>(widget());
+  router()->SetClickFocus(true);
+  Calling calling(&calling_);
   if (line_) {
     line_->setFrame(style.border != 0);
     line_->setText(FromGbk(style.text_gbk));
     line_->setAlignment(ToQtAlign(style.align) | Qt::AlignVCenter);
-    QObject::connect(line_, &QLineEdit::textChanged, router(), [this] {
-      Fire(on_change);
-    });
+    // textEdited comes from the user's edits alone, whatever way they arrive (keys, paste,
+    // drop, undo, input methods).
+    QObject::connect(line_, &QLineEdit::textEdited, router(), [this] { Changed(); });
   } else {
     router()->Watch(lines_->viewport());
     lines_->setFrameShape(style.border != 0 ? QFrame::StyledPanel : QFrame::NoFrame);
@@ -323,55 +312,33 @@ QtEdit::QtEdit(QtWindow* window, const ControlPlacement& placement, const EditSt
     lines_->setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn
                                                     : Qt::ScrollBarAlwaysOff);
     lines_->setLineWrapMode(horizontal ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
-    QObject::connect(lines_, &QPlainTextEdit::textChanged, router(), [this] {
-      EnforceMultiLine();
-      if (!enforcing_) Fire(on_change);
-    });
+    QObject::connect(lines_, &QPlainTextEdit::textChanged, router(), [this] { Changed(); });
   }
   SetColors(style.text_color, style.background);
   if (!style.font.IsDefault()) SetFont(style.font);
   SetReadOnly(style.read_only);
   SetPasswordChar(style.password_char);
-  ApplyValidator();
   SetSelection(style.selection_start, style.selection_length);
 }
 
-void QtEdit::ApplyValidator() {
-  if (!line_) return;
-  const QValidator* old = line_->validator();
-  line_->setValidator(new GbkValidator(style_.max_bytes, style_.case_conversion, line_));
-  delete old;
-}
-
-void QtEdit::EnforceMultiLine() {
-  if (enforcing_ || !lines_) return;
-  QString text = lines_->toPlainText();
-  QString converted = ConvertCase(text, style_.case_conversion);
-  bool too_long = style_.max_bytes > 0 &&
-                  BytesOfPlainPosition(converted, static_cast<int>(converted.size())) >
-                      style_.max_bytes;
-  if (too_long || converted != text) {
-    enforcing_ = true;
-    int position = lines_->textCursor().position();
-    lines_->setPlainText(too_long ? last_text_ : converted);
-    QTextCursor cursor = lines_->textCursor();
-    cursor.setPosition(std::min<int>(position, static_cast<int>(lines_->toPlainText().size())));
-    lines_->setTextCursor(cursor);
-    enforcing_ = false;
+void QtEdit::Changed() {
+  if (lines_) {
+    // The document also reports changes of formatting alone; only a new text counts.
+    QString text = lines_->toPlainText();
+    if (text == last_text_) return;
+    last_text_ = text;
   }
-  last_text_ = lines_->toPlainText();
+  if (!calling_) Fire(on_user_change);
 }
 
 void QtEdit::SetText(std::string_view text_gbk) {
+  Calling calling(&calling_);
   if (line_) {
     line_->setText(FromGbk(text_gbk));
     line_->setCursorPosition(0);
   } else {
-    enforcing_ = true;  // the native box takes a set text whole, beyond its typing limit
     lines_->setPlainText(ToQtLineBreaks(FromGbk(text_gbk)));
     last_text_ = lines_->toPlainText();
-    enforcing_ = false;
-    Fire(on_change);
   }
 }
 
@@ -381,18 +348,26 @@ std::string QtEdit::Text() const {
 }
 
 void QtEdit::SetSelection(int start, int length) {
+  Calling calling(&calling_);
+  start = std::max(0, start);
+  long long end = length < 0 ? std::numeric_limits<int>::max()
+                             : std::min<long long>(static_cast<long long>(start) + length,
+                                                   std::numeric_limits<int>::max());
   if (line_) {
     QString text = line_->text();
-    int from = QtPositionOfByte(text, std::max(0, start));
+    int from = QtPositionOfByte(text, start);
     int to = length < 0 ? static_cast<int>(text.size())
-                        : QtPositionOfByte(text, std::max(0, start) + length);
+                        : QtPositionOfByte(text, static_cast<int>(end));
+    // An end inside a two-byte character takes the whole character, as the headless box does.
+    if (to < text.size() && ByteOfQtPosition(text, to) < end) ++to;
     line_->setSelection(from, std::max(0, to - from));
     return;
   }
   QString plain = lines_->toPlainText();
-  int from = PlainPositionOfBytes(plain, std::max(0, start));
+  int from = PlainPositionOfBytes(plain, start);
   int to = length < 0 ? static_cast<int>(plain.size())
-                      : PlainPositionOfBytes(plain, std::max(0, start) + length);
+                      : PlainPositionOfBytes(plain, static_cast<int>(end));
+  if (to < plain.size() && BytesOfPlainPosition(plain, to) < end) ++to;
   QTextCursor cursor = lines_->textCursor();
   cursor.setPosition(from);
   cursor.setPosition(std::max(from, to), QTextCursor::KeepAnchor);
@@ -424,10 +399,12 @@ void QtEdit::GetSelection(int* start, int* length) const {
 
 void QtEdit::ReplaceSelection(std::string_view text_gbk) {
   if (style_.read_only) return;
+  Calling calling(&calling_);
   if (line_) {
     line_->insert(FromGbk(text_gbk));
   } else {
     lines_->insertPlainText(ToQtLineBreaks(FromGbk(text_gbk)));
+    last_text_ = lines_->toPlainText();
   }
 }
 
@@ -451,16 +428,6 @@ void QtEdit::SetPasswordChar(uint16_t password_char) {
   line_->setEchoMode(QLineEdit::Password);
 }
 
-void QtEdit::SetMaxBytes(int max_bytes) {
-  style_.max_bytes = std::max(0, max_bytes);
-  ApplyValidator();
-}
-
-void QtEdit::SetCaseConversion(CaseConversion conversion) {
-  style_.case_conversion = conversion;
-  ApplyValidator();
-}
-
 void QtEdit::SetAlign(Align align) {
   style_.align = align;
   if (line_) line_->setAlignment(ToQtAlign(align) | Qt::AlignVCenter);
@@ -472,6 +439,7 @@ QtButton::QtButton(QtWindow* window, const ControlPlacement& placement, const Bu
     : QtControl(window, new QPushButton(), placement) {
   button_ = static_cast<QPushButton*>(widget());
   button_->setAutoDefault(false);
+  router()->SetClickFocus(true);
   SetCaption(style.caption_gbk);
   SetDefault(style.default_button);
   if (!style.font.IsDefault()) SetFont(style.font);
@@ -507,18 +475,27 @@ QtCombo::QtCombo(QtWindow* window, const ControlPlacement& placement, const Comb
   combo_ = static_cast<QComboBox*>(widget());
   combo_->setEditable(style.kind != ComboKind::kDropDownList);
   combo_->setInsertPolicy(QComboBox::NoInsert);
+  router()->SetClickFocus(true);
   if (QLineEdit* edit = combo_->lineEdit()) {
+    edit->setFocusPolicy(Qt::NoFocus);  // it gets the focus as the box's focus proxy
+    // The edit field shows what the user types and nothing more: no completion from the list,
+    // and no item picked because the text finished (Enter, focus leaving) matches one.
+    combo_->setCompleter(nullptr);
+    QObject::disconnect(edit, &QLineEdit::editingFinished, combo_, nullptr);
+    QObject::disconnect(edit, &QLineEdit::returnPressed, combo_, nullptr);
     router()->Watch(edit);
-    QObject::connect(edit, &QLineEdit::textEdited, router(), [this] {
-      Fire(on_edit_change);
+    QObject::connect(edit, &QLineEdit::textEdited, router(), [this](const QString& text) {
+      edit_text_ = text;
+      Fire(on_edit, ToGbk(text));
     });
   }
   QObject::connect(combo_, &QComboBox::activated, router(), [this](int index) {
-    Fire(on_selection_change, index);
+    Reassert();
+    Fire(on_pick, index);
   });
   SetColors(style.text_color, style.background);
   if (!style.font.IsDefault()) SetFont(style.font);
-  SetMaxBytes(style.max_bytes);
+  Reassert();
   SetGeometry(rect_);  // now that the shown height can be asked
 }
 
@@ -529,64 +506,88 @@ int QtCombo::ShownHeight(int height) const {
   return std::min(height, combo_->sizeHint().height());
 }
 
-int QtCombo::AddItem(std::string_view text_gbk) {
-  combo_->addItem(FromGbk(text_gbk));
-  return combo_->count() - 1;
+void QtCombo::Reassert() {
+  QSignalBlocker blocker(combo_);
+  if (combo_->currentIndex() != current_) combo_->setCurrentIndex(current_);
+  QLineEdit* edit = combo_->lineEdit();
+  if (edit && edit->text() != edit_text_) edit->setText(edit_text_);
 }
 
 void QtCombo::InsertItem(int index, std::string_view text_gbk) {
-  combo_->insertItem(std::clamp(index, 0, combo_->count()), FromGbk(text_gbk));
+  if (index < 0 || index > combo_->count()) return;
+  {
+    QSignalBlocker blocker(combo_);
+    combo_->insertItem(index, FromGbk(text_gbk));
+  }
+  if (current_ >= index) ++current_;
+  Reassert();
 }
 
 void QtCombo::RemoveItem(int index) {
-  if (index >= 0 && index < combo_->count()) combo_->removeItem(index);
+  if (index < 0 || index >= combo_->count()) return;
+  {
+    QSignalBlocker blocker(combo_);
+    combo_->removeItem(index);
+  }
+  if (current_ == index) {
+    current_ = -1;
+  } else if (current_ > index) {
+    --current_;
+  }
+  Reassert();
 }
 
 void QtCombo::ClearItems() {
-  QString edit = combo_->isEditable() ? combo_->currentText() : QString();
-  combo_->clear();
-  if (combo_->isEditable()) combo_->setEditText(edit);  // clearing the list keeps the edit text
+  {
+    QSignalBlocker blocker(combo_);
+    combo_->clear();
+  }
+  current_ = -1;
+  Reassert();
 }
 
-int QtCombo::ItemCount() const { return combo_->count(); }
-
-std::string QtCombo::ItemText(int index) const {
-  if (index < 0 || index >= combo_->count()) return std::string();
-  return ToGbk(combo_->itemText(index));
+void QtCombo::ShowCurrent(int index) {
+  current_ = index >= 0 && index < combo_->count() ? index : -1;
+  Reassert();
 }
 
-void QtCombo::SetCurrentIndex(int index) {
-  combo_->setCurrentIndex(index >= 0 && index < combo_->count() ? index : -1);
-}
-
-int QtCombo::CurrentIndex() const { return combo_->currentIndex(); }
-
-void QtCombo::SetEditText(std::string_view text_gbk) {
-  if (combo_->isEditable()) combo_->setEditText(FromGbk(text_gbk));
-}
-
-std::string QtCombo::EditText() const {
-  if (combo_->isEditable()) return ToGbk(combo_->currentText());
-  return ItemText(combo_->currentIndex());
+void QtCombo::ShowEditText(std::string_view text_gbk) {
+  if (!combo_->lineEdit()) return;
+  edit_text_ = FromGbk(text_gbk);
+  Reassert();
+  combo_->lineEdit()->end(false);
 }
 
 void QtCombo::SetEditSelection(int start, int length) {
   QLineEdit* edit = combo_->lineEdit();
   if (!edit) return;
   QString text = edit->text();
-  int from = QtPositionOfByte(text, std::max(0, start));
-  int to = length < 0 ? static_cast<int>(text.size())
-                      : QtPositionOfByte(text, std::max(0, start) + length);
+  start = std::max(0, start);
+  long long end = length < 0 ? std::numeric_limits<int>::max()
+                             : std::min<long long>(static_cast<long long>(start) + length,
+                                                   std::numeric_limits<int>::max());
+  int from = QtPositionOfByte(text, start);
+  int to = length < 0 ? static_cast<int>(text.size()) : QtPositionOfByte(text, static_cast<int>(end));
+  if (to < text.size() && ByteOfQtPosition(text, to) < end) ++to;
   edit->setSelection(from, std::max(0, to - from));
 }
 
-void QtCombo::SetMaxBytes(int max_bytes) {
-  style_.max_bytes = std::max(0, max_bytes);
-  if (QLineEdit* edit = combo_->lineEdit()) {
-    const QValidator* old = edit->validator();
-    edit->setValidator(new GbkValidator(style_.max_bytes, CaseConversion::kNone, edit));
-    delete old;
+void QtCombo::GetEditSelection(int* start, int* length) const {
+  QLineEdit* edit = combo_->lineEdit();
+  int from = 0, to = 0;
+  if (edit) {
+    QString text = edit->text();
+    if (edit->hasSelectedText()) {
+      from = edit->selectionStart();
+      to = from + static_cast<int>(edit->selectedText().size());
+    } else {
+      from = to = edit->cursorPosition();
+    }
+    from = ByteOfQtPosition(text, from);
+    to = ByteOfQtPosition(text, to);
   }
+  if (start) *start = from;
+  if (length) *length = to - from;
 }
 
 void QtCombo::ShowDropDown(bool show) {
@@ -625,31 +626,13 @@ void QtStatic::SetAlign(Align align, VAlign valign) {
 // --- Up-down -------------------------------------------------------------------------------------
 
 QtUpDown::QtUpDown(QtWindow* window, const ControlPlacement& placement, const UpDownStyle& style)
-    : QtControl(window, MakeUpDownWidget(style), placement), style_(style) {
+    : QtControl(window, MakeUpDownWidget(style), placement) {
   auto* up = widget()->findChild<QToolButton*>(QStringLiteral("up"));
   auto* down = widget()->findChild<QToolButton*>(QStringLiteral("down"));
   router()->Watch(up);
   router()->Watch(down);
-  QObject::connect(up, &QToolButton::clicked, router(), [this] { Step(1); });
-  QObject::connect(down, &QToolButton::clicked, router(), [this] { Step(-1); });
-  SetPosition(style.position);
-}
-
-void QtUpDown::SetRange(int minimum, int maximum) {
-  style_.minimum = minimum;
-  style_.maximum = maximum;
-  SetPosition(style_.position);
-}
-
-void QtUpDown::SetPosition(int position) {
-  style_.position = ClampUpDownPosition(style_, position);
-  if (style_.buddy) style_.buddy->SetText(std::to_string(style_.position));
-}
-
-void QtUpDown::Step(int delta) {
-  int before = style_.position;
-  SetPosition(SteppedUpDownPosition(style_, delta));
-  if (style_.position != before) Fire(on_change, style_.position);
+  QObject::connect(up, &QToolButton::clicked, router(), [this] { Fire(on_arrow, 1); });
+  QObject::connect(down, &QToolButton::clicked, router(), [this] { Fire(on_arrow, -1); });
 }
 
 // --- Browser -------------------------------------------------------------------------------------

@@ -95,20 +95,17 @@ class QtEdit : public QtControl<EditControl> {
   void ReplaceSelection(std::string_view text_gbk) override;
   void SetReadOnly(bool read_only) override;
   void SetPasswordChar(uint16_t password_char) override;
-  void SetMaxBytes(int max_bytes) override;
-  void SetCaseConversion(CaseConversion conversion) override;
   void SetAlign(Align align) override;
 
  private:
-  void ApplyValidator();
-  // Multi-line boxes: holds the text to the byte limit and the case conversion after a change.
-  void EnforceMultiLine();
+  // A change of the widget's text: reported when the user made it.
+  void Changed();
 
   EditStyle style_;
   QLineEdit* line_ = nullptr;        // single line (owned by the widget tree)
   QPlainTextEdit* lines_ = nullptr;  // multi-line
-  QString last_text_;                // multi-line: the last accepted text
-  bool enforcing_ = false;
+  QString last_text_;                // multi-line: the text at the last change
+  bool calling_ = false;             // inside one of the calls above: nothing to report
 };
 
 class QtButton : public QtControl<ButtonControl> {
@@ -124,29 +121,32 @@ class QtButton : public QtControl<ButtonControl> {
   std::string caption_;
 };
 
+// A QComboBox as a view: QComboBox changes its current item on its own (when the first item is
+// added, when the current one is removed, when the user picks one); every such change is put
+// back to what the view was told, and a pick is only reported.
 class QtCombo : public QtControl<ComboControl> {
  public:
   QtCombo(QtWindow* window, const ControlPlacement& placement, const ComboStyle& style);
-  int AddItem(std::string_view text_gbk) override;
   void InsertItem(int index, std::string_view text_gbk) override;
   void RemoveItem(int index) override;
   void ClearItems() override;
-  int ItemCount() const override;
-  std::string ItemText(int index) const override;
-  void SetCurrentIndex(int index) override;
-  int CurrentIndex() const override;
-  void SetEditText(std::string_view text_gbk) override;
-  std::string EditText() const override;
+  void ShowCurrent(int index) override;
+  void ShowEditText(std::string_view text_gbk) override;
   void SetEditSelection(int start, int length) override;
-  void SetMaxBytes(int max_bytes) override;
+  void GetEditSelection(int* start, int* length) const override;
   void ShowDropDown(bool show) override;
 
  protected:
   int ShownHeight(int height) const override;
 
  private:
+  // Shows the marked item and the edit text again where Qt changed them.
+  void Reassert();
+
   ComboStyle style_;
   QComboBox* combo_;
+  int current_ = -1;   // the item marked by the last call
+  QString edit_text_;  // the edit field's text: as last shown, or as the user left it
 };
 
 class QtStatic : public QtControl<StaticControl> {
@@ -164,13 +164,6 @@ class QtStatic : public QtControl<StaticControl> {
 class QtUpDown : public QtControl<UpDownControl> {
  public:
   QtUpDown(QtWindow* window, const ControlPlacement& placement, const UpDownStyle& style);
-  void SetRange(int minimum, int maximum) override;
-  void SetPosition(int position) override;
-  int Position() const override { return style_.position; }
-
- private:
-  void Step(int delta);
-  UpDownStyle style_;
 };
 
 class QtBrowser : public QtControl<BrowserControl> {

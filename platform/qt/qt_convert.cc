@@ -1,54 +1,61 @@
 #include "platform/qt/qt_convert.h"
 
 #include <QKeyEvent>
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <QWheelEvent>
 
 #include <algorithm>
 
 #include "platform/codec.h"
+#include "platform/gbk.h"
 
 namespace memo::platform::qt {
 
+// Every conversion goes through the program's one codec (platform/codec.h), never through Qt's
+// own GBK table, which decodes some codes differently: a text reads the same in a widget as in a
+// file or on the console, and each GBK character is exactly one character of the QString.
 QString FromGbk(std::string_view gbk) {
   if (gbk.empty()) return QString();
-  QStringDecoder decoder("GBK");
-  if (!decoder.isValid()) return QString::fromStdString(GbkToUtf8(gbk));
-  return decoder(QByteArrayView(gbk.data(), static_cast<qsizetype>(gbk.size())));
+  return QString::fromStdString(GbkToUtf8(gbk));
 }
 
 std::string ToGbk(const QString& text) {
   if (text.isEmpty()) return std::string();
-  QStringEncoder encoder("GBK", QStringConverter::Flag::Default);
-  if (!encoder.isValid()) return Utf8ToGbk(text.toStdString());
-  QByteArray bytes = encoder(text);
-  return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+  QByteArray utf8 = text.toUtf8();
+  return Utf8ToGbk(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
 }
 
-QString CharToQString(uint32_t character) {
-  std::string bytes;
-  if (character > 0xFF) bytes += static_cast<char>((character >> 8) & 0xFF);
-  bytes += static_cast<char>(character & 0xFF);
-  return FromGbk(bytes);
-}
+QString CharToQString(uint32_t character) { return FromGbk(GbkCharBytes(character)); }
 
 uint32_t QStringToChar(const QString& text) {
-  std::string bytes = ToGbk(text);
-  if (bytes.size() == 1) return static_cast<unsigned char>(bytes[0]);
-  if (bytes.size() == 2 && static_cast<unsigned char>(bytes[0]) >= 0x81) {
-    return (static_cast<uint32_t>(static_cast<unsigned char>(bytes[0])) << 8) |
-           static_cast<unsigned char>(bytes[1]);
+  QByteArray utf8 = text.toUtf8();
+  std::string bytes;
+  if (text.isEmpty() ||
+      !Utf8ToGbkStrict(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())),
+                       &bytes) ||
+      GbkCharCount(bytes) != 1) {
+    return 0;
   }
-  return 0;
+  return GbkCharCodeAt(bytes, 0);
 }
+
+namespace {
+
+// UTF-16 units of the character at `position` (a surrogate pair stays together).
+qsizetype UnitsAt(const QString& text, qsizetype position) {
+  return text.at(position).isHighSurrogate() && position + 1 < text.size() &&
+                 text.at(position + 1).isLowSurrogate()
+             ? 2
+             : 1;
+}
+
+}  // namespace
 
 std::vector<QString> SplitCharacters(const QString& text) {
   std::vector<QString> characters;
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    qsizetype units = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+  for (qsizetype i = 0; i < text.size();) {
+    qsizetype units = UnitsAt(text, i);
     characters.push_back(text.mid(i, units));
-    i += units - 1;
+    i += units;
   }
   return characters;
 }
@@ -56,17 +63,17 @@ std::vector<QString> SplitCharacters(const QString& text) {
 int GbkLength(const QString& text) { return static_cast<int>(ToGbk(text).size()); }
 
 int QtPositionOfByte(const QString& text, int byte_offset) {
-  int bytes = 0;
-  int position = 0;
-  while (position < text.size()) {
-    // One character: a surrogate pair stays together.
-    int units = text.at(position).isHighSurrogate() && position + 1 < text.size() ? 2 : 1;
-    int width = GbkLength(text.mid(position, units));
-    if (bytes + width > byte_offset) break;
-    bytes += width;
-    position += units;
+  // The codec gives one GBK character per character of the QString, so the two walk in step.
+  const std::string gbk = ToGbk(text);
+  size_t byte = 0;
+  qsizetype position = 0;
+  while (position < text.size() && byte < gbk.size()) {
+    size_t next = NextGbkChar(gbk, byte);
+    if (next > static_cast<size_t>(std::max(0, byte_offset))) break;
+    byte = next;
+    position += UnitsAt(text, position);
   }
-  return position;
+  return static_cast<int>(position);
 }
 
 int ByteOfQtPosition(const QString& text, int position) {
@@ -163,6 +170,19 @@ InputEvent KeyInput(InputKind kind, const QKeyEvent& event) {
   input.system_key = (event.modifiers() & Qt::AltModifier) != 0 || event.key() == Qt::Key_F10;
   input.auto_repeat = event.isAutoRepeat();
   return input;
+}
+
+QString TypedText(const QKeyEvent& event) {
+  int key = event.key();
+  if (key == Qt::Key_Delete) return QString();
+  Qt::KeyboardModifiers modifiers = event.modifiers();
+  if ((modifiers & Qt::ControlModifier) && !(modifiers & Qt::AltModifier)) {
+    if (key >= Qt::Key_A && key <= Qt::Key_Z) return QString(QChar(key - Qt::Key_A + 1));
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) return QString(QChar(10));
+    if (key == Qt::Key_Backspace) return QString(QChar(127));
+    return QString();
+  }
+  return event.text();
 }
 
 InputEvent WheelInput(const QWheelEvent& event) {

@@ -55,6 +55,11 @@ int QtKeyOf(int virtual_key);
 // the shift state, whether it is a system key (pressed with Alt, or F10) and auto-repeat.
 InputEvent KeyInput(InputKind kind, const QKeyEvent& event);
 
+// The characters a key press types, as the classic keyboard translation gives them whatever the
+// platform put into the event: Ctrl with a letter types its control character (Ctrl+V is 22),
+// Ctrl+Enter a line feed, Ctrl+Backspace 127, Ctrl with any other key and the Delete key nothing.
+QString TypedText(const QKeyEvent& event);
+
 // A wheel turn as the runtime's input: whole notches (positive away from the user), the shift
 // state and the position in the receiving widget.
 InputEvent WheelInput(const QWheelEvent& event);

@@ -27,6 +27,8 @@ namespace {
 // inside of the frame.
 constexpr int kFrame = 3;
 constexpr int kCaption = 23;
+// Room kept between the controls and the client area's right and bottom edges.
+constexpr int kClientMargin = 4;
 
 InputEvent MouseInput(InputKind kind, QWidget* control_widget, QObject* watched,
                       const QMouseEvent& event) {
@@ -108,7 +110,14 @@ bool InputRouter::eventFilter(QObject* watched, QEvent* event) {
         kind = left ? InputKind::kLeftDown : InputKind::kRightDown;
       }
       InputEvent input = MouseInput(kind, control_widget, watched, *mouse);
-      return Offer(input).action != InputDecision::Action::kPass;
+      QPointer<InputRouter> alive(this);
+      if (Offer(input).action != InputDecision::Action::kPass) return true;
+      if (!alive) return true;
+      if (kind == InputKind::kLeftDown && click_focus_ && target_ && !target_->HasFocus()) {
+        target_->SetFocus();
+        if (!alive) return true;
+      }
+      return false;
     }
     case QEvent::MouseMove: {
       auto* mouse = static_cast<QMouseEvent*>(event);
@@ -128,18 +137,21 @@ bool InputRouter::eventFilter(QObject* watched, QEvent* event) {
       if (!alive) return true;
       if (event->type() != QEvent::KeyPress || input.system_key) return false;
       // The characters the key types, each offered to the runtime before the widget gets it.
-      const QString text = key->text();
+      const QString text = TypedText(*key);
       if (text.isEmpty()) return false;
-      QString passed;
-      bool changed = false;
-      if (!OfferCharacters(text, &passed, &changed)) return true;
-      if (!changed) return false;
-      if (!passed.isEmpty()) {
+      const std::vector<QString> characters = SplitCharacters(text);
+      for (const QString& one : characters) {
+        QString passed;
+        bool changed = false;
+        if (!OfferCharacters(one, &passed, &changed)) return true;
+        if (characters.size() == 1 && !changed) return false;  // the key as it came
+        if (passed.isEmpty()) continue;
         QKeyEvent replaced(QEvent::KeyPress, key->key(), key->modifiers(), passed,
                            key->isAutoRepeat(), static_cast<ushort>(key->count()));
         forwarding_ = true;
         QCoreApplication::sendEvent(watched, &replaced);
-        if (alive) forwarding_ = false;
+        if (!alive) return true;
+        forwarding_ = false;
       }
       return true;
     }
@@ -149,28 +161,29 @@ bool InputRouter::eventFilter(QObject* watched, QEvent* event) {
       const QString text = im->commitString();
       if (text.isEmpty()) return false;
       QPointer<InputRouter> alive(this);
-      QString passed;
-      bool changed = false;
-      if (!OfferCharacters(text, &passed, &changed)) return true;
-      if (!changed && text.size() == 1) return false;
-      // The characters go to the widget one by one, as the classic input-method characters do,
-      // so that a length limit takes those that fit rather than refusing the whole text.
-      const std::vector<QString> characters = SplitCharacters(passed);
-      forwarding_ = true;
-      for (size_t i = 0; i < characters.size() && alive; ++i) {
-        bool first = i == 0;
+      const std::vector<QString> characters = SplitCharacters(text);
+      // Each character is offered and, if it passes, handed to the widget before the next one is
+      // offered, as the classic input-method characters come one by one: the runtime judges each
+      // against the text the ones before it made (a length limit takes those that fit).
+      bool replacement_pending = true;  // the first character sent replaces the given range
+      for (size_t i = 0; i < characters.size(); ++i) {
+        QString passed;
+        bool changed = false;
+        if (!OfferCharacters(characters[i], &passed, &changed)) return true;
         bool last = i + 1 == characters.size();
+        if (characters.size() == 1 && !changed) return false;  // the event as it came
+        if (passed.isEmpty() && !last) continue;
+        // The last one also carries the text still being composed.
         QInputMethodEvent one(last ? im->preeditString() : QString(),
                               last ? im->attributes() : QList<QInputMethodEvent::Attribute>());
-        one.setCommitString(characters[i], first ? im->replacementStart() : 0,
-                            first ? im->replacementLength() : 0);
+        one.setCommitString(passed, replacement_pending ? im->replacementStart() : 0,
+                            replacement_pending ? im->replacementLength() : 0);
+        if (!passed.isEmpty()) replacement_pending = false;
+        forwarding_ = true;
         QCoreApplication::sendEvent(watched, &one);
+        if (!alive) return true;
+        forwarding_ = false;
       }
-      if (characters.empty() && alive) {
-        QInputMethodEvent rest(im->preeditString(), im->attributes());
-        QCoreApplication::sendEvent(watched, &rest);
-      }
-      if (alive) forwarding_ = false;
       return true;
     }
     case QEvent::FocusIn:
@@ -225,6 +238,12 @@ void WindowWidget::Relayout() {
     menu_bar_->setGeometry(0, 0, width(), top);
   }
   client_->setGeometry(0, top, width(), std::max(0, height() - top));
+}
+
+bool WindowWidget::focusNextPrevChild(bool /*next*/) {
+  // Tab moves the focus only as the runtime decides (it sees every Tab first and moves the focus
+  // through SetFocus); a Tab it lets pass does what it does in a native window: nothing.
+  return false;
 }
 
 void WindowWidget::closeEvent(QCloseEvent* event) {
@@ -317,19 +336,54 @@ QSize QtWindow::InnerSize(const Rect& outer) const {
   return QSize(std::max(1, width), std::max(1, height));
 }
 
+bool QtWindow::IsFixedSize() const {
+  return style_.border == WindowBorder::kFixed ||
+         style_.border == WindowBorder::kNarrowCaptionFixed ||
+         style_.border == WindowBorder::kSunkenFixed;
+}
+
+QSize QtWindow::ControlsExtent() const {
+  QWidget* area = client();
+  int right = 0;
+  int bottom = 0;
+  for (const auto& control : controls_) {
+    QWidget* w = QtCommonOf(control.get())->widget();
+    // Controls inside a container count through the container; hidden ones take no room.
+    if (!w || w->parentWidget() != area || w->isHidden()) continue;
+    QRect shown = w->geometry();
+    right = std::max(right, shown.x() + shown.width());
+    bottom = std::max(bottom, shown.y() + shown.height());
+  }
+  if (right == 0 && bottom == 0) return QSize(0, 0);
+  return QSize(right + kClientMargin, bottom + kClientMargin);
+}
+
+void QtWindow::FitClient() {
+  if (!widget_) return;
+  // The definitions' outer sizes were measured on a system whose frame, caption and menu bar may
+  // be smaller than this one's: the client area grows until every control is fully visible.
+  QSize needed = ControlsExtent();
+  int menu = widget_->menu_bar() ? widget_->menu_bar()->sizeHint().height() : 0;
+  QSize base = IsFixedSize() ? InnerSize(style_.rect) : widget_->size();
+  QSize size(std::max(base.width(), needed.width()),
+             std::max(base.height(), needed.height() + menu));
+  if (IsFixedSize()) {
+    if (widget_->minimumSize() != size || widget_->maximumSize() != size) {
+      widget_->setFixedSize(size);
+    }
+  } else if (widget_->size() != size) {
+    widget_->resize(size);
+  }
+  widget_->Relayout();
+}
+
+void QtWindow::ControlsChanged() { FitClient(); }
+
 void QtWindow::ApplyGeometry() {
   if (!widget_) return;
   widget_->move(style_.rect.left, style_.rect.top);
-  QSize inner = InnerSize(style_.rect);
-  bool fixed = style_.border == WindowBorder::kFixed ||
-               style_.border == WindowBorder::kNarrowCaptionFixed ||
-               style_.border == WindowBorder::kSunkenFixed;
-  if (fixed) {
-    widget_->setFixedSize(inner);
-  } else {
-    widget_->resize(inner);
-  }
-  widget_->Relayout();
+  if (!IsFixedSize()) widget_->resize(InnerSize(style_.rect));
+  FitClient();
 }
 
 void QtWindow::SetCaption(std::string_view caption_gbk) {
@@ -453,6 +507,7 @@ void QtWindow::SetMenuBar(const std::vector<MenuEntry>& bar) {
   if (!widget_) return;
   if (bar.empty()) {
     widget_->RemoveMenuBar();
+    FitClient();
     return;
   }
   QMenuBar* menu_bar = widget_->EnsureMenuBar();
@@ -475,7 +530,7 @@ void QtWindow::SetMenuBar(const std::vector<MenuEntry>& bar) {
     int id = action->data().toInt();
     if (id != 0) Fire(on_command, id);
   });
-  widget_->Relayout();
+  FitClient();
 }
 
 void QtWindow::SetAccelerators(const std::vector<Accelerator>& accelerators) {
@@ -504,6 +559,7 @@ template <typename T>
 T* QtWindow::Adopt(std::unique_ptr<T> control) {
   T* raw = control.get();
   controls_.push_back(std::move(control));
+  FitClient();
   return raw;
 }
 
@@ -555,6 +611,7 @@ void QtWindow::DestroyControl(Control* control) {
   it = std::find_if(controls_.begin(), controls_.end(),
                     [control](const std::unique_ptr<Control>& c) { return c.get() == control; });
   if (it != controls_.end()) controls_.erase(it);
+  FitClient();
 }
 
 Control* QtWindow::FocusedControl() const {

@@ -40,6 +40,9 @@ class InputRouter : public QObject {
 
   // Watches `widget` (the control's widget or one of its inner widgets) for input.
   void Watch(QWidget* widget);
+  // A left-button press that the runtime lets pass gives the control the focus before the widget
+  // sees the press (edit boxes, buttons and combo boxes, as their native kinds do).
+  void SetClickFocus(bool click_focus) { click_focus_ = click_focus; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -48,13 +51,15 @@ class InputRouter : public QObject {
   InputDecision Offer(const InputEvent& input);
   // Offers each typed character of `text` to the runtime; *passed receives what the widget is to
   // get and *changed whether that differs from `text`. False when a routine destroyed this router
-  // on the way: the caller then returns at once and touches no member.
+  // on the way: the caller then returns at once and touches no member. Typed text goes to the
+  // widget one character at a time, each offered just before the widget gets it.
   bool OfferCharacters(const QString& text, QString* passed, bool* changed);
 
   QtWindow* window_;
   Control* target_;  // null: the window's own client area
   QPointer<QWidget> control_widget_;
   bool has_focus_ = false;
+  bool click_focus_ = false;
   bool forwarding_ = false;  // re-sending a replaced character: let it through
 };
 
@@ -71,6 +76,7 @@ class WindowWidget : public QWidget {
   void Relayout();
 
  protected:
+  bool focusNextPrevChild(bool next) override;
   void closeEvent(QCloseEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -141,11 +147,19 @@ class QtWindow : public QObject, public Window {
   void Moved();
   void Resized();
   void Activated();
+  // Called by the controls: one was moved, shown, hidden or re-parented.
+  void ControlsChanged();
 
  private:
   template <typename T>
   T* Adopt(std::unique_ptr<T> control);
   void ApplyGeometry();
+  bool IsFixedSize() const;
+  // The client size every visible control of the client area needs, margin included; empty
+  // without controls.
+  QSize ControlsExtent() const;
+  // Grows the window until the client area holds every control.
+  void FitClient();
   // Outer size minus the estimated frame: what the widget itself (menu bar and client) gets.
   QSize InnerSize(const Rect& outer) const;
 

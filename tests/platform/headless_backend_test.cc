@@ -2,7 +2,7 @@
 // drives.
 #include <gtest/gtest.h>
 
-#include <climits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -322,20 +322,78 @@ TEST_F(HeadlessWindowTest, DisabledWindowOrControlCannotBeReached) {
   EXPECT_TRUE(inputs_.empty());
 }
 
-TEST_F(HeadlessWindowTest, TypingGoesThroughLimitsAndConversions) {
+// The box itself applies no limit and no conversion (the runtime does); it reports the user's
+// changes, never the program's.
+TEST_F(HeadlessWindowTest, TypingInsertsWhatReachesTheBoxAndReportsOnlyUserChanges) {
   EditStyle style;
-  style.max_bytes = 5;
-  style.case_conversion = CaseConversion::kUpper;
   style.text_gbk = "old";
   EditControl* edit = window_->CreateEdit(At(110, Rect{2, 6, 116, 19}), style);
   int changes = 0;
-  edit->on_change = [&] { ++changes; };
+  edit->on_user_change = [&] { ++changes; };
   EXPECT_TRUE(headless()->UserType(edit, "ab" + G("中文")));
-  // "AB" and one double-byte character fit in 5 bytes; the second does not, and is not split.
-  EXPECT_EQ(edit->Text(), "AB" + G("中"));
-  EXPECT_EQ(changes, 3);
+  EXPECT_EQ(edit->Text(), "ab" + G("中文"));
+  EXPECT_EQ(changes, 4);
+  edit->SetText("set");
+  edit->SetSelection(0, -1);
+  edit->ReplaceSelection("new");
+  EXPECT_EQ(changes, 4);
   EXPECT_TRUE(headless()->UserType(edit, ""));
   EXPECT_EQ(edit->Text(), "");
+  EXPECT_EQ(changes, 5);
+}
+
+// Ctrl+C, Ctrl+X and Ctrl+V reach the box as the characters 3, 24 and 22, as the classic
+// keyboard translation types them, and work through the backend's clipboard.
+TEST_F(HeadlessWindowTest, ClipboardKeysCopyCutAndPaste) {
+  EditStyle style;
+  style.text_gbk = "a" + G("中") + "b";
+  auto* edit = static_cast<HeadlessEdit*>(window_->CreateEdit(At(110, Rect{0, 0, 99, 20}), style));
+  int changes = 0;
+  edit->on_user_change = [&] { ++changes; };
+  edit->SetSelection(1, 2);
+  EXPECT_TRUE(headless()->UserKey(edit, 'X', kShiftCtrl));
+  EXPECT_EQ(edit->Text(), "ab");
+  EXPECT_EQ(backend_.ClipboardText(), std::optional<std::string>(G("中")));
+  edit->SetSelection(2, 0);
+  EXPECT_TRUE(headless()->UserKey(edit, 'V', kShiftCtrl));
+  EXPECT_EQ(edit->Text(), "ab" + G("中"));
+  EXPECT_EQ(changes, 2);
+  edit->SetSelection(0, 1);
+  headless()->UserKey(edit, 'C', kShiftCtrl);
+  EXPECT_EQ(backend_.ClipboardText(), std::optional<std::string>("a"));
+  EXPECT_EQ(changes, 2);
+  // The runtime can keep a paste from the box by swallowing its character.
+  filter_ = [](Control*, const InputEvent& e) {
+    return e.kind == InputKind::kChar && e.key == 22 ? InputDecision::Swallow()
+                                                     : InputDecision::Pass();
+  };
+  edit->SetSelection(0, 0);
+  headless()->UserKey(edit, 'V', kShiftCtrl);
+  EXPECT_EQ(edit->Text(), "ab" + G("中"));
+  // A password box gives nothing away.
+  EditStyle password;
+  password.password_char = '*';
+  password.text_gbk = "secret";
+  EditControl* secret = window_->CreateEdit(At(120, Rect{0, 30, 99, 20}), password);
+  secret->SetSelection(0, -1);
+  headless()->UserKey(secret, 'C', kShiftCtrl);
+  EXPECT_EQ(backend_.ClipboardText(), std::optional<std::string>("a"));
+}
+
+TEST_F(HeadlessWindowTest, DropInsertsWithoutInputAndReports) {
+  EditStyle style;
+  style.text_gbk = G("中文");
+  EditControl* edit = window_->CreateEdit(At(110, Rect{0, 0, 99, 20}), style);
+  int changes = 0;
+  edit->on_user_change = [&] { ++changes; };
+  inputs_.clear();
+  EXPECT_TRUE(headless()->UserDrop(edit, "x", 3));  // inside 文: dropped before it
+  EXPECT_EQ(edit->Text(), G("中") + "x" + G("文"));
+  EXPECT_EQ(changes, 1);
+  EXPECT_TRUE(inputs_.empty());
+  edit->SetReadOnly(true);
+  headless()->UserDrop(edit, "y", 0);
+  EXPECT_EQ(edit->Text(), G("中") + "x" + G("文"));
 }
 
 TEST_F(HeadlessWindowTest, FilterCanReplaceOrSwallowCharacters) {
@@ -389,18 +447,26 @@ TEST_F(HeadlessWindowTest, FocusMovesWithLostBeforeGained) {
   EXPECT_EQ(window_->FocusedControl(), nullptr);
 }
 
-TEST_F(HeadlessWindowTest, ComboSelectionAndMenuAndClose) {
+TEST_F(HeadlessWindowTest, ComboReportsPicksAndShowsOnlyWhatItIsTold) {
   ComboStyle style;
   style.kind = ComboKind::kDropDownList;
-  ComboControl* combo = window_->CreateCombo(At(100, Rect{0, 0, 96, 160}), style);
-  combo->AddItem(G("资金借出"));
-  combo->AddItem(G("资金借入"));
+  auto* combo =
+      static_cast<HeadlessCombo*>(window_->CreateCombo(At(100, Rect{0, 0, 96, 160}), style));
+  combo->InsertItem(0, G("资金借出"));
+  combo->InsertItem(1, G("资金借入"));
   int picked = -2;
-  combo->on_selection_change = [&](int index) { picked = index; };
+  combo->on_pick = [&](int index) { picked = index; };
   EXPECT_TRUE(headless()->UserSelect(combo, 1));
   EXPECT_EQ(picked, 1);
-  EXPECT_EQ(combo->EditText(), G("资金借入"));
+  EXPECT_EQ(combo->shown_current(), -1) << "the runtime decides what becomes current";
   EXPECT_FALSE(headless()->UserSelect(combo, 2));
+  combo->ShowCurrent(1);
+  EXPECT_EQ(combo->ShownText(), G("资金借入"));
+  picked = -2;
+  headless()->UserKey(combo, vk::kUp);
+  EXPECT_EQ(picked, 0);
+  headless()->UserType(combo, "z");
+  EXPECT_EQ(picked, 0) << "no item starts with z";
 
   std::vector<MenuEntry> bar(1);
   bar[0].caption_gbk = G("帐号管理");
@@ -453,47 +519,25 @@ TEST_F(HeadlessWindowTest, CanvasPaintsThroughTheRecordingPainter) {
   EXPECT_EQ(seen[0].shift, kShiftShift);
 }
 
-TEST_F(HeadlessWindowTest, UpDownArrowsMoveTowardTheirBoundEvenInAReversedRange) {
+TEST_F(HeadlessWindowTest, UpDownReportsArrowClicksThatReachIt) {
   UpDownStyle style;
-  style.minimum = 0;
-  style.maximum = 3;
-  style.position = 2;
-  auto* spin = static_cast<HeadlessUpDown*>(window_->CreateUpDown(At(120, Rect{}), style));
-  std::vector<int> changes;
-  spin->on_change = [&](int position) { changes.push_back(position); };
-  spin->Step(+1);
-  spin->Step(+1);  // already at the maximum: no change, no event
-  spin->Step(-1);
-  EXPECT_EQ(changes, (std::vector<int>{3, 2}));
-
-  // Given high to low, the up arrow still moves toward the maximum: it counts down.
-  spin->SetRange(10, 0);
-  spin->SetPosition(5);
-  changes.clear();
-  spin->Step(+1);
-  EXPECT_EQ(spin->Position(), 4);
-  spin->Step(-1);
-  spin->Step(-1);
-  EXPECT_EQ(spin->Position(), 6);
-  spin->SetPosition(42);
-  EXPECT_EQ(spin->Position(), 10);
-  EXPECT_EQ(changes, (std::vector<int>{4, 5, 6}));
-}
-
-TEST(UpDownModelTest, StepsClampWithoutOverflow) {
-  UpDownStyle style;
-  style.minimum = INT_MIN;
-  style.maximum = INT_MAX;
-  style.position = INT_MAX;
-  EXPECT_EQ(SteppedUpDownPosition(style, +1), INT_MAX);
-  style.position = INT_MIN;
-  EXPECT_EQ(SteppedUpDownPosition(style, -1), INT_MIN);
-  style.minimum = INT_MAX;  // reversed: the down arrow counts up
-  style.maximum = INT_MIN;
-  style.position = INT_MAX;
-  EXPECT_EQ(SteppedUpDownPosition(style, -1), INT_MAX);
-  EXPECT_EQ(SteppedUpDownPosition(style, +1), INT_MAX - 1);
-  EXPECT_EQ(ClampUpDownPosition(style, 0), 0);
+  UpDownControl* spin = window_->CreateUpDown(At(120, Rect{100, 0, 16, 24}), style);
+  std::vector<int> arrows;
+  spin->on_arrow = [&](int delta) { arrows.push_back(delta); };
+  EXPECT_TRUE(headless()->UserSpin(spin, +1));
+  EXPECT_TRUE(headless()->UserSpin(spin, -1));
+  EXPECT_EQ(arrows, (std::vector<int>{1, -1}));
+  filter_ = [](Control*, const InputEvent& e) {
+    return e.kind == InputKind::kLeftUp ? InputDecision::Swallow() : InputDecision::Pass();
+  };
+  headless()->UserSpin(spin, +1);
+  EXPECT_EQ(arrows.size(), 2u);
+  style.horizontal = true;
+  UpDownControl* across = window_->CreateUpDown(At(130, Rect{0, 40, 32, 16}), style);
+  across->on_arrow = [&](int delta) { arrows.push_back(delta); };
+  filter_ = nullptr;
+  headless()->UserSpin(across, -1);
+  EXPECT_EQ(arrows.back(), -1);
 }
 
 }  // namespace

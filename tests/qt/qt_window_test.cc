@@ -10,6 +10,8 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextCharFormat>
+#include <QTextCursor>
 #include <QTest>
 #include <QToolButton>
 #include <QWheelEvent>
@@ -124,26 +126,30 @@ TEST_F(QtWindowTest, TabIsOfferedBeforeQtMovesTheFocus) {
   EXPECT_FALSE(second->HasFocus());
 }
 
-TEST_F(QtWindowTest, EditLimitsCountGbkBytesAndConvertCase) {
-  EditStyle style;
-  style.max_bytes = 5;
-  style.case_conversion = CaseConversion::kUpper;
-  EditControl* edit = window_->CreateEdit(At(100, Rect{0, 0, 100, 20}), style);
+// The box applies no limit and no conversion of its own; user changes are reported however
+// they arrive, the program's never.
+TEST_F(QtWindowTest, EditBoxReportsUserChangesOnly) {
+  EditControl* edit = window_->CreateEdit(At(100, Rect{0, 0, 100, 20}), EditStyle{});
+  int changes = 0;
+  edit->on_user_change = [&] { ++changes; };
   QLineEdit* line = WidgetOf<QLineEdit>(edit);
   QTest::keyClicks(line, "ab");
-  // Chinese arrives from the input method, not as key presses.
   QInputMethodEvent composed;
   composed.setCommitString(QString::fromUtf8("中文"));
   QCoreApplication::sendEvent(line, &composed);
-  EXPECT_EQ(edit->Text(), "AB" + Utf8ToGbk("中"));
-  // A text set by the program is taken whole.
+  EXPECT_EQ(edit->Text(), "ab" + Utf8ToGbk("中文"));
+  EXPECT_EQ(changes, 4);
   edit->SetText("abcdefgh");
-  EXPECT_EQ(edit->Text(), "abcdefgh");
   edit->SetSelection(2, 3);
+  edit->ReplaceSelection("X");
+  EXPECT_EQ(edit->Text(), "abXfgh");
+  EXPECT_EQ(changes, 4);
   int start = 0, length = 0;
   edit->GetSelection(&start, &length);
-  EXPECT_EQ(start, 2);
-  EXPECT_EQ(length, 3);
+  EXPECT_EQ(start, 3);
+  EXPECT_EQ(length, 0);
+  line->undo();
+  EXPECT_EQ(changes, 5) << "undo is the user's change";
 }
 
 // Each character an input method commits is offered on its own: swallowed and replaced ones
@@ -219,14 +225,28 @@ TEST_F(QtWindowTest, PasswordAndMultiLineBoxes) {
   EXPECT_EQ(log->Text(), Utf8ToGbk("跟进信息...\r\n第二行"));
 }
 
-TEST_F(QtWindowTest, MultiLineLimitHoldsTypedText) {
+TEST_F(QtWindowTest, MultiLineBoxReportsTextChangesNotFormatChanges) {
   EditStyle style;
   style.multi_line = true;
-  style.max_bytes = 4;
   EditControl* edit = window_->CreateEdit(At(100, Rect{0, 0, 200, 54}), style);
+  int changes = 0;
+  edit->on_user_change = [&] { ++changes; };
   auto* text = WidgetOf<QPlainTextEdit>(edit);
-  QTest::keyClicks(text, "abcdef");
-  EXPECT_EQ(edit->Text(), "abcd");
+  QTest::keyClicks(text, "ab");
+  QTest::keyClick(text, Qt::Key_Return);
+  EXPECT_EQ(edit->Text(), "ab\r\n");
+  EXPECT_EQ(changes, 3);
+  edit->SetText("x\r\ny");
+  edit->SetSelection(3, 1);
+  edit->ReplaceSelection(Utf8ToGbk("中"));
+  EXPECT_EQ(edit->Text(), "x\r\n" + Utf8ToGbk("中"));
+  edit->SetFont(FontSpec{});
+  QTextCursor cursor = text->textCursor();
+  QTextCharFormat bold;
+  bold.setFontWeight(QFont::Bold);
+  cursor.select(QTextCursor::Document);
+  cursor.mergeCharFormat(bold);
+  EXPECT_EQ(changes, 3);
 }
 
 TEST_F(QtWindowTest, ButtonClickAfterTheRuntimeSawTheMouse) {
@@ -261,27 +281,53 @@ TEST_F(QtWindowTest, RoutineDestroyingTheWindowInsideAClickIsSafe) {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-TEST_F(QtWindowTest, ComboBoxItemsSelectionAndUserChoice) {
+// QComboBox changes its current item on its own: on the first item added, on removing the
+// current one, on a pick. The view puts every such change back and only reports the pick.
+TEST_F(QtWindowTest, ComboBoxShowsOnlyWhatItIsTold) {
   ComboStyle style;
   style.kind = ComboKind::kDropDownList;
   ComboControl* combo = window_->CreateCombo(At(100, Rect{531, 398, 96, 160}), style);
-  combo->AddItem(Utf8ToGbk("资金借出"));
-  combo->AddItem(Utf8ToGbk("资金借入"));
-  EXPECT_EQ(combo->ItemCount(), 2);
-  EXPECT_EQ(combo->ItemText(1), Utf8ToGbk("资金借入"));
-  EXPECT_EQ(combo->ItemText(2), "");
-  combo->SetCurrentIndex(0);
-  EXPECT_EQ(combo->EditText(), Utf8ToGbk("资金借出"));
-  combo->SetCurrentIndex(5);
-  EXPECT_EQ(combo->CurrentIndex(), -1);
-  EXPECT_EQ(combo->EditText(), "");
+  QComboBox* box = WidgetOf<QComboBox>(combo);
+  combo->InsertItem(0, Utf8ToGbk("资金借出"));
+  EXPECT_EQ(box->currentIndex(), -1);
+  combo->InsertItem(1, Utf8ToGbk("资金借入"));
+  combo->InsertItem(1, "mid");
+  combo->ShowCurrent(2);
+  EXPECT_EQ(box->currentText(), QString::fromUtf8("资金借入"));
+  combo->RemoveItem(0);
+  EXPECT_EQ(box->currentIndex(), 1) << "the mark stays on its item";
+  combo->RemoveItem(1);
+  EXPECT_EQ(box->currentIndex(), -1) << "QComboBox would move to another item";
+  combo->InsertItem(5, "ignored");
+  EXPECT_EQ(box->count(), 1);
   // The drop-down kinds are drawn at the box's own height; the rectangle stays as given.
-  EXPECT_LT(WidgetOf<QComboBox>(combo)->height(), 160);
+  EXPECT_LT(box->height(), 160);
   EXPECT_EQ(combo->Geometry().height, 160);
   int chosen = -2;
-  combo->on_selection_change = [&](int index) { chosen = index; };
-  WidgetOf<QComboBox>(combo)->activated(1);
-  EXPECT_EQ(chosen, 1);
+  combo->on_pick = [&](int index) { chosen = index; };
+  box->setCurrentIndex(0);  // as a pick from the list does before it is reported
+  emit box->activated(0);
+  EXPECT_EQ(chosen, 0);
+  EXPECT_EQ(box->currentIndex(), -1);
+}
+
+TEST_F(QtWindowTest, EditableComboKeepsItsTextAndCompletesNothing) {
+  ComboStyle style;
+  style.kind = ComboKind::kDropDown;
+  ComboControl* combo = window_->CreateCombo(At(100, Rect{0, 0, 96, 160}), style);
+  QComboBox* box = WidgetOf<QComboBox>(combo);
+  combo->InsertItem(0, "apple");
+  combo->ShowEditText("typed");
+  combo->ShowCurrent(0);
+  EXPECT_EQ(box->lineEdit()->text(), QStringLiteral("typed"));
+  std::vector<std::string> edits;
+  combo->on_edit = [&](const std::string& text) { edits.push_back(text); };
+  combo->ShowEditText("");
+  QTest::keyClicks(box->lineEdit(), "ap");
+  EXPECT_EQ(box->lineEdit()->text(), QStringLiteral("ap")) << "no completion from the list";
+  EXPECT_EQ(edits, (std::vector<std::string>{"a", "ap"}));
+  combo->ClearItems();
+  EXPECT_EQ(box->lineEdit()->text(), QStringLiteral("ap"));
 }
 
 TEST_F(QtWindowTest, CloseRequestGoesToTheRuntimeWhichDecides) {
@@ -428,31 +474,19 @@ TEST_F(QtWindowTest, StaticTextShowsLinesWithoutCarriageReturns) {
   EXPECT_FALSE(WidgetOf<QLabel>(label)->autoFillBackground());
 }
 
-// The arrows step toward their bound as the headless control does, also in a range given high
-// to low, where the up arrow counts down.
-TEST_F(QtWindowTest, UpDownArrowsStepTowardTheirBound) {
-  UpDownStyle style;
-  style.minimum = 10;
-  style.maximum = 0;
-  style.position = 5;
-  UpDownControl* spin = window_->CreateUpDown(At(130, Rect{4, 4, 16, 24}), style);
+TEST_F(QtWindowTest, UpDownReportsArrowClicks) {
+  UpDownControl* spin = window_->CreateUpDown(At(130, Rect{4, 4, 16, 24}), UpDownStyle{});
   ASSERT_NE(spin, nullptr);
-  std::vector<int> changes;
-  spin->on_change = [&](int position) { changes.push_back(position); };
+  std::vector<int> arrows;
+  spin->on_arrow = [&](int delta) { arrows.push_back(delta); };
   QWidget* widget = QtCommonOf(spin)->widget();
   auto* up = widget->findChild<QToolButton*>(QStringLiteral("up"));
   auto* down = widget->findChild<QToolButton*>(QStringLiteral("down"));
   ASSERT_NE(up, nullptr);
   ASSERT_NE(down, nullptr);
-  up->click();
-  EXPECT_EQ(spin->Position(), 4);
-  down->click();
-  down->click();
-  EXPECT_EQ(spin->Position(), 6);
-  spin->SetPosition(-3);
-  EXPECT_EQ(spin->Position(), 0);
-  up->click();  // already at the maximum
-  EXPECT_EQ(changes, (std::vector<int>{4, 5, 6}));
+  QTest::mouseClick(up, Qt::LeftButton);
+  QTest::mouseClick(down, Qt::LeftButton);
+  EXPECT_EQ(arrows, (std::vector<int>{1, -1}));
 }
 
 }  // namespace

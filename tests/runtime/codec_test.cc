@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+
+#include "platform/gbk.h"
 
 namespace memo {
 namespace {
@@ -31,13 +34,58 @@ TEST(CodecTest, EveryDecodableTwoByteCodeRoundTrips) {
       ASSERT_EQ(back, gbk) << std::hex << lead << " " << trail;
     }
   }
-  // The whole two-byte range, user-defined areas included, except A2E3: the euro sign that
-  // GBK already writes as 0x80.
-  EXPECT_EQ(decoded, 126 * 190 - 1);
-  std::string euro;
-  EXPECT_FALSE(GbkToUtf8Strict("\xA2\xE3", &euro));
-  EXPECT_EQ(Utf8ToGbk("€"), "\x80");
-  EXPECT_EQ(GbkToUtf8("\x80"), "€");
+  // The whole two-byte range, user-defined areas and A2E3 (the euro sign) included.
+  EXPECT_EQ(decoded, 126 * 190);
+}
+
+// A byte of 0x80 or more always leads a two-byte character, for the codec as for every text walk
+// of the program; iconv's single-byte euro sign 0x80 would break that, so the euro sign is
+// written with its two-byte code.
+TEST(CodecTest, EuroSignIsATwoByteCharacter) {
+  EXPECT_EQ(Utf8ToGbk("€"), "\xA2\xE3");
+  EXPECT_EQ(GbkToUtf8("\xA2\xE3"), "€");
+  EXPECT_EQ(Utf8ToGbk("a€b€"), "a\xA2\xE3" "b\xA2\xE3");
+  EXPECT_EQ(GbkToUtf8("\x80"), "?") << "a lead byte at the end is a broken character";
+  EXPECT_EQ(GbkToUtf8("x\x80" "ab"), "x?b") << "0x80 takes the byte after it";
+  EXPECT_EQ(GbkToUtf8("\x80\xA1\xA1\xA1"), "?　") << "the pair 80 A1, then A1 A1";
+  std::string out;
+  EXPECT_FALSE(GbkToUtf8Strict("a\x80" "b", &out));
+}
+
+// Every character of the Basic Multilingual Plane encodes to exactly one GBK character: an ASCII
+// byte, a two-byte code, or the one byte '?'.
+TEST(CodecTest, EveryCharacterEncodesToOneGbkCharacter) {
+  for (uint32_t cp = 1; cp <= 0xFFFF; ++cp) {
+    if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+    std::string utf8;
+    if (cp < 0x80) {
+      utf8 += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+      utf8 += static_cast<char>(0xC0 | (cp >> 6));
+      utf8 += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+      utf8 += static_cast<char>(0xE0 | (cp >> 12));
+      utf8 += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      utf8 += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+    std::string gbk = Utf8ToGbk(utf8);
+    ASSERT_EQ(GbkCharCount(gbk), 1u) << std::hex << cp;
+    if (gbk.size() == 1) {
+      ASSERT_LT(static_cast<unsigned char>(gbk[0]), 0x80) << std::hex << cp;
+    } else {
+      ASSERT_EQ(gbk.size(), 2u) << std::hex << cp;
+    }
+  }
+}
+
+// Decoding gives one Unicode character per GBK character, broken and undecodable ones included.
+TEST(CodecTest, DecodingKeepsOneCharacterPerCharacter) {
+  const std::string gbk = "a\xD6\xD0\xFF" "b\x81\x30z\x80\x80\x81";
+  std::string utf8 = GbkToUtf8(gbk);
+  size_t code_points = 0;
+  for (unsigned char c : utf8) code_points += (c & 0xC0) != 0x80;
+  EXPECT_EQ(code_points, GbkCharCount(gbk));
+  EXPECT_EQ(utf8, "a中??z??");
 }
 
 TEST(CodecTest, LongTextsConvertInFull) {
@@ -49,9 +97,11 @@ TEST(CodecTest, LongTextsConvertInFull) {
 }
 
 TEST(CodecTest, BadBytesBecomeQuestionMarks) {
-  EXPECT_EQ(GbkToUtf8("a\xFF" "b"), "a?b");
+  EXPECT_EQ(GbkToUtf8("a\xFF" "b"), "a?") << "0xFF leads a character too";
   EXPECT_EQ(GbkToUtf8("a\x81"), "a?") << "a lead byte at the end";
-  EXPECT_EQ(GbkToUtf8("\x81\x30z"), "?0z") << "an invalid trail byte is kept as itself";
+  EXPECT_EQ(GbkToUtf8("\x81\x30z"), "?z") << "a pair with no code is one character";
+  EXPECT_EQ(GbkToUtf8(std::string("\x81\0z", 3)), std::string("?\0z", 3))
+      << "a lead byte before a NUL is broken; the NUL stays";
   EXPECT_EQ(Utf8ToGbk("a\xC3(b"), "a?(b");
   EXPECT_EQ(Utf8ToGbk("x😀y"), "x?y") << "a character with no two-byte GBK code";
   EXPECT_EQ(Utf8ToGbk("\xE6\xB8"), "??");
