@@ -10,7 +10,9 @@
 #include "ui/font_property.h"
 #include "ui/format/type_blocks.h"
 #include "ui/property_values.h"
+#include "ui/ruled_edit.h"
 #include "ui/standard_units.h"
+#include "ui/up_down_model.h"
 
 namespace memo::ui {
 
@@ -54,23 +56,45 @@ platform::ScrollBars ScrollBarsOf(uint32_t v) {
   }
 }
 
+CaseConversion CaseOf(uint32_t v) {
+  return v == 1 ? CaseConversion::kLower
+                : (v == 2 ? CaseConversion::kUpper : CaseConversion::kNone);
+}
+
+EditRules RulesOf(const EditBoxBlock& block) {
+  EditRules rules;
+  rules.max_bytes = static_cast<int>(block.max_length);
+  rules.case_conversion = CaseOf(block.case_conversion);
+  rules.multi_line = block.multi_line != 0;
+  return rules;
+}
+
 class EditBoxUnit : public Unit {
  public:
   EditBoxUnit(const UnitContext& context, const EditBoxBlock& block, platform::EditControl* edit,
               platform::UpDownControl* spin)
-      : Unit(context), block_(block), edit_(edit), spin_(spin) {
+      : Unit(context), block_(block), edit_(edit), ruled_(edit, RulesOf(block)), spin_(spin) {
     if (spin_) {
-      spin_->on_change = [this](int position) { edit_->SetText(std::to_string(position)); };
+      spin_presenter_ = std::make_unique<SpinPresenter>(
+          UpDownModel(block.spin_minimum, block.spin_maximum,
+                      UpDownModel::ParseNumber(block.content).value_or(0)),
+          spin_, &ruled_);
     }
   }
 
   platform::Control* control() const override { return edit_; }
+
+  // The byte limit and the case conversion hold for every character the user types.
+  platform::InputDecision FilterInput(const platform::InputEvent& event) override {
+    return ruled_.FilterInput(event);
+  }
 
   // The spin buttons follow their box: shown with it once loading has placed it, removed with it.
   void LoadingComplete() override {
     if (spin_) spin_->SetVisible(edit_->IsVisible());
   }
   void Destroying() override {
+    spin_presenter_.reset();
     if (spin_) window()->native()->DestroyControl(spin_);
     spin_ = nullptr;
   }
@@ -117,7 +141,7 @@ class EditBoxUnit : public Unit {
 
   bool WriteProperty(int k, int sub_index, const TypedValue& value) override {
     switch (k) {
-      case kContent: edit_->SetText(PropertyText(value)); return true;
+      case kContent: ruled_.SetText(PropertyText(value)); return true;
       case kTextColour:
       case kBackground:
         (k == kTextColour ? block_.text_colour : block_.background) =
@@ -126,6 +150,7 @@ class EditBoxUnit : public Unit {
         return true;
       case kMaxLength:
         block_.max_length = static_cast<uint32_t>(std::max(0, PropertyInt(value)));
+        ruled_.SetRules(RulesOf(block_));
         return true;
       case kAlignment:
         block_.alignment = static_cast<uint32_t>(std::clamp(PropertyInt(value), 0, 2));
@@ -141,11 +166,12 @@ class EditBoxUnit : public Unit {
         return true;
       case kCaseConversion:
         block_.case_conversion = static_cast<uint32_t>(std::clamp(PropertyInt(value), 0, 2));
+        ruled_.SetRules(RulesOf(block_));
         return true;
       case kSpinMinimum:
       case kSpinMaximum:
         (k == kSpinMinimum ? block_.spin_minimum : block_.spin_maximum) = PropertyInt(value);
-        if (spin_) spin_->SetRange(block_.spin_minimum, block_.spin_maximum);
+        if (spin_presenter_) spin_presenter_->SetRange(block_.spin_minimum, block_.spin_maximum);
         return true;
       case kSelectionStart: {
         int start = 0;
@@ -161,7 +187,7 @@ class EditBoxUnit : public Unit {
         edit_->SetSelection(start, PropertyInt(value));
         return true;
       }
-      case kSelectedText: edit_->ReplaceSelection(PropertyText(value)); return true;
+      case kSelectedText: ruled_.ReplaceSelection(PropertyText(value)); return true;
       case kFont:
         if (WriteFontProperty(&block_.font, sub_index, value)) edit_->SetFont(FontSpecOf(block_.font));
         return true;
@@ -183,7 +209,9 @@ class EditBoxUnit : public Unit {
 
   EditBoxBlock block_;
   platform::EditControl* edit_;
+  RuledEdit ruled_;
   platform::UpDownControl* spin_;
+  std::unique_ptr<SpinPresenter> spin_presenter_;
 };
 
 }  // namespace
@@ -227,10 +255,6 @@ std::unique_ptr<Unit> CreateEditBoxUnit(const UnitCreation& creation) {
     spin_placement.tab_stop = false;
     spin_placement.child_id = 0;
     platform::UpDownStyle spin_style;
-    spin_style.minimum = block.spin_minimum;
-    spin_style.maximum = block.spin_maximum;
-    spin_style.position = std::atoi(block.content.c_str());
-    spin_style.buddy = edit;
     up_down = creation.native->CreateUpDown(spin_placement, spin_style);
     if (!up_down) return nullptr;
   }

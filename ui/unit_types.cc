@@ -14,6 +14,7 @@ const UnitTypeInfo kUnitTypes[] = {
     {unit_type::kMenu, nullptr, false, true},
     {unit_type::kEditBox, CreateEditBoxUnit, false, true},
     {unit_type::kButton, CreateButtonUnit, false, true},
+    {unit_type::kComboBox, CreateComboBoxUnit, false, true},
     {unit_type::kLabel, CreateLabelUnit, false, true},
     {unit_type::kTransLabel, CreateTransLabelUnit, false, true},
     {unit_type::kHtmlViewer, CreateHtmlViewerUnit, false, true},

@@ -1,8 +1,12 @@
 #include "tools/script/combo_probe.h"
 
 #include "runtime/convert.h"
+#include "runtime/dispatch.h"
 #include "runtime/heap.h"
+#include "runtime/literal.h"
+#include "ui/combo_commands.h"
 #include "ui/format/segment.h"
+#include "ui/window_commands.h"
 
 namespace memo::script {
 
@@ -24,11 +28,16 @@ bool IsCombo(const Target& target, std::string* why) {
 bool ComboItems(const Target& target, std::vector<std::string>* items_gbk, std::string* why) {
   items_gbk->clear();
   if (!IsCombo(target, why)) return false;
-  // FIXME: read the list through the library's combo box commands (item count, item text) once
-  // they are part of the build; until then the list cannot be checked, and saying so beats
-  // guessing it from a backend's control.
-  *why = "the combo box commands (item count, item text) are not in this build yet";
-  return false;
+  TypedValue combo = ui::UnitReference(target.window->window_id(), target.unit_id,
+                                       ui::unit_type::kComboBox);
+  ArgList count_args{combo};
+  int32_t count = static_cast<int32_t>(CallCommand(ui::ComboItemCount, count_args).low);
+  for (int32_t i = 0; i < count; ++i) {
+    ArgList text_args{combo, IntValue(i)};
+    TextOwner text(static_cast<char*>(CallCommand(ui::ComboItemText, text_args).Pointer()));
+    items_gbk->push_back(NonNullText(text.get()));
+  }
+  return true;
 }
 
 bool ComboCurrentIndex(const Target& target, int* index, std::string* why) {

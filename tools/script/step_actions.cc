@@ -102,9 +102,9 @@ void RunSelect(ScriptRunner& runner, const Step& step) {
   if (!target.control || KindOf(target.control) != platform::HeadlessControlKind::kCombo)
     runner.Fail(target.shown + " is no combo box");
   auto* combo = static_cast<platform::HeadlessCombo*>(target.control);
-  if (step.number >= combo->ItemCount()) {
+  if (step.number >= static_cast<int>(combo->items().size())) {
     runner.Fail(target.shown + " has no item " + std::to_string(step.number) + " (it has " +
-                std::to_string(combo->ItemCount()) + ")");
+                std::to_string(static_cast<int>(combo->items().size())) + ")");
   }
   RequireReachable(runner, target);
   if (!target.native->UserSelect(target.control, static_cast<int>(step.number)))
