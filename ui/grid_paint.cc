@@ -115,10 +115,15 @@ void Grid::PaintHeadings(platform::Painter& painter, int last_row, int last_colu
   format.single_line = true;
   format.end_ellipsis = true;
   const bool any = layout_.rows() > 0 && layout_.columns() > 0;
+  const int client_width = layout_.client_size().width;
   auto heading = [&](const Rect& rect, const std::string& text, bool selected) {
     painter.FillRect(rect, selected ? kHeadingSelected : kHeading);
     painter.DrawEdge(rect, platform::EdgeStyle::kRaised);
-    if (!text.empty()) painter.DrawText(Inset(rect, kTextInset), text, format);
+    if (text.empty()) return;
+    // Centred in the part that is in view, so that a column wider than the grid shows its name.
+    Rect shown = rect;
+    shown.width = std::max(0, std::min(rect.right(), client_width) - rect.left);
+    painter.DrawText(Inset(shown, kTextInset), text, format);
   };
   for (int c = layout_.left_column(); c <= last_column; ++c) {
     const bool selected = any && c >= selection_.left() && c <= selection_.right();
