@@ -129,9 +129,9 @@ void Grid::Relayout(bool columns_changed) {
   // The heading column fits the longest row number (at least three digits).
   const std::string digits(std::max<size_t>(3, std::to_string(rows).size()), '9');
   const int digits_width = backend ? backend->MeasureText(font_, digits).width : 6 * 3;
-  GridMetrics metrics = layout_.metrics();
-  int heading = digits_width + std::max(4, 12 * scale() / 100);
-  if (heading != metrics.heading_width) {
+  const int heading = digits_width + std::max(4, 12 * scale() / 100);
+  if (heading != layout_.metrics().heading_width) {
+    GridMetrics metrics = layout_.metrics();
     metrics.heading_width = heading;
     layout_.SetMetrics(std::move(metrics));
   }
@@ -184,9 +184,10 @@ void Grid::OnDataSourceNotice(db::ViewNotice notice, int first, int count) {
       CommitEditor(false);
       return;
     case db::ViewNotice::kCurrentRowChanged: {
+      // A move the grid made itself names its own cursor row: nothing to follow.
+      if (following_cursor_) return;
       const int row = first + 1;
       Relayout(false);
-      // A move the grid made itself names its own cursor row and changes nothing here.
       if (selection_.cursor().row != row) {
         selection_.MoveTo(GridCell{row, selection_.cursor().column});
       }
@@ -403,8 +404,10 @@ bool Grid::Finish(const GridSelection& before) {
   const bool second_changed = !(before.second() == selection_.second());
   std::weak_ptr<char> alive = alive_;
   if (source_ && (first_changed || second_changed)) {
+    following_cursor_ = true;
     source_->MoveTo(selection_.cursor().row - 1);
     if (alive.expired()) return false;
+    following_cursor_ = false;
   }
   if ((first_changed || second_changed) && on_corners_changed) {
     auto handler = on_corners_changed;

@@ -161,6 +161,7 @@ class Grid : private db::DataSourceView {
   platform::ScrollInfo shown_bars_[2];
   bool bars_set_ = false;
   bool updating_bars_ = false;
+  bool following_cursor_ = false;  // the grid itself is moving the data source's current row
   std::shared_ptr<char> alive_ = std::make_shared<char>(0);
 };
 

@@ -155,6 +155,15 @@ TEST_F(GridMouseTest, HeadingClicksSelectAllARowOrAColumn) {
   EXPECT_EQ(TakeCorners().size(), 3u);
 }
 
+TEST_F(GridMouseTest, AColumnHeadingClickKeepsTheViewWhereItIs) {
+  Open();
+  grid_->HandleScroll(platform::Orientation::kVertical, platform::ScrollAction::kThumbTrack, 20);
+  Click(0, 2);
+  EXPECT_EQ(grid_->cursor(), (GridCell{1, 2}));
+  EXPECT_EQ(source_.current_row(), 0);
+  EXPECT_EQ(grid_->layout().top_row(), 21);
+}
+
 TEST_F(GridMouseTest, HeadingClicksNeedRangeAndHeadingSelection) {
   GridBlock no_headings;
   no_headings.words[4] = 0;
