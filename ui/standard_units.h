@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "ui/format/type_blocks.h"
 #include "ui/unit.h"
 
 namespace memo::ui {

@@ -1,7 +1,7 @@
 // The table of unit types the window runtime can create. A unit of a type that is not here (or
 // whose factory is missing) cannot be created, and its window's loading fails.
-#include <array>
-
+#include "ui/egrid_unit.h"
+#include "ui/standard_units.h"
 #include "ui/unit.h"
 
 namespace memo::ui {
@@ -12,6 +12,12 @@ const UnitTypeInfo kUnitTypes[] = {
     // The window unit and menu items are built by the runtime itself, never by a factory.
     {unit_type::kWindow, nullptr, false, true},
     {unit_type::kMenu, nullptr, false, true},
+    {unit_type::kEditBox, CreateEditBoxUnit, false, true},
+    {unit_type::kButton, CreateButtonUnit, false, true},
+    {unit_type::kLabel, CreateLabelUnit, false, true},
+    {unit_type::kTransLabel, CreateTransLabelUnit, false, true},
+    {unit_type::kHtmlViewer, CreateHtmlViewerUnit, false, true},
+    {unit_type::kEGrid, CreateEGridUnit, false, true},
 };
 
 }  // namespace

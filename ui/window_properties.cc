@@ -15,7 +15,7 @@ namespace memo::ui {
 namespace {
 
 enum Common { kLeft = 0, kTop, kWidth, kHeight, kTag, kVisible, kDisabled, kMousePointer };
-enum MenuProperty { kMenuCaption = 0, kMenuChecked, kMenuDisabled, kMenuVisible };
+enum MenuProperty { kItemCaption = 0, kItemChecked, kItemDisabled, kItemVisible };
 
 DefinitionStore& MutableStore() { return const_cast<DefinitionStore&>(Store()); }
 
@@ -48,10 +48,10 @@ void SetFlagBit(UnitRecord* unit, uint32_t bit, bool on) {
 
 TypedValue ReadMenuItem(const UnitRecord& item, int32_t number) {
   switch (number) {
-    case kMenuCaption: return TextResult(item.caption);
-    case kMenuChecked: return BoolResult((item.menu_flags & kMenuChecked) != 0);
-    case kMenuDisabled: return BoolResult((item.menu_flags & kMenuDisabled) != 0);
-    case kMenuVisible: return BoolResult((item.menu_flags & kMenuHidden) == 0);
+    case kItemCaption: return TextResult(item.caption);
+    case kItemChecked: return BoolResult((item.menu_flags & kMenuChecked) != 0);
+    case kItemDisabled: return BoolResult((item.menu_flags & kMenuDisabled) != 0);
+    case kItemVisible: return BoolResult((item.menu_flags & kMenuHidden) == 0);
     default: return TypedValue{};
   }
 }
@@ -61,10 +61,10 @@ void WriteMenuItem(UnitRecord* item, int32_t number, const TypedValue& value) {
     item->menu_flags = on ? (item->menu_flags | bit) : (item->menu_flags & ~bit);
   };
   switch (number) {
-    case kMenuCaption: item->caption = PropertyText(value); break;
-    case kMenuChecked: set(kMenuChecked, PropertyBool(value)); break;
-    case kMenuDisabled: set(kMenuDisabled, PropertyBool(value)); break;
-    case kMenuVisible: set(kMenuHidden, !PropertyBool(value)); break;
+    case kItemCaption: item->caption = PropertyText(value); break;
+    case kItemChecked: set(kMenuChecked, PropertyBool(value)); break;
+    case kItemDisabled: set(kMenuDisabled, PropertyBool(value)); break;
+    case kItemVisible: set(kMenuHidden, !PropertyBool(value)); break;
     default: break;
   }
 }

@@ -54,6 +54,10 @@ class CanvasViewport : public QWidget {
           event);
   }
   void mouseMoveEvent(QMouseEvent* event) override { Mouse(InputKind::kMouseMove, event); }
+  void leaveEvent(QEvent* event) override {
+    QWidget::leaveEvent(event);
+    if (owner_) owner_->PointerLeft();
+  }
   void wheelEvent(QWheelEvent* event) override { Send(WheelInput(*event)); }
   void keyPressEvent(QKeyEvent* event) override {
     InputEvent input = KeyInput(InputKind::kKeyDown, *event);
@@ -260,7 +264,9 @@ void QtCanvas::ShowTip(const Rect& rect, std::string_view text_gbk, const FontSp
     return;
   }
   if (!tip_) {
-    tip_ = new QLabel(viewport_, Qt::ToolTip);
+    // The tip lies over the cell it explains: clicks must pass through it to the canvas.
+    tip_ = new QLabel(viewport_, Qt::ToolTip | Qt::WindowTransparentForInput |
+                                     Qt::WindowDoesNotAcceptFocus);
     tip_->setTextFormat(Qt::PlainText);
     tip_->setAutoFillBackground(true);
   }
@@ -270,6 +276,11 @@ void QtCanvas::ShowTip(const Rect& rect, std::string_view text_gbk, const FontSp
   tip_->move(at);
   tip_->resize(std::max(rect.width, tip_->sizeHint().width()), rect.height);
   tip_->show();
+}
+
+// A tip belongs to the pointer's place on the canvas; it goes when the pointer leaves.
+void QtCanvas::PointerLeft() {
+  if (tip_) tip_->hide();
 }
 
 void QtCanvas::Paint(const QRect& dirty) {

@@ -205,6 +205,7 @@ class QtCanvas : public QtControl<CanvasControl> {
   void Paint(const QRect& dirty);
   void Input(const InputEvent& event);
   void Layout();
+  void PointerLeft();
 
  private:
   CanvasStyle style_;

@@ -128,12 +128,23 @@ enum class SegmentError {
   kInvalidId,    // a window or unit id that is not valid, or a first unit that is no window unit
   kBadLayout,    // header_bytes not a multiple of 8, offsets out of order or overlapping
 };
+// A short English phrase for diagnostics; never null.
+const char* SegmentErrorText(SegmentError error);
 
 // Reads a whole segment. Never reads outside [data, data + size). On failure *out is left empty
-// and the error says why. A header_bytes below 8 gives a store without windows.
+// and the error says why. A header_bytes below 8 gives a store without windows; fewer than 4
+// bytes are kTruncated. Besides the lengths, the reader checks that every window id is valid with
+// second nibble 2; that each window's first unit is its window unit (id 0x06......, type kWindow)
+// and no other unit is; that every other unit id is valid with second nibble 6; and that a unit's
+// record form (menu item or general) follows from its id and agrees with its type word. Unit
+// records must lie in table order without overlapping (gaps are allowed). The run-time slots,
+// object and cursor slots, and bytes after a menu item's last field or after the last window are
+// ignored. Duplicate ids are kept; lookups find the first.
 SegmentError ReadSegment(const uint8_t* data, size_t size, DefinitionStore* out);
 
-// Writes the stored form of a store; ReadSegment of the result gives the same store back.
+// Writes the stored form of a store; ReadSegment of the result gives the same store back when
+// the store satisfies the reader's checks and its zstring fields (names, remarks, tags,
+// captions) hold no 0 byte (each is written up to its first 0 byte).
 std::string WriteSegment(const DefinitionStore& store);
 
 }  // namespace memo::ui

@@ -4,9 +4,15 @@
 //
 // Reading: an empty block gives the defaults and kOk; a block of a higher version than the
 // reader knows gives kNewerVersion; a block that ends before its last field (for its version)
-// gives kTruncated. Neither failure reads outside the bytes given. Bytes after the last field are
-// ignored (except the grid block's extension, which is part of it).
-// Writing: the current version, every field; Read(Write(x)) == x.
+// gives kTruncated; a field whose value the format forbids gives kBadValue. No failure reads
+// outside the bytes given, and on failure *out is left as it was. A lower version omits only the
+// fields marked with a higher minimum version; those keep their defaults, and `version` holds the
+// version read. Bytes after the last field are ignored (except the grid block's extension, which
+// is part of it).
+// Fonts: a blob32 font of exactly 60 bytes is a LOGFONT; any other length is no font (the
+// default GUI font), not a failure.
+// Writing: the current version whatever `version` says, every field; Read(Write(x)) == x for a
+// block of the current version whose fonts have faces of at most 31 bytes without 0 bytes.
 #pragma once
 
 #include <cstdint>
@@ -18,7 +24,7 @@
 
 namespace memo::ui {
 
-enum class BlockStatus { kOk, kNewerVersion, kTruncated };
+enum class BlockStatus { kOk, kNewerVersion, kTruncated, kBadValue };
 
 constexpr uint32_t kDefaultColour = 0xFF000000u;
 
@@ -202,17 +208,35 @@ struct DBProviderBlock {
   friend bool operator==(const DBProviderBlock&, const DBProviderBlock&) = default;
 };
 
-// EGrid (the advanced grid), version 12: 28 words after the version (fewer for lower versions,
-// see the table in egrid_block notes), and when the selection colour word has its top bit set an
-// extension of three words.
+// The selection colour word's value for "the platform's highlight colour", the grid's default.
+// Its top bit is clear (a set top bit announces the block's extension) and its high byte is not
+// 0, so it is no 0x00BBGGRR colour either.
+constexpr uint32_t kSystemHighlightColour = 0x7F000000u;
+
+// EGrid (the advanced grid), version 12: 28 words after the version, and when the selection
+// colour word has its top bit set an extension of three words. Words by index (0-based):
+//   0 grid line colour, 1 background, 7 default row height, 8 default column width,
+//   9 row count, 10 column count, 12 fixed rows, 13 fixed columns, 17 a colour,
+//   23 selection colour (kEGridSelectionWord); the others are flags and modes kept as stored.
+// Minimum versions: words 0-13 every version, 14 v2, 15 v3, 16 v4, 17 v5, 18-19 v6, 20 v7,
+// 21-23 v8, 24 v9, 25 v10, 26 v11, 27 v12; a word its version lacks keeps its default.
+// has_extension mirrors the top bit of the selection colour word (as read, and as the writer
+// decides: it writes the extension exactly when that bit is set).
+constexpr int kEGridSelectionWord = 23;
 struct EGridBlock {
   uint32_t version = 12;
   uint32_t words[28] = {0xC0C0C0, 0xFFFFFF, 0, 0, 3, 1, 1, 24, 60, 5, 5, 1, 1, 1,
-                        1, 0, 1, 0xFF000000, 0, 0, 0, 1, 0, 0x80000000u /*system*/, 1, 0, 0, 1};
+                        1, 0, 1, 0xFF000000, 0, 0, 0, 1, 0, kSystemHighlightColour, 1, 0, 0, 1};
   bool has_extension = false;
   uint32_t extension_format = 0;  // must be 0 or 1
   uint32_t extension_word = 0xFFFFFF;
   uint32_t extension_border = 1;  // 1 sunken client edge ... 5 thin border, other values none
+
+  // The selection colour as 0x00BBGGRR, or kSystemHighlightColour.
+  uint32_t SelectionColour() const {
+    uint32_t word = words[kEGridSelectionWord];
+    return (word & 0x80000000u) != 0 ? (word & 0x00FFFFFFu) : word;
+  }
   friend bool operator==(const EGridBlock&, const EGridBlock&) = default;
 };
 

@@ -1,0 +1,66 @@
+#include "app/app_support.h"
+
+#include "db/db_commands.h"
+#include "runtime/dispatch.h"
+#include "runtime/fatal.h"
+#include "runtime/literal.h"
+#include "runtime/system_commands.h"
+#include "runtime/text.h"
+#include "ui/window_commands.h"
+#include "ui/window_runtime.h"
+
+namespace memo::app {
+
+TypedValue Ref(uint32_t window_id, uint32_t unit_id, uint32_t type) {
+  return ui::UnitReference(window_id, unit_id, type);
+}
+
+// A value whose type must be text: its block is handed to the caller.
+static char* TakeText(TypedValue value) {
+  if (value.tag != TypeTag::kText) {
+    ReleaseValue(&value);
+    ReportRuntimeError(5);
+  }
+  return static_cast<char*>(value.Pointer());
+}
+
+char* ReadText(uint32_t window_id, uint32_t unit_id, int32_t number) {
+  return TakeText(ui::ReadProperty(window_id, unit_id, number, -1));
+}
+
+void WriteText(uint32_t window_id, uint32_t unit_id, const char* text, int32_t number) {
+  ui::WriteProperty(window_id, unit_id, number, -1, TextValue(NonNullText(text)));
+}
+
+void WriteInt(uint32_t window_id, uint32_t unit_id, int32_t number, int32_t value) {
+  ui::WriteProperty(window_id, unit_id, number, -1, IntValue(value));
+}
+
+void Focus(uint32_t window_id, uint32_t unit_id, uint32_t type) {
+  ArgList args{Ref(window_id, unit_id, type)};
+  CallCommand(ui::SetFocusCommand, args);
+}
+
+int32_t Remind(const char* text, int32_t buttons) {
+  ArgList args{TextValue(text), IntValue(buttons), TextValue(Gbk("温馨提示"))};
+  return static_cast<int32_t>(CallCommand(ShowMessageBox, args).low);
+}
+
+bool OpenDatabase(const char* name) {
+  ArgList args{TextValue(name)};
+  return CallCommand(db::OpenDatabase, args).low != 0;
+}
+
+void CloseDatabase() {
+  ArgList args;
+  CallCommand(db::CloseDatabase, args);
+}
+
+char* ReadTextField(const char* field) {
+  ArgList args{TextValue(field)};
+  return TakeText(CallCommand(db::ReadFieldValue, args));
+}
+
+bool SameText(const char* a, const char* b) { return CompareTexts(a, b) == 0; }
+
+}  // namespace memo::app

@@ -1,0 +1,72 @@
+// The small vocabulary the application's routines are written in: unit references, property
+// reads and writes with the type checks the routines make, message boxes in the application's
+// own style, and the database commands it calls. Everything goes through library commands and
+// the runtime's property services; texts are runtime-heap blocks owned by the caller (TextOwner).
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/heap.h"
+#include "runtime/value.h"
+
+namespace memo::app {
+
+// A unit reference of the given type.
+TypedValue Ref(uint32_t window_id, uint32_t unit_id, uint32_t type);
+
+// Property 8 (or `number`) of a unit as text. A value that is not text is run-time error 5.
+char* ReadText(uint32_t window_id, uint32_t unit_id, int32_t number = 8);
+void WriteText(uint32_t window_id, uint32_t unit_id, const char* text, int32_t number = 8);
+void WriteInt(uint32_t window_id, uint32_t unit_id, int32_t number, int32_t value);
+
+// Gives a unit the input focus.
+void Focus(uint32_t window_id, uint32_t unit_id, uint32_t type);
+
+// A message box titled "温馨提示" with the application's buttons (0 OK, 1 OK and Cancel);
+// returns the button pressed (0 OK, 1 Cancel).
+int32_t Remind(const char* text, int32_t buttons = 0);
+
+// Opens a database file with every optional argument omitted; true when it opened (it is then
+// the current database).
+bool OpenDatabase(const char* name);
+// Closes the current database.
+void CloseDatabase();
+// A field of the current record as text; a value that is not text is run-time error 5.
+char* ReadTextField(const char* field);
+
+// Texts equal by the application's comparison (byte for byte; null equals the empty text).
+bool SameText(const char* a, const char* b);
+
+}  // namespace memo::app
+
+namespace memo::app {
+
+// --- Combo boxes (through the library's combo box commands) ---
+int32_t ComboCount(uint32_t window_id, uint32_t unit_id);
+char* ComboItem(uint32_t window_id, uint32_t unit_id, int32_t index);
+void ComboAdd(uint32_t window_id, uint32_t unit_id, const char* text);
+void ComboClearItems(uint32_t window_id, uint32_t unit_id);
+
+// --- The main window's grid chain: the data source 数据源1 (1-based rows and columns), the grid
+// 表格1 and the provider 数据库提供者1 ---
+char* CellText(int32_t row, int32_t column);
+bool SetCellText(int32_t row, int32_t column, const char* text);
+int32_t RowCount();
+bool DeleteRow(int32_t row);
+void SaveDataSource();
+int32_t GridCursorRow();
+int32_t GridCursorColumn();
+// Redraws the provider and the grid at once.
+void RefreshProvider();
+void RefreshGrid();
+// The provider's file name (property 8): "a.mcn", "b.mcn" or empty.
+char* ProviderFile();
+void SetProviderFile(const char* name);
+
+// --- The current database ---
+int32_t RecordCount();
+void SkipRecord();
+void MoveToFirstRecord();
+void ClearRecords();
+
+}  // namespace memo::app

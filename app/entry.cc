@@ -1,0 +1,19 @@
+#include "app/entry.h"
+
+#include "app/program_state.h"
+#include "app/routines.h"
+#include "runtime/program.h"
+#include "ui/carried_segment.h"
+#include "ui/events.h"
+#include "ui/program_routines.h"
+#include "ui/window_runtime.h"
+
+namespace memo::app {
+
+int RunMemo() {
+  ui::SetRoutineTable(RoutineTable(), ui::kProgramRoutineCount);
+  ui::InstallWindowRuntime(ui::kCarriedSegment, ui::kCarriedSegmentSize);
+  return RunProgram(ui::kLoginWindowId, ExitRoutine);
+}
+
+}  // namespace memo::app
