@@ -1,0 +1,153 @@
+// The grid's in-place editor: one native multi-line edit box, created the first time a cell is
+// edited and kept (hidden) for the next edit, so that no control is ever destroyed while its own
+// input is being handled. While `editing_` is set it lies over `editing_cell_` and holds the
+// text being edited; the text reaches the table only through the data source's set cell text.
+#include <algorithm>
+
+#include "platform/backend.h"
+#include "ui/grid.h"
+
+namespace memo::ui {
+
+namespace {
+
+using platform::InputDecision;
+using platform::InputEvent;
+using platform::InputKind;
+namespace vk = platform::vk;
+
+constexpr int kEditorPadding = 8;
+
+}  // namespace
+
+platform::Rect Grid::EditorRect() const {
+  platform::Rect cell = layout_.CellRect(editing_cell_.row, editing_cell_.column);
+  platform::Size client = layout_.client_size();
+  // Keep the editor inside the data area: a cell partly scrolled out gets the visible part.
+  int left = std::max(cell.left, layout_.metrics().heading_width);
+  int top = std::max(cell.top, layout_.metrics().row_height);
+  int width = std::max(cell.right() - left, 8);
+  int height = std::max(cell.bottom() - top, 8);
+  if (editor_) {
+    platform::Backend* backend = platform::CurrentBackend();
+    if (backend) {
+      // Grow to fit the text, one letter of room beyond it, up to the client area's edges.
+      platform::Size text = backend->MeasureText(font_, editor_->Text() + "W");
+      width = std::max(width, text.width + kEditorPadding);
+      height = std::max(height, text.height + kEditorPadding);
+    }
+  }
+  width = std::max(8, std::min(width, client.width - left));
+  height = std::max(8, std::min(height, client.height - top));
+  return platform::Rect{left, top, width, height};
+}
+
+void Grid::OpenEditor(GridCell cell) {
+  if (!canvas_ || !source_ || source_->read_only() || editing_) return;
+  if (cell.row < 1 || cell.row > layout_.rows() || cell.column < 1 ||
+      cell.column > layout_.columns()) {
+    return;
+  }
+  if (layout_.ScrollIntoView(cell.row, cell.column)) UpdateScrollBars();
+  const std::string text = source_->CellText(cell.row - 1, cell.column - 1);
+  editing_cell_ = cell;
+  editing_ = true;
+  swallow_character_ = 0;
+  if (!editor_) {
+    platform::ControlPlacement placement;
+    placement.rect = EditorRect();
+    placement.parent = canvas_;
+    placement.visible = true;
+    platform::EditStyle style;
+    style.border = 1;
+    style.multi_line = true;
+    style.scroll_bars = platform::ScrollBars::kNone;
+    style.hide_selection = false;
+    style.font = font_;
+    style.background = background();
+    style.text_color = platform::Rgb(0, 0, 0);
+    style.text_gbk = text;
+    editor_ = window_->CreateEdit(placement, style);
+    if (!editor_) {
+      editing_ = false;
+      return;
+    }
+    editor_->on_change = [this] { GrowEditor(); };
+    if (on_editor_created) on_editor_created(editor_);
+  } else {
+    editor_->SetFont(font_);
+    editor_->SetColors(platform::Rgb(0, 0, 0), background());
+    editor_->SetText(text);
+    editor_->SetVisible(true);
+  }
+  editor_->SetGeometry(EditorRect());
+  editor_->SetSelection(0, -1);
+  editor_->SetFocus();
+  Invalidate();
+}
+
+void Grid::CloseEditor(bool refocus_grid) {
+  editing_ = false;
+  if (!editor_) return;
+  // The grid takes the focus before the editor hides, so that it does not wander elsewhere.
+  if (refocus_grid && canvas_) canvas_->SetFocus();
+  editor_->SetVisible(false);
+  Invalidate();
+}
+
+void Grid::CommitEditor(bool refocus_grid) {
+  if (!editing_ || !editor_) return;
+  const std::string text = editor_->Text();
+  const GridCell cell = editing_cell_;
+  CloseEditor(refocus_grid);
+  if (source_) source_->SetCellText(cell.row - 1, cell.column - 1, text);
+}
+
+void Grid::CancelEditor() {
+  if (!editing_) return;
+  CloseEditor(canvas_ && editor_ && editor_->HasFocus());
+}
+
+void Grid::GrowEditor() {
+  if (editing_ && editor_) editor_->SetGeometry(EditorRect());
+}
+
+InputDecision Grid::FilterEditorInput(const InputEvent& event) {
+  if (event.kind == InputKind::kChar && swallow_character_ != 0) {
+    const bool same = event.key == swallow_character_;
+    swallow_character_ = 0;
+    if (same) return InputDecision::Swallow();
+  }
+  if (!editing_ || !editor_) return InputDecision::Pass();
+  switch (event.kind) {
+    case InputKind::kKeyDown: {
+      const bool ctrl = (event.shift & platform::kShiftCtrl) != 0;
+      if (event.key == vk::kReturn && ctrl) {
+        editor_->ReplaceSelection("\r\n");
+        swallow_character_ = 10;  // Ctrl+Enter types a line feed
+        return InputDecision::Swallow();
+      }
+      if (event.key == vk::kReturn) {
+        swallow_character_ = 13;
+        CommitEditor(true);
+        return InputDecision::Swallow();
+      }
+      if (event.key == vk::kEscape) {
+        swallow_character_ = 27;
+        CancelEditor();
+        return InputDecision::Swallow();
+      }
+      return InputDecision::Pass();
+    }
+    case InputKind::kKeyUp:
+      if (event.key == vk::kReturn || event.key == vk::kEscape) return InputDecision::Swallow();
+      return InputDecision::Pass();
+    case InputKind::kFocusLost:
+      CommitEditor(false);
+      return InputDecision::Pass();
+    default:
+      return InputDecision::Pass();
+  }
+}
+
+}  // namespace memo::ui
