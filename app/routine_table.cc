@@ -19,6 +19,22 @@ std::array<ui::EventRoutine, ui::kProgramRoutineCount> MakeTable() {
   set(ProgramRoutine::kLogin, Login);
   set(ProgramRoutine::kLoginAccountKey, LoginAccountKey);
   set(ProgramRoutine::kLoginPasswordKey, LoginPasswordKey);
+  set(ProgramRoutine::kRefreshMainWindow, MainWindowCreated);
+  set(ProgramRoutine::kAddMemo, AddMemoClicked);
+  set(ProgramRoutine::kMemoTextKey, MemoTextKey);
+  set(ProgramRoutine::kDeleteMemo, DeleteMemoClicked);
+  set(ProgramRoutine::kQueryByCategory, QueryClicked);
+  set(ProgramRoutine::kShowGridMenu, ShowGridMenu);
+  set(ProgramRoutine::kOpenFollowUp, OpenFollowUp);
+  set(ProgramRoutine::kOpenPasswordWindow, OpenPasswordWindow);
+  set(ProgramRoutine::kOpenIntroduction, OpenIntroduction);
+  set(ProgramRoutine::kFollowUpWindowCreated, FollowUpWindowCreated);
+  set(ProgramRoutine::kShowFollowUpEntry, ShowFollowUpEntry);
+  set(ProgramRoutine::kAppendFollowUp, AppendFollowUpClicked);
+  set(ProgramRoutine::kFollowUpEntryKey, FollowUpEntryKey);
+  set(ProgramRoutine::kPasswordWindowCreated, PasswordWindowCreated);
+  set(ProgramRoutine::kChangePassword, ChangePassword);
+  set(ProgramRoutine::kCloseIntroduction, CloseIntroduction);
   return table;
 }
 

@@ -56,5 +56,8 @@ class ArgList {
 inline TypedValue CallCommand(CommandRoutine command, ArgList& args) {
   return CallCommand(command, args.size(), args.data());
 }
+inline TypedValue CallAddOnCommand(CommandRoutine command, ArgList& args) {
+  return CallAddOnCommand(command, args.size(), args.data());
+}
 
 }  // namespace memo

@@ -72,7 +72,7 @@ void Grid::OpenEditor(GridCell cell) {
       editing_ = false;
       return;
     }
-    editor_->on_change = [this] { GrowEditor(); };
+    editor_->on_user_change = [this] { GrowEditor(); };
     if (on_editor_created) on_editor_created(editor_);
   } else {
     editor_->SetFont(font_);

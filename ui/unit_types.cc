@@ -1,5 +1,6 @@
 // The table of unit types the window runtime can create. A unit of a type that is not here (or
 // whose factory is missing) cannot be created, and its window's loading fails.
+#include "ui/data_units.h"
 #include "ui/egrid_unit.h"
 #include "ui/standard_units.h"
 #include "ui/unit.h"
@@ -19,6 +20,10 @@ const UnitTypeInfo kUnitTypes[] = {
     {unit_type::kTransLabel, CreateTransLabelUnit, false, true},
     {unit_type::kHtmlViewer, CreateHtmlViewerUnit, false, true},
     {unit_type::kEGrid, CreateEGridUnit, false, true},
+    {unit_type::kGrid, CreateGridUnit, false, true},
+    {unit_type::kDataSrc, CreateDataSrcUnit, false, true},
+    // The provider has no control: it is never shown and raises no events.
+    {unit_type::kDBProvider, CreateDBProviderUnit, true, false},
 };
 
 }  // namespace

@@ -88,7 +88,7 @@ TEST_F(LoadingTest, AWindowNotInTheStoreOrWithAClosedParentIsNotLoaded) {
 
 TEST_F(LoadingTest, AUnitOfAnUnknownTypeFailsTheWholeLoad) {
   WindowBuilder bad(0x52010003, 0x06010200);
-  bad.Add(0x16010201, 0x00010029, "表格1", {0, 0, 10, 10}, "");
+  bad.Add(0x16010201, 0x00010099, "未知1", {0, 0, 10, 10}, "");
   Install({bad.Build()});
   EXPECT_FALSE(ui::LoadWindow(0x52010003, nullptr, false));
   EXPECT_TRUE(ui::LiveWindows().empty());

@@ -1,0 +1,118 @@
+// The application's access to the combo boxes, the main window's grid chain and the record cursor
+// of the current database: every call goes through a library command.
+#include "app/app_support.h"
+#include "app/window_units.h"
+#include "db/db_commands.h"
+#include "runtime/dispatch.h"
+#include "runtime/fatal.h"
+#include "runtime/literal.h"
+#include "ui/combo_commands.h"
+#include "ui/data_commands.h"
+#include "ui/window_commands.h"
+
+namespace memo::app {
+
+namespace {
+
+namespace mw = main_window;
+
+TypedValue Combo(uint32_t window_id, uint32_t unit_id) {
+  return Ref(window_id, unit_id, ui::unit_type::kComboBox);
+}
+TypedValue DataSource() { return Ref(mw::kWindow, mw::kDataSource, ui::unit_type::kDataSrc); }
+TypedValue Grid() { return Ref(mw::kWindow, mw::kGrid, ui::unit_type::kGrid); }
+
+char* TextResultOf(TypedValue value) { return static_cast<char*>(value.Pointer()); }
+
+}  // namespace
+
+int32_t ComboCount(uint32_t window_id, uint32_t unit_id) {
+  ArgList args{Combo(window_id, unit_id)};
+  return static_cast<int32_t>(CallCommand(ui::ComboItemCount, args).low);
+}
+
+char* ComboItem(uint32_t window_id, uint32_t unit_id, int32_t index) {
+  ArgList args{Combo(window_id, unit_id), IntValue(index)};
+  return TextResultOf(CallCommand(ui::ComboItemText, args));
+}
+
+void ComboAdd(uint32_t window_id, uint32_t unit_id, const char* text) {
+  ArgList args{Combo(window_id, unit_id), TextValue(NonNullText(text))};
+  CallCommand(ui::ComboAddItem, args);
+}
+
+void ComboClearItems(uint32_t window_id, uint32_t unit_id) {
+  ArgList args{Combo(window_id, unit_id)};
+  CallCommand(ui::ComboClear, args);
+}
+
+char* CellText(int32_t row, int32_t column) {
+  ArgList args{DataSource(), IntValue(row), IntValue(column)};
+  return TextResultOf(CallCommand(ui::DataSrcGetCellText, args));
+}
+
+bool SetCellText(int32_t row, int32_t column, const char* text) {
+  ArgList args{DataSource(), IntValue(row), IntValue(column), TextValue(NonNullText(text))};
+  return CallCommand(ui::DataSrcSetCellText, args).low != 0;
+}
+
+int32_t RowCount() {
+  ArgList args{DataSource()};
+  return static_cast<int32_t>(CallCommand(ui::DataSrcRowCount, args).low);
+}
+
+bool DeleteRow(int32_t row) {
+  ArgList args{DataSource(), IntValue(row)};
+  return CallCommand(ui::DataSrcDeleteRows, args).low != 0;
+}
+
+void SaveDataSource() {
+  ArgList args{DataSource()};
+  CallCommand(ui::DataSrcSave, args);
+}
+
+int32_t GridCursorRow() {
+  ArgList args{Grid()};
+  return static_cast<int32_t>(CallCommand(ui::GridCursorRow, args).low);
+}
+
+int32_t GridCursorColumn() {
+  ArgList args{Grid()};
+  return static_cast<int32_t>(CallCommand(ui::GridCursorColumn, args).low);
+}
+
+void RefreshProvider() {
+  ArgList args{Ref(mw::kWindow, mw::kProvider, ui::unit_type::kDBProvider)};
+  CallCommand(ui::RefreshCommand, args);
+}
+
+void RefreshGrid() {
+  ArgList args{Grid()};
+  CallCommand(ui::RefreshCommand, args);
+}
+
+char* ProviderFile() { return ReadText(mw::kWindow, mw::kProvider); }
+
+void SetProviderFile(const char* name) { WriteText(mw::kWindow, mw::kProvider, name); }
+
+int32_t RecordCount() {
+  ArgList args;
+  return static_cast<int32_t>(CallCommand(db::GetRecordCount, args).low);
+}
+
+void SkipRecord() {
+  ArgList args{IntValue(1)};
+  CallCommand(db::SkipRecords, args);
+}
+
+void MoveToFirstRecord() {
+  ArgList args;
+  CallCommand(db::MoveToFirstRecord, args);
+}
+
+void ClearRecords() {
+  ArgList args;
+  CallCommand(db::ClearAllRecords, args);
+}
+
+}  // namespace memo::app

@@ -1,0 +1,175 @@
+// The follow-up window: the log of the memo in the main grid's cursor row, newest entry first,
+// the full text of a selected entry, and appending entries.
+//
+// The log is stored in the memo field "跟进": entries joined by the entry separator, each a time
+// text, the time separator and the entry text.
+#include "app/app_support.h"
+#include "app/routines.h"
+#include "app/window_units.h"
+#include "runtime/array.h"
+#include "runtime/dispatch.h"
+#include "runtime/fatal.h"
+#include "runtime/literal.h"
+#include "runtime/system_commands.h"
+#include "runtime/text.h"
+#include "runtime/text_commands.h"
+#include "ui/egrid_commands.h"
+
+namespace memo::app {
+
+namespace {
+
+namespace fu = followup;
+constexpr int32_t kContent = 8;
+constexpr int32_t kRowCount = 17;  // the advanced grid's row count
+constexpr int32_t kTextContent = 1;  // set cell content: plain text
+constexpr int kKeyEnter = 13;
+
+const char* EntrySeparator() { return Gbk("||特殊跟进条目分割||"); }
+const char* TimeSeparator() { return Gbk("||特殊跟进时间分割||"); }
+
+TypedValue GridRef() { return Ref(fu::kWindow, fu::kGrid, ui::unit_type::kEGrid); }
+
+// Splits a text at a separator into an owned text array.
+ArrayOwner Split(const char* text, const char* separator) {
+  ArgList args{TextValue(NonNullText(text)), TextValue(separator)};
+  TypedValue parts = CallCommand(SplitText, args);
+  return ArrayOwner(TypeTag::kText | kArrayFlag, parts.Pointer());
+}
+
+void SetGridCell(int32_t row, int32_t column, const char* text) {
+  ArgList args{GridRef(), IntValue(row), IntValue(column), IntValue(kTextContent),
+               TextValue(NonNullText(text))};
+  CallAddOnCommand(ui::EGridSetCell, args);
+}
+
+void FillFollowUpGrid() {
+  {
+    ArgList args{GridRef()};
+    CallAddOnCommand(ui::EGridReset, args);
+  }
+  WriteInt(fu::kWindow, fu::kGrid, kRowCount, 1);
+  for (auto [column, width] : {std::pair{0, 170}, std::pair{1, 400}}) {
+    ArgList args{GridRef(), IntValue(column), IntValue(width)};
+    CallAddOnCommand(ui::EGridSetColumnWidth, args);
+  }
+  TextOwner log(CellText(GridCursorRow(), 4));
+  ArrayOwner entries = Split(log.get(), EntrySeparator());
+  int32_t count = static_cast<int32_t>(ArrayElementCount(entries.get()));
+  for (int32_t i = 1; i <= count; ++i) {
+    const char* entry = TextArrayElement(entries.get(), i);
+    ArrayOwner parts = Split(entry, TimeSeparator());
+    {
+      ArgList args{GridRef(), Omitted(), IntValue(1)};
+      CallAddOnCommand(ui::EGridInsertRow, args);
+    }
+    // An entry without a time separator (its text held the entry separator) shows whole in the
+    // time column, with no entry text, instead of ending the program.
+    int32_t part_count = static_cast<int32_t>(ArrayElementCount(parts.get()));
+    const char* time = part_count >= 1 ? TextArrayElement(parts.get(), 1) : kEmptyText;
+    const char* text = part_count >= 2 ? TextArrayElement(parts.get(), 2) : kEmptyText;
+    SetGridCell(1, 0, time);
+    SetGridCell(1, 1, text);
+  }
+}
+
+// The log with one more entry: the current date-time, taken anew for every log built, and E.
+char* WithEntry(const char* log, const char* entry) {
+  TypedValue now;
+  {
+    ArgList none;
+    now = CallCommand(CurrentDateTime, none);
+    now.tag = TypeTag::kDateTime;
+  }
+  TextOwner time;
+  {
+    ArgList args{now};
+    time.Reset(static_cast<char*>(CallCommand(ToText, args).Pointer()));
+  }
+  if (SameText(log, kEmptyText)) return JoinTexts({time.get(), TimeSeparator(), entry});
+  return JoinTexts({log, EntrySeparator(), time.get(), TimeSeparator(), entry});
+}
+
+void AppendFollowUp() {
+  TextOwner entry(ReadText(fu::kWindow, fu::kEntryBox, kContent));
+  {
+    ArgList args{TextValue(NonNullText(entry.get()))};
+    TextOwner bare(static_cast<char*>(CallCommand(RemoveAllSpaces, args).Pointer()));
+    if (SameText(bare.get(), kEmptyText)) return;
+  }
+  TextOwner file(ProviderFile());
+  int32_t row = GridCursorRow();
+  if (SameText(file.get(), Gbk("a.mcn"))) {
+    TextOwner log(CellText(row, 4));
+    TextOwner updated(WithEntry(log.get(), entry.get()));
+    SetCellText(row, 4, updated.get());
+  } else {
+    // The query view: the copy first, then the memo of the table with the same category, time
+    // and text (time and text alone may name another category's memo).
+    TextOwner category(CellText(row, 1));
+    TextOwner time(CellText(row, 2));
+    TextOwner text(CellText(row, 3));
+    {
+      TextOwner log(CellText(row, 4));
+      TextOwner updated(WithEntry(log.get(), entry.get()));
+      SetCellText(row, 4, updated.get());
+    }
+    SetProviderFile(Gbk("a.mcn"));
+    RefreshProvider();
+    SaveDataSource();
+    RefreshGrid();
+    int32_t count = RowCount();
+    for (int32_t i = 1; i <= count; ++i) {
+      TextOwner c(CellText(i, 1));
+      TextOwner t(CellText(i, 2));
+      TextOwner x(CellText(i, 3));
+      if (SameText(c.get(), category.get()) && SameText(t.get(), time.get()) &&
+          SameText(x.get(), text.get())) {
+        TextOwner log(CellText(i, 4));
+        TextOwner updated(WithEntry(log.get(), entry.get()));
+        SetCellText(i, 4, updated.get());
+        SetProviderFile(Gbk("b.mcn"));
+        break;
+      }
+    }
+  }
+  FillFollowUpGrid();
+  WriteText(fu::kWindow, fu::kEntryBox, kEmptyText);
+  Focus(fu::kWindow, fu::kEntryBox, ui::unit_type::kEditBox);
+}
+
+}  // namespace
+
+void FollowUpWindowCreated(ui::EventCall&) {
+  int32_t row = GridCursorRow();
+  TextOwner time(CellText(row, 2));
+  TextOwner category(CellText(row, 1));
+  TextOwner title(JoinTexts({Gbk("跟进："), time.get(), Gbk("的"), category.get(),
+                             Gbk("的跟进信息")}));
+  WriteText(fu::kWindow, fu::kWindowUnit, title.get());
+  Focus(fu::kWindow, fu::kEntryBox, ui::unit_type::kEditBox);
+  FillFollowUpGrid();
+}
+
+void ShowFollowUpEntry(ui::EventCall&) {
+  ArgList row_args{GridRef()};
+  int32_t row = static_cast<int32_t>(CallAddOnCommand(ui::EGridCurrentRow, row_args).low);
+  ArgList column_args{GridRef()};
+  int32_t column = static_cast<int32_t>(CallAddOnCommand(ui::EGridCurrentColumn, column_args).low);
+  if (row == -1 || column == -1) return;
+  ArgList cell_args{GridRef(), IntValue(row), IntValue(1)};
+  TypedValue cell = CallAddOnCommand(ui::EGridGetCell, cell_args);
+  if (cell.tag != TypeTag::kText) {
+    ReleaseValue(&cell);
+    ReportRuntimeError(5);
+  }
+  TextOwner text(static_cast<char*>(cell.Pointer()));
+  WriteText(fu::kWindow, fu::kEntryView, text.get());
+}
+
+void AppendFollowUpClicked(ui::EventCall&) { AppendFollowUp(); }
+void FollowUpEntryKey(ui::EventCall& call) {
+  if (call.arg_count >= 1 && static_cast<int32_t>(call.args[0].low) == kKeyEnter) AppendFollowUp();
+}
+
+}  // namespace memo::app

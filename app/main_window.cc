@@ -1,0 +1,213 @@
+// The main window: the memo table in the grid, recording, deleting and querying memos, the
+// category lists, and the menu that opens the other windows.
+#include "app/app_support.h"
+#include "app/program_state.h"
+#include "app/routines.h"
+#include "app/window_units.h"
+#include "db/db_commands.h"
+#include "runtime/dispatch.h"
+#include "runtime/file_commands.h"
+#include "runtime/literal.h"
+#include "runtime/routine.h"
+#include "runtime/system_commands.h"
+#include "runtime/text.h"
+#include "runtime/text_commands.h"
+#include "ui/window_commands.h"
+
+namespace memo::app {
+
+namespace {
+
+namespace mw = main_window;
+constexpr int32_t kContent = 8;         // edit box content
+constexpr int32_t kComboContent = 9;    // a combo box's shown text
+constexpr int32_t kComboSelection = 19;  // a combo box's current item index
+constexpr int kKeyEnter = 13;
+
+const char* AllCategories() { return Gbk("全部"); }
+const char* MemoTable() { return Gbk("a.mcn"); }
+const char* QueryCopy() { return Gbk("b.mcn"); }
+
+void SelectFirst(uint32_t combo) { WriteInt(mw::kWindow, combo, kComboSelection, 0); }
+
+// Copies one whole file to another through the file commands.
+void CopyFile(const char* from, const char* to) {
+  ArgList read{TextValue(from)};
+  ValueOwner bytes(CallCommand(ReadFileBytes, read));
+  ArgList write{TextValue(to), ByteSetValue(NonNullByteSet(bytes.get().Pointer()))};
+  CallCommand(WriteFileBytes, write);
+}
+
+// The record filter of the category query: the current record's "分类" equals the query box.
+TypedValue CategoryMatches(uint32_t) {
+  TextOwner category(ReadTextField(Gbk("分类")));
+  TextOwner wanted(ReadText(mw::kWindow, mw::kQueryCombo, kComboContent));
+  return BoolValue(SameText(category.get(), wanted.get()));
+}
+
+void AddCategoryIfNew() {
+  int32_t count = ComboCount(mw::kWindow, mw::kCategoryCombo);
+  int32_t misses = 0;
+  for (int32_t i = 1; i <= count + 1; ++i) {
+    TextOwner item(ComboItem(mw::kWindow, mw::kCategoryCombo, i - 1));
+    if (SameText(item.get(), ScannedCategory())) return;
+    if (++misses == count + 1) {
+      ComboAdd(mw::kWindow, mw::kCategoryCombo, ScannedCategory());
+      ComboAdd(mw::kWindow, mw::kQueryCombo, ScannedCategory());
+    }
+  }
+}
+
+void FillCategoryLists() {
+  SetProviderFile(kEmptyText);
+  ComboClearItems(mw::kWindow, mw::kCategoryCombo);
+  ComboClearItems(mw::kWindow, mw::kQueryCombo);
+  ComboAdd(mw::kWindow, mw::kQueryCombo, AllCategories());
+  OpenDatabase(MemoTable());
+  int32_t count = RecordCount();
+  for (int32_t i = 0; i < count; ++i) {
+    SetScannedCategory(ReadTextField(Gbk("分类")));
+    AddCategoryIfNew();
+    SkipRecord();
+  }
+  CloseDatabase();
+  SetProviderFile(MemoTable());
+}
+
+void RefreshMainWindow() {
+  FillCategoryLists();
+  SetProviderFile(MemoTable());
+  SelectFirst(mw::kCategoryCombo);
+  SelectFirst(mw::kQueryCombo);
+  WriteText(mw::kWindow, mw::kWindowUnit, Gbk("墨川软件之备忘录2.11"));
+}
+
+void QueryByCategory() {
+  TextOwner run_directory;
+  {
+    ArgList none;
+    run_directory.Reset(static_cast<char*>(CallCommand(GetRunDirectory, none).Pointer()));
+  }
+  TextOwner path(JoinTexts({run_directory.get(), Gbk("\\b.mcn")}));
+  if (OpenDatabase(path.get())) {
+    ClearRecords();
+    CloseDatabase();
+  } else {
+    SetProviderFile(kEmptyText);
+    CopyFile(MemoTable(), QueryCopy());
+    CopyFile(Gbk("a.edt"), Gbk("b.edt"));
+    SetProviderFile(MemoTable());
+    OpenDatabase(path.get());
+    ClearRecords();
+    CloseDatabase();
+  }
+  TextOwner wanted(ReadText(mw::kWindow, mw::kQueryCombo, kComboContent));
+  if (SameText(wanted.get(), AllCategories())) {
+    SetProviderFile(MemoTable());
+  } else {
+    SetProviderFile(kEmptyText);
+    if (OpenDatabase(MemoTable())) {
+      MoveToFirstRecord();
+      ArgList sort{TextValue(QueryCopy()), TextValue(Gbk("分类")), BoolValue(true),
+                   SubStatementValue(CategoryMatches, 0)};
+      CallCommand(db::SortIntoFile, sort);
+      CloseDatabase();
+      SetProviderFile(QueryCopy());
+    }
+  }
+  SelectFirst(mw::kQueryCombo);
+}
+
+void AddMemo() {
+  TextOwner typed_category(ReadText(mw::kWindow, mw::kCategoryCombo, kComboContent));
+  TextOwner category;
+  {
+    ArgList args{TextValue(NonNullText(typed_category.get()))};
+    category.Reset(static_cast<char*>(CallCommand(RemoveAllSpaces, args).Pointer()));
+  }
+  TextOwner memo(ReadText(mw::kWindow, mw::kMemoBox, kContent));
+  if (SameText(category.get(), kEmptyText) || SameText(memo.get(), kEmptyText)) {
+    Remind(Gbk("记录事件和类型均不能为空"));
+    return;
+  }
+  SelectFirst(mw::kQueryCombo);  // the query returns to every memo
+  QueryByCategory();
+  OpenDatabase(MemoTable());
+  TypedValue now;
+  {
+    ArgList none;
+    now = CallCommand(CurrentDateTime, none);
+    now.tag = TypeTag::kDateTime;
+  }
+  ArgList values{TextValue(NonNullText(typed_category.get())), now,
+                 TextValue(NonNullText(memo.get()))};
+  CallCommand(db::AddRecordValues, values);
+  CloseDatabase();
+  SetProviderFile(MemoTable());
+  WriteText(mw::kWindow, mw::kMemoBox, kEmptyText);
+  Focus(mw::kWindow, mw::kMemoBox, ui::unit_type::kEditBox);
+  RefreshMainWindow();
+}
+
+// Whether row `row` of the data source shows the memo (category, time, text).
+bool RowIsMemo(int32_t row, const char* category, const char* time, const char* text) {
+  TextOwner c(CellText(row, 1));
+  TextOwner t(CellText(row, 2));
+  TextOwner x(CellText(row, 3));
+  return SameText(c.get(), category) && SameText(t.get(), time) && SameText(x.get(), text);
+}
+
+void DeleteMemo() {
+  TextOwner file(ProviderFile());
+  int32_t row = GridCursorRow();
+  if (SameText(file.get(), MemoTable())) {
+    DeleteRow(row);
+    return;
+  }
+  // The query view: the memo goes from the query copy, then from the memo table. It is found
+  // there by its category, time and text: time and text alone may name another category's memo.
+  TextOwner category(CellText(row, 1));
+  TextOwner time(CellText(row, 2));
+  TextOwner text(CellText(row, 3));
+  // A row that could not be deleted from the copy must not cost a memo of the table.
+  if (!DeleteRow(row)) return;
+  SetProviderFile(MemoTable());
+  int32_t count = RowCount();
+  for (int32_t i = 1; i <= count; ++i) {
+    if (RowIsMemo(i, category.get(), time.get(), text.get())) {
+      DeleteRow(i);
+      SetProviderFile(QueryCopy());
+      return;
+    }
+  }
+}
+
+void OpenDialog(uint32_t window_id) {
+  ArgList args{IntValue(static_cast<int32_t>(window_id)), Omitted(), BoolValue(true)};
+  CallCommand(ui::LoadWindowCommand, args);
+}
+
+}  // namespace
+
+void MainWindowCreated(ui::EventCall&) { RefreshMainWindow(); }
+void AddMemoClicked(ui::EventCall&) { AddMemo(); }
+void MemoTextKey(ui::EventCall& call) {
+  if (call.arg_count >= 1 && static_cast<int32_t>(call.args[0].low) == kKeyEnter) AddMemo();
+}
+void DeleteMemoClicked(ui::EventCall&) { DeleteMemo(); }
+void QueryClicked(ui::EventCall&) { QueryByCategory(); }
+
+void ShowGridMenu(ui::EventCall&) {
+  if (GridCursorColumn() != 3) return;
+  ArgList none;
+  int32_t x = static_cast<int32_t>(CallCommand(GetMouseX, none).low) + 30;
+  ArgList popup{Ref(mw::kWindow, mw::kWindowUnit, ui::unit_type::kWindow),
+                Ref(mw::kWindow, mw::kGridMenu, ui::unit_type::kMenu), IntValue(x)};
+  CallCommand(ui::PopupMenuCommand, popup);
+}
+
+void OpenFollowUp(ui::EventCall&) { OpenDialog(followup::kWindow); }
+void OpenPasswordWindow(ui::EventCall&) { OpenDialog(password::kWindow); }
+void OpenIntroduction(ui::EventCall&) { OpenDialog(intro::kWindow); }
+
+}  // namespace memo::app
