@@ -81,3 +81,11 @@ std::string BackendName(const ::testing::TestParamInfo<BackendKind>& info);
                            ::testing::Values(::memo::contract::BackendKind::kHeadless,    \
                                              ::memo::contract::BackendKind::kQt),         \
                            ::memo::contract::BackendName)
+
+// The same for a fixture of its own: CONTRACT_SUITE_OF(Fixture), then TEST_P(FixtureCases, ...).
+#define CONTRACT_SUITE_OF(Fixture)                                                        \
+  class Fixture##Cases : public Fixture {};                                               \
+  INSTANTIATE_TEST_SUITE_P(Backends, Fixture##Cases,                                      \
+                           ::testing::Values(::memo::contract::BackendKind::kHeadless,    \
+                                             ::memo::contract::BackendKind::kQt),         \
+                           ::memo::contract::BackendName)
