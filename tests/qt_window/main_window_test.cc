@@ -1,0 +1,117 @@
+// The carried main window on Qt with a memo table of its own: the grid shows the table through
+// its data source and provider, a click and a key move raise the grid's events, and an in-place
+// edit made with real key presses reaches the file.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+
+#include "db/engine_code.h"
+#include "platform/codec.h"
+#include "platform/qt/qt_backend.h"
+#include "platform/qt/qt_controls.h"
+#include "platform/qt/qt_window.h"
+#include "runtime/dispatch.h"
+#include "runtime/program.h"
+#include "tests/db/test_util.h"
+#include "tests/window/window_test_support.h"
+#include "ui/carried_segment.h"
+#include "ui/data_units.h"
+#include "ui/grid.h"
+#include "ui/program_routines.h"
+#include "ui/window_runtime.h"
+
+namespace memo::testing {
+namespace {
+
+using platform::qt::QtCommonOf;
+using ui::ProgramRoutine;
+
+constexpr uint32_t kMain = ui::kMainWindowId;
+constexpr uint32_t kProvider = 0x16010004;
+constexpr uint32_t kGrid = 0x16010002;
+
+class MainWindowOnQtTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetProgramForTesting();
+    ui::ResetWindowRuntimeForTesting();
+    platform::InstallBackend(&backend_);
+    for (auto& behaviour : behaviours) behaviour = nullptr;
+    routine_log.clear();
+    ui::SetRoutineTable(TestRoutineTable(), kTestRoutines);
+    ui::InstallWindowRuntime(ui::kCarriedSegment, ui::kCarriedSegmentSize);
+    ASSERT_TRUE(ui::LoadSegment(ui::kCarriedSegment, ui::kCarriedSegmentSize));
+
+    path_ = dir_.File("a.mcn");
+    db::testing::MustCreate(path_, db::testing::MemoTableFields());
+    auto handle = db::testing::MustOpen(path_);
+    const char* categories[] = {"工作", "生活", "学习"};
+    for (int r = 0; r < 3; ++r) {
+      std::string category = G(categories[r]);
+      std::string text = G("备忘") + std::to_string(r + 1);
+      TypedValue values[] = {db::testing::TextCell(category),
+                             db::testing::DateTimeCell(41830.0 + r),
+                             db::testing::TextCell(text)};
+      ASSERT_EQ(handle->AddRecord(values, 3), db::kOk);
+    }
+  }
+  void TearDown() override {
+    ui::ResetWindowRuntimeForTesting();
+    QApplication::processEvents();
+    platform::InstallBackend(nullptr);
+    ResetProgramForTesting();
+  }
+  ui::Grid* Grid() { return ui::GridOfUnit(ui::FindUnitObject(kMain, kGrid)); }
+  QWidget* Canvas() { return QtCommonOf(Grid()->canvas())->ContainerWidget(); }
+  QPoint CellCentre(int row, int column) {
+    platform::Rect rect = Grid()->CellClientRect(row, column);
+    return QPoint(rect.left + rect.width / 2, rect.top + rect.height / 2);
+  }
+  int GridEvents() const {
+    int count = 0;
+    for (const RoutineLog& entry : routine_log) {
+      count += entry.routine == static_cast<int>(ProgramRoutine::kShowGridMenu) ? 1 : 0;
+    }
+    return count;
+  }
+
+  platform::qt::QtBackend backend_;
+  db::testing::TempDir dir_;
+  std::string path_;
+};
+
+TEST_F(MainWindowOnQtTest, TheGridShowsTheTableAndAnEditReachesTheFile) {
+  ASSERT_TRUE(ui::LoadWindow(kMain, nullptr, false));
+  auto* window = static_cast<platform::qt::QtWindow*>(ui::FindLiveWindow(kMain)->native());
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window->widget()));
+  ui::WriteProperty(kMain, kProvider, 8, -1, TextValue(path_.c_str()));
+  EXPECT_EQ(Grid()->DataRowCount(), 3);
+  EXPECT_EQ(Grid()->CellText(2, 1), G("生活"));
+  EXPECT_EQ(Grid()->CellText(3, 3), G("备忘3"));
+
+  // A click on a cell and a key move each raise the grid's current-cell event.
+  QTest::mouseClick(Canvas(), Qt::LeftButton, Qt::NoModifier, CellCentre(2, 3));
+  EXPECT_EQ(GridEvents(), 1);
+  EXPECT_EQ(Grid()->cursor().row, 2);
+  EXPECT_EQ(Grid()->cursor().column, 3);
+  QTest::keyClick(Canvas(), Qt::Key_Down);
+  EXPECT_EQ(GridEvents(), 2);
+  EXPECT_EQ(Grid()->cursor().row, 3);
+
+  // Clicking the current cell again opens the editor over it; Enter writes the file.
+  QTest::mouseClick(Canvas(), Qt::LeftButton, Qt::NoModifier, CellCentre(3, 3));
+  ASSERT_TRUE(Grid()->editor_open());
+  QWidget* editor = QtCommonOf(Grid()->editor())->widget();
+  QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(editor, "changed");
+  QTest::keyClick(editor, Qt::Key_Return);
+  EXPECT_FALSE(Grid()->editor_open());
+  ui::CloseWindow(kMain, 0, true);
+  auto handle = db::testing::MustOpen(path_);
+  handle->set_current_record(2);
+  EXPECT_EQ(db::testing::FieldText(handle.get(), "记事"), "changed");
+}
+
+}  // namespace
+}  // namespace memo::testing
