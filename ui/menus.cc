@@ -1,5 +1,7 @@
 #include "ui/menus.h"
 
+#include <cstdio>
+
 #include "platform/input.h"
 
 namespace memo::ui {
@@ -11,20 +13,27 @@ using platform::kShiftShift;
 
 // The key-name table: F1..F12, Ctrl+F1..F12, Shift+F1..F12, Ctrl+A..Z, Ctrl+0..9, Ins, Del,
 // Ctrl+Ins, Shift+Ins, Shift+Del: 77 entries, numbered from 1.
+// "prefix" followed by a function key number or a key's character.
+std::string KeyName(const char* prefix, int number, char key = 0) {
+  char name[16];
+  if (key != 0) {
+    std::snprintf(name, sizeof name, "%s%c", prefix, key);
+  } else {
+    std::snprintf(name, sizeof name, "%sF%d", prefix, number);
+  }
+  return name;
+}
+
 std::vector<ShortcutKey> MakeShortcuts() {
   std::vector<ShortcutKey> table;
   auto add = [&](int key, int shift, std::string name) {
     table.push_back(ShortcutKey{key, shift, std::move(name)});
   };
-  for (int i = 0; i < 12; ++i) add(platform::vk::kF1 + i, 0, "F" + std::to_string(i + 1));
-  for (int i = 0; i < 12; ++i) {
-    add(platform::vk::kF1 + i, kShiftCtrl, "Ctrl+F" + std::to_string(i + 1));
-  }
-  for (int i = 0; i < 12; ++i) {
-    add(platform::vk::kF1 + i, kShiftShift, "Shift+F" + std::to_string(i + 1));
-  }
-  for (char c = 'A'; c <= 'Z'; ++c) add(c, kShiftCtrl, std::string("Ctrl+") + c);
-  for (char c = '0'; c <= '9'; ++c) add(c, kShiftCtrl, std::string("Ctrl+") + c);
+  for (int i = 0; i < 12; ++i) add(platform::vk::kF1 + i, 0, KeyName("", i + 1));
+  for (int i = 0; i < 12; ++i) add(platform::vk::kF1 + i, kShiftCtrl, KeyName("Ctrl+", i + 1));
+  for (int i = 0; i < 12; ++i) add(platform::vk::kF1 + i, kShiftShift, KeyName("Shift+", i + 1));
+  for (char c = 'A'; c <= 'Z'; ++c) add(c, kShiftCtrl, KeyName("Ctrl+", 0, c));
+  for (char c = '0'; c <= '9'; ++c) add(c, kShiftCtrl, KeyName("Ctrl+", 0, c));
   add(platform::vk::kInsert, 0, "Ins");
   add(platform::vk::kDelete, 0, "Del");
   add(platform::vk::kInsert, kShiftCtrl, "Ctrl+Ins");

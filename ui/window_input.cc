@@ -11,6 +11,7 @@
 
 #include "platform/backend.h"
 #include "platform/file.h"
+#include "platform/gbk.h"
 #include "runtime/program.h"
 #include "ui/events.h"
 #include "ui/live_window.h"
@@ -41,7 +42,7 @@ std::string HelpFileOf(const WindowBlock& block) {
 int MnemonicOf(const std::string& caption) {
   for (size_t i = 0; i + 1 < caption.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(caption[i]);
-    if (c >= 0x80) {  // a two-byte character never carries the mark
+    if (IsLeadByte(c)) {  // a two-byte character never carries the mark
       ++i;
       continue;
     }

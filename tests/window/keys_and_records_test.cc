@@ -9,6 +9,7 @@
 #include "platform/headless/headless_controls.h"
 #include "runtime/dispatch.h"
 #include "tests/window/window_test_support.h"
+#include "ui/menus.h"
 
 namespace memo::testing {
 namespace {
@@ -89,6 +90,23 @@ TEST_F(KeysAndRecordsTest, TheExtendedRecordCarriesTypedArgumentsAndA64BitResult
   record.event = 8;  // no entry for it
   EXPECT_FALSE(ui::RaiseEvent(&record));
   EXPECT_EQ(record.has_result, 0u);
+}
+
+}  // namespace
+}  // namespace memo::testing
+
+namespace memo::testing {
+namespace {
+
+TEST(ShortcutTableTest, SeventySevenKeysNumberedFromOne) {
+  ASSERT_NE(ui::FindShortcut(1), nullptr);
+  EXPECT_EQ(ui::FindShortcut(1)->name, "F1");
+  EXPECT_EQ(ui::FindShortcut(13)->name, "Ctrl+F1");
+  EXPECT_EQ(ui::FindShortcut(37)->key, 'A');
+  EXPECT_EQ(ui::FindShortcut(37)->shift, platform::kShiftCtrl);
+  EXPECT_EQ(ui::FindShortcut(77)->name, "Shift+Del");
+  EXPECT_EQ(ui::FindShortcut(0), nullptr);
+  EXPECT_EQ(ui::FindShortcut(78), nullptr);
 }
 
 }  // namespace
