@@ -24,6 +24,7 @@ void RunClose(ScriptRunner& runner, const Step& step);
 
 // The grids (step_grids.cc).
 void RunCell(ScriptRunner& runner, const Step& step);
+void RunEdit(ScriptRunner& runner, const Step& step);
 void RunExpectRows(ScriptRunner& runner, const Step& step);
 void RunExpectCell(ScriptRunner& runner, const Step& step);
 void RunExpectCursor(ScriptRunner& runner, const Step& step);

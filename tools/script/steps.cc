@@ -310,11 +310,6 @@ bool ParseExpectExit(const std::vector<Field>& f, Step* s, std::string* e) {
   return ReadInteger(f[0], INT32_MIN, INT32_MAX, "CODE", &s->number, e);
 }
 
-// The in-place editor belongs to the data-bound grid, which comes later; until then the step is
-// refused.
-constexpr const char* kNoCellEditor =
-    "the in-place cell editor is not available yet: this build has no data-bound grid";
-
 const StepSpec kSteps[] = {
     // name, usage, kind, min, max, parse, run, unavailable
     {"clock", "clock YYYY-MM-DD HH:MM:SS", StepKind::kWorld, 2, 2, ParseClock, RunClock, nullptr},
@@ -330,7 +325,7 @@ const StepSpec kSteps[] = {
     {"menu", "menu WINDOW CAPTION", StepKind::kAct, 2, 2, ParseMenu, RunMenu, nullptr},
     {"cell", "cell WINDOW UNIT ROW COL [shift]", StepKind::kAct, 4, 5, ParseCell, RunCell,
      nullptr},
-    {"edit", "edit WINDOW UNIT TEXT", StepKind::kAct, 3, 3, nullptr, nullptr, kNoCellEditor},
+    {"edit", "edit WINDOW UNIT TEXT", StepKind::kAct, 3, 3, ParseWindowUnitText, RunEdit, nullptr},
     {"close", "close WINDOW", StepKind::kAct, 1, 1, ParseWindowOnly, RunClose, nullptr},
     {"expect-box", "expect-box TITLE TEXT", StepKind::kCheck, 2, 2, ParseExpectBox, RunExpectBox,
      nullptr},
