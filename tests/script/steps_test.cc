@@ -202,6 +202,17 @@ TEST(ParseScriptTest, TheCellEditorStepTakesItsTextAndNothingMore) {
             std::string::npos);
 }
 
+TEST(ParseScriptTest, CopyFileTakesTwoPlainNamesThatDiffer) {
+  Script script = Parse("copy-file c.mcn 备份.mcn\n");
+  EXPECT_EQ(script.steps[0].file_name, "c.mcn");
+  EXPECT_EQ(script.steps[0].text, "备份.mcn") << "file names stay as the file system holds them";
+  EXPECT_NE(Malformed("copy-file c.mcn ../c.mcn\n").message.find("no directories"),
+            std::string::npos);
+  EXPECT_NE(Malformed("copy-file c.mcn c.mcn\n").message.find("onto itself"), std::string::npos);
+  EXPECT_NE(Malformed("copy-file c.mcn\n").message.find("usage: copy-file NAME COPY"),
+            std::string::npos);
+}
+
 TEST(StepTableTest, EveryRowCanBeParsedOrSaysWhyNot) {
   for (const StepSpec* spec : AllSteps()) {
     SCOPED_TRACE(spec->name);

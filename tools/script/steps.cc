@@ -290,6 +290,17 @@ bool ParsePutFile(const std::vector<Field>& f, Step* s, std::string* e) {
   return ReadFileName(f[0], &s->file_name, e) && ReadGbk(f[1], "content", &s->text, e);
 }
 
+// copy-file: the source in file_name, the copy's name in text (both plain names of the run
+// directory).
+bool ParseCopyFile(const std::vector<Field>& f, Step* s, std::string* e) {
+  if (!ReadFileName(f[0], &s->file_name, e) || !ReadFileName(f[1], &s->text, e)) return false;
+  if (s->file_name == s->text) {
+    *e = "a file cannot be copied onto itself";
+    return false;
+  }
+  return true;
+}
+
 bool ParseExpectMd5(const std::vector<Field>& f, Step* s, std::string* e) {
   if (!ReadFileName(f[0], &s->file_name, e)) return false;
   std::string digest = f[1].plain();
@@ -363,6 +374,8 @@ const StepSpec kSteps[] = {
     {"put-file", "put-file NAME CONTENT", StepKind::kWorld, 2, 2, ParsePutFile, RunPutFile,
      nullptr},
     {"remove-file", "remove-file NAME", StepKind::kWorld, 1, 1, ParseFileOnly, RunRemoveFile,
+     nullptr},
+    {"copy-file", "copy-file NAME COPY", StepKind::kWorld, 2, 2, ParseCopyFile, RunCopyFile,
      nullptr},
     {"expect-md5", "expect-md5 NAME DIGEST", StepKind::kCheck, 2, 2, ParseExpectMd5,
      RunExpectMd5, nullptr},
