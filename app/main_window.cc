@@ -33,7 +33,9 @@ void SelectFirst(uint32_t combo) { WriteInt(mw::kWindow, combo, kComboSelection,
 // Copies one whole file to another through the file commands.
 void CopyFile(const char* from, const char* to) {
   ArgList read{TextValue(from)};
-  ValueOwner bytes(CallCommand(ReadFileBytes, read));
+  TypedValue read_result = CallCommand(ReadFileBytes, read);
+  read_result.tag = TypeTag::kByteSet;  // a fixed-type result comes untagged
+  ValueOwner bytes(read_result);
   ArgList write{TextValue(to), ByteSetValue(NonNullByteSet(bytes.get().Pointer()))};
   CallCommand(WriteFileBytes, write);
 }
