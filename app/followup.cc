@@ -128,10 +128,13 @@ void AppendFollowUp() {
         TextOwner log(CellText(i, 4));
         TextOwner updated(WithEntry(log.get(), entry.get()));
         SetCellText(i, 4, updated.get());
-        SetProviderFile(Gbk("b.mcn"));
         break;
       }
     }
+    // Back to the copy even when the table has no such memo (its text was edited in the grid,
+    // say): the window names the copy's memo by the cursor row, and in the table that row is
+    // another memo, whose log the window would then show and extend.
+    SetProviderFile(Gbk("b.mcn"));
   }
   FillFollowUpGrid();
   WriteText(fu::kWindow, fu::kEntryBox, kEmptyText);
