@@ -99,6 +99,9 @@ void AppendFollowUp() {
   }
   TextOwner file(ProviderFile());
   int32_t row = GridCursorRow();
+  // An empty view has no memo under the cursor (its row 1 reads as empty texts): the entry must
+  // not go to a blank memo of the table that matches them.
+  if (row < 1 || row > RowCount()) return;
   if (SameText(file.get(), Gbk("a.mcn"))) {
     TextOwner log(CellText(row, 4));
     TextOwner updated(WithEntry(log.get(), entry.get()));
