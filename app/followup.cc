@@ -99,6 +99,9 @@ void AppendFollowUp() {
   }
   TextOwner file(ProviderFile());
   int32_t row = GridCursorRow();
+  // An empty view has no memo under the cursor (its row 1 reads as empty texts): the entry must
+  // not go to a blank memo of the table that matches them.
+  if (row < 1 || row > RowCount()) return;
   if (SameText(file.get(), Gbk("a.mcn"))) {
     TextOwner log(CellText(row, 4));
     TextOwner updated(WithEntry(log.get(), entry.get()));
@@ -128,10 +131,13 @@ void AppendFollowUp() {
         TextOwner log(CellText(i, 4));
         TextOwner updated(WithEntry(log.get(), entry.get()));
         SetCellText(i, 4, updated.get());
-        SetProviderFile(Gbk("b.mcn"));
         break;
       }
     }
+    // Back to the copy even when the table has no such memo (its text was edited in the grid,
+    // say): the window names the copy's memo by the cursor row, and in the table that row is
+    // another memo, whose log the window would then show and extend.
+    SetProviderFile(Gbk("b.mcn"));
   }
   FillFollowUpGrid();
   WriteText(fu::kWindow, fu::kEntryBox, kEmptyText);

@@ -55,6 +55,20 @@ TEST_F(RunnerTest, FileStepsWorkWithoutStartingTheProgram) {
   EXPECT_TRUE(Journal().empty()) << "the program never started";
 }
 
+TEST_F(RunnerTest, CopyFileCopiesEveryByteOverAnyFileOfThatName) {
+  dir_.Write("c.mcn", std::string("WEDB\0\x01\xFF", 7));
+  dir_.Write("old.mcn", "a longer file that the copy replaces");
+  Outcome o = Run("copy-file c.mcn old.mcn\ncopy-file c.mcn new.mcn\n");
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(dir_.Read("old.mcn"), std::string("WEDB\0\x01\xFF", 7));
+  EXPECT_EQ(dir_.Read("new.mcn"), std::string("WEDB\0\x01\xFF", 7));
+  EXPECT_EQ(dir_.Read("c.mcn"), std::string("WEDB\0\x01\xFF", 7));
+  Outcome missing = Run("copy-file gone.mcn x.mcn\n");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, "s.script:1: cannot read gone.mcn: No such file or directory\n");
+  EXPECT_FALSE(dir_.Exists("x.mcn"));
+}
+
 TEST_F(RunnerTest, PutFileConvertsTextToGbk) {
   Outcome o = Run("put-file x.txt 帐号\n");
   EXPECT_EQ(o.status, 0) << o.err;

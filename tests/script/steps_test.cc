@@ -190,12 +190,27 @@ TEST(ParseScriptTest, GridStepsTakeRowsColumnsAndTheShiftWord) {
             std::string::npos);
 }
 
-TEST(ParseScriptTest, TheCellEditorStepIsRefusedAsMalformedUntilItExists) {
-  ScriptError error = Malformed("start\nedit main 表格1 text\n");
-  EXPECT_EQ(error.line, 2);
-  EXPECT_NE(error.message.find("edit: the in-place cell editor is not available yet"),
-            std::string::npos)
-      << error.message;
+TEST(ParseScriptTest, TheCellEditorStepTakesItsTextAndNothingMore) {
+  Script script = Parse("edit main 表格1 \"新 的\"\nedit followup 高级表格1 \"\"\n");
+  EXPECT_EQ(script.steps[0].window.shown, "main");
+  EXPECT_EQ(script.steps[0].unit.name_gbk, Utf8ToGbk("表格1"));
+  EXPECT_EQ(script.steps[0].text, Utf8ToGbk("新 的"));
+  EXPECT_EQ(script.steps[1].text, "");
+  EXPECT_NE(Malformed("edit main 表格1\n").message.find("usage: edit WINDOW UNIT TEXT"),
+            std::string::npos);
+  EXPECT_NE(Malformed("edit main 表格1 a b\n").message.find("wrong number of fields"),
+            std::string::npos);
+}
+
+TEST(ParseScriptTest, CopyFileTakesTwoPlainNamesThatDiffer) {
+  Script script = Parse("copy-file c.mcn 备份.mcn\n");
+  EXPECT_EQ(script.steps[0].file_name, "c.mcn");
+  EXPECT_EQ(script.steps[0].text, "备份.mcn") << "file names stay as the file system holds them";
+  EXPECT_NE(Malformed("copy-file c.mcn ../c.mcn\n").message.find("no directories"),
+            std::string::npos);
+  EXPECT_NE(Malformed("copy-file c.mcn c.mcn\n").message.find("onto itself"), std::string::npos);
+  EXPECT_NE(Malformed("copy-file c.mcn\n").message.find("usage: copy-file NAME COPY"),
+            std::string::npos);
 }
 
 TEST(StepTableTest, EveryRowCanBeParsedOrSaysWhyNot) {

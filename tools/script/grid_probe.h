@@ -1,6 +1,6 @@
 // What the grid steps see of a grid, numbered as each grid numbers itself: the advanced grid
 // 0-based, fixed rows and columns included; the data-bound grid by its cursor's numbers, data from
-// 1 and 0 its heading row or column. Each reader is false with *why set when the target is no grid
+// 1 and 0 its heading row or column, as its cursor reports them. Each reader is false with *why set when the target is no grid
 // or the cell is not there.
 #pragma once
 
@@ -21,5 +21,12 @@ bool GridCursor(const Target& target, int* row, int* column, std::string* why);
 // the grid's control, for a click.
 bool GridCellPoint(const Target& target, int row, int column, platform::Point* at,
                    std::string* why);
+
+// The in-place edit of the data-bound grid: the point at the centre of its cursor cell, to click
+// it again; false when the grid does not edit (the advanced grid), when the selection is more
+// than one cell (a click would select rather than edit) or when the cursor cell holds no data.
+bool GridEditPoint(const Target& target, platform::Point* at, std::string* why);
+// The grid's open in-place editor (a control of the grid's window); false when none is open.
+bool GridOpenEditor(const Target& target, platform::Control** editor, std::string* why);
 
 }  // namespace memo::script

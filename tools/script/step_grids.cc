@@ -1,4 +1,5 @@
-// The grid steps: clicking a cell, and checking the row count, a cell's text and the cursor.
+// The grid steps: clicking a cell, editing the cursor cell in place, and checking the row count,
+// a cell's text and the cursor.
 #include "platform/input.h"
 #include "tools/script/grid_probe.h"
 #include "tools/script/step_routines.h"
@@ -25,6 +26,29 @@ void RunCell(ScriptRunner& runner, const Step& step) {
   }
   if (!target.native->UserClickAt(target.control, at, step.extend ? platform::kShiftShift : 0))
     runner.Fail(target.shown + " cannot be reached");
+}
+
+void RunEdit(ScriptRunner& runner, const Step& step) {
+  Target target = FindTarget(runner, step.window, step.unit);
+  RequireReachable(runner, target);
+  platform::Point at;
+  std::string why;
+  if (!GridEditPoint(target, &at, &why)) runner.Fail(target.shown + " cannot edit: " + why);
+  // The second click on the selected cell opens the editor when the button is released.
+  if (!target.native->UserClickAt(target.control, at))
+    runner.Fail(target.shown + " cannot be reached");
+  platform::Control* editor = nullptr;
+  if (!GridOpenEditor(target, &editor, &why)) {
+    runner.Fail("clicking the cursor cell of " + target.shown + " again opened no editor: " +
+                why);
+  }
+  if (!target.native->UserType(editor, step.text) ||
+      !target.native->UserKey(editor, platform::vk::kReturn)) {
+    runner.Fail("the in-place editor of " + target.shown + " cannot be reached");
+  }
+  // Enter hands the text to the grid and closes the editor; one still open took no Enter.
+  if (GridOpenEditor(target, &editor, &why))
+    runner.Fail("the in-place editor of " + target.shown + " stayed open after Enter");
 }
 
 void RunExpectRows(ScriptRunner& runner, const Step& step) {

@@ -13,6 +13,7 @@ void RunAnswer(ScriptRunner& runner, const Step& step);
 void RunChoose(ScriptRunner& runner, const Step& step);
 void RunPutFile(ScriptRunner& runner, const Step& step);
 void RunRemoveFile(ScriptRunner& runner, const Step& step);
+void RunCopyFile(ScriptRunner& runner, const Step& step);
 
 // A person acting.
 void RunType(ScriptRunner& runner, const Step& step);
@@ -24,6 +25,7 @@ void RunClose(ScriptRunner& runner, const Step& step);
 
 // The grids (step_grids.cc).
 void RunCell(ScriptRunner& runner, const Step& step);
+void RunEdit(ScriptRunner& runner, const Step& step);
 void RunExpectRows(ScriptRunner& runner, const Step& step);
 void RunExpectCell(ScriptRunner& runner, const Step& step);
 void RunExpectCursor(ScriptRunner& runner, const Step& step);

@@ -52,6 +52,31 @@ void RunPutFile(ScriptRunner& runner, const Step& step) {
   close(fd);
 }
 
+void RunCopyFile(ScriptRunner& runner, const Step& step) {
+  std::string from = PathOf(runner, step.file_name);
+  std::string to = PathOf(runner, step.text);
+  int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) runner.Fail("cannot read " + step.file_name + ": " + std::strerror(errno));
+  std::string bytes;
+  char buffer[1 << 14];
+  for (;;) {
+    ssize_t n = read(in, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      int error = errno;
+      close(in);
+      runner.Fail("cannot read " + step.file_name + ": " + std::strerror(error));
+    }
+    if (n == 0) break;
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+  close(in);
+  Step put = step;
+  put.file_name = step.text;
+  put.text = std::move(bytes);
+  RunPutFile(runner, put);
+}
+
 void RunRemoveFile(ScriptRunner& runner, const Step& step) {
   if (unlink(PathOf(runner, step.file_name).c_str()) != 0) {
     runner.Fail("cannot remove " + step.file_name + ": " + std::strerror(errno));

@@ -290,6 +290,17 @@ bool ParsePutFile(const std::vector<Field>& f, Step* s, std::string* e) {
   return ReadFileName(f[0], &s->file_name, e) && ReadGbk(f[1], "content", &s->text, e);
 }
 
+// copy-file: the source in file_name, the copy's name in text (both plain names of the run
+// directory).
+bool ParseCopyFile(const std::vector<Field>& f, Step* s, std::string* e) {
+  if (!ReadFileName(f[0], &s->file_name, e) || !ReadFileName(f[1], &s->text, e)) return false;
+  if (s->file_name == s->text) {
+    *e = "a file cannot be copied onto itself";
+    return false;
+  }
+  return true;
+}
+
 bool ParseExpectMd5(const std::vector<Field>& f, Step* s, std::string* e) {
   if (!ReadFileName(f[0], &s->file_name, e)) return false;
   std::string digest = f[1].plain();
@@ -310,11 +321,6 @@ bool ParseExpectExit(const std::vector<Field>& f, Step* s, std::string* e) {
   return ReadInteger(f[0], INT32_MIN, INT32_MAX, "CODE", &s->number, e);
 }
 
-// The in-place editor belongs to the data-bound grid, which comes later; until then the step is
-// refused.
-constexpr const char* kNoCellEditor =
-    "the in-place cell editor is not available yet: this build has no data-bound grid";
-
 const StepSpec kSteps[] = {
     // name, usage, kind, min, max, parse, run, unavailable
     {"clock", "clock YYYY-MM-DD HH:MM:SS", StepKind::kWorld, 2, 2, ParseClock, RunClock, nullptr},
@@ -330,7 +336,7 @@ const StepSpec kSteps[] = {
     {"menu", "menu WINDOW CAPTION", StepKind::kAct, 2, 2, ParseMenu, RunMenu, nullptr},
     {"cell", "cell WINDOW UNIT ROW COL [shift]", StepKind::kAct, 4, 5, ParseCell, RunCell,
      nullptr},
-    {"edit", "edit WINDOW UNIT TEXT", StepKind::kAct, 3, 3, nullptr, nullptr, kNoCellEditor},
+    {"edit", "edit WINDOW UNIT TEXT", StepKind::kAct, 3, 3, ParseWindowUnitText, RunEdit, nullptr},
     {"close", "close WINDOW", StepKind::kAct, 1, 1, ParseWindowOnly, RunClose, nullptr},
     {"expect-box", "expect-box TITLE TEXT", StepKind::kCheck, 2, 2, ParseExpectBox, RunExpectBox,
      nullptr},
@@ -368,6 +374,8 @@ const StepSpec kSteps[] = {
     {"put-file", "put-file NAME CONTENT", StepKind::kWorld, 2, 2, ParsePutFile, RunPutFile,
      nullptr},
     {"remove-file", "remove-file NAME", StepKind::kWorld, 1, 1, ParseFileOnly, RunRemoveFile,
+     nullptr},
+    {"copy-file", "copy-file NAME COPY", StepKind::kWorld, 2, 2, ParseCopyFile, RunCopyFile,
      nullptr},
     {"expect-md5", "expect-md5 NAME DIGEST", StepKind::kCheck, 2, 2, ParseExpectMd5,
      RunExpectMd5, nullptr},

@@ -46,7 +46,7 @@ struct Step {
 
   WindowName window;
   UnitName unit;
-  std::string text;                // TEXT, CAPTION, VALUE, TITLE (GBK)
+  std::string text;                // TEXT, CAPTION, VALUE, TITLE (GBK); copy-file: the COPY
   std::string text2;               // the TEXT of expect-box (GBK)
   std::vector<std::string> texts;  // ITEM... / CAPTION... (GBK)
   int64_t number = 0;              // INDEX, PROP, CODE, X, ROW, N

@@ -1,0 +1,6 @@
+set -eu
+. ./check_lib.sh
+expect_records "$1/c.mcn" <<'END'
+serial,deleted,帐号,密码
+1,false,"  ",新密码
+END
