@@ -20,20 +20,8 @@ namespace memo::mcn {
 
 namespace {
 
-// Tabs and line breaks in a plain listing would break its lines.
-std::string PlainCell(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\\': out += "\\\\"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
+// A plain listing's cells escape what would break its lines or columns, as JSON strings do.
+std::string PlainCell(const std::string& text) { return EscapedCell(text); }
 
 std::string FieldName(const db::FieldDescriptor& field) { return Utf8(field.Name()); }
 
