@@ -1,6 +1,8 @@
 // check, repair and recover as a user runs them, on files damaged on purpose.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -350,6 +352,62 @@ TEST_F(MendTest, RecoverNeverWritesOverAFileAndLeavesNothingWhenItCannotRun) {
   EXPECT_EQ(dir_.Run({"dump", "t"}).exit_code, 1);
   EXPECT_EQ(dir_.Run({"--password", "秘密", "dump", "t", "--csv"}).out,
             "serial,deleted,名字\r\n1,false,值\r\n");
+}
+
+// Damage made at random: whatever check says, repair and recover keep their word.
+TEST_F(MendTest, RepairAndRecoverKeepTheirWordOnRandomDamage) {
+  MakeMemoTable({std::string(1200, 'a'), "b", std::string(600, 'c'), "", "e"});
+  Keep();
+  std::mt19937 random(4711);
+  int mended = 0, refused = 0;
+  for (int round = 0; round < 24; ++round) {
+    Restore();
+    // Mostly the memo file's header and links, with small numbers that almost fit.
+    for (int c = 0; c < 2; ++c) {
+      const bool memo = random() % 4 != 0;
+      std::string bytes = ReadWholeFile(memo ? Memo() : Table());
+      const size_t words = memo ? bytes.size() / 4 : (bytes.size() - 16) / 4;
+      const size_t at = memo ? (random() % 2 == 0 ? 16 + 4 * (random() % 3)
+                                                   : BlockAt(1 + random() % 6) + 4 * (random() % 3))
+                             : 16 + 4 * (random() % words);
+      if (at + 4 > bytes.size()) continue;
+      const uint32_t value = random() % 9;
+      std::memcpy(bytes.data() + at, &value, 4);
+      WriteWholeFile(memo ? Memo() : Table(), bytes);
+    }
+    const std::string table = ReadWholeFile(Table()), memo = ReadWholeFile(Memo());
+    McnResult check = dir_.Run({"check", "m.mcn"});
+    const bool fatal = !check.err.empty();
+    const bool unmendable = Contains(check.out, "mcn repair cannot mend");
+    McnResult repair = dir_.Run({"repair", "m.mcn"});
+    if (fatal || unmendable) {
+      ++refused;
+      EXPECT_EQ(repair.exit_code, 1) << "round " << round << "\n" << check.out << repair.out;
+      EXPECT_EQ(ReadWholeFile(Table()), table) << "round " << round;
+      EXPECT_EQ(ReadWholeFile(Memo()), memo) << "round " << round;
+    } else {
+      ++mended;
+      EXPECT_EQ(repair.exit_code, 0) << "round " << round << "\n" << check.out << repair.err;
+      McnResult after = dir_.Run({"check", "m.mcn"});
+      EXPECT_TRUE(Contains(after.out, "no problems found")) << "round " << round << "\n"
+                                                            << check.out << after.out;
+      EXPECT_EQ(dir_.Run({"dump", "m.mcn", "--json", "--all"}).exit_code, 0) << "round " << round;
+    }
+    std::filesystem::remove_all(dir_ / "m.mcn.bak1");
+    std::filesystem::remove_all(dir_ / "m.EDT.bak1");
+    WriteWholeFile(Table(), table);
+    WriteWholeFile(Memo(), memo);
+    const std::string copy = "r" + std::to_string(round) + ".mcn";
+    McnResult recover = dir_.Run({"recover", "m.mcn", copy});
+    if (fatal) {
+      EXPECT_NE(recover.exit_code, 0) << "round " << round;
+      continue;
+    }
+    ASSERT_EQ(recover.exit_code, 0) << "round " << round << "\n" << recover.err;
+    EXPECT_TRUE(Contains(dir_.Run({"check", copy}).out, "no problems found")) << "round " << round;
+  }
+  EXPECT_GT(mended, 5);
+  EXPECT_GT(refused, 5);
 }
 
 }  // namespace
