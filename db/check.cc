@@ -557,8 +557,8 @@ void CheckMemoFile(const File* memo, CheckReport* report, FindingSink* sink) {
   report->memo_header_read = true;
   if (header.version != report->header.version) {
     sink->Damage(false, "memo",
-                 "memo file: version " + Hex32(header.version) + " differs from the record file's " +
-                     Hex32(report->header.version));
+                 "memo file: version " + Hex32(header.version) +
+                     " differs from the record file's " + Hex32(report->header.version));
   }
   report->walk.whole_blocks = report->memo_length / kMemoBlockSize;
   const uint64_t tail = report->memo_length % kMemoBlockSize;
@@ -624,8 +624,10 @@ void AnalyzeFiles(const File& record, const File* memo, const std::string* passw
       sink.Damage(false, "header", "not a database file: magic " + MagicText(header.magic));
       return;
     }
-    if (password != nullptr && (header.IsProtected() ? !DigestMatches(*password, header.DigestText())
-                                                     : !password->empty())) {
+    const bool password_fits =
+        password == nullptr || (header.IsProtected() ? DigestMatches(*password, header.DigestText())
+                                                     : password->empty());
+    if (!password_fits) {
       report->code = kWrongPassword;
       return;
     }

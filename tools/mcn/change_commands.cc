@@ -99,7 +99,9 @@ bool RowValues(const db::DatabaseHandle& handle, const std::vector<int>& columns
       *error = place + ": " + why;
       return false;
     }
-    if (!warning.empty()) std::fprintf(stderr, "mcn: warning: %s: %s\n", place.c_str(), warning.c_str());
+    if (!warning.empty()) {
+      std::fprintf(stderr, "mcn: warning: %s: %s\n", place.c_str(), warning.c_str());
+    }
   }
   return true;
 }
@@ -209,7 +211,9 @@ int ImportCommand(const Invocation& invocation) {
       return ReportError(csv_path + ": column " + name + " names no field of the database",
                          kExitFailure);
     }
-    if (seen[field]) return ReportError(csv_path + ": column " + name + " appears twice", kExitFailure);
+    if (seen[field]) {
+      return ReportError(csv_path + ": column " + name + " appears twice", kExitFailure);
+    }
     seen[field] = true;
     columns.push_back(field);
   }

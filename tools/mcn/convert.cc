@@ -69,7 +69,10 @@ bool LooksDecimal(std::string_view text) {
   if (!body.empty() && (body.front() == '+' || body.front() == '-')) body.remove_prefix(1);
   if (body == "inf" || body == "infinity" || body == "nan") return true;
   size_t i = 0, mantissa_digits = 0;
-  while (i < body.size() && std::isdigit(static_cast<unsigned char>(body[i]))) ++i, ++mantissa_digits;
+  while (i < body.size() && std::isdigit(static_cast<unsigned char>(body[i]))) {
+    ++i;
+    ++mantissa_digits;
+  }
   if (i < body.size() && body[i] == '.') {
     ++i;
     while (i < body.size() && std::isdigit(static_cast<unsigned char>(body[i]))) {
@@ -249,7 +252,9 @@ bool MakeFieldValue(const db::FieldDescriptor& field, std::string_view utf8, Fie
     }
     case db::kFieldByteSet: {
       std::string_view hex = text;
-      if (hex.size() >= 2 && hex[0] == '0' && (hex[1] == 'x' || hex[1] == 'X')) hex.remove_prefix(2);
+      if (hex.size() >= 2 && hex[0] == '0' && (hex[1] == 'x' || hex[1] == 'X')) {
+        hex.remove_prefix(2);
+      }
       std::string bytes;
       if (!ParseHex(hex, &bytes)) {
         *error = Quote(text) + " is not hex (an even number of hex digits, optionally after 0x)";
