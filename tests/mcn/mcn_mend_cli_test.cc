@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "db/database.h"
+#include "db/engine_code.h"
 #include "tests/mcn/mcn_fixture.h"
 
 namespace memo::mcn::testing {
@@ -256,6 +258,25 @@ TEST_F(MendTest, RepairRefusesWhatItCannotMendAndChangesNothing) {
     }
     EXPECT_FALSE(Exists("m.mcn.bak1")) << reason;
   }
+}
+
+TEST_F(MendTest, RepairWaitsForNoWriterAndGivesUpWithoutAChange) {
+  MakeMemoTable({"one", "two"});
+  PatchU32(Table(), MemoFieldAt(0), 0);  // a leak to reclaim
+  const std::string table = ReadWholeFile(Table()), memo = ReadWholeFile(Memo());
+  // A program in the middle of writing record 2 holds its lock.
+  std::unique_ptr<db::DatabaseHandle> writer;
+  ASSERT_EQ(db::DatabaseHandle::Open((dir_ / "m.mcn").string(), db::OpenOptions{}, &writer),
+            db::kOk);
+  ASSERT_EQ(writer->locks()->Lock(RecordAt(1)), db::kOk);
+  McnResult repair = dir_.Run({"repair", "m.mcn"});
+  EXPECT_EQ(repair.exit_code, 1);
+  EXPECT_EQ(repair.err, "-28 加锁失败\n");
+  EXPECT_EQ(ReadWholeFile(Table()), table);
+  EXPECT_EQ(ReadWholeFile(Memo()), memo);
+  EXPECT_FALSE(Exists("m.mcn.bak1"));
+  ASSERT_EQ(writer->locks()->Unlock(RecordAt(1)), db::kOk);
+  EXPECT_EQ(dir_.Run({"repair", "m.mcn"}).exit_code, 0);
 }
 
 TEST_F(MendTest, RecoverCopiesEveryValueThatCanBeRead) {
