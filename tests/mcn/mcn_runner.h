@@ -80,6 +80,44 @@ class ScratchDir {
     return result;
   }
 
+  // Starts `copies` children with the same arguments at once and waits for them all.
+  std::vector<McnResult> RunTogether(const std::vector<std::string>& args, int copies) const {
+    std::vector<pid_t> pids(static_cast<size_t>(copies), -1);
+    std::vector<McnResult> results(static_cast<size_t>(copies));
+    std::vector<std::string> words = {MCN_BINARY};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    for (int i = 0; i < copies; ++i) {
+      std::string out = (path_ / (".mcn-stdout-" + std::to_string(i))).string();
+      std::string err = (path_ / (".mcn-stderr-" + std::to_string(i))).string();
+      posix_spawn_file_actions_t actions;
+      posix_spawn_file_actions_init(&actions);
+      posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+      posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      posix_spawn_file_actions_addchdir_np(&actions, path_.c_str());
+      if (posix_spawn(&pids[i], MCN_BINARY, &actions, nullptr, argv.data(), environ) != 0) {
+        pids[i] = -1;
+      }
+      posix_spawn_file_actions_destroy(&actions);
+    }
+    for (int i = 0; i < copies; ++i) {
+      int status = 0;
+      if (pids[i] > 0 && waitpid(pids[i], &status, 0) == pids[i]) {
+        results[i].exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      std::filesystem::path out = path_ / (".mcn-stdout-" + std::to_string(i));
+      std::filesystem::path err = path_ / (".mcn-stderr-" + std::to_string(i));
+      results[i].out = ReadWholeFile(out);
+      results[i].err = ReadWholeFile(err);
+      std::filesystem::remove(out);
+      std::filesystem::remove(err);
+    }
+    return results;
+  }
+
   // As Run, with the child's address space limited to `address_space_bytes` (not usable with
   // AddressSanitizer, which reserves far more address space than any such limit).
   McnResult RunLimited(const std::vector<std::string>& args, uint64_t address_space_bytes) const {

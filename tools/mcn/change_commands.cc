@@ -1,4 +1,5 @@
 // The commands that change files: create, add, import.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -8,15 +9,18 @@
 #include <string>
 #include <vector>
 
+#include "db/check.h"
 #include "db/coding.h"
 #include "db/create.h"
 #include "db/engine_code.h"
 #include "db/file_names.h"
+#include "db/lock.h"
 #include "platform/codec.h"
 #include "platform/file.h"
 #include "tools/mcn/cli.h"
 #include "tools/mcn/convert.h"
 #include "tools/mcn/format.h"
+#include "tools/mcn/new_pair.h"
 
 namespace memo::mcn {
 
@@ -78,18 +82,25 @@ bool ParseFieldSpec(const std::string& spec, db::FieldSpec* field, std::string* 
   return true;
 }
 
-// Converts one row of texts into values for the fields named by `columns` (field numbers).
-// Every FieldValue of `values` (one per field) starts omitted (tag 0).
+// Converts one row of texts into values for the fields named by `columns` (field numbers), every
+// one checked before any is used. Every FieldValue of `values` (one per field) starts omitted.
+// `where` names the row for messages ("" for the command line). Warnings go to stderr at once.
 bool RowValues(const db::DatabaseHandle& handle, const std::vector<int>& columns,
-               const std::vector<std::string>& texts, std::vector<FieldValue>* values,
-               std::string* error) {
+               const std::vector<std::string>& texts, const std::string& where,
+               std::vector<FieldValue>* values, std::string* error) {
   for (FieldValue& value : *values) value.cell = TypedValue{};
   for (size_t i = 0; i < texts.size() && i < columns.size(); ++i) {
     const db::FieldDescriptor& field = handle.fields()[static_cast<size_t>(columns[i])];
-    std::string why;
-    if (!MakeFieldValue(field.type, texts[i], &(*values)[static_cast<size_t>(columns[i])], &why)) {
-      *error = "field " + Utf8(field.Name()) + ": " + why;
+    const std::string place =
+        where.empty() ? "field " + Utf8(field.Name()) : where + " column " + Utf8(field.Name());
+    std::string why, warning;
+    if (!MakeFieldValue(field, texts[i], &(*values)[static_cast<size_t>(columns[i])], &why,
+                        &warning)) {
+      *error = place + ": " + why;
       return false;
+    }
+    if (!warning.empty()) {
+      std::fprintf(stderr, "mcn: warning: %s: %s\n", place.c_str(), warning.c_str());
     }
   }
   return true;
@@ -111,16 +122,22 @@ int CreateCommand(const Invocation& invocation) {
     if (!ParseFieldSpec(spec, &field, &error)) return ReportError(error, kExitUsage);
     fields.push_back(std::move(field));
   }
-  // Creating replaces a file of the same name; from the command line that is more likely a slip
-  // than a wish, so an existing database is left alone.
-  std::string name;
-  if (!Utf8ToGbkStrict(invocation.file, &name)) return ReportEngineError(db::kInvalidPath);
-  std::string path = db::FullPathOf(name, db::kRecordFileExtension);
-  if (platform::FileExists(path)) {
-    return ReportError(Utf8(path) + " already exists; remove it first", kExitFailure);
-  }
+  std::string path;
+  if (!FullPathOf(invocation, &path)) return ReportEngineError(db::kInvalidPath);
+  const bool needs_memo = std::any_of(fields.begin(), fields.end(), [](const db::FieldSpec& f) {
+    return db::IsChainField(f.type);
+  });
+  // Creating would replace files of these names; from the command line that is more likely a
+  // slip than a wish. Both names are claimed before anything is written, so that a concurrent
+  // create of the same name fails instead of writing over this one.
+  std::string error;
+  if (!ClaimNewPair(path, needs_memo, &error)) return ReportError(error, kExitFailure);
   int rc = db::CreateDatabase(path, fields, Utf8ToGbk(invocation.password));
-  if (rc != db::kOk) return ReportEngineError(rc);
+  if (rc != db::kOk) {
+    // Nothing of a failed create stays behind.
+    RemoveNewPair(path, needs_memo);
+    return ReportEngineError(rc);
+  }
   std::printf("created %s with %zu field%s\n", Utf8(path).c_str(), fields.size(),
               fields.size() == 1 ? "" : "s");
   return kExitOk;
@@ -130,17 +147,20 @@ int AddCommand(const Invocation& invocation) {
   std::unique_ptr<db::DatabaseHandle> handle;
   int rc = OpenDatabase(invocation, OpenPurpose::kChange, &handle);
   if (rc != db::kOk) return ReportEngineError(rc);
-  if (invocation.operands.size() > static_cast<size_t>(handle->field_count())) {
-    return ReportError("the database has " + std::to_string(handle->field_count()) +
-                           " fields, " + std::to_string(invocation.operands.size()) +
-                           " values given",
+  const size_t given = invocation.operands.size();
+  const auto fields = static_cast<size_t>(handle->field_count());
+  if (given > fields || (given < fields && !invocation.partial)) {
+    return ReportError("the database has " + std::to_string(fields) + " field" +
+                           (fields == 1 ? "" : "s") + ", " + std::to_string(given) + " value" +
+                           (given == 1 ? "" : "s") + " given" +
+                           (given < fields ? " (--partial leaves the rest empty)" : ""),
                        kExitUsage);
   }
   std::vector<int> columns;
   for (int f = 0; f < handle->field_count(); ++f) columns.push_back(f);
-  std::vector<FieldValue> values(static_cast<size_t>(handle->field_count()));
+  std::vector<FieldValue> values(fields);
   std::string error;
-  if (!RowValues(*handle, columns, invocation.operands, &values, &error)) {
+  if (!RowValues(*handle, columns, invocation.operands, "", &values, &error)) {
     return ReportError(error, kExitFailure);
   }
   rc = AddValues(handle.get(), values);
@@ -162,8 +182,8 @@ int ImportCommand(const Invocation& invocation) {
   }
   std::istream& in = csv_path == "-" ? std::cin : file;
 
-  // The whole CSV is read and checked before the database is touched, so a malformed file adds
-  // nothing.
+  // The whole CSV is read and every value checked before the database is touched, so a file
+  // with one bad cell adds nothing.
   CsvReader reader(in);
   std::vector<std::vector<std::string>> rows;
   std::vector<std::string> row;
@@ -191,28 +211,52 @@ int ImportCommand(const Invocation& invocation) {
       return ReportError(csv_path + ": column " + name + " names no field of the database",
                          kExitFailure);
     }
-    if (seen[field]) return ReportError(csv_path + ": column " + name + " appears twice", kExitFailure);
+    if (seen[field]) {
+      return ReportError(csv_path + ": column " + name + " appears twice", kExitFailure);
+    }
     seen[field] = true;
     columns.push_back(field);
   }
+  const auto field_count = static_cast<size_t>(handle->field_count());
+  std::vector<std::vector<FieldValue>> converted;
+  converted.reserve(rows.size() - 1);
   for (size_t r = 1; r < rows.size(); ++r) {
+    const std::string where = csv_path + " row " + std::to_string(r + 1);
     if (rows[r].size() > columns.size()) {
-      return ReportError(csv_path + ": row " + std::to_string(r + 1) + " has more cells than the heading",
-                         kExitFailure);
+      return ReportError(where + " has more cells than the heading", kExitFailure);
     }
-  }
-  std::vector<FieldValue> values(static_cast<size_t>(handle->field_count()));
-  for (size_t r = 1; r < rows.size(); ++r) {
-    if (!RowValues(*handle, columns, rows[r], &values, &error)) {
+    converted.emplace_back(field_count);
+    if (!RowValues(*handle, columns, rows[r], where, &converted.back(), &error)) {
       return ReportError(error, kExitFailure);
     }
-    rc = AddValues(handle.get(), values);
-    if (rc != db::kOk) {
-      std::fprintf(stderr, "mcn: row %zu not added (%zu added before it)\n", r + 1, r - 1);
-      return ReportEngineError(rc);
-    }
   }
-  std::printf("imported %zu record%s\n", rows.size() - 1, rows.size() == 2 ? "" : "s");
+
+  // All rows or none: the whole-file lock keeps every other writer and reader out while the rows
+  // go in, so that a failure part-way can take back exactly the rows added here.
+  db::WholeFileLock whole;
+  rc = whole.Acquire(handle->locks());
+  if (rc != db::kOk) return ReportEngineError(rc);
+  int32_t before = 0;
+  rc = handle->ReadRecordCount(&before);
+  if (rc != db::kOk) return ReportEngineError(rc);
+  for (size_t r = 0; r < converted.size(); ++r) {
+    rc = AddValues(handle.get(), converted[r]);
+    if (rc == db::kOk) continue;
+    std::fprintf(stderr, "mcn: %s row %zu could not be added: %d %s\n", csv_path.c_str(), r + 2, rc,
+                 db::EngineMessageUtf8(rc));
+    int undo = r == 0 ? db::kOk : handle->PackRange(before, static_cast<int32_t>(r));
+    if (undo == db::kOk) {
+      std::fprintf(stderr, "mcn: nothing imported (the %zu row%s added before it were removed)\n",
+                   r, r == 1 ? "" : "s");
+    } else {
+      std::fprintf(stderr, "mcn: the %zu row%s added before it could not be removed: %d %s\n", r,
+                   r == 1 ? "" : "s", undo, db::EngineMessageUtf8(undo));
+    }
+    return kExitFailure;
+  }
+  rc = whole.Release();
+  if (rc != db::kOk) return ReportEngineError(rc);
+  std::printf("imported %zu record%s\n", converted.size(), converted.size() == 1 ? "" : "s");
   return kExitOk;
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "db/engine_code.h"
+#include "db/file_names.h"
 #include "platform/codec.h"
 
 namespace memo::mcn {
@@ -16,6 +17,7 @@ struct CommandSpec {
   int max_operands;  // -1: any number
   bool takes_format;  // --json / --csv
   bool takes_all;
+  bool takes_partial = false;
 };
 
 const CommandSpec kCommands[] = {
@@ -23,9 +25,11 @@ const CommandSpec kCommands[] = {
     {"dump", DumpCommand, 0, 0, true, true},
     {"check", CheckCommand, 0, 0, false, false},
     {"create", CreateCommand, 1, -1, false, false},
-    {"add", AddCommand, 0, -1, false, false},
+    {"add", AddCommand, 0, -1, false, false, true},
     {"export", ExportCommand, 0, 0, true, false},
     {"import", ImportCommand, 1, 1, false, false},
+    {"repair", RepairCommand, 0, 0, false, false},
+    {"recover", RecoverCommand, 1, 1, false, false},
 };
 
 const CommandSpec* FindCommand(const std::string& name) {
@@ -44,17 +48,35 @@ void PrintUsage(std::FILE* out) {
       "  info FILE                      header, fields, record counts, memo-file blocks\n"
       "  dump FILE [--json|--csv] [--all]\n"
       "                                 live records (--all: deleted ones too, marked)\n"
-      "  check FILE                     open checks and the full memo-chain walk\n"
+      "  check FILE                     the integrity walk over both files: damage (exit 1),\n"
+      "                                 leaked blocks (reported, exit 0), harmless leftovers\n"
+      "  repair FILE                    mends the bookkeeping: reclaims leaked blocks, sets the\n"
+      "                                 block count from the file, rebuilds a broken free list,\n"
+      "                                 trims free blocks at the end, lowers a record count the\n"
+      "                                 file cannot hold, raises a low next serial. Keeps copies\n"
+      "                                 FILE.bakN and its memo file's first; refuses (exit 1,\n"
+      "                                 nothing changed) damage it cannot mend without loss\n"
+      "  recover FILE NEWFILE           copies every record and every value that can be read\n"
+      "                                 into a new pair; each value that cannot is left empty\n"
+      "                                 and reported\n"
       "  create FILE NAME:TYPE[:LENGTH]...\n"
       "                                 types: byte short int long float double bool datetime\n"
-      "                                 text:N bytes memo\n"
-      "  add FILE VALUE...              one record, values in field order\n"
+      "                                 text:N bytes memo; never replaces an existing file\n"
+      "  add FILE VALUE... [--partial]  one record, values in field order (--partial: fewer\n"
+      "                                 values than fields, the rest left empty)\n"
       "  export FILE --csv              live records as CSV with a heading row\n"
-      "  import FILE CSV                add one record per CSV row (heading row names fields)\n"
+      "  import FILE CSV                one record per CSV row (heading row names fields); every\n"
+      "                                 row is checked first, then all are added or none\n"
+      "\n"
+      "Values must fit their fields: whole numbers in the type's range, decimal numbers, logical\n"
+      "words (true: 1 true t yes y 真 是; false: 0 false f no n 假 否), real date-times\n"
+      "(2014-07-10, 2014-07-10 09:05[:00], 2014-07-10T09:05:00, 2014年7月10日9时5分), hex for\n"
+      "bytes (0x00ff or 00ff); an empty value leaves the field empty. A text longer than its\n"
+      "field is cut to fit, with a warning.\n"
       "\n"
       "FILE without an extension gets \".EDB\". Texts are UTF-8. Files are opened read-only\n"
       "unless the command changes them. Exit codes: 0 success, 1 failure (engine code and\n"
-      "message), 2 bad usage.\n",
+      "message, or what is wrong), 2 bad usage.\n",
       out);
 }
 
@@ -81,6 +103,8 @@ bool ParseCommandLine(int argc, char** argv, Invocation* invocation, std::string
       invocation->csv = true;
     } else if (!options_done && arg == "--all") {
       invocation->all = true;
+    } else if (!options_done && arg == "--partial") {
+      invocation->partial = true;
     } else if (!options_done && (arg == "--help" || arg == "-h")) {
       invocation->command = "help";
       return true;
@@ -133,6 +157,10 @@ bool ParseCommandLine(int argc, char** argv, Invocation* invocation, std::string
     *error = "--all does not apply to " + invocation->command;
     return false;
   }
+  if (!spec->takes_partial && invocation->partial) {
+    *error = "--partial does not apply to " + invocation->command;
+    return false;
+  }
   return true;
 }
 
@@ -153,8 +181,15 @@ int OpenDatabase(const Invocation& invocation, OpenPurpose purpose,
   options.access = purpose == OpenPurpose::kLook ? 1 : 0;
   options.share = 1;
   options.password = Utf8ToGbk(invocation.password);
-  options.lock_wait_ms = 2000;
+  options.lock_wait_ms = kLockWaitMs;
   return db::DatabaseHandle::Open(name, options, handle);
+}
+
+bool FullPathOf(const Invocation& invocation, std::string* full_path) {
+  std::string name;
+  if (!Utf8ToGbkStrict(invocation.file, &name)) return false;
+  *full_path = db::FullPathOf(name, db::kRecordFileExtension);
+  return true;
 }
 
 std::string Utf8(const std::string& gbk) { return GbkToUtf8(gbk); }

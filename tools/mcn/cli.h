@@ -15,6 +15,9 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
+// How long mcn's lock requests retry, so that a running program's short locks do not fail it.
+constexpr int32_t kLockWaitMs = 2000;
+
 // What the command line asked for. Texts are UTF-8 as typed.
 struct Invocation {
   std::string command;
@@ -25,6 +28,7 @@ struct Invocation {
   bool json = false;
   bool csv = false;
   bool all = false;
+  bool partial = false;  // add: fewer values than fields is meant
 };
 
 // Parses argv; false with a message in *error for bad usage. "help" is a command of its own.
@@ -48,6 +52,10 @@ enum class OpenPurpose { kLook, kChange };
 int OpenDatabase(const Invocation& invocation, OpenPurpose purpose,
                  std::unique_ptr<db::DatabaseHandle>* handle);
 
+// The invocation's FILE as a full GBK path with the default extension; false when the name has
+// characters GBK cannot hold.
+bool FullPathOf(const Invocation& invocation, std::string* full_path);
+
 // A GBK text (file path, field name) as UTF-8 for printing.
 std::string Utf8(const std::string& gbk);
 
@@ -59,5 +67,7 @@ int CreateCommand(const Invocation& invocation);
 int AddCommand(const Invocation& invocation);
 int ExportCommand(const Invocation& invocation);
 int ImportCommand(const Invocation& invocation);
+int RepairCommand(const Invocation& invocation);
+int RecoverCommand(const Invocation& invocation);
 
 }  // namespace memo::mcn

@@ -1,16 +1,24 @@
 #include "tools/mcn/convert.h"
 
+#include <algorithm>
 #include <cctype>
-#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
+#include "db/file_names.h"
 #include "db/record_format.h"
 #include "platform/codec.h"
 #include "runtime/text.h"
 #include "tools/mcn/format.h"
 
 namespace memo::mcn {
+
+const char* const kTrueWords[7] = {"1", "true", "t", "yes", "y", "真", "是"};
+const char* const kFalseWords[7] = {"0", "false", "f", "no", "n", "假", "否"};
 
 namespace {
 
@@ -20,23 +28,93 @@ std::string Lower(std::string_view text) {
   return out;
 }
 
-// Decimal parsing as the C library's atoll does it: leading space, a sign, digits; whatever
-// follows is ignored and no digits give 0. Overflow keeps the low 64 bits rather than clamping.
-int64_t ParseDecimal(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  uint64_t value = 0;
-  while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-    value = value * 10 + static_cast<uint64_t>(text[i++] - '0');
-  }
-  return static_cast<int64_t>(negative ? 0 - value : value);
+std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
 }
 
-double ParseFloating(std::string_view text) {
-  std::string copy(text);
-  return std::strtod(copy.c_str(), nullptr);
+std::string Quote(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+// A decimal integer: an optional sign and digits, nothing else. False with *error set when the
+// text is no such number or lies outside [min, max].
+bool ParseInteger(std::string_view text, int64_t min, int64_t max, const char* type,
+                  int64_t* value, std::string* error) {
+  std::string_view digits = text;
+  if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+  bool negative = !digits.empty() && digits.front() == '-';
+  std::string_view body = negative ? digits.substr(1) : digits;
+  bool all_digits = !body.empty() && std::all_of(body.begin(), body.end(), [](char c) {
+    return c >= '0' && c <= '9';
+  });
+  if (!all_digits || (negative && text.front() == '+')) {
+    *error = Quote(text) + " is not a whole number";
+    return false;
+  }
+  std::string range = std::string(" is out of range for ") + type + " (" + std::to_string(min) +
+                      ".." + std::to_string(max) + ")";
+  auto [end, problem] = std::from_chars(digits.data(), digits.data() + digits.size(), *value);
+  if (problem == std::errc::result_out_of_range || *value < min || *value > max) {
+    *error = std::string(text) + range;
+    return false;
+  }
+  return problem == std::errc() && end == digits.data() + digits.size();
+}
+
+// A decimal number in the forms strtod reads, without hex, or "inf"/"infinity"/"nan" with an
+// optional sign.
+bool LooksDecimal(std::string_view text) {
+  std::string lower = Lower(text);
+  std::string_view body = lower;
+  if (!body.empty() && (body.front() == '+' || body.front() == '-')) body.remove_prefix(1);
+  if (body == "inf" || body == "infinity" || body == "nan") return true;
+  size_t i = 0, mantissa_digits = 0;
+  while (i < body.size() && std::isdigit(static_cast<unsigned char>(body[i]))) {
+    ++i;
+    ++mantissa_digits;
+  }
+  if (i < body.size() && body[i] == '.') {
+    ++i;
+    while (i < body.size() && std::isdigit(static_cast<unsigned char>(body[i]))) {
+      ++i;
+      ++mantissa_digits;
+    }
+  }
+  if (mantissa_digits == 0) return false;
+  if (i < body.size() && body[i] == 'e') {
+    ++i;
+    if (i < body.size() && (body[i] == '+' || body[i] == '-')) ++i;
+    size_t exponent_digits = 0;
+    while (i < body.size() && std::isdigit(static_cast<unsigned char>(body[i]))) {
+      ++i;
+      ++exponent_digits;
+    }
+    if (exponent_digits == 0) return false;
+  }
+  return i == body.size();
+}
+
+bool IsInfinityWord(std::string_view text) {
+  std::string lower = Lower(text);
+  std::string_view body = lower;
+  if (!body.empty() && (body.front() == '+' || body.front() == '-')) body.remove_prefix(1);
+  return body == "inf" || body == "infinity";
+}
+
+bool MatchesWord(std::string_view text, const char* const* words, size_t count) {
+  std::string lower = Lower(text);
+  for (size_t i = 0; i < count; ++i) {
+    if (lower == words[i]) return true;
+  }
+  return false;
+}
+
+std::string WordList() {
+  std::string list = "true:";
+  for (const char* word : kTrueWords) list += std::string(" ") + word;
+  list += "; false:";
+  for (const char* word : kFalseWords) list += std::string(" ") + word;
+  return list;
 }
 
 // Keeps a text's bytes plus NUL in storage and points the cell at them.
@@ -46,53 +124,113 @@ void SetText(std::string bytes, FieldValue* value) {
   value->cell.SetPointer(value->storage.c_str());
 }
 
-}  // namespace
-
-bool IsTrueWord(std::string_view utf8) {
-  static const char* const kWords[] = {"1", "真", "true", "t", "zheng", "zhen", "zeng", "zen", "z"};
-  std::string lower = Lower(utf8);
-  for (const char* word : kWords) {
-    if (lower == word) return true;
+// The GBK form of a text for a text or memo field; false when it cannot be stored as it is.
+bool TextBytes(std::string_view utf8, std::string* gbk, std::string* error) {
+  if (utf8.find('\0') != std::string_view::npos) {
+    *error = "the text holds a NUL character, which would end it";
+    return false;
   }
-  return false;
+  if (!Utf8ToGbkStrict(utf8, gbk)) {
+    *error = Quote(utf8) + " has characters that GBK cannot hold";
+    return false;
+  }
+  return true;
 }
 
-bool MakeFieldValue(uint32_t field_type, std::string_view utf8, FieldValue* value,
-                    std::string* error) {
+}  // namespace
+
+bool MakeFieldValue(const db::FieldDescriptor& field, std::string_view utf8, FieldValue* value,
+                    std::string* error, std::string* warning) {
   TypedValue& cell = value->cell;
   cell = TypedValue{};
-  switch (field_type) {
+  value->storage.clear();
+  warning->clear();
+  const bool textual = field.type == db::kFieldText || field.type == db::kFieldMemo;
+  const std::string_view text = textual ? utf8 : Trimmed(utf8);
+  if (text.empty()) {
+    if (field.type == db::kFieldDateTime) {
+      cell.tag = TypeTag::kDateTime;
+      cell.SetDouble(db::kMinDateTime);
+    }
+    return true;  // omitted: the field stays empty
+  }
+  int64_t number = 0;
+  switch (field.type) {
     case db::kFieldByte:
+      if (!ParseInteger(text, 0, 255, "a byte field", &number, error)) return false;
       cell.tag = TypeTag::kByte;
-      cell.low = static_cast<uint8_t>(ParseDecimal(utf8));
+      cell.low = static_cast<uint32_t>(number);
       return true;
     case db::kFieldShort:
+      if (!ParseInteger(text, INT16_MIN, INT16_MAX, "a short field", &number, error)) return false;
       cell.tag = TypeTag::kShort;
-      cell.low = static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(ParseDecimal(utf8))));
+      cell.low = static_cast<uint32_t>(static_cast<int32_t>(number));
       return true;
     case db::kFieldInt:
+      if (!ParseInteger(text, INT32_MIN, INT32_MAX, "an int field", &number, error)) return false;
       cell.tag = TypeTag::kInt;
-      cell.low = static_cast<uint32_t>(ParseDecimal(utf8));
+      cell.low = static_cast<uint32_t>(static_cast<int32_t>(number));
       return true;
     case db::kFieldLong:
+      if (!ParseInteger(text, INT64_MIN, INT64_MAX, "a long field", &number, error)) return false;
       cell.tag = TypeTag::kLong;
-      cell.SetInt64(ParseDecimal(utf8));
+      cell.SetInt64(number);
       return true;
     case db::kFieldFloat:
-      cell.tag = TypeTag::kFloat;
-      cell.SetFloat(static_cast<float>(ParseFloating(utf8)));
+    case db::kFieldDouble: {
+      const bool single = field.type == db::kFieldFloat;
+      if (!LooksDecimal(text)) {
+        *error = Quote(text) + " is not a number";
+        return false;
+      }
+      std::string copy(text);
+      // strtof rounds to the nearest float itself, so the shortest text of the largest float
+      // (3.4028235e+38, a little above it as a decimal) reads back as that float.
+      double parsed = single ? static_cast<double>(std::strtof(copy.c_str(), nullptr))
+                             : std::strtod(copy.c_str(), nullptr);
+      if (std::isinf(parsed) && !IsInfinityWord(text)) {
+        *error = std::string(text) + " is out of range for " +
+                 (single ? "a float field (about ±3.4e38)" : "a double field (about ±1.8e308)");
+        return false;
+      }
+      cell.tag = single ? TypeTag::kFloat : TypeTag::kDouble;
+      if (single) {
+        cell.SetFloat(static_cast<float>(parsed));
+      } else {
+        cell.SetDouble(parsed);
+      }
       return true;
-    case db::kFieldDouble:
-      cell.tag = TypeTag::kDouble;
-      cell.SetDouble(ParseFloating(utf8));
-      return true;
-    case db::kFieldBool:
+    }
+    case db::kFieldBool: {
+      bool truth = MatchesWord(text, kTrueWords, std::size(kTrueWords));
+      if (!truth && !MatchesWord(text, kFalseWords, std::size(kFalseWords))) {
+        *error = Quote(text) + " is not a logical word (" + WordList() + ")";
+        return false;
+      }
       cell.tag = TypeTag::kBool;
-      cell.low = IsTrueWord(utf8) ? 1 : 0;
+      cell.low = truth ? 1 : 0;
       return true;
+    }
     case db::kFieldDateTime: {
-      double day = db::kMinDateTime;
-      if (!ParseDateTime(utf8, &day)) day = db::kMinDateTime;
+      double day = 0;
+      switch (ParseDateTime(text, &day)) {
+        case DateParse::kOk:
+          break;
+        case DateParse::kNotReal:
+          *error = Quote(text) + " is not a real date and time";
+          return false;
+        case DateParse::kNoForm:
+          *error = Quote(text) + " is not a date-time (YYYY-MM-DD, YYYY-MM-DD HH:MM[:SS], "
+                                 "YYYY-MM-DDTHH:MM:SS, or Y年M月D日[H时[M分[S秒]]])";
+          return false;
+      }
+      // A field gives back nothing outside these days (reads hold values within them), so a
+      // time of day on either end day could not be read back as written.
+      if (day > db::kMaxDateTime || day < db::kMinDateTime) {
+        *error = Quote(text) + " lies outside 0100-01-01T00:00:00 .. 9999-12-31T00:00:00, the "
+                               "date-times a field gives back";
+        return false;
+      }
       cell.tag = TypeTag::kDateTime;
       cell.SetDouble(day);
       return true;
@@ -100,18 +238,26 @@ bool MakeFieldValue(uint32_t field_type, std::string_view utf8, FieldValue* valu
     case db::kFieldText:
     case db::kFieldMemo: {
       std::string gbk;
-      if (!Utf8ToGbkStrict(utf8, &gbk)) {
-        *error = "text has characters that GBK cannot hold: " + std::string(utf8);
-        return false;
+      if (!TextBytes(text, &gbk, error)) return false;
+      if (field.type == db::kFieldText && gbk.size() > field.declared_length) {
+        // The engine's cut, told in advance: at most the declared length, never inside a
+        // character.
+        const size_t kept = db::CutWithoutSplitting(gbk, field.declared_length);
+        *warning = Quote(text) + " is " + std::to_string(gbk.size()) +
+                   " bytes, longer than the field's " + std::to_string(field.declared_length) +
+                   ": cut to " + Quote(GbkToUtf8(std::string_view(gbk).substr(0, kept)));
       }
       SetText(std::move(gbk), value);
       return true;
     }
     case db::kFieldByteSet: {
+      std::string_view hex = text;
+      if (hex.size() >= 2 && hex[0] == '0' && (hex[1] == 'x' || hex[1] == 'X')) {
+        hex.remove_prefix(2);
+      }
       std::string bytes;
-      if (!(utf8.size() >= 2 && utf8.substr(0, 2) == "0x" && ParseHex(utf8.substr(2), &bytes)) &&
-          !Utf8ToGbkStrict(utf8, &bytes)) {
-        *error = "text has characters that GBK cannot hold: " + std::string(utf8);
+      if (!ParseHex(hex, &bytes)) {
+        *error = Quote(text) + " is not hex (an even number of hex digits, optionally after 0x)";
         return false;
       }
       // A byte-set block: dimension count 1, byte count, the bytes.
@@ -125,7 +271,7 @@ bool MakeFieldValue(uint32_t field_type, std::string_view utf8, FieldValue* valu
       return true;
     }
     default:
-      *error = std::string("mcn cannot write a ") + TypeWord(field_type) + " field";
+      *error = std::string("mcn cannot write a ") + TypeWord(field.type) + " field";
       return false;
   }
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "db/record_format.h"
 #include "runtime/value.h"
 
 namespace memo::mcn {
@@ -20,21 +21,29 @@ struct FieldValue {
   FieldValue& operator=(const FieldValue&) = delete;
 };
 
-// Converts a UTF-8 text into a value for a field of `field_type` (the stored type code), the way
-// a grid cell set from text converts it: byte, short and integer by decimal parsing with no range
-// check (the low bits are kept), long by 64-bit parsing, single and double by floating-point
-// parsing (text that is no number gives 0); logical true for "1", "真", "true", "t", "zheng",
-// "zhen", "zeng", "zen", "z" in any letter case, else false; date-time by ParseDateTime, and a
-// text that does not parse gives the empty date -657434; text and memo the GBK form of the text.
-// Byte-sets take the GBK bytes of the text, except that "0x" followed by an even number of hex
-// digits (the form mcn writes) gives those bytes. False, with the reason in *error, for a field
-// type mcn cannot write (a routine pointer) and for a text with characters GBK cannot hold (they
-// would be stored as '?').
-bool MakeFieldValue(uint32_t field_type, std::string_view utf8, FieldValue* value,
-                    std::string* error);
+// Converts a UTF-8 text into a value for `field`, strictly: a text that does not fit the field is
+// refused with the reason in *error (the text and why; the caller names the field and where the
+// text came from). Per field type:
+//   byte, short, int, long  a decimal integer ("-12", "+7") inside the type's range
+//   float, double           a decimal number ("1.5", "-2e10", ".5"), "inf", "-inf" or "nan",
+//                           inside the type's range
+//   bool                    one of kTrueWords or kFalseWords, ASCII letters in any case
+//   datetime                a form ParseDateTime accepts that names a real moment within
+//                           0100-01-01T00:00:00 .. 9999-12-31T00:00:00 (what a field gives back)
+//   text                    any text GBK can hold without a NUL; a text longer than the field is
+//                           cut as the engine cuts it (never inside a character) and *warning says
+//                           so
+//   memo                    any text GBK can hold without a NUL
+//   bytes                   hex digits, an even number of them, optionally after "0x"
+// Spaces around numbers, logical words, date-times and hex are ignored. An empty text leaves the
+// field empty (the cell is left omitted: zero, false, empty text); for a date-time that is the
+// empty date 0100-01-01. A routine-pointer field takes no value but the empty one.
+bool MakeFieldValue(const db::FieldDescriptor& field, std::string_view utf8, FieldValue* value,
+                    std::string* error, std::string* warning);
 
-// The truth words of the conversion above.
-bool IsTrueWord(std::string_view utf8);
+// The logical words mcn reads.
+extern const char* const kTrueWords[7];
+extern const char* const kFalseWords[7];
 
 // How mcn prints a field's value; `cell` is what the engine's read field returned for a field of
 // `field_type`. Texts and memos come back as UTF-8.

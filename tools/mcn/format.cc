@@ -8,30 +8,52 @@
 
 namespace memo::mcn {
 
-std::string JsonString(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + 2);
-  out += '"';
+namespace {
+
+// The escapes JSON strings and tab-separated cells share.
+void AppendEscaped(std::string_view text, bool quote_quotes, std::string* out) {
   for (char c : text) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      case '\b': out += "\\b"; break;
-      case '\f': out += "\\f"; break;
+      case '"':
+        if (quote_quotes) {
+          *out += "\\\"";
+        } else {
+          *out += c;
+        }
+        break;
+      case '\\': *out += "\\\\"; break;
+      case '\n': *out += "\\n"; break;
+      case '\r': *out += "\\r"; break;
+      case '\t': *out += "\\t"; break;
+      case '\b': *out += "\\b"; break;
+      case '\f': *out += "\\f"; break;
       default:
         if (static_cast<unsigned char>(c) < 0x20) {
           char escape[8];
           std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned char>(c));
-          out += escape;
+          *out += escape;
         } else {
-          out += c;
+          *out += c;
         }
     }
   }
+}
+
+}  // namespace
+
+std::string JsonString(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 2);
   out += '"';
+  AppendEscaped(text, true, &out);
+  out += '"';
+  return out;
+}
+
+std::string EscapedCell(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  AppendEscaped(text, false, &out);
   return out;
 }
 
@@ -165,17 +187,17 @@ bool ParseDisplayForm(std::string_view text, CalendarTime* t) {
 
 }  // namespace
 
-bool ParseDateTime(std::string_view text, double* day_number) {
+DateParse ParseDateTime(std::string_view text, double* day_number) {
   CalendarTime t;
   t.hour = t.minute = t.second = 0;
   if (!ParseIso(text, &t)) {
     t = CalendarTime{};
     t.hour = t.minute = t.second = 0;
-    if (!ParseDisplayForm(text, &t)) return false;
+    if (!ParseDisplayForm(text, &t)) return DateParse::kNoForm;
   }
-  if (!ValidCalendar(t)) return false;
+  if (!ValidCalendar(t)) return DateParse::kNotReal;
   *day_number = MakeDateTime(t);
-  return true;
+  return DateParse::kOk;
 }
 
 std::string CsvField(std::string_view text) {

@@ -14,6 +14,10 @@ namespace memo::mcn {
 // are not valid UTF-8 never reach here (the GBK converter replaces them).
 std::string JsonString(std::string_view text);
 
+// `text` with the escapes of a JSON string (\\, \n, \r, \t, \b, \f, \u00XX for the other control
+// characters) but no quotes and '"' as it is: one cell of a tab-separated line.
+std::string EscapedCell(std::string_view text);
+
 // Shortest decimal forms that read back to the same value; "null" for NaN and infinities, since
 // JSON has no such numbers.
 std::string NumberText(double value);
@@ -29,9 +33,11 @@ std::string IsoDateTime(double day_number);
 
 // Parses the date-time forms mcn accepts: "YYYY-MM-DD", "YYYY/MM/DD", each optionally followed
 // by "T" or a space and "HH:MM" or "HH:MM:SS"; and the program's own display form
-// "Y年M月D日", optionally followed by "H时", "H时M分" or "H时M分S秒". Fields must lie in their
-// calendar ranges (year 100..9999). False when the text is none of these.
-bool ParseDateTime(std::string_view text, double* day_number);
+// "Y年M月D日", optionally followed by "H时", "H时M分" or "H时M分S秒". A text in one of these forms
+// must also name a real moment: year 100..9999, a day that its month has (2023-02-29 is none),
+// hours 0..23, minutes and seconds 0..59.
+enum class DateParse { kOk, kNoForm, kNotReal };
+DateParse ParseDateTime(std::string_view text, double* day_number);
 
 // One CSV field: quoted when it holds a comma, a quote, CR or LF, or starts or ends with a space.
 std::string CsvField(std::string_view text);

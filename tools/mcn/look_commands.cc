@@ -9,8 +9,10 @@
 #include "db/coding.h"
 #include "db/engine_code.h"
 #include "db/memo_format.h"
+#include "platform/codec.h"
 #include "platform/file.h"
 #include "tools/mcn/cli.h"
+#include "tools/mcn/findings.h"
 #include "tools/mcn/format.h"
 #include "tools/mcn/records.h"
 
@@ -18,20 +20,8 @@ namespace memo::mcn {
 
 namespace {
 
-// Tabs and line breaks in a plain listing would break its lines.
-std::string PlainCell(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\\': out += "\\\\"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
+// A plain listing's cells escape what would break its lines or columns, as JSON strings do.
+std::string PlainCell(const std::string& text) { return EscapedCell(text); }
 
 std::string FieldName(const db::FieldDescriptor& field) { return Utf8(field.Name()); }
 
@@ -165,36 +155,62 @@ int ExportCommand(const Invocation& invocation) {
 }
 
 int CheckCommand(const Invocation& invocation) {
-  std::unique_ptr<db::DatabaseHandle> handle;
-  int rc = OpenDatabase(invocation, OpenPurpose::kLook, &handle);
-  if (rc != db::kOk) return ReportEngineError(rc);
-  std::vector<std::string> problems;
-  rc = db::CheckDatabase(handle.get(), &problems);
-  if (rc != db::kOk) return ReportEngineError(rc);
+  std::string full_path;
+  if (!FullPathOf(invocation, &full_path)) return ReportEngineError(db::kInvalidPath);
+  db::CheckReport report;
+  {
+    db::DatabaseFiles files;
+    int rc = files.Open(full_path, platform::FileAccess::kRead, kLockWaitMs);
+    if (rc != db::kOk) return ReportEngineError(rc);
+    // The RecordFile's whole-file lock keeps every writer out while the walk runs; chain readers
+    // elsewhere may go on.
+    rc = files.LockWhole(false);
+    if (rc != db::kOk) return ReportEngineError(rc);
+    files.Analyze(Utf8ToGbk(invocation.password), &report);
+  }
+  PrintFindings(report);
+  if (report.code != db::kOk) return ReportEngineError(report.code);
 
-  // A partial record after the last whole one is what an interrupted append leaves; an open with
-  // access 0 cuts it, so it is worth a note but is no damage.
-  int32_t count = 0;
-  platform::File file;
-  uint64_t length = 0;
-  if (handle->ReadRecordCount(&count) == db::kOk &&
-      platform::File::Open(handle->full_path(), platform::FileAccess::kRead,
-                           platform::FileShare::kDenyNone, platform::FileCreate::kOpenExisting,
-                           &file) == platform::FileError::kNone &&
-      file.Length(&length) == platform::FileError::kNone) {
-    uint64_t end = handle->records_start() +
-                   static_cast<uint64_t>(count) * static_cast<uint32_t>(handle->record_size());
-    if (length > end) {
-      std::printf("note: %" PRIu64 " bytes after the last record\n", length - end);
+  // The walk covers every rule of the engine's reader; should they ever part, the engine's word
+  // counts as damage.
+  if (!report.HasDamage()) {
+    std::unique_ptr<db::DatabaseHandle> handle;
+    int rc = OpenDatabase(invocation, OpenPurpose::kLook, &handle);
+    if (rc != db::kOk && rc != db::kLockFailed) {
+      std::printf("damage: the engine refuses to open it: %d %s\n", rc,
+                  db::EngineMessageUtf8(rc));
+      std::printf("1 problem found\n");
+      return kExitFailure;
     }
   }
 
-  for (const std::string& problem : problems) std::printf("%s\n", problem.c_str());
-  if (!problems.empty()) {
-    std::printf("%zu problem%s found\n", problems.size(), problems.size() == 1 ? "" : "s");
+  const std::string& file = invocation.file;
+  if (report.HasDamage()) {
+    size_t damage = 0;
+    for (const db::Finding& finding : report.findings) {
+      if (finding.kind == db::FindingKind::kDamage) ++damage;
+    }
+    std::printf("%zu problem%s found; ", damage, damage == 1 ? "" : "s");
+    if (report.HasUnmendableDamage()) {
+      std::printf("mcn repair cannot mend %s without losing data: `mcn recover %s NEWFILE` "
+                  "copies every value that can be read\n",
+                  damage == 1 ? "it" : "all of them", file.c_str());
+    } else {
+      std::printf("`mcn repair %s` mends %s\n", file.c_str(), damage == 1 ? "it" : "them");
+    }
     return kExitFailure;
   }
-  std::printf("ok: %d records, no problems found\n", count);
+  std::printf("ok: %lld record%s, ", static_cast<long long>(report.whole_records),
+              report.whole_records == 1 ? "" : "s");
+  const uint64_t leaked = report.leaked_blocks();
+  if (leaked > 0) {
+    std::printf("no damage; %llu leaked block%s can be reclaimed with `mcn repair %s`\n",
+                static_cast<unsigned long long>(leaked), leaked == 1 ? "" : "s", file.c_str());
+  } else if (report.memo_tidyable) {
+    std::printf("no damage; `mcn repair %s` tidies the memo file\n", file.c_str());
+  } else {
+    std::printf("no problems found\n");
+  }
   return kExitOk;
 }
 
