@@ -33,8 +33,9 @@ void SelectFirst(uint32_t combo) { WriteInt(mw::kWindow, combo, kComboSelection,
 // Copies one whole file to another through the file commands.
 void CopyFile(const char* from, const char* to) {
   ArgList read{TextValue(from)};
-  ValueOwner bytes(CallCommand(ReadFileBytes, read));
-  ArgList write{TextValue(to), ByteSetValue(NonNullByteSet(bytes.get().Pointer()))};
+  // A fixed-type result carries no tag, so the block is owned as a block, not as a value.
+  BlockOwner<void> bytes(CallCommand(ReadFileBytes, read).Pointer());
+  ArgList write{TextValue(to), ByteSetValue(NonNullByteSet(bytes.get()))};
   CallCommand(WriteFileBytes, write);
 }
 
