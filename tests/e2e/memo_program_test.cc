@@ -155,9 +155,21 @@ class MemoProgramTest : public ::testing::Test {
     backend_.reset();
   }
 
-  // Saves a window's screenshot and expects it written.
+  // Saves a window's screenshot and expects it written, with every shown control whole inside
+  // the window's client area.
   void Shot(uint32_t window_id, const char* name) {
-    EXPECT_TRUE(SaveScreenshot(WindowWidgetOf(window_id), MEMO_SCREENSHOT_DIR, name)) << name;
+    QWidget* window = WindowWidgetOf(window_id);
+    ASSERT_NE(window, nullptr) << name;
+    QWidget* client = window->findChild<QWidget*>(QStringLiteral("client"));
+    ASSERT_NE(client, nullptr) << name;
+    for (QWidget* control : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      if (control->isHidden()) continue;
+      EXPECT_TRUE(client->rect().contains(control->geometry()))
+          << name << ": " << control->metaObject()->className() << " at "
+          << control->geometry().x() << "," << control->geometry().y() << " "
+          << control->width() << "x" << control->height();
+    }
+    EXPECT_TRUE(SaveScreenshot(window, MEMO_SCREENSHOT_DIR, name)) << name;
   }
 
   TempDir dir_;
