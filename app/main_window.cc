@@ -33,10 +33,9 @@ void SelectFirst(uint32_t combo) { WriteInt(mw::kWindow, combo, kComboSelection,
 // Copies one whole file to another through the file commands.
 void CopyFile(const char* from, const char* to) {
   ArgList read{TextValue(from)};
-  TypedValue read_result = CallCommand(ReadFileBytes, read);
-  read_result.tag = TypeTag::kByteSet;  // a fixed-type result comes untagged
-  ValueOwner bytes(read_result);
-  ArgList write{TextValue(to), ByteSetValue(NonNullByteSet(bytes.get().Pointer()))};
+  // A fixed-type result carries no tag, so the block is owned as a block, not as a value.
+  BlockOwner<void> bytes(CallCommand(ReadFileBytes, read).Pointer());
+  ArgList write{TextValue(to), ByteSetValue(NonNullByteSet(bytes.get()))};
   CallCommand(WriteFileBytes, write);
 }
 
@@ -168,9 +167,6 @@ void DeleteMemo() {
   }
   // The query view: the memo goes from the query copy, then from the memo table. It is found
   // there by its category, time and text: time and text alone may name another category's memo.
-  // An empty view has no memo under the cursor (its row 1 reads as empty texts, and deleting it
-  // succeeds without deleting anything): it must not cost the table a blank memo.
-  if (row < 1 || row > RowCount()) return;
   TextOwner category(CellText(row, 1));
   TextOwner time(CellText(row, 2));
   TextOwner text(CellText(row, 3));

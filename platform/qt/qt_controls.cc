@@ -616,7 +616,31 @@ QtStatic::QtStatic(QtWindow* window, const ControlPlacement& placement, const St
 
 void QtStatic::SetText(std::string_view text_gbk) {
   text_ = text_gbk;
-  if (label_) label_->setText(ToQtLineBreaks(FromGbk(text_gbk)));
+  if (!label_) return;
+  label_->setText(ToQtLineBreaks(FromGbk(text_gbk)));
+  SetGeometry(rect_);  // the text may need more height than the last one
+}
+
+void QtStatic::SetFont(const FontSpec& font) {
+  QtControl::SetFont(font);
+  SetGeometry(rect_);
+}
+
+int QtStatic::ShownHeight(int height) const {
+  // The definitions' rectangles hold their texts in the other system's font; where this one's
+  // lines are taller the label grows downwards, so that no line is cut off (the window then grows
+  // around it). It never shrinks below its rectangle.
+  if (!label_ || label_->text().isEmpty()) return height;
+  QString shown = label_->text();
+  while (shown.endsWith(QChar('\n'))) shown.chop(1);  // a final line break shows no line
+  if (shown.isEmpty()) return height;
+  const int edges = 2 * (label_->frameWidth() + label_->margin());
+  const int width = std::max(1, rect_.width - edges);
+  int flags = Qt::AlignLeft | Qt::AlignTop;
+  if (label_->wordWrap()) flags |= Qt::TextWordWrap;
+  QRect needed = label_->fontMetrics().boundingRect(
+      QRect(0, 0, width, std::numeric_limits<int>::max() / 2), flags, shown);
+  return std::max(height, needed.height() + edges);
 }
 
 void QtStatic::SetAlign(Align align, VAlign valign) {

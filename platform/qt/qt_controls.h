@@ -155,9 +155,14 @@ class QtStatic : public QtControl<StaticControl> {
   void SetText(std::string_view text_gbk) override;
   std::string Text() const override { return text_; }
   void SetAlign(Align align, VAlign valign) override;
+  void SetFont(const FontSpec& font) override;
+
+ protected:
+  // At least as tall as every line of the text needs.
+  int ShownHeight(int height) const override;
 
  private:
-  QLabel* label_;
+  QLabel* label_ = nullptr;
   std::string text_;
 };
 

@@ -2,6 +2,7 @@
 // with a smaller frame and menu bar, so the client area grows where the controls need it.
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
@@ -9,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/codec.h"
 #include "platform/qt/qt_backend.h"
 #include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_window.h"
@@ -102,6 +104,46 @@ TEST_F(QtLayoutTest, AResizableWindowGrowsWithoutMovingBack) {
   EXPECT_EQ(window->widget()->width(), 500);
   EXPECT_EQ(window->ClientSize().height, 424);
   ExpectAllVisible(window);
+}
+
+// A label whose lines need more height in this font than its rectangle has (the introduction's
+// eleven lines in 264 x 135) grows downwards and the window grows around it; a label whose text
+// fits keeps its rectangle, also after a longer text is written into it and replaced again.
+TEST_F(QtLayoutTest, ALabelShowsEveryLineOfItsText) {
+  QtWindow* window = Make(Rect{10, 10, 335, 183});
+  std::string text;
+  for (const char* line : {"软件名称:备忘录", "版本号码:2.11", "系统:win7 win8 win8.1",
+                           "软件作者:某人", "联系邮箱:a@b.c", "官网地址:https://x.y"}) {
+    if (!text.empty()) text += "\r\n\r\n";
+    text += Utf8ToGbk(line);
+  }
+  ControlPlacement placement;
+  placement.rect = Rect{8, 8, 264, 135};
+  StaticStyle style;
+  style.word_wrap = true;
+  style.text_gbk = text + "\r\n";
+  StaticControl* info = window_->CreateStatic(placement, style);
+  placement.rect = Rect{8, 150, 100, 24};
+  style.text_gbk = "short";
+  StaticControl* single = window_->CreateStatic(placement, style);
+  window->Show(ShowMode::kNormal);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window->widget()));
+
+  auto* label = static_cast<QLabel*>(QtCommonOf(info)->widget());
+  const int lines = 11;
+  EXPECT_GE(label->height(), lines * label->fontMetrics().lineSpacing());
+  EXPECT_LT(label->height(), (lines + 1) * label->fontMetrics().lineSpacing())
+      << "the final line break shows no line";
+  EXPECT_EQ(info->Geometry().height, 135) << "the unit's rectangle is unchanged";
+  QWidget* short_label = QtCommonOf(single)->widget();
+  EXPECT_EQ(short_label->height(), 24);
+  EXPECT_TRUE(window->client()->rect().contains(label->geometry()));
+  EXPECT_TRUE(window->client()->rect().contains(short_label->geometry()));
+
+  single->SetText(text);
+  EXPECT_GT(short_label->height(), 24);
+  single->SetText("short again");
+  EXPECT_EQ(short_label->height(), 24);
 }
 
 }  // namespace
