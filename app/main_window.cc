@@ -167,6 +167,9 @@ void DeleteMemo() {
   }
   // The query view: the memo goes from the query copy, then from the memo table. It is found
   // there by its category, time and text: time and text alone may name another category's memo.
+  // An empty view has no memo under the cursor (its row 1 reads as empty texts, and deleting it
+  // succeeds without deleting anything): it must not cost the table a blank memo.
+  if (row < 1 || row > RowCount()) return;
   TextOwner category(CellText(row, 1));
   TextOwner time(CellText(row, 2));
   TextOwner text(CellText(row, 3));
