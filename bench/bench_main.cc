@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/memo_tables.h"
 #include "bench/workload.h"
 
 namespace memo::bench {
@@ -130,6 +131,11 @@ std::string WorkPath(const std::string& name) { return g_work_dir + "/" + name; 
 
 int main(int argc, char** argv) {
   using memo::bench::g_work_dir;
+  // memo_bench --make-run-directory DIR MEMOS: only fills DIR as the program's run directory
+  // over a memo table of MEMOS memos (bench/sign_in_memory.sh runs memo-script in it).
+  if (argc == 4 && std::string(argv[1]) == "--make-run-directory") {
+    return memo::bench::MakeRunDirectory(argv[2], std::atoi(argv[3])) ? 0 : 1;
+  }
   // MEMO_BENCH_DIR chooses the file system the files go to; by default a fresh folder in /tmp.
   const char* given = std::getenv("MEMO_BENCH_DIR");
   std::string base = given && *given ? given : std::filesystem::temp_directory_path().string();
