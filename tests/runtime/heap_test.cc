@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include "runtime/array.h"
 #include "runtime/literal.h"
@@ -97,6 +99,39 @@ TEST(HeapTest, ReallocatingARegisteredImageCopiesItAndLeavesItIntact) {
   Release(image);
   EXPECT_EQ(ByteSetSize(image), 6);
   EXPECT_EQ(std::memcmp(ByteSetData(image), "WEDB\1\2", 6), 0);
+}
+
+// Regions registered out of address order: each is found from its first to its last byte, the
+// bytes around them are not, and blocks registered meanwhile by another thread never make a
+// lookup miss a region that was there before it started.
+TEST(HeapTest, RegionsAreFoundWhateverTheOrderTheyCameIn) {
+  constexpr int kRegions = 24;
+  constexpr size_t kSize = 40;
+  // One heap buffer carved into slots with a gap after each; registered from the middle outwards.
+  static char* buffer = static_cast<char*>(AllocateNoCheck(kRegions * 2 * kSize));
+  auto slot = [](int i) { return buffer + static_cast<size_t>(i) * 2 * kSize; };
+  for (int k = 0; k < kRegions; ++k) {
+    int i = k % 2 == 0 ? kRegions / 2 + k / 2 : kRegions / 2 - 1 - k / 2;
+    RegisterConstant(slot(i), kSize);
+  }
+  std::vector<void*> later;
+  std::thread registering([&later] {
+    for (int i = 0; i < 50; ++i) {
+      void* block = AllocateNoCheck(8);
+      RegisterConstant(block, 8);
+      later.push_back(block);
+    }
+  });
+  for (int round = 0; round < 20; ++round) {
+    for (int i = 0; i < kRegions; ++i) {
+      ASSERT_TRUE(IsConstant(slot(i))) << i;
+      ASSERT_TRUE(IsConstant(slot(i) + kSize - 1)) << i;
+      ASSERT_FALSE(IsConstant(slot(i) + kSize)) << i;
+      ASSERT_FALSE(IsConstant(slot(i) + 2 * kSize - 1)) << i;
+    }
+  }
+  registering.join();
+  for (void* block : later) EXPECT_TRUE(IsConstant(block));
 }
 
 TEST(HeapTest, ReallocatingAStaticImageLeavesItIntact) {
