@@ -33,24 +33,38 @@ TypedValue TextValue(const char* text);
 TypedValue ByteSetValue(const void* byte_set);
 TypedValue ArrayValue(uint32_t element_tag, const void* block);
 
-// An argument list: cells in order, omitted ones as all-zero cells.
+// An argument list: cells in order, omitted ones as all-zero cells. The application builds one
+// for every command it calls, so the first kInline cells live inside the list; only a longer list
+// moves its cells to the heap.
 class ArgList {
  public:
+  static constexpr size_t kInline = 8;
+
   ArgList() = default;
-  ArgList(std::initializer_list<TypedValue> cells) : cells_(cells) {}
+  ArgList(std::initializer_list<TypedValue> cells) {
+    for (const TypedValue& cell : cells) Add(cell);
+  }
 
   ArgList& Add(const TypedValue& cell) {
-    cells_.push_back(cell);
+    if (spilled_.empty() && size_ < kInline) {
+      inline_[size_++] = cell;
+      return *this;
+    }
+    if (spilled_.empty()) spilled_.assign(inline_, inline_ + size_);
+    spilled_.push_back(cell);
+    ++size_;
     return *this;
   }
   ArgList& Omit() { return Add(TypedValue{}); }
 
-  int32_t size() const { return static_cast<int32_t>(cells_.size()); }
-  TypedValue* data() { return cells_.data(); }
-  TypedValue& operator[](size_t i) { return cells_[i]; }
+  int32_t size() const { return static_cast<int32_t>(size_); }
+  TypedValue* data() { return spilled_.empty() ? inline_ : spilled_.data(); }
+  TypedValue& operator[](size_t i) { return data()[i]; }
 
  private:
-  std::vector<TypedValue> cells_;
+  TypedValue inline_[kInline];
+  std::vector<TypedValue> spilled_;  // every cell, once there are more than kInline
+  size_t size_ = 0;
 };
 
 inline TypedValue CallCommand(CommandRoutine command, ArgList& args) {
