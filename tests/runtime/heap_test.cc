@@ -53,6 +53,22 @@ TEST(HeapTest, InternedLiteralsAreConstantAndSurviveRelease) {
   EXPECT_EQ(Gbk(""), kEmptyText);
 }
 
+// The pool remembers the pointers it was given; a buffer given again with other bytes is
+// interned by its bytes, never served the text it held before.
+TEST(HeapTest, ABufferInternedAgainWithOtherBytesGivesItsNewText) {
+  char buffer[16] = "abc";
+  const char* first = Gbk(buffer);
+  EXPECT_EQ(Bytes(first), "abc");
+  std::strcpy(buffer, "\xe6\x8f\x90");  // "提" in UTF-8
+  const char* second = Gbk(buffer);
+  EXPECT_EQ(Bytes(second), "\xCC\xE1");
+  EXPECT_NE(first, second);
+  EXPECT_EQ(Gbk(buffer), second);
+  EXPECT_EQ(Gbk("abc"), first) << "the same bytes from another pointer intern to the same text";
+  std::strcpy(buffer, "abc");
+  EXPECT_EQ(Gbk(buffer), first);
+}
+
 // A registered image outside the executable (as a decoded resource would be): a heap buffer of
 // exactly the image's size, so that the sanitizer catches any read past the region's end. It stays
 // registered, so it is never freed.
