@@ -33,7 +33,11 @@ void SelectFirst(uint32_t combo) { WriteInt(mw::kWindow, combo, kComboSelection,
 // Copies one whole file to another through the file commands.
 void CopyFile(const char* from, const char* to) {
   ArgList read{TextValue(from)};
-  ValueOwner bytes(CallCommand(ReadFileBytes, read));
+  // A command's result cell carries no type tag: tag it, or the owner would not release the
+  // whole file's bytes.
+  TypedValue read_bytes = CallCommand(ReadFileBytes, read);
+  read_bytes.tag = TypeTag::kByteSet;
+  ValueOwner bytes(read_bytes);
   ArgList write{TextValue(to), ByteSetValue(NonNullByteSet(bytes.get().Pointer()))};
   CallCommand(WriteFileBytes, write);
 }
