@@ -1,6 +1,7 @@
 // Calling library commands, and building their argument cells.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <vector>
@@ -41,16 +42,32 @@ class ArgList {
   static constexpr size_t kInline = 8;
 
   ArgList() = default;
-  ArgList(std::initializer_list<TypedValue> cells) {
-    for (const TypedValue& cell : cells) Add(cell);
+  ArgList(std::initializer_list<TypedValue> cells) : size_(cells.size()) {
+    if (size_ <= kInline) {
+      std::copy(cells.begin(), cells.end(), inline_.cells);
+    } else {
+      spilled_.assign(cells.begin(), cells.end());
+    }
+  }
+
+  ArgList(const ArgList& other) : spilled_(other.spilled_), size_(other.size_) {
+    if (spilled_.empty()) std::copy(other.inline_.cells, other.inline_.cells + size_, inline_.cells);
+  }
+  ArgList& operator=(const ArgList& other) {
+    if (this != &other) {
+      spilled_ = other.spilled_;
+      size_ = other.size_;
+      if (spilled_.empty()) std::copy(other.inline_.cells, other.inline_.cells + size_, inline_.cells);
+    }
+    return *this;
   }
 
   ArgList& Add(const TypedValue& cell) {
     if (spilled_.empty() && size_ < kInline) {
-      inline_[size_++] = cell;
+      inline_.cells[size_++] = cell;
       return *this;
     }
-    if (spilled_.empty()) spilled_.assign(inline_, inline_ + size_);
+    if (spilled_.empty()) spilled_.assign(inline_.cells, inline_.cells + size_);
     spilled_.push_back(cell);
     ++size_;
     return *this;
@@ -58,11 +75,15 @@ class ArgList {
   ArgList& Omit() { return Add(TypedValue{}); }
 
   int32_t size() const { return static_cast<int32_t>(size_); }
-  TypedValue* data() { return spilled_.empty() ? inline_ : spilled_.data(); }
+  TypedValue* data() { return spilled_.empty() ? inline_.cells : spilled_.data(); }
   TypedValue& operator[](size_t i) { return data()[i]; }
 
  private:
-  TypedValue inline_[kInline];
+  // Cells 0 .. size_ - 1 are set; the rest are left unwritten (no list pays for zeroing eight).
+  union Cells {
+    Cells() {}
+    TypedValue cells[kInline];
+  } inline_;
   std::vector<TypedValue> spilled_;  // every cell, once there are more than kInline
   size_t size_ = 0;
 };
