@@ -66,7 +66,9 @@ TEST(DispatchTest, LongListsKeepEveryCellInOrder) {
     CallCommand(RecordingCommand, copy);
     ASSERT_EQ(seen_count, n + 1);
     EXPECT_EQ(static_cast<int32_t>(seen_args[static_cast<size_t>(n)].low), -1);
-    if (n > 0) EXPECT_EQ(static_cast<int32_t>(seen_args[0].low), 100);
+    if (n > 0) {
+      EXPECT_EQ(static_cast<int32_t>(seen_args[0].low), 100);
+    }
   }
   ArgList listed{IntValue(1), IntValue(2), IntValue(3), IntValue(4), IntValue(5),
                  IntValue(6), IntValue(7), IntValue(8), IntValue(9), IntValue(10)};
