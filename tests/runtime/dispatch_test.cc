@@ -69,6 +69,12 @@ TEST(DispatchTest, LongListsKeepEveryCellInOrder) {
     if (n > 0) {
       EXPECT_EQ(static_cast<int32_t>(seen_args[0].low), 100);
     }
+    ArgList assigned{IntValue(7), IntValue(8), IntValue(9), IntValue(10), IntValue(11),
+                     IntValue(12), IntValue(13), IntValue(14), IntValue(15)};
+    assigned = args;
+    CallCommand(RecordingCommand, assigned);
+    ASSERT_EQ(seen_count, n);
+    for (int32_t i = 0; i < n; ++i) EXPECT_EQ(static_cast<int32_t>(seen_args[i].low), 100 + i);
   }
   ArgList listed{IntValue(1), IntValue(2), IntValue(3), IntValue(4), IntValue(5),
                  IntValue(6), IntValue(7), IntValue(8), IntValue(9), IntValue(10)};
