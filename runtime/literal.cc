@@ -5,6 +5,7 @@
 // and constant for the life of the process and releasing it does nothing.
 #include "runtime/literal.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -27,34 +28,17 @@ class LiteralPool {
  public:
   const char* Intern(const char* utf8) {
     std::lock_guard lock(mutex_);
-    // Routines intern the same literals over and over (a field name on every record): look the
-    // pointer up first, which needs no hash of the text. The text it pointed to last time is
-    // compared as well, since a pointer that is not a literal may come back with other bytes.
-    auto seen = by_pointer_.find(utf8);
-    if (seen != by_pointer_.end() && seen->second.utf8 == utf8) return seen->second.gbk;
     auto it = texts_.find(utf8);
-    const char* text = nullptr;
-    if (it != texts_.end()) {
-      text = it->second;
-    } else {
-      std::string gbk = Utf8ToGbk(utf8);
-      text = Store(gbk);
-      texts_.emplace(utf8, text);
-    }
-    if (by_pointer_.size() >= kMaxPointers) by_pointer_.clear();
-    by_pointer_[utf8] = Seen{utf8, text};
+    if (it != texts_.end()) return it->second;
+    std::string gbk = Utf8ToGbk(utf8);
+    const char* text = Store(gbk);
+    texts_.emplace(utf8, text);
     return text;
   }
 
  private:
   static constexpr size_t kChunkSize = 4096;
-  // Pointers remembered; texts made at run time (not literals) could otherwise grow it forever.
-  static constexpr size_t kMaxPointers = 4096;
 
-  struct Seen {
-    std::string utf8;
-    const char* gbk = nullptr;
-  };
 
   // Copies the text with its NUL into the current chunk, opening a new one when it does not fit.
   // Chunks are zero-filled, so reading a constant up to its region end reads defined bytes.
@@ -76,7 +60,6 @@ class LiteralPool {
 
   std::mutex mutex_;
   std::unordered_map<std::string, const char*> texts_;
-  std::unordered_map<const char*, Seen> by_pointer_;
   char* chunk_ = nullptr;
   size_t chunk_left_ = 0;
 };
@@ -88,9 +71,26 @@ LiteralPool& Pool() {
 
 }  // namespace
 
+// Routines intern the same literals over and over (a field name on every record). Each thread
+// remembers the pointers it interned last, in a small table by address, so that a repeated
+// literal costs neither the pool's lock nor a hash of its text. The bytes the pointer showed are
+// kept and compared too: a pointer that is not a literal may come back with other bytes.
 const char* Gbk(const char* utf8) {
   if (utf8 == nullptr || utf8[0] == '\0') return kEmptyText;
-  return Pool().Intern(utf8);
+  struct Seen {
+    const char* pointer = nullptr;
+    std::string utf8;
+    const char* gbk = nullptr;
+  };
+  constexpr size_t kSeen = 64;
+  thread_local Seen seen[kSeen];
+  Seen& slot = seen[(reinterpret_cast<uintptr_t>(utf8) >> 3) % kSeen];
+  if (slot.pointer == utf8 && slot.utf8 == utf8) return slot.gbk;
+  const char* text = Pool().Intern(utf8);
+  slot.pointer = utf8;
+  slot.utf8 = utf8;
+  slot.gbk = text;
+  return text;
 }
 
 const void* EmptyByteSet() { return kEmptyByteSetBlock; }
