@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/app_table.h"
 #include "bench/memo_tables.h"
 #include "bench/workload.h"
 
@@ -49,6 +50,7 @@ class TableReporter : public benchmark::ConsoleReporter {
 
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
+      app_table_.Collect(run);
       std::string name = run.run_name.function_name;
       if (run.error_occurred) {
         cells_[name].error = run.error_message;
@@ -65,6 +67,12 @@ class TableReporter : public benchmark::ConsoleReporter {
   }
 
   void PrintTable() const {
+    app_table_.Print();
+    bool any = false;
+    for (const Operation& op : kOperations) {
+      for (const char* peer : kPeers) any = any || cells_.count(std::string(op.name) + "/" + peer);
+    }
+    if (!any) return;
     std::printf("\nComparison (median of the repetitions; whole operation for 100000 records,"
                 " per call for memos)\n\n");
     std::printf("| operation |");
@@ -120,6 +128,7 @@ class TableReporter : public benchmark::ConsoleReporter {
 
  private:
   std::map<std::string, Cell> cells_;
+  AppTable app_table_;
 };
 
 }  // namespace
