@@ -52,6 +52,10 @@ void ComboClearItems(uint32_t window_id, uint32_t unit_id);
 char* CellText(int32_t row, int32_t column);
 bool SetCellText(int32_t row, int32_t column, const char* text);
 int32_t RowCount();
+// Whether data-source row `row` shows the memo with that category, time and text. The time is
+// read first and the other cells only when it matches: a search over the table then reads one
+// cell of every other row instead of three.
+bool RowShowsMemo(int32_t row, const char* category, const char* time, const char* text);
 bool DeleteRow(int32_t row);
 void SaveDataSource();
 int32_t GridCursorRow();

@@ -61,6 +61,19 @@ int32_t RowCount() {
   return static_cast<int32_t>(CallCommand(ui::DataSrcRowCount, args).low);
 }
 
+bool RowShowsMemo(int32_t row, const char* category, const char* time, const char* text) {
+  {
+    TextOwner shown(CellText(row, 2));
+    if (!SameText(shown.get(), time)) return false;
+  }
+  {
+    TextOwner shown(CellText(row, 3));
+    if (!SameText(shown.get(), text)) return false;
+  }
+  TextOwner shown(CellText(row, 1));
+  return SameText(shown.get(), category);
+}
+
 bool DeleteRow(int32_t row) {
   ArgList args{DataSource(), IntValue(row)};
   return CallCommand(ui::DataSrcDeleteRows, args).low != 0;

@@ -123,11 +123,7 @@ void AppendFollowUp() {
     RefreshGrid();
     int32_t count = RowCount();
     for (int32_t i = 1; i <= count; ++i) {
-      TextOwner c(CellText(i, 1));
-      TextOwner t(CellText(i, 2));
-      TextOwner x(CellText(i, 3));
-      if (SameText(c.get(), category.get()) && SameText(t.get(), time.get()) &&
-          SameText(x.get(), text.get())) {
+      if (RowShowsMemo(i, category.get(), time.get(), text.get())) {
         TextOwner log(CellText(i, 4));
         TextOwner updated(WithEntry(log.get(), entry.get()));
         SetCellText(i, 4, updated.get());

@@ -150,14 +150,6 @@ void AddMemo() {
   RefreshMainWindow();
 }
 
-// Whether row `row` of the data source shows the memo (category, time, text).
-bool RowIsMemo(int32_t row, const char* category, const char* time, const char* text) {
-  TextOwner c(CellText(row, 1));
-  TextOwner t(CellText(row, 2));
-  TextOwner x(CellText(row, 3));
-  return SameText(c.get(), category) && SameText(t.get(), time) && SameText(x.get(), text);
-}
-
 void DeleteMemo() {
   TextOwner file(ProviderFile());
   int32_t row = GridCursorRow();
@@ -178,7 +170,7 @@ void DeleteMemo() {
   SetProviderFile(MemoTable());
   int32_t count = RowCount();
   for (int32_t i = 1; i <= count; ++i) {
-    if (RowIsMemo(i, category.get(), time.get(), text.get())) {
+    if (RowShowsMemo(i, category.get(), time.get(), text.get())) {
       DeleteRow(i);
       SetProviderFile(QueryCopy());
       return;

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/app_table.h"
+#include "bench/memo_tables.h"
 #include "bench/workload.h"
 
 namespace memo::bench {
@@ -48,6 +50,7 @@ class TableReporter : public benchmark::ConsoleReporter {
 
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
+      app_table_.Collect(run);
       std::string name = run.run_name.function_name;
       if (run.error_occurred) {
         cells_[name].error = run.error_message;
@@ -64,6 +67,12 @@ class TableReporter : public benchmark::ConsoleReporter {
   }
 
   void PrintTable() const {
+    app_table_.Print();
+    bool any = false;
+    for (const Operation& op : kOperations) {
+      for (const char* peer : kPeers) any = any || cells_.count(std::string(op.name) + "/" + peer);
+    }
+    if (!any) return;
     std::printf("\nComparison (median of the repetitions; whole operation for 100000 records,"
                 " per call for memos)\n\n");
     std::printf("| operation |");
@@ -119,6 +128,7 @@ class TableReporter : public benchmark::ConsoleReporter {
 
  private:
   std::map<std::string, Cell> cells_;
+  AppTable app_table_;
 };
 
 }  // namespace
@@ -130,6 +140,11 @@ std::string WorkPath(const std::string& name) { return g_work_dir + "/" + name; 
 
 int main(int argc, char** argv) {
   using memo::bench::g_work_dir;
+  // memo_bench --make-run-directory DIR MEMOS: only fills DIR as the program's run directory
+  // over a memo table of MEMOS memos (bench/sign_in_memory.sh runs memo-script in it).
+  if (argc == 4 && std::string(argv[1]) == "--make-run-directory") {
+    return memo::bench::MakeRunDirectory(argv[2], std::atoi(argv[3])) ? 0 : 1;
+  }
   // MEMO_BENCH_DIR chooses the file system the files go to; by default a fresh folder in /tmp.
   const char* given = std::getenv("MEMO_BENCH_DIR");
   std::string base = given && *given ? given : std::filesystem::temp_directory_path().string();

@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
+#include "bench/memo_tables.h"
 #include "bench/workload.h"
-#include "db/create.h"
 #include "db/data_source.h"
 #include "db/database.h"
 #include "db/db_provider.h"
@@ -26,70 +26,6 @@ namespace {
 
 constexpr int kScreenRows = 30;
 constexpr int kScreenColumns = 4;
-constexpr int kGridCategories = 20;
-
-// GBK: "||特殊跟进条目分割||" between entries, "||特殊跟进时间分割||" between an entry's time and text.
-const char kEntrySeparator[] = "||\xcc\xd8\xca\xe2\xb8\xfa\xbd\xf8\xcc\xf5\xc4\xbf\xb7\xd6\xb8\xee||";
-const char kTimeSeparator[] = "||\xcc\xd8\xca\xe2\xb8\xfa\xbd\xf8\xca\xb1\xbc\xe4\xb7\xd6\xb8\xee||";
-
-std::string FollowUpLog(int i) {
-  std::string log;
-  for (int entry = 0; entry < 3; ++entry) {
-    if (entry > 0) log += kEntrySeparator;
-    char text[96];
-    // "2014年7月%d日" then the entry text.
-    std::snprintf(text, sizeof text, "2014\xc4\xea" "7\xd4\xc2%d\xc8\xd5", 10 + entry);
-    log += text;
-    log += kTimeSeparator;
-    std::snprintf(text, sizeof text, "called customer %d, entry %d", i, entry + 1);
-    log += text;
-  }
-  return log;
-}
-
-// Makes the memo table with `memos` records through the engine; false when it cannot.
-bool MakeMemoTable(const std::string& path, int memos) {
-  std::filesystem::remove(path);
-  std::vector<db::FieldSpec> fields = {{kFieldCategory, db::kFieldText, 10},
-                                       {kFieldTime, db::kFieldDateTime, 0},
-                                       {kFieldNote, db::kFieldMemo, 0},
-                                       {kFieldFollowUp, db::kFieldMemo, 0}};
-  if (db::CreateDatabase(path, fields) != db::kOk) return false;
-  std::unique_ptr<db::DatabaseHandle> handle;
-  db::OpenOptions options;
-  options.share = 4;  // building the table only: nobody else has it open
-  if (db::DatabaseHandle::Open(path, options, &handle) != db::kOk) return false;
-  for (int i = 0; i < memos; ++i) {
-    char category[16];
-    std::snprintf(category, sizeof category, "\xb7\xd6\xc0\xe0%02d", i % kGridCategories);
-    std::string note = MakeMemoText(200, i);
-    std::string log = FollowUpLog(i);
-    TypedValue values[4];
-    values[0].tag = TypeTag::kText;
-    values[0].SetPointer(category);
-    values[1].tag = TypeTag::kDateTime;
-    values[1].SetDouble(41830.375 + i / 86400.0);
-    values[2].tag = TypeTag::kText;
-    values[2].SetPointer(note.c_str());
-    values[3].tag = TypeTag::kText;
-    values[3].SetPointer(log.c_str());
-    if (handle->AddRecord(values, 4) != db::kOk) return false;
-  }
-  return true;
-}
-
-// The memo table with `memos` records, made once per size; empty when it could not be made.
-const std::string& MemoTable(int memos) {
-  static std::map<int, std::string> made;
-  auto it = made.find(memos);
-  if (it == made.end()) {
-    std::string path = WorkPath("grid_" + std::to_string(memos) + ".mcn");
-    if (!MakeMemoTable(path, memos)) path.clear();
-    it = made.emplace(memos, path).first;
-  }
-  return it->second;
-}
-
 // The headless world the grid draws in; installed for the grid rows only.
 struct Screen {
   Screen() {

@@ -1,6 +1,7 @@
 // Calling library commands, and building their argument cells.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <vector>
@@ -33,24 +34,58 @@ TypedValue TextValue(const char* text);
 TypedValue ByteSetValue(const void* byte_set);
 TypedValue ArrayValue(uint32_t element_tag, const void* block);
 
-// An argument list: cells in order, omitted ones as all-zero cells.
+// An argument list: cells in order, omitted ones as all-zero cells. The application builds one
+// for every command it calls, so the first kInline cells live inside the list; only a longer list
+// moves its cells to the heap.
 class ArgList {
  public:
+  static constexpr size_t kInline = 8;
+
   ArgList() = default;
-  ArgList(std::initializer_list<TypedValue> cells) : cells_(cells) {}
+  ArgList(std::initializer_list<TypedValue> cells) : size_(cells.size()) {
+    if (size_ <= kInline) {
+      std::copy(cells.begin(), cells.end(), inline_.cells);
+    } else {
+      spilled_.assign(cells.begin(), cells.end());
+    }
+  }
+
+  ArgList(const ArgList& other) : spilled_(other.spilled_), size_(other.size_) {
+    if (spilled_.empty()) std::copy(other.inline_.cells, other.inline_.cells + size_, inline_.cells);
+  }
+  ArgList& operator=(const ArgList& other) {
+    if (this != &other) {
+      spilled_ = other.spilled_;
+      size_ = other.size_;
+      if (spilled_.empty()) std::copy(other.inline_.cells, other.inline_.cells + size_, inline_.cells);
+    }
+    return *this;
+  }
 
   ArgList& Add(const TypedValue& cell) {
-    cells_.push_back(cell);
+    if (spilled_.empty() && size_ < kInline) {
+      inline_.cells[size_++] = cell;
+      return *this;
+    }
+    if (spilled_.empty()) spilled_.assign(inline_.cells, inline_.cells + size_);
+    spilled_.push_back(cell);
+    ++size_;
     return *this;
   }
   ArgList& Omit() { return Add(TypedValue{}); }
 
-  int32_t size() const { return static_cast<int32_t>(cells_.size()); }
-  TypedValue* data() { return cells_.data(); }
-  TypedValue& operator[](size_t i) { return cells_[i]; }
+  int32_t size() const { return static_cast<int32_t>(size_); }
+  TypedValue* data() { return spilled_.empty() ? inline_.cells : spilled_.data(); }
+  TypedValue& operator[](size_t i) { return data()[i]; }
 
  private:
-  std::vector<TypedValue> cells_;
+  // Cells 0 .. size_ - 1 are set; the rest are left unwritten (no list pays for zeroing eight).
+  union Cells {
+    Cells() {}
+    TypedValue cells[kInline];
+  } inline_;
+  std::vector<TypedValue> spilled_;  // every cell, once there are more than kInline
+  size_t size_ = 0;
 };
 
 inline TypedValue CallCommand(CommandRoutine command, ArgList& args) {

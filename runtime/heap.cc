@@ -4,17 +4,18 @@
 // 1. Every block handed out comes from malloc/realloc and goes back through free, once.
 // 2. A pointer inside the executable image or inside a registered region is never freed and
 //    never written; Reallocate copies it instead, never reading past the end of its region.
-// 3. Registered regions never overlap one another and are never removed, so a lookup that
-//    found a region may use it after dropping the lock.
+// 3. Registered regions never overlap one another and are never removed, so a region a lookup
+//    found stays valid; lookups take no lock (see ConstantRegistry).
 #include "runtime/heap.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
+#include <functional>
+#include <memory>
 #include <mutex>
-#include <shared_mutex>
 #include <string>
 
 #include "runtime/array.h"
@@ -33,31 +34,48 @@ struct Region {
   const char* end;
 };
 
+// Lookups run on every release of a block, so they take no lock: the regions live in an
+// immutable sorted vector that Add replaces by a copy with the new region (registration is rare:
+// the literal arena's chunks and the carried images). Replaced vectors are kept, since a lookup
+// may still be reading one.
 class ConstantRegistry {
  public:
   void Add(const void* p, size_t n) {
     if (p == nullptr || n == 0) return;
-    auto begin = reinterpret_cast<uintptr_t>(p);
-    std::unique_lock lock(mutex_);
-    regions_[begin] = begin + n;
+    auto begin = reinterpret_cast<const char*>(p);
+    std::lock_guard lock(mutex_);
+    const std::vector<Region>* current = snapshot_.load(std::memory_order_relaxed);
+    auto next = std::make_unique<std::vector<Region>>();
+    if (current) *next = *current;
+    auto it = std::lower_bound(next->begin(), next->end(), begin,
+                               [](const Region& r, const char* key) { return std::less<>()(r.begin, key); });
+    if (it != next->end() && it->begin == begin) {
+      it->end = begin + n;
+    } else {
+      next->insert(it, Region{begin, begin + n});
+    }
+    snapshot_.store(next.get(), std::memory_order_release);
+    kept_.push_back(std::move(next));
   }
 
   // The registered region holding p, if any.
   bool Find(const void* p, Region* region) const {
-    auto address = reinterpret_cast<uintptr_t>(p);
-    std::shared_lock lock(mutex_);
-    auto it = regions_.upper_bound(address);
-    if (it == regions_.begin()) return false;
+    const std::vector<Region>* regions = snapshot_.load(std::memory_order_acquire);
+    if (regions == nullptr || regions->empty()) return false;
+    auto address = static_cast<const char*>(p);
+    auto it = std::upper_bound(regions->begin(), regions->end(), address,
+                               [](const char* key, const Region& r) { return std::less<>()(key, r.begin); });
+    if (it == regions->begin()) return false;
     --it;
-    if (address >= it->second) return false;
-    region->begin = reinterpret_cast<const char*>(it->first);
-    region->end = reinterpret_cast<const char*>(it->second);
+    if (!std::less<>()(address, it->end)) return false;
+    *region = *it;
     return true;
   }
 
  private:
-  mutable std::shared_mutex mutex_;
-  std::map<uintptr_t, uintptr_t> regions_;  // begin -> end
+  std::mutex mutex_;  // serialises Add
+  std::atomic<const std::vector<Region>*> snapshot_{nullptr};
+  std::vector<std::unique_ptr<std::vector<Region>>> kept_;
 };
 
 ConstantRegistry& Registry() {

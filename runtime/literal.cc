@@ -5,6 +5,7 @@
 // and constant for the life of the process and releasing it does nothing.
 #include "runtime/literal.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -38,6 +39,7 @@ class LiteralPool {
  private:
   static constexpr size_t kChunkSize = 4096;
 
+
   // Copies the text with its NUL into the current chunk, opening a new one when it does not fit.
   // Chunks are zero-filled, so reading a constant up to its region end reads defined bytes.
   const char* Store(const std::string& gbk) {
@@ -69,9 +71,26 @@ LiteralPool& Pool() {
 
 }  // namespace
 
+// Routines intern the same literals over and over (a field name on every record). Each thread
+// remembers the pointers it interned last, in a small table by address, so that a repeated
+// literal costs neither the pool's lock nor a hash of its text. The bytes the pointer showed are
+// kept and compared too: a pointer that is not a literal may come back with other bytes.
 const char* Gbk(const char* utf8) {
   if (utf8 == nullptr || utf8[0] == '\0') return kEmptyText;
-  return Pool().Intern(utf8);
+  struct Seen {
+    const char* pointer = nullptr;
+    std::string utf8;
+    const char* gbk = nullptr;
+  };
+  constexpr size_t kSeen = 64;
+  thread_local Seen seen[kSeen];
+  Seen& slot = seen[(reinterpret_cast<uintptr_t>(utf8) >> 3) % kSeen];
+  if (slot.pointer == utf8 && slot.utf8 == utf8) return slot.gbk;
+  const char* text = Pool().Intern(utf8);
+  slot.pointer = utf8;
+  slot.utf8 = utf8;
+  slot.gbk = text;
+  return text;
 }
 
 const void* EmptyByteSet() { return kEmptyByteSetBlock; }

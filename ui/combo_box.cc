@@ -52,7 +52,7 @@ ComboBoxUnit* ComboArgument(int32_t arg_count, TypedValue* args) {
 
 }  // namespace
 
-ComboBoxUnit* ComboBoxOf(Unit* unit) { return dynamic_cast<ComboBoxUnit*>(unit); }
+ComboBoxUnit* ComboBoxOf(Unit* unit) { return UnitAs<ComboBoxUnit>(unit); }
 
 ComboBoxUnit::ComboBoxUnit(const UnitContext& context, const ComboBoxBlock& block,
                            ComboModel model, platform::ComboControl* view)

@@ -11,7 +11,7 @@ class ComboBoxUnit;
 // The combo box behind a unit, or null when the unit is not one.
 ComboBoxUnit* ComboBoxOf(Unit* unit);
 
-class ComboBoxUnit : public Unit {
+class ComboBoxUnit final : public Unit {
  public:
   ComboBoxUnit(const UnitContext& context, const ComboBoxBlock& block, ComboModel model,
                platform::ComboControl* view);

@@ -23,7 +23,7 @@ namespace {
 
 enum ProviderProperty { kFileName = 0, kShowByteSets = 1, kPassword = 2 };
 
-class DBProviderUnit : public Unit {
+class DBProviderUnit final : public Unit {
  public:
   DBProviderUnit(const UnitContext& context, const DBProviderBlock& block)
       : Unit(context), block_(block) {
@@ -66,7 +66,7 @@ class DBProviderUnit : public Unit {
 
 enum DataSrcProperty { kReadOnly = 0, kInsertAllowed = 1, kDeleteAllowed = 2, kProviderName = 3 };
 
-class DataSrcUnit : public Unit {
+class DataSrcUnit final : public Unit {
  public:
   DataSrcUnit(const UnitContext& context, const DataSrcBlock& block,
               platform::CanvasControl* canvas)
@@ -129,7 +129,7 @@ class DataSrcUnit : public Unit {
 constexpr int kGridWordCount = 9;
 constexpr int kDataSourceName = 9;
 
-class GridUnit : public Unit {
+class GridUnit final : public Unit {
  public:
   GridUnit(const UnitContext& context, const GridBlock& block, platform::Window* native,
            platform::CanvasControl* canvas)
@@ -242,17 +242,17 @@ std::unique_ptr<Unit> CreateGridUnitFromBlock(const UnitCreation& creation,
 }
 
 Grid* GridOfUnit(Unit* unit) {
-  auto* grid = dynamic_cast<GridUnit*>(unit);
+  auto* grid = UnitAs<GridUnit>(unit);
   return grid ? &grid->grid() : nullptr;
 }
 
 db::DataSource* DataSourceOfUnit(Unit* unit) {
-  auto* source = dynamic_cast<DataSrcUnit*>(unit);
+  auto* source = UnitAs<DataSrcUnit>(unit);
   return source ? &source->source() : nullptr;
 }
 
 db::DBProvider* ProviderOfUnit(Unit* unit) {
-  auto* provider = dynamic_cast<DBProviderUnit*>(unit);
+  auto* provider = UnitAs<DBProviderUnit>(unit);
   return provider ? &provider->provider() : nullptr;
 }
 

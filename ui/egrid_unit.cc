@@ -7,7 +7,7 @@ namespace memo::ui {
 
 namespace {
 
-class EGridUnit : public Unit {
+class EGridUnit final : public Unit {
  public:
   EGridUnit(const UnitContext& context, platform::CanvasControl* canvas,
             const EGridSettings& settings)
@@ -63,7 +63,7 @@ std::unique_ptr<Unit> CreateEGridUnitFromBlock(const UnitCreation& creation,
 }
 
 EGrid* EGridOf(Unit* unit) {
-  auto* grid = dynamic_cast<EGridUnit*>(unit);
+  auto* grid = UnitAs<EGridUnit>(unit);
   return grid ? &grid->grid() : nullptr;
 }
 

@@ -81,6 +81,13 @@ class LiveWindowImpl final : public LiveWindow {
   int store_index_;
   WindowRecord record_;
   std::unordered_map<const platform::Control*, int> control_index_;
+  // Unit-table index by unit id, for IndexOf: every command that names a unit looks it up. An
+  // entry is checked against the working record before it is used, so a record that changes
+  // (units are only ever appended or replaced in place) costs a search, never a wrong answer.
+  mutable std::unordered_map<uint32_t, int> index_of_id_;
+  // The last unit found: loops name the same unit over and over.
+  mutable uint32_t last_id_ = 0;
+  mutable int last_index_ = -1;
   std::unordered_map<const platform::Control*, Unit*> adopted_;
   std::shared_ptr<char> alive_;
 };

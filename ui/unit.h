@@ -13,6 +13,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
+#include <typeinfo>
 
 #include "platform/controls.h"
 #include "platform/input.h"
@@ -109,6 +111,15 @@ class Unit {
   UnitContext context_;
   std::shared_ptr<char> alive_;
 };
+
+// The unit as a `T` when it is exactly one: the unit types are final classes, so comparing the
+// dynamic type is enough, and far cheaper than dynamic_cast for the commands that ask on every
+// call which kind of unit a reference names.
+template <typename T>
+T* UnitAs(Unit* unit) {
+  static_assert(std::is_final_v<T>, "UnitAs needs a final unit type");
+  return unit != nullptr && typeid(*unit) == typeid(T) ? static_cast<T*>(unit) : nullptr;
+}
 
 // What a type's create operation gets.
 struct UnitCreation {

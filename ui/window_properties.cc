@@ -36,7 +36,11 @@ Target Find(uint32_t window_id, uint32_t unit_id) {
   Target target;
   target.stored = &store.windows[static_cast<size_t>(window_index)];
   target.live = static_cast<LiveWindowImpl*>(FindLiveWindow(window_id));
-  target.index = unit_id == 0 ? 0 : target.stored->FindUnit(unit_id);
+  // A live window's working record has the stored record's units at the same places, and the
+  // live window finds them by id without a search.
+  target.index = unit_id == 0       ? 0
+                 : target.live ? target.live->IndexOf(unit_id)
+                               : target.stored->FindUnit(unit_id);
   if (target.index < 0) FatalError(Gbk("指定窗口或窗口组件不存在或尚未载入"));
   return target;
 }

@@ -143,7 +143,23 @@ WindowUnit* LiveWindowImpl::window_unit() const {
 
 int LiveWindowImpl::IndexOf(uint32_t unit_id) const {
   if (unit_id == 0) return 0;
-  return record_.FindUnit(unit_id);
+  auto holds = [this, unit_id](int index) {
+    return index >= 0 && static_cast<size_t>(index) < record_.units.size() &&
+           record_.units[static_cast<size_t>(index)].id == unit_id;
+  };
+  if (unit_id == last_id_ && holds(last_index_)) return last_index_;
+  int index = -1;
+  auto it = index_of_id_.find(unit_id);
+  if (it != index_of_id_.end() && holds(it->second)) {
+    index = it->second;
+  } else {
+    index = record_.FindUnit(unit_id);
+    if (index < 0) return index;
+    index_of_id_[unit_id] = index;
+  }
+  last_id_ = unit_id;
+  last_index_ = index;
+  return index;
 }
 
 int LiveWindowImpl::IndexOfControl(const platform::Control* control) const {

@@ -29,6 +29,7 @@
 #include <string>
 
 #include "platform/file.h"
+#include "platform/file_calls.h"
 #include "platform/posix/path_util.h"
 #include "platform/posix/share_lock.h"
 
@@ -39,6 +40,7 @@ constexpr uint64_t kMaxOffset = static_cast<uint64_t>(INT64_MAX);
 
 int OpenRetrying(const char* path, int flags, mode_t mode) {
   for (;;) {
+    CountFileCall(FileCall::kOpen);
     int fd = open(path, flags, mode);
     if (fd >= 0 || errno != EINTR) return fd;
   }
@@ -68,7 +70,10 @@ int OpenCompanion(int fd, const std::string& path) {
   companion = OpenRetrying(path.c_str(), flags, 0);
   if (companion < 0) return -1;
   struct stat a{}, b{};
+  CountFileCall(FileCall::kOther);
+  CountFileCall(FileCall::kOther);
   if (fstat(fd, &a) != 0 || fstat(companion, &b) != 0 || a.st_dev != b.st_dev || a.st_ino != b.st_ino) {
+    CountFileCall(FileCall::kClose);
     close(companion);
     errno = ENOENT;
     return -1;
@@ -101,8 +106,14 @@ File& File::operator=(File&& other) noexcept {
 
 void File::Close() {
   // Closing the lock descriptor drops the share marks and every byte-range lock of the handle.
-  if (lock_fd_ >= 0) close(lock_fd_);
-  if (fd_ >= 0) close(fd_);
+  if (lock_fd_ >= 0) {
+    CountFileCall(FileCall::kClose);
+    close(lock_fd_);
+  }
+  if (fd_ >= 0) {
+    CountFileCall(FileCall::kClose);
+    close(fd_);
+  }
   fd_ = lock_fd_ = -1;
   lock_shared_ = lock_exclusive_ = false;
   path_.clear();
@@ -141,8 +152,11 @@ FileError File::Open(std::string_view path_gbk, FileAccess access, FileShare sha
     return FileErrorFromErrno(err);
   }
   struct stat st{};
+  CountFileCall(FileCall::kOther);
   if (fstat(file.fd_, &st) != 0) return FileErrorFromErrno(errno);
   if (!S_ISREG(st.st_mode)) return FileError::kAccessDenied;  // directories, devices, pipes
+  CountFileCall(FileCall::kOther);
+  CountFileCall(FileCall::kOther);
   fcntl(file.fd_, F_SETFL, fcntl(file.fd_, F_GETFL) & ~O_NONBLOCK);
 
   if (access == FileAccess::kReadWrite) {
@@ -150,6 +164,8 @@ FileError File::Open(std::string_view path_gbk, FileAccess access, FileShare sha
   } else {
     int companion = OpenCompanion(file.fd_, path);
     if (companion >= 0) {
+      CountFileCall(FileCall::kOther);
+      CountFileCall(FileCall::kOther);
       fcntl(companion, F_SETFL, fcntl(companion, F_GETFL) & ~O_NONBLOCK);
       file.lock_fd_ = companion;
       file.lock_shared_ = file.lock_exclusive_ = true;
@@ -168,6 +184,7 @@ FileError File::Open(std::string_view path_gbk, FileAccess access, FileShare sha
   if (create == FileCreate::kCreateAlways) {
     int writable_fd = Writable(access) ? file.fd_ : file.lock_fd_;
     if (writable_fd >= 0) {
+      CountFileCall(FileCall::kOther);
       if (ftruncate(writable_fd, 0) != 0) return FileErrorFromErrno(errno);
     } else if (fstat(file.fd_, &st) != 0 || st.st_size != 0) {
       return FileError::kAccessDenied;  // a read-only handle on a file it may not write
@@ -186,6 +203,7 @@ FileError File::ReadAt(uint64_t offset, void* buffer, size_t count, size_t* done
   char* out = static_cast<char*>(buffer);
   while (total < count) {
     if (total > kMaxOffset - offset) break;  // nothing lies beyond the largest offset
+    CountFileCall(FileCall::kRead);
     ssize_t n = pread(fd_, out + total, count - total, static_cast<off_t>(offset + total));
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -206,6 +224,7 @@ FileError File::WriteAt(uint64_t offset, const void* buffer, size_t count) {
   const char* in = static_cast<const char*>(buffer);
   size_t total = 0;
   while (total < count) {
+    CountFileCall(FileCall::kWrite);
     ssize_t n = pwrite(fd_, in + total, count - total, static_cast<off_t>(offset + total));
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -221,6 +240,7 @@ FileError File::Seek(int64_t offset, int whence, uint64_t* new_position) {
   if (fd_ < 0) return FileError::kInvalidHandle;
   // 0, 1, 2 are both the classic begin/current/end codes and SEEK_SET/CUR/END.
   if (whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END) return FileError::kSeekFailed;
+  CountFileCall(FileCall::kOther);
   off_t pos = lseek(fd_, static_cast<off_t>(offset), whence);
   if (pos < 0) return IoError(errno);
   if (new_position != nullptr) *new_position = static_cast<uint64_t>(pos);
@@ -234,6 +254,7 @@ FileError File::Read(void* buffer, size_t count, size_t* done) {
   if (!Readable(access_)) return FileError::kAccessDenied;
   char* out = static_cast<char*>(buffer);
   while (total < count) {
+    CountFileCall(FileCall::kRead);
     ssize_t n = read(fd_, out + total, count - total);
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -253,6 +274,7 @@ FileError File::Write(const void* buffer, size_t count) {
   const char* in = static_cast<const char*>(buffer);
   size_t total = 0;
   while (total < count) {
+    CountFileCall(FileCall::kWrite);
     ssize_t n = write(fd_, in + total, count - total);
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -267,6 +289,7 @@ FileError File::Write(const void* buffer, size_t count) {
 FileError File::Length(uint64_t* length) const {
   if (fd_ < 0) return FileError::kInvalidHandle;
   struct stat st{};
+  CountFileCall(FileCall::kOther);
   if (fstat(fd_, &st) != 0) return FileErrorFromErrno(errno);
   *length = static_cast<uint64_t>(st.st_size);
   return FileError::kNone;
@@ -277,6 +300,7 @@ FileError File::SetLength(uint64_t length) {
   if (!Writable(access_)) return FileError::kAccessDenied;
   if (length > kMaxOffset) return FileError::kSeekFailed;
   for (;;) {
+    CountFileCall(FileCall::kOther);
     if (ftruncate(fd_, static_cast<off_t>(length)) == 0) return FileError::kNone;
     if (errno != EINTR) return IoError(errno);
   }

@@ -11,10 +11,25 @@
 
 #include "platform/codec.h"
 #include "platform/file.h"
+#include "platform/file_calls.h"
 #include "platform/gbk.h"
 #include "platform/posix/path_util.h"
 
 namespace memo::platform {
+namespace {
+
+// The calls below, counted for platform/file_calls.h.
+int CountedStat(const char* path, struct stat* st) {
+  CountFileCall(FileCall::kOther);
+  return stat(path, st);
+}
+int CountedLstat(const char* path, struct stat* st) {
+  CountFileCall(FileCall::kOther);
+  return lstat(path, st);
+}
+
+}  // namespace
+
 namespace posix {
 
 bool Utf8Path(std::string_view path_gbk, std::string* out) {
@@ -32,7 +47,7 @@ bool ParentDirectoryExists(const std::string& path_utf8) {
   if (slash == std::string::npos) return true;  // the current directory
   std::string parent = slash == 0 ? std::string("/") : path_utf8.substr(0, slash);
   struct stat st{};
-  return stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return CountedStat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
@@ -74,6 +89,7 @@ std::vector<std::string> SplitGbk(std::string_view path) {
 
 std::string CurrentDirectoryUtf8() {
   std::vector<char> buffer(4096);
+  CountFileCall(FileCall::kOther);
   while (getcwd(buffer.data(), buffer.size()) == nullptr) {
     if (errno != ERANGE || buffer.size() > (1u << 20)) return "/";
     buffer.resize(buffer.size() * 2);
@@ -90,6 +106,7 @@ std::string JoinUtf8(const std::string& dir, const std::string& name) {
 // The entry of `dir` whose name equals `name` ignoring ASCII case; the byte-wise smallest when
 // several do, so the choice does not depend on directory order. Empty when none does.
 std::string FindEntryIgnoringCase(const std::string& dir, const std::string& name) {
+  CountFileCall(FileCall::kOther);
   std::unique_ptr<DIR, int (*)(DIR*)> d(opendir(dir.empty() ? "." : dir.c_str()), closedir);
   if (!d) return {};
   std::string best;
@@ -104,7 +121,7 @@ std::string FindEntryIgnoringCase(const std::string& dir, const std::string& nam
 // The name on disk of a UTF-8 path: as written when it exists, else component by component.
 std::string ResolveUtf8(const std::string& path) {
   struct stat st{};
-  if (path.empty() || lstat(path.c_str(), &st) == 0) return path;
+  if (path.empty() || CountedLstat(path.c_str(), &st) == 0) return path;
 
   // Walk the components; the first one that exists neither as written nor in another case ends
   // the lookup and the rest is kept as written (the caller may be about to create it).
@@ -117,7 +134,7 @@ std::string ResolveUtf8(const std::string& path) {
     pos = end + 1;
     if (part.empty()) continue;
     std::string candidate = JoinUtf8(resolved, part);
-    if (part == "." || part == ".." || lstat(candidate.c_str(), &st) == 0) {
+    if (part == "." || part == ".." || CountedLstat(candidate.c_str(), &st) == 0) {
       resolved = std::move(candidate);
       continue;
     }
@@ -182,13 +199,14 @@ std::string ResolveOnDisk(std::string_view path_gbk) {
 bool FileExists(std::string_view path_gbk) {
   struct stat st{};
   std::string path;
-  return posix::ResolvePath(path_gbk, &path) && !path.empty() && stat(path.c_str(), &st) == 0 &&
+  return posix::ResolvePath(path_gbk, &path) && !path.empty() && CountedStat(path.c_str(), &st) == 0 &&
          !S_ISDIR(st.st_mode);
 }
 
 FileError RemoveFile(std::string_view path_gbk) {
   std::string path;
   if (!posix::ResolvePath(path_gbk, &path) || path.empty()) return FileError::kInvalidPath;
+  CountFileCall(FileCall::kOther);
   if (unlink(path.c_str()) == 0) return FileError::kNone;
   int err = errno;
   if (err == ENOENT && !posix::ParentDirectoryExists(path)) return FileError::kInvalidPath;

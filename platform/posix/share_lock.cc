@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "platform/file_calls.h"
+
 namespace memo::platform::posix {
 namespace {
 
@@ -48,7 +50,9 @@ bool TakeGate(int lock_fd) {
 int SetOfdLock(int fd, short type, uint64_t offset, uint64_t count) {
   struct flock fl;
   FillLock(&fl, type, offset, count);
+  const FileCall kind = type == F_UNLCK ? FileCall::kUnlock : FileCall::kLock;
   for (;;) {
+    CountFileCall(kind);
     if (fcntl(fd, F_OFD_SETLK, &fl) == 0) return 0;
     if (errno != EINTR) return errno;
   }
@@ -57,6 +61,7 @@ int SetOfdLock(int fd, short type, uint64_t offset, uint64_t count) {
 bool OtherHolds(int fd, uint64_t offset, uint64_t count, int* err) {
   struct flock fl;
   FillLock(&fl, F_WRLCK, offset, count);  // a write lock conflicts with every other lock
+  CountFileCall(FileCall::kLockTest);
   if (fcntl(fd, F_OFD_GETLK, &fl) != 0) {
     *err = errno;
     return false;

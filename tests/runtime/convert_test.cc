@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
 
 #include "runtime/dispatch.h"
 #include "runtime/heap.h"
@@ -130,6 +133,34 @@ TEST(ConvertTest, DateTimeTexts) {
   EXPECT_EQ(text(k20140710 + (9 * 3600 + 7) / 86400.0), Bytes(Gbk("2014年7月10日9时0分7秒")));
   EXPECT_EQ(text(k20140710 + 0.5), Bytes(Gbk("2014年7月10日12时")));
   EXPECT_EQ(text(0), Bytes(Gbk("1899年12月30日")));
+}
+
+// The text as the format "%d年%d月%d日" and its time parts give it, for days across the whole
+// range (the clamped ends, the empty date, negative day numbers) at times with and without
+// seconds, minutes and hours.
+TEST(ConvertTest, DateTimeTextsMatchTheFormatEverywhere) {
+  auto reference = [](double d) {
+    CalendarTime t = SplitDateTime(d);
+    char buffer[128];
+    int n = std::snprintf(buffer, sizeof buffer, Gbk("%d年%d月%d日"), t.year, t.month, t.day);
+    if (t.second != 0) {
+      std::snprintf(buffer + n, sizeof buffer - n, Gbk("%d时%d分%d秒"), t.hour, t.minute, t.second);
+    } else if (t.minute != 0) {
+      std::snprintf(buffer + n, sizeof buffer - n, Gbk("%d时%d分"), t.hour, t.minute);
+    } else if (t.hour != 0) {
+      std::snprintf(buffer + n, sizeof buffer - n, Gbk("%d时"), t.hour);
+    }
+    return std::string(buffer);
+  };
+  const double times[] = {0, 1 / 24.0, (10 * 60 + 1) / 1440.0, (23 * 3600 + 59 * 60 + 59) / 86400.0};
+  std::vector<double> days = {-657434, -1e12, 1e12, -1, 0, 1, 2958465, 2958466, -693593};
+  for (double d = -700000; d < 3000000; d += 12345.5) days.push_back(d);
+  for (double day : days) {
+    for (double time : times) {
+      double value = day < 0 ? day - time : day + time;
+      EXPECT_EQ(Consume(DateTimeToText(value)), reference(value)) << value;
+    }
+  }
 }
 
 TEST(ConvertTest, SplitDateTimeRoundsToTheNearestSecond) {

@@ -52,6 +52,40 @@ TEST(DispatchTest, OmittedArgumentsArriveAsZeroCellsAndCount) {
   EXPECT_EQ(seen_args[2].tag, TypeTag::kInt);
 }
 
+// Lists of every length reach the command whole and in order, whether their cells still sit in
+// the list itself or have moved to the heap, and a copy is a list of its own.
+TEST(DispatchTest, LongListsKeepEveryCellInOrder) {
+  for (int32_t n : {0, 1, static_cast<int32_t>(ArgList::kInline), 9, 30}) {
+    ArgList args;
+    for (int32_t i = 0; i < n; ++i) args.Add(IntValue(100 + i));
+    ArgList copy = args;
+    copy.Add(IntValue(-1));
+    CallCommand(RecordingCommand, args);
+    ASSERT_EQ(seen_count, n);
+    for (int32_t i = 0; i < n; ++i) EXPECT_EQ(static_cast<int32_t>(seen_args[i].low), 100 + i);
+    CallCommand(RecordingCommand, copy);
+    ASSERT_EQ(seen_count, n + 1);
+    EXPECT_EQ(static_cast<int32_t>(seen_args[static_cast<size_t>(n)].low), -1);
+    if (n > 0) {
+      EXPECT_EQ(static_cast<int32_t>(seen_args[0].low), 100);
+    }
+    ArgList assigned{IntValue(7), IntValue(8), IntValue(9), IntValue(10), IntValue(11),
+                     IntValue(12), IntValue(13), IntValue(14), IntValue(15)};
+    assigned = args;
+    CallCommand(RecordingCommand, assigned);
+    ASSERT_EQ(seen_count, n);
+    for (int32_t i = 0; i < n; ++i) EXPECT_EQ(static_cast<int32_t>(seen_args[i].low), 100 + i);
+  }
+  ArgList listed{IntValue(1), IntValue(2), IntValue(3), IntValue(4), IntValue(5),
+                 IntValue(6), IntValue(7), IntValue(8), IntValue(9), IntValue(10)};
+  listed[9] = IntValue(99);
+  CallCommand(RecordingCommand, listed);
+  ASSERT_EQ(seen_count, 10);
+  EXPECT_EQ(seen_args[0].low, 1u);
+  EXPECT_EQ(seen_args[8].low, 9u);
+  EXPECT_EQ(seen_args[9].low, 99u);
+}
+
 TEST(DispatchTest, CellBuilders) {
   EXPECT_EQ(LongValue(-2).Int64(), -2);
   EXPECT_EQ(LongValue(-2).high, 0xFFFFFFFFu);

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include "runtime/array.h"
 #include "runtime/literal.h"
@@ -49,6 +51,22 @@ TEST(HeapTest, InternedLiteralsAreConstantAndSurviveRelease) {
   EXPECT_EQ(Bytes(text), "\xCE\xC2\xDC\xB0\xCC\xE1\xCA\xBE");
   EXPECT_EQ(Gbk("温馨提示"), text) << "the same literal interns to the same pointer";
   EXPECT_EQ(Gbk(""), kEmptyText);
+}
+
+// The pool remembers the pointers it was given; a buffer given again with other bytes is
+// interned by its bytes, never served the text it held before.
+TEST(HeapTest, ABufferInternedAgainWithOtherBytesGivesItsNewText) {
+  char buffer[16] = "abc";
+  const char* first = Gbk(buffer);
+  EXPECT_EQ(Bytes(first), "abc");
+  std::strcpy(buffer, "\xe6\x8f\x90");  // "提" in UTF-8
+  const char* second = Gbk(buffer);
+  EXPECT_EQ(Bytes(second), "\xCC\xE1");
+  EXPECT_NE(first, second);
+  EXPECT_EQ(Gbk(buffer), second);
+  EXPECT_EQ(Gbk("abc"), first) << "the same bytes from another pointer intern to the same text";
+  std::strcpy(buffer, "abc");
+  EXPECT_EQ(Gbk(buffer), first);
 }
 
 // A registered image outside the executable (as a decoded resource would be): a heap buffer of
@@ -97,6 +115,39 @@ TEST(HeapTest, ReallocatingARegisteredImageCopiesItAndLeavesItIntact) {
   Release(image);
   EXPECT_EQ(ByteSetSize(image), 6);
   EXPECT_EQ(std::memcmp(ByteSetData(image), "WEDB\1\2", 6), 0);
+}
+
+// Regions registered out of address order: each is found from its first to its last byte, the
+// bytes around them are not, and blocks registered meanwhile by another thread never make a
+// lookup miss a region that was there before it started.
+TEST(HeapTest, RegionsAreFoundWhateverTheOrderTheyCameIn) {
+  constexpr int kRegions = 24;
+  constexpr size_t kSize = 40;
+  // One heap buffer carved into slots with a gap after each; registered from the middle outwards.
+  static char* buffer = static_cast<char*>(AllocateNoCheck(kRegions * 2 * kSize));
+  auto slot = [](int i) { return buffer + static_cast<size_t>(i) * 2 * kSize; };
+  for (int k = 0; k < kRegions; ++k) {
+    int i = k % 2 == 0 ? kRegions / 2 + k / 2 : kRegions / 2 - 1 - k / 2;
+    RegisterConstant(slot(i), kSize);
+  }
+  std::vector<void*> later;
+  std::thread registering([&later] {
+    for (int i = 0; i < 50; ++i) {
+      void* block = AllocateNoCheck(8);
+      RegisterConstant(block, 8);
+      later.push_back(block);
+    }
+  });
+  for (int round = 0; round < 20; ++round) {
+    for (int i = 0; i < kRegions; ++i) {
+      ASSERT_TRUE(IsConstant(slot(i))) << i;
+      ASSERT_TRUE(IsConstant(slot(i) + kSize - 1)) << i;
+      ASSERT_FALSE(IsConstant(slot(i) + kSize)) << i;
+      ASSERT_FALSE(IsConstant(slot(i) + 2 * kSize - 1)) << i;
+    }
+  }
+  registering.join();
+  for (void* block : later) EXPECT_TRUE(IsConstant(block));
 }
 
 TEST(HeapTest, ReallocatingAStaticImageLeavesItIntact) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/dispatch.h"
+#include "runtime/heap.h"
 #include "runtime/program.h"
 #include "tests/window/window_test_support.h"
 #include "ui/window_commands.h"
@@ -173,6 +174,43 @@ TEST_F(LoadingTest, CloseWindowGivenAControlRemovesOnlyThatControl) {
   EXPECT_NE(ui::FindLiveWindow(kMain), nullptr);
   EXPECT_EQ(ui::FindUnitObject(kMain, kEditB), nullptr);
   EXPECT_EQ(Native(kMain)->controls().size(), 2u);
+}
+
+// Commands name units by id over and over; each id must keep finding its own unit whichever was
+// asked for before, an unknown id none, and a removed control none while the others stay.
+TEST_F(LoadingTest, UnitsAreFoundByIdWhicheverWasAskedBefore) {
+  ASSERT_TRUE(ui::LoadWindow(kMain, nullptr, false));
+  ui::Unit* a = ui::FindUnitObject(kMain, kEditA);
+  ui::Unit* b = ui::FindUnitObject(kMain, kEditB);
+  ui::Unit* c = ui::FindUnitObject(kMain, kButtonC);
+  ASSERT_TRUE(a && b && c);
+  EXPECT_NE(a, b);
+  EXPECT_NE(b, c);
+  for (int round = 0; round < 3; ++round) {
+    EXPECT_EQ(ui::FindUnitObject(kMain, kEditA), a);
+    EXPECT_EQ(ui::FindUnitObject(kMain, kEditA), a);
+    EXPECT_EQ(ui::FindUnitObject(kMain, kButtonC), c);
+    EXPECT_EQ(ui::FindUnitObject(kMain, kEditB), b);
+    EXPECT_EQ(ui::FindUnitObject(kMain, 0x16019999), nullptr);
+  }
+  // Properties by id reach the same units.
+  ui::WriteProperty(kMain, kEditA, 4, -1, TextValue(G("甲").c_str()));
+  ui::WriteProperty(kMain, kEditB, 4, -1, TextValue(G("乙").c_str()));
+  for (uint32_t id : {kEditA, kEditB, kEditA}) {
+    TypedValue tag = ui::ReadProperty(kMain, id, 4, -1);
+    EXPECT_EQ(std::string(static_cast<const char*>(tag.Pointer())), G(id == kEditA ? "甲" : "乙"));
+    ReleaseValue(&tag);
+  }
+  ui::CloseWindow(kMain, kEditB, false);
+  EXPECT_EQ(ui::FindUnitObject(kMain, kEditB), nullptr);
+  EXPECT_EQ(ui::FindUnitObject(kMain, kEditA), a);
+  EXPECT_EQ(ui::FindUnitObject(kMain, kButtonC), c);
+  // A window loaded again has new units, found as freshly.
+  ui::CloseWindow(kMain, 0, true);
+  ASSERT_TRUE(ui::LoadWindow(kMain, nullptr, false));
+  ui::Unit* again = ui::FindUnitObject(kMain, kEditB);
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(ControlOf(kMain, kEditB), again->control());
 }
 
 TEST_F(LoadingTest, ACloseRequestRaisesEventOneWhichCanCancel) {
