@@ -12,6 +12,7 @@
 #include "platform/headless/headless_controls.h"
 #include "platform/headless/headless_window.h"
 #include "runtime/program.h"
+#include "platform/process.h"
 #include "ui/data_units.h"
 #include "ui/egrid.h"
 #include "ui/egrid_unit.h"
@@ -22,27 +23,6 @@
 
 namespace memo::bench {
 namespace {
-
-// The program makes its run directory current; this puts the caller's back.
-class WorkingDirectoryKeeper {
- public:
-  WorkingDirectoryKeeper() {
-    if (char* cwd = getcwd(nullptr, 0)) {
-      saved_ = cwd;
-      std::free(cwd);
-    }
-  }
-  ~WorkingDirectoryKeeper() {
-    if (!saved_.empty() && chdir(saved_.c_str()) != 0) {
-      // The directory is gone; every path the benchmarks use is absolute.
-    }
-  }
-  WorkingDirectoryKeeper(const WorkingDirectoryKeeper&) = delete;
-  WorkingDirectoryKeeper& operator=(const WorkingDirectoryKeeper&) = delete;
-
- private:
-  std::string saved_;
-};
 
 std::string Hex(uint32_t id) {
   char text[16];
@@ -73,7 +53,7 @@ bool AppSession::Drive() {
 }
 
 bool AppSession::Run() {
-  WorkingDirectoryKeeper keep_directory;
+  platform::CurrentDirectoryKeeper keep_directory;
   ResetProgramForTesting();
   ui::ResetWindowRuntimeForTesting();
   backend_.SetExecutablePath(Utf8ToGbk(run_directory_ + "/memo"));

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "runtime/convert.h"
+#include "runtime/dispatch.h"
 #include "runtime/fatal.h"
 #include "runtime/literal.h"
 #include "runtime/program.h"
@@ -89,7 +90,10 @@ EventRoutine ResolveRoutine(int32_t reference) {
   return routines[static_cast<size_t>(reference)];
 }
 
-bool RaiseEvent(EventRecord* record) {
+// Both record forms are dispatched alike: the routine of (window, unit, event), called with the
+// record's arguments as value cells; `put_args` fills them, `take_result` stores what it returned.
+template <typename Record, typename PutArgs, typename TakeResult>
+bool Dispatch(Record* record, PutArgs put_args, TakeResult take_result) {
   record->has_result = 0;
   record->result = 0;
   if (FatalReportInProgress()) return false;
@@ -99,38 +103,38 @@ bool RaiseEvent(EventRecord* record) {
   call.window_id = record->window_id;
   call.unit_id = record->unit_id;
   call.event = record->event;
-  call.arg_count = static_cast<int32_t>(record->arg_count > 5 ? 5 : record->arg_count);
-  for (int32_t i = 0; i < call.arg_count; ++i) {
-    call.args[i].low = record->args[i];
-    call.args[i].tag = TypeTag::kInt;
-  }
+  put_args(&call);
   Call(routine, call);
   if (call.has_result) {
     record->has_result = 1;
-    record->result = ResultWord(call.result);
+    take_result(call.result);
   }
   return true;
 }
 
+bool RaiseEvent(EventRecord* record) {
+  return Dispatch(
+      record,
+      [record](EventCall* call) {
+        call->arg_count = static_cast<int32_t>(record->arg_count > 5 ? 5 : record->arg_count);
+        for (int32_t i = 0; i < call->arg_count; ++i) call->args[i] = IntValue(
+            static_cast<int32_t>(record->args[i]));
+      },
+      [record](const TypedValue& result) { record->result = ResultWord(result); });
+}
+
 bool RaiseEvent(ExtendedEventRecord* record) {
-  record->has_result = 0;
-  record->result = 0;
-  if (FatalReportInProgress()) return false;
-  EventRoutine routine = FindRoutine(record->window_id, record->unit_id, record->event);
-  if (!routine) return false;
-  EventCall call;
-  call.window_id = record->window_id;
-  call.unit_id = record->unit_id;
-  call.event = record->event;
-  call.arg_count = static_cast<int32_t>(record->arg_count > 12 ? 12 : record->arg_count);
-  for (int32_t i = 0; i < call.arg_count; ++i) call.args[i] = record->args[i].value;
-  Call(routine, call);
-  if (call.has_result) {
-    record->has_result = 1;
-    record->result = (static_cast<uint64_t>(call.result.high) << 32) | call.result.low;
-    if (call.result.tag == TypeTag::kBool) record->result = call.result.low != 0 ? 1 : 0;
-  }
-  return true;
+  return Dispatch(
+      record,
+      [record](EventCall* call) {
+        call->arg_count = static_cast<int32_t>(record->arg_count > 12 ? 12 : record->arg_count);
+        for (int32_t i = 0; i < call->arg_count; ++i) call->args[i] = record->args[i].value;
+      },
+      [record](const TypedValue& result) {
+        record->result = result.tag == TypeTag::kBool
+                             ? (result.low != 0 ? 1 : 0)
+                             : (static_cast<uint64_t>(result.high) << 32) | result.low;
+      });
 }
 
 bool RaiseUnitEvent(uint32_t window_id, uint32_t unit_id, int32_t event,

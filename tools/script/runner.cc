@@ -11,6 +11,7 @@
 #include "platform/message_box.h"
 #include "runtime/literal.h"
 #include "runtime/program.h"
+#include "platform/process.h"
 #include "ui/program_routines.h"
 #include "ui/window_runtime.h"
 
@@ -37,26 +38,6 @@ bool IsErrorReport(const platform::ShownBox& box) {
   return box.title_gbk == Gbk("错误") && box.text_gbk.compare(0, head.size(), head) == 0;
 }
 
-// Restores the current directory on leaving: the program makes its run directory current.
-class WorkingDirectoryKeeper {
- public:
-  WorkingDirectoryKeeper() {
-    if (char* cwd = getcwd(nullptr, 0)) {
-      saved_ = cwd;
-      std::free(cwd);
-    }
-  }
-  ~WorkingDirectoryKeeper() {
-    if (!saved_.empty() && chdir(saved_.c_str()) != 0) {
-      // Nothing to do: the directory is gone; the caller works with absolute paths.
-    }
-  }
-  WorkingDirectoryKeeper(const WorkingDirectoryKeeper&) = delete;
-  WorkingDirectoryKeeper& operator=(const WorkingDirectoryKeeper&) = delete;
-
- private:
-  std::string saved_;
-};
 
 }  // namespace
 
@@ -113,7 +94,7 @@ void ScriptRunner::Trace(const std::string& line) const {
 }
 
 int ScriptRunner::Run() {
-  WorkingDirectoryKeeper keep_directory;
+  platform::CurrentDirectoryKeeper keep_directory;
   ResetProgramForTesting();
   ui::ResetWindowRuntimeForTesting();
   backend_.SetExecutablePath(Utf8ToGbk(options_.run_directory + "/memo"));
