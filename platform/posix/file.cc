@@ -31,6 +31,7 @@
 #include "platform/file.h"
 #include "platform/posix/path_util.h"
 #include "platform/posix/share_lock.h"
+#include "platform/posix/syscalls.h"
 
 namespace memo::platform {
 namespace {
@@ -39,7 +40,7 @@ constexpr uint64_t kMaxOffset = static_cast<uint64_t>(INT64_MAX);
 
 int OpenRetrying(const char* path, int flags, mode_t mode) {
   for (;;) {
-    int fd = open(path, flags, mode);
+    int fd = posix::Syscalls().open(path, flags, mode);
     if (fd >= 0 || errno != EINTR) return fd;
   }
 }
@@ -68,8 +69,8 @@ int OpenCompanion(int fd, const std::string& path) {
   companion = OpenRetrying(path.c_str(), flags, 0);
   if (companion < 0) return -1;
   struct stat a{}, b{};
-  if (fstat(fd, &a) != 0 || fstat(companion, &b) != 0 || a.st_dev != b.st_dev || a.st_ino != b.st_ino) {
-    close(companion);
+  if (posix::Syscalls().fstat(fd, &a) != 0 || posix::Syscalls().fstat(companion, &b) != 0 || a.st_dev != b.st_dev || a.st_ino != b.st_ino) {
+    posix::Syscalls().close(companion);
     errno = ENOENT;
     return -1;
   }
@@ -101,8 +102,8 @@ File& File::operator=(File&& other) noexcept {
 
 void File::Close() {
   // Closing the lock descriptor drops the share marks and every byte-range lock of the handle.
-  if (lock_fd_ >= 0) close(lock_fd_);
-  if (fd_ >= 0) close(fd_);
+  if (lock_fd_ >= 0) posix::Syscalls().close(lock_fd_);
+  if (fd_ >= 0) posix::Syscalls().close(fd_);
   fd_ = lock_fd_ = -1;
   lock_shared_ = lock_exclusive_ = false;
   path_.clear();
@@ -140,8 +141,25 @@ FileError File::Open(std::string_view path_gbk, FileAccess access, FileShare sha
     if (err == ENOENT && !posix::ParentDirectoryExists(path)) return FileError::kInvalidPath;
     return FileErrorFromErrno(err);
   }
+  FileError e = file.FinishOpen(access, share, create);
+  if (e != FileError::kNone) {
+    // A file this call created (O_EXCL) and could not finish opening goes again, unless another
+    // handle has it open by now (the share check says so).
+    file.Close();
+    if (create == FileCreate::kCreateNew && e != FileError::kSharingViolation) {
+      (void)posix::Syscalls().unlink(path.c_str());
+    }
+    return e;
+  }
+  *out = std::move(file);
+  return FileError::kNone;
+}
+
+FileError File::FinishOpen(FileAccess access, FileShare share, FileCreate create) {
+  File& file = *this;
+  const std::string& path = path_;
   struct stat st{};
-  if (fstat(file.fd_, &st) != 0) return FileErrorFromErrno(errno);
+  if (posix::Syscalls().fstat(file.fd_, &st) != 0) return FileErrorFromErrno(errno);
   if (!S_ISREG(st.st_mode)) return FileError::kAccessDenied;  // directories, devices, pipes
   fcntl(file.fd_, F_SETFL, fcntl(file.fd_, F_GETFL) & ~O_NONBLOCK);
 
@@ -161,19 +179,18 @@ FileError File::Open(std::string_view path_gbk, FileAccess access, FileShare sha
     }
   }
 
-  FileError e = posix::ClaimShare(file.LockDescriptor(), {file.lock_shared_, file.lock_exclusive_},
-                                  access, share);
-  if (e != FileError::kNone) return e;
+  FileError claim = posix::ClaimShare(file.LockDescriptor(),
+                                      {file.lock_shared_, file.lock_exclusive_}, access, share);
+  if (claim != FileError::kNone) return claim;
 
   if (create == FileCreate::kCreateAlways) {
     int writable_fd = Writable(access) ? file.fd_ : file.lock_fd_;
     if (writable_fd >= 0) {
-      if (ftruncate(writable_fd, 0) != 0) return FileErrorFromErrno(errno);
-    } else if (fstat(file.fd_, &st) != 0 || st.st_size != 0) {
+      if (posix::Syscalls().ftruncate(writable_fd, 0) != 0) return FileErrorFromErrno(errno);
+    } else if (posix::Syscalls().fstat(file.fd_, &st) != 0 || st.st_size != 0) {
       return FileError::kAccessDenied;  // a read-only handle on a file it may not write
     }
   }
-  *out = std::move(file);
   return FileError::kNone;
 }
 
@@ -186,7 +203,7 @@ FileError File::ReadAt(uint64_t offset, void* buffer, size_t count, size_t* done
   char* out = static_cast<char*>(buffer);
   while (total < count) {
     if (total > kMaxOffset - offset) break;  // nothing lies beyond the largest offset
-    ssize_t n = pread(fd_, out + total, count - total, static_cast<off_t>(offset + total));
+    ssize_t n = posix::Syscalls().pread(fd_, out + total, count - total, static_cast<off_t>(offset + total));
     if (n < 0) {
       if (errno == EINTR) continue;
       if (done != nullptr) *done = total;
@@ -206,7 +223,7 @@ FileError File::WriteAt(uint64_t offset, const void* buffer, size_t count) {
   const char* in = static_cast<const char*>(buffer);
   size_t total = 0;
   while (total < count) {
-    ssize_t n = pwrite(fd_, in + total, count - total, static_cast<off_t>(offset + total));
+    ssize_t n = posix::Syscalls().pwrite(fd_, in + total, count - total, static_cast<off_t>(offset + total));
     if (n < 0) {
       if (errno == EINTR) continue;
       return IoError(errno);
@@ -221,7 +238,7 @@ FileError File::Seek(int64_t offset, int whence, uint64_t* new_position) {
   if (fd_ < 0) return FileError::kInvalidHandle;
   // 0, 1, 2 are both the classic begin/current/end codes and SEEK_SET/CUR/END.
   if (whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END) return FileError::kSeekFailed;
-  off_t pos = lseek(fd_, static_cast<off_t>(offset), whence);
+  off_t pos = posix::Syscalls().lseek(fd_, static_cast<off_t>(offset), whence);
   if (pos < 0) return IoError(errno);
   if (new_position != nullptr) *new_position = static_cast<uint64_t>(pos);
   return FileError::kNone;
@@ -234,7 +251,7 @@ FileError File::Read(void* buffer, size_t count, size_t* done) {
   if (!Readable(access_)) return FileError::kAccessDenied;
   char* out = static_cast<char*>(buffer);
   while (total < count) {
-    ssize_t n = read(fd_, out + total, count - total);
+    ssize_t n = posix::Syscalls().read(fd_, out + total, count - total);
     if (n < 0) {
       if (errno == EINTR) continue;
       if (done != nullptr) *done = total;
@@ -253,7 +270,7 @@ FileError File::Write(const void* buffer, size_t count) {
   const char* in = static_cast<const char*>(buffer);
   size_t total = 0;
   while (total < count) {
-    ssize_t n = write(fd_, in + total, count - total);
+    ssize_t n = posix::Syscalls().write(fd_, in + total, count - total);
     if (n < 0) {
       if (errno == EINTR) continue;
       return IoError(errno);
@@ -267,7 +284,7 @@ FileError File::Write(const void* buffer, size_t count) {
 FileError File::Length(uint64_t* length) const {
   if (fd_ < 0) return FileError::kInvalidHandle;
   struct stat st{};
-  if (fstat(fd_, &st) != 0) return FileErrorFromErrno(errno);
+  if (posix::Syscalls().fstat(fd_, &st) != 0) return FileErrorFromErrno(errno);
   *length = static_cast<uint64_t>(st.st_size);
   return FileError::kNone;
 }
@@ -277,7 +294,7 @@ FileError File::SetLength(uint64_t length) {
   if (!Writable(access_)) return FileError::kAccessDenied;
   if (length > kMaxOffset) return FileError::kSeekFailed;
   for (;;) {
-    if (ftruncate(fd_, static_cast<off_t>(length)) == 0) return FileError::kNone;
+    if (posix::Syscalls().ftruncate(fd_, static_cast<off_t>(length)) == 0) return FileError::kNone;
     if (errno != EINTR) return IoError(errno);
   }
 }

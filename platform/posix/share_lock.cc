@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "platform/posix/syscalls.h"
+
 namespace memo::platform::posix {
 namespace {
 
@@ -49,7 +51,7 @@ int SetOfdLock(int fd, short type, uint64_t offset, uint64_t count) {
   struct flock fl;
   FillLock(&fl, type, offset, count);
   for (;;) {
-    if (fcntl(fd, F_OFD_SETLK, &fl) == 0) return 0;
+    if (Syscalls().set_lock(fd, &fl) == 0) return 0;
     if (errno != EINTR) return errno;
   }
 }
@@ -57,7 +59,7 @@ int SetOfdLock(int fd, short type, uint64_t offset, uint64_t count) {
 bool OtherHolds(int fd, uint64_t offset, uint64_t count, int* err) {
   struct flock fl;
   FillLock(&fl, F_WRLCK, offset, count);  // a write lock conflicts with every other lock
-  if (fcntl(fd, F_OFD_GETLK, &fl) != 0) {
+  if (Syscalls().get_lock(fd, &fl) != 0) {
     *err = errno;
     return false;
   }
