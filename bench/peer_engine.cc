@@ -37,7 +37,7 @@ int CreateMemoTable(const std::string& path) {
 
 int OpenTable(const std::string& path, Sharing sharing, std::unique_ptr<db::DatabaseHandle>* out) {
   db::OpenOptions options;
-  options.share = sharing == Sharing::kShared ? 1 : 4;
+  options.share = sharing == Sharing::kShared ? db::OpenShare::kDenyNone : db::OpenShare::kDenyBoth;
   return db::DatabaseHandle::Open(path, options, out);
 }
 

@@ -340,8 +340,8 @@ TEST_F(SortTest, TargetChainsMatchChainWritesBlockForBlock) {
   LockPolicy policy;
   policy.lock_free = true;
   MemoFile reference(&policy);
-  ASSERT_EQ(reference.Open(reference_path, platform::FileAccess::kReadWrite,
-                           platform::FileShare::kDenyNone, 0, kFormatVersion),
+  ASSERT_EQ(reference.Open(reference_path, OpenAccess::kRepairing, OpenShare::kDenyNone,
+                           kFormatVersion),
             kOk);
   int32_t count = 0;
   ASSERT_EQ(target->ReadRecordCount(&count), kOk);
