@@ -35,7 +35,17 @@ MemoHeader WithEmptyList(MemoHeader header) {
 
 ChainWrite::ChainWrite(MemoFile* memo) : memo_(memo), locks_(memo->locks()) {}
 
-ChainWrite::~ChainWrite() { IgnoreCode(ReleaseLocks()); }
+ChainWrite::~ChainWrite() {
+  IgnoreCode(ReleaseLocks());
+  // Hand the buffers back for the next write.
+  MemoFile::Scratch* scratch = memo_->scratch();
+  for (Planned& chain : chains_) {
+    if (chain.images.capacity() <= MemoFile::kScratchKept && scratch->images.size() < 4) {
+      scratch->images.push_back(std::move(chain.images));
+    }
+  }
+  if (scratch->encoded.capacity() > MemoFile::kScratchKept) std::string().swap(scratch->encoded);
+}
 
 EngineCode ChainWrite::ReleaseLocks() {
   EngineCode rc = kOk;
@@ -61,12 +71,14 @@ EngineCode ChainWrite::LockHeader() {
 }
 
 EngineCode ChainWrite::Hold(uint32_t block) {
+  if (locks_->lock_free()) return kOk;
   EngineCode rc = locks_->Lock(BlockOffset(block));
   if (rc == kOk) held_.push_back(block);
   return rc;
 }
 
 bool ChainWrite::TryHold(uint32_t block) {
+  if (locks_->lock_free()) return true;
   if (locks_->Lock(BlockOffset(block), kNoLockWait) != kOk) return false;
   held_.push_back(block);
   return true;
@@ -115,21 +127,37 @@ EngineCode ChainWrite::Rewrite(uint32_t old_first, std::string_view value, uint3
   if (need > static_cast<uint64_t>(INT32_MAX)) return kMemoAccessFailed;
   Planned chain;
   chain.value = value;
+  MemoFile::Scratch* scratch = memo_->scratch();
+  if (!scratch->images.empty()) {
+    chain.images = std::move(scratch->images.back());
+    scratch->images.pop_back();
+  }
+  std::vector<uint32_t> old_chain;
   EngineCode rc =
-      memo_->WalkChain(old_first, &chain.old_chain, nullptr, static_cast<size_t>(need),
-                       &chain.images);
+      memo_->WalkChain(old_first, &old_chain, nullptr, static_cast<size_t>(need), &chain.images);
   if (rc != kOk) return rc;
   // Every old block is written: in place when reused, with free-list links when surplus.
-  for (uint32_t block : chain.old_chain) {
+  for (uint32_t block : old_chain) {
     rc = Hold(block);
     if (rc != kOk) return rc;
   }
-  chain.reused = static_cast<size_t>(std::min<uint64_t>(need, chain.old_chain.size()));
-  chain.blocks.assign(chain.old_chain.begin(), chain.old_chain.begin() + chain.reused);
-  if (need != chain.old_chain.size()) {
+  chain.reused = static_cast<size_t>(std::min<uint64_t>(need, old_chain.size()));
+  if (need != old_chain.size()) {
     rc = LockHeader();
     if (rc != kOk) return rc;
   }
+  if (old_chain.size() > need) {
+    std::vector<uint32_t> surplus(old_chain.begin() + static_cast<ptrdiff_t>(need),
+                                  old_chain.end());
+    for (const uint32_t block : surplus) {
+      if (freed_.count(block) != 0) return kMemoAccessFailed;
+    }
+    freed_.insert(surplus.begin(), surplus.end());
+    releases_.push_back(std::move(surplus));
+  }
+  // The new chain begins with the old one's first blocks.
+  chain.blocks.swap(old_chain);
+  chain.blocks.resize(chain.reused);
   while (chain.blocks.size() < need) {
     uint32_t block = 0;
     if (allocated_.free_head != 0) {
@@ -153,15 +181,6 @@ EngineCode ChainWrite::Rewrite(uint32_t old_first, std::string_view value, uint3
       if (rc != kOk) return rc;
     }
     chain.blocks.push_back(block);
-  }
-  if (chain.old_chain.size() > need) {
-    std::vector<uint32_t> surplus(chain.old_chain.begin() + static_cast<ptrdiff_t>(need),
-                                  chain.old_chain.end());
-    for (const uint32_t block : surplus) {
-      if (freed_.count(block) != 0) return kMemoAccessFailed;
-    }
-    freed_.insert(surplus.begin(), surplus.end());
-    releases_.push_back(std::move(surplus));
   }
   *new_first = need == 0 ? 0 : chain.blocks[0];
   chains_.push_back(std::move(chain));
@@ -321,10 +340,10 @@ EngineCode ChainWrite::WriteBackLink(uint32_t block, uint32_t prev) {
       kMemoAccessFailed);
 }
 
-EngineCode ChainWrite::WriteRuns(const std::vector<std::pair<uint32_t, const char*>>& blocks) {
-  for (size_t start = 0; start < blocks.size();) {
+EngineCode ChainWrite::WriteRuns(const std::pair<uint32_t, const char*>* blocks, size_t count) {
+  for (size_t start = 0; start < count;) {
     size_t end = start + 1;
-    while (end < blocks.size() && end - start < kMaxRunBlocks &&
+    while (end < count && end - start < kMaxRunBlocks &&
            blocks[end].first == blocks[end - 1].first + 1 &&
            blocks[end].second == blocks[end - 1].second + kMemoBlockSize) {
       ++end;
@@ -345,37 +364,43 @@ EngineCode ChainWrite::WriteBlocks() {
   }
   const uint32_t old_count = static_cast<uint32_t>(as_read_.block_count);
 
-  // Every block to write, encoded once: past the old end, taken from the free list, reused.
-  enum Kind { kAppended, kTaken, kReused };
-  std::vector<std::pair<uint32_t, const char*>> lists[3];
+  // Every block to write, encoded once, in the order they go out: past the old end, taken from
+  // the free list, reused.
   size_t total = 0;
   for (const Planned& chain : chains_) total += chain.blocks.size();
-  std::string encoded;
-  if (!TryResize(&encoded, total * kMemoBlockSize)) return kAllocationFailed;
-  size_t at = 0;
-  for (const Planned& chain : chains_) {
-    for (size_t i = 0; i < chain.blocks.size(); ++i) {
-      char* bytes = encoded.data() + at * kMemoBlockSize;
-      ++at;
-      const uint32_t block = chain.blocks[i];
-      EncodeChainBlock(chain.value, i, i == 0 ? 0 : chain.blocks[i - 1],
-                       i + 1 < chain.blocks.size() ? chain.blocks[i + 1] : 0, bytes);
-      if (i < chain.reused) {
-        // A block that already holds exactly these bytes stays as it is.
-        if (std::memcmp(bytes, chain.images.data() + i * kMemoBlockSize, kMemoBlockSize) != 0) {
-          lists[kReused].emplace_back(block, bytes);
+  std::string& encoded = memo_->scratch()->encoded;
+  if (encoded.size() < total * kMemoBlockSize && !TryResize(&encoded, total * kMemoBlockSize)) {
+    return kAllocationFailed;
+  }
+  std::vector<std::pair<uint32_t, const char*>> writes;
+  writes.reserve(total);
+  size_t taken_from = 0, reused_from = 0;
+  for (int kind = 0; kind < 3; ++kind) {
+    if (kind == 1) taken_from = writes.size();
+    if (kind == 2) reused_from = writes.size();
+    size_t at = 0;
+    for (const Planned& chain : chains_) {
+      for (size_t i = 0; i < chain.blocks.size(); ++i, ++at) {
+        const uint32_t block = chain.blocks[i];
+        const int block_kind = i < chain.reused ? 2 : (header_read_ && block >= old_count ? 0 : 1);
+        if (block_kind != kind) continue;
+        char* bytes = encoded.data() + at * kMemoBlockSize;
+        EncodeChainBlock(chain.value, i, i == 0 ? 0 : chain.blocks[i - 1],
+                         i + 1 < chain.blocks.size() ? chain.blocks[i + 1] : 0, bytes);
+        // A reused block that already holds exactly these bytes stays as it is.
+        if (kind == 2 &&
+            std::memcmp(bytes, chain.images.data() + i * kMemoBlockSize, kMemoBlockSize) == 0) {
+          continue;
         }
-      } else if (header_read_ && block >= old_count) {
-        lists[kAppended].emplace_back(block, bytes);
-      } else {
-        lists[kTaken].emplace_back(block, bytes);
+        writes.emplace_back(block, bytes);
       }
     }
   }
+  const auto* const all = writes.data();
 
-  if (!lists[kAppended].empty()) {
+  if (taken_from > 0) {
     appended_ = true;
-    EngineCode rc = WriteRuns(lists[kAppended]);
+    EngineCode rc = WriteRuns(all, taken_from);
     if (rc != kOk) return rc;
   }
   if (header_read_ && !SameCounts(allocated_, as_read_)) {
@@ -391,11 +416,11 @@ EngineCode ChainWrite::WriteBlocks() {
     if (rc != kOk) return rc;
     header_state_ = HeaderState::kAllocated;
   }
-  EngineCode rc = WriteRuns(lists[kTaken]);
+  EngineCode rc = WriteRuns(all + taken_from, reused_from - taken_from);
   if (rc != kOk) return rc;
-  if (!lists[kReused].empty()) {
+  if (reused_from < writes.size()) {
     reused_written_ = true;
-    rc = WriteRuns(lists[kReused]);
+    rc = WriteRuns(all + reused_from, writes.size() - reused_from);
     if (rc != kOk) return rc;
   }
   return kOk;
@@ -434,7 +459,7 @@ void ChainWrite::Undo() {
         images.emplace_back(chain.blocks[i], chain.images.data() + i * kMemoBlockSize);
       }
     }
-    IgnoreCode(WriteRuns(images));
+    IgnoreCode(WriteRuns(images.data(), images.size()));
   }
   // Then the free list and the counts, each step leaving a sound file if the next one fails.
   if (header_state_ == HeaderState::kEmptyList && !head_link_cleared_) {

@@ -91,9 +91,8 @@ class ChainWrite {
  private:
   struct Planned {
     std::string_view value;
-    std::vector<uint32_t> old_chain;
     std::vector<uint32_t> blocks;  // the new chain
-    size_t reused = 0;             // blocks[0 .. reused) are old_chain's, rewritten in place
+    size_t reused = 0;             // blocks[0 .. reused) are the old chain's, rewritten in place
     std::string images;            // the old 512 bytes of each reused block
   };
   enum class HeaderState { kAsRead, kEmptyList, kAllocated };
@@ -115,8 +114,7 @@ class ChainWrite {
   EngineCode WriteHeader(const MemoHeader& header);
   EngineCode WriteBackLink(uint32_t block, uint32_t prev);
   // Writes whole blocks, consecutive ones with one call each.
-  EngineCode WriteRuns(const std::vector<std::pair<uint32_t, const char*>>& blocks);
-  EngineCode WriteEncoded(const Planned& chain, size_t from, size_t to, bool appended);
+  EngineCode WriteRuns(const std::pair<uint32_t, const char*>* blocks, size_t count);
 
   MemoFile* memo_;
   LockTable* locks_;

@@ -113,7 +113,6 @@ EngineCode MemoFile::ReadChain(uint32_t first, std::string* value) {
 EngineCode MemoFile::WalkChain(uint32_t first, std::vector<uint32_t>* blocks, std::string* value,
                                size_t images_wanted, std::string* images) {
   if (blocks != nullptr) blocks->clear();
-  if (images != nullptr) images->clear();
   if (first == 0) return kOk;
   // A block past the end of the file fails as a short read. A loop is caught by the bound: a
   // sound chain visits each block of the file at most once. The file's length is asked for only
@@ -121,11 +120,16 @@ EngineCode MemoFile::WalkChain(uint32_t first, std::vector<uint32_t>* blocks, st
   uint64_t file_blocks = UINT64_MAX;
   uint64_t visited = 0;
   char single[kMemoBlockSize];
-  std::string run;  // blocks run_first .. run_first + run_count - 1, read at once
+  std::string& run = scratch_.run;  // blocks run_first .. run_first + run_count - 1
   uint32_t run_first = 0;
   uint64_t run_count = 0;
   const char* run_data = nullptr;
   uint64_t next_run = 1;  // grows while the chain keeps to consecutive blocks
+  // Runs that hold wanted images are read straight into *images, each block where its image
+  // belongs, while the chain keeps to consecutive blocks (a jump back inside a run reads again).
+  uint64_t imaged = 0;
+  bool run_in_images = false;
+  uint64_t run_slot = 0;  // the image slot of run_first when run_in_images
   for (uint32_t block = first; block != 0;) {
     if (visited == kChainLengthCheck) {
       uint64_t length = 0;
@@ -134,17 +138,28 @@ EngineCode MemoFile::WalkChain(uint32_t first, std::vector<uint32_t>* blocks, st
       file_blocks = length / kMemoBlockSize;
     }
     if (block >= file_blocks || visited >= file_blocks) return kMemoAccessFailed;
+    const bool image = images != nullptr && visited < images_wanted;
     // A run may take in blocks of other chains that are being written right now; their bytes
     // are never used, as a link of this chain only ever leads to a block of this chain.
-    if (run_count == 0 || block < run_first || block - run_first >= run_count) {
+    bool in_run = run_count > 0 && block >= run_first && block - run_first < run_count;
+    if (in_run && image && !(run_in_images && block - run_first == imaged - run_slot)) {
+      in_run = false;
+    }
+    if (!in_run) {
       // Past the end of the run: a chain that went on to the next block likely goes on further.
       next_run = run_count > 0 && block == run_first + run_count
                      ? std::min(next_run * 2, kMaxRunBlocks)
                      : 1;
       const uint64_t want = std::min(next_run, file_blocks - block);
       char* into = single;
-      if (want > 1) {
-        if (!TryResize(&run, want * kMemoBlockSize)) return kAllocationFailed;
+      if (image) {
+        const size_t bytes = (imaged + want) * kMemoBlockSize;
+        if (images->size() < bytes && !TryResize(images, bytes)) return kAllocationFailed;
+        into = images->data() + imaged * kMemoBlockSize;
+      } else if (want > 1) {
+        if (run.size() < want * kMemoBlockSize && !TryResize(&run, want * kMemoBlockSize)) {
+          return kAllocationFailed;
+        }
         into = run.data();
       }
       size_t done = 0;
@@ -153,16 +168,18 @@ EngineCode MemoFile::WalkChain(uint32_t first, std::vector<uint32_t>* blocks, st
       run_first = block;
       run_count = done / kMemoBlockSize;
       run_data = into;
+      run_in_images = image;
+      run_slot = imaged;
       if (run_count == 0) return kMemoAccessFailed;
     }
     const char* bytes = run_data + (block - run_first) * kMemoBlockSize;
     ++visited;
+    if (image) ++imaged;
     BlockLinks links;
     DecodeBlockLinks(bytes, &links);
     if (links.used == 0 || links.used > kMemoBlockDataSize) return kMemoAccessFailed;
     if (blocks != nullptr) blocks->push_back(block);
     if (value != nullptr) value->append(bytes + kMemoBlockHeaderSize, links.used);
-    if (images != nullptr && visited <= images_wanted) images->append(bytes, kMemoBlockSize);
     block = links.next;
   }
   return kOk;

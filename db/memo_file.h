@@ -83,7 +83,9 @@ class MemoFile {
 
   // Walks the chain from `first`, validating as ReadChain describes, without locks, reading
   // consecutive blocks with one call. Collects the chain's blocks, its value and the whole
-  // 512-byte images of its first `images_wanted` blocks (each output may be null).
+  // 512-byte images of its first `images_wanted` blocks, one after the other from the start of
+  // *images (each output may be null). *images keeps its size when that is larger than the
+  // images need, so that a buffer kept from one walk to the next is never filled again.
   // REQUIRES: as ReadChain.
   EngineCode WalkChain(uint32_t first, std::vector<uint32_t>* blocks, std::string* value,
                        size_t images_wanted, std::string* images);
@@ -91,9 +93,22 @@ class MemoFile {
   LockTable* locks() { return &locks_; }
   platform::File* file() { return &file_; }
 
+  // Buffers kept from one chain walk or write to the next, so that a long chain does not cost a
+  // fresh allocation (and the page faults of fresh memory) every time. One user at a time.
+  struct Scratch {
+    std::string run;                  // WalkChain's runs of blocks (at most 64 KB)
+    std::string encoded;              // ChainWrite's blocks to write
+    std::vector<std::string> images;  // ChainWrite's old bytes of reused blocks, one per chain
+  };
+  Scratch* scratch() { return &scratch_; }
+
+  // Buffers larger than this go back to the system after use instead of being kept.
+  static constexpr size_t kScratchKept = size_t{4} << 20;
+
  private:
   platform::File file_;
   LockTable locks_;
+  Scratch scratch_;
 };
 
 }  // namespace memo::db
