@@ -138,7 +138,7 @@ void Sort(benchmark::State& state, Sharing sharing) {
       // compare it with the chosen one.
       request.condition = [handle, wanted] {
         TypedValue category;
-        handle->ReadField(0, &category);
+        IgnoreCode(handle->ReadField(0, &category));
         bool keep = CompareTexts(static_cast<const char*>(category.Pointer()), wanted) == 0;
         ReleaseValue(&category);
         return keep;

@@ -43,6 +43,11 @@ ChainWrite::~ChainWrite() {
     if (chain.images.capacity() <= MemoFile::kScratchKept && scratch->images.size() < 4) {
       scratch->images.push_back(std::move(chain.images));
     }
+    if (chain.blocks.capacity() * sizeof(uint32_t) <= MemoFile::kScratchKept &&
+        scratch->block_lists.size() < 4) {
+      chain.blocks.clear();
+      scratch->block_lists.push_back(std::move(chain.blocks));
+    }
   }
   if (scratch->encoded.capacity() > MemoFile::kScratchKept) std::string().swap(scratch->encoded);
 }
@@ -133,6 +138,10 @@ EngineCode ChainWrite::Rewrite(uint32_t old_first, std::string_view value, uint3
     scratch->images.pop_back();
   }
   std::vector<uint32_t> old_chain;
+  if (!scratch->block_lists.empty()) {
+    old_chain = std::move(scratch->block_lists.back());
+    scratch->block_lists.pop_back();
+  }
   EngineCode rc =
       memo_->WalkChain(old_first, &old_chain, nullptr, static_cast<size_t>(need), &chain.images);
   if (rc != kOk) return rc;
@@ -372,8 +381,8 @@ EngineCode ChainWrite::WriteBlocks() {
   if (encoded.size() < total * kMemoBlockSize && !TryResize(&encoded, total * kMemoBlockSize)) {
     return kAllocationFailed;
   }
-  std::vector<std::pair<uint32_t, const char*>> writes;
-  writes.reserve(total);
+  std::vector<std::pair<uint32_t, const char*>>& writes = memo_->scratch()->writes;
+  writes.clear();
   size_t taken_from = 0, reused_from = 0;
   for (int kind = 0; kind < 3; ++kind) {
     if (kind == 1) taken_from = writes.size();

@@ -10,9 +10,12 @@
 // disk) leaves files that open with any access argument and read back every value committed
 // before it started: a record's new memo chains are complete before the record names them
 // (chain_write.h), an appended record is complete before the count includes it, and a failed
-// operation leaves the record it was changing with its old values. Once the record is written
-// the operation has happened; a failure in the clean-up after it (freeing surplus blocks) leaves
-// those blocks leaked and is not reported as a failure of the operation.
+// operation leaves the record it was changing with its old values. (The one exception: a memo
+// whose chain keeps two or more of its old blocks is rewritten in them in place, so a writer
+// killed in the middle of those writes leaves that one value made of old and new pieces, still
+// readable.) Once the record is written the operation has happened; a failure in the clean-up
+// after it (freeing surplus blocks) leaves those blocks leaked and is not reported as a failure
+// of the operation.
 //
 // Locks per operation (order of taking; released in reverse):
 //   record count      byte 16 (lock wait at least 2000 ms)
@@ -34,9 +37,9 @@
 #include <string_view>
 #include <vector>
 
+#include "db/engine_code.h"
 #include "db/index_format.h"
 #include "db/lock.h"
-#include "db/engine_code.h"
 #include "db/memo_file.h"
 #include "db/open_mode.h"
 #include "db/record_format.h"

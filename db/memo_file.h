@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "db/engine_code.h"
@@ -99,6 +100,8 @@ class MemoFile {
     std::string run;                  // WalkChain's runs of blocks (at most 64 KB)
     std::string encoded;              // ChainWrite's blocks to write
     std::vector<std::string> images;  // ChainWrite's old bytes of reused blocks, one per chain
+    std::vector<std::vector<uint32_t>> block_lists;  // ChainWrite's chains' block numbers
+    std::vector<std::pair<uint32_t, const char*>> writes;  // ChainWrite's writes in order
   };
   Scratch* scratch() { return &scratch_; }
 

@@ -7,10 +7,10 @@
 //
 // The target is built under passing names beside it ("<name>.~sort<n>", for the RecordFile and
 // its MemoFile) and takes its real names only when it is complete: first the old target's
-// RecordFile goes (when there is a MemoFile to replace as well), then the new MemoFile takes its
-// name, then the new RecordFile. So the target's name names the old database, no database, or
-// the new one, whole, and never a RecordFile with another database's MemoFile. A sort that stops
-// before that leaves its passing files behind and the target as it was.
+// RecordFile goes, then its MemoFile, then the new MemoFile takes its name, then the new
+// RecordFile. So the target's name names the old database, no database, or the new one, whole,
+// and never a RecordFile with another database's MemoFile. A sort that stops before that leaves
+// its passing files behind and the target as it was.
 #include <algorithm>
 #include <atomic>
 #include <climits>
@@ -27,6 +27,7 @@
 #include "db/file_names.h"
 #include "db/memo_file.h"
 #include "db/memo_format.h"
+#include "platform/codec.h"
 
 namespace memo::db {
 namespace {
@@ -234,17 +235,21 @@ class TargetFiles {
     EngineCode rc = CheckReplaceable(target_path_, kCreateFailed);
     if (rc == kOk && has_memo_) rc = CheckReplaceable(target_memo_, kMemoCreateFailed);
     if (rc != kOk) return rc;
+    // The names as they are on disk ("B.MCN" stays "B.MCN"), found before the old files go.
+    const std::string record_name = NameOnDisk(target_path_);
+    const std::string memo_name = NameOnDisk(target_memo_);
+    // The old files go first, the RecordFile before its MemoFile: never a moment with the old
+    // RecordFile beside the new MemoFile. (Taking a name that is free, rather than replacing a
+    // file, also spares the file system the flush it makes for a rename over a file.)
+    rc = Remove(record_name, kCreateFailed);
+    if (rc == kOk && has_memo_) rc = Remove(memo_name, kMemoCreateFailed);
+    if (rc != kOk) return rc;
     if (has_memo_) {
-      // Never a moment with the old RecordFile beside the new MemoFile.
-      FileError error = platform::RemoveFile(target_path_);
-      if (error != FileError::kNone && error != FileError::kNotFound) {
-        return FileErrorCode(error, kCreateFailed);
-      }
-      error = platform::RenameFile(memo_path_, target_memo_);
+      FileError error = platform::RenameFile(memo_path_, memo_name);
       if (error != FileError::kNone) return FileErrorCode(error, kMemoCreateFailed);
       memo_created_ = false;
     }
-    FileError error = platform::RenameFile(record_path_, target_path_);
+    FileError error = platform::RenameFile(record_path_, record_name);
     if (error != FileError::kNone) return FileErrorCode(error, kCreateFailed);
     record_created_ = false;
     return kOk;
@@ -252,6 +257,16 @@ class TargetFiles {
 
  private:
   static constexpr int kAttempts = 16;
+
+  static std::string NameOnDisk(const std::string& path) {
+    return Utf8ToGbk(platform::ResolveOnDisk(path));
+  }
+
+  static EngineCode Remove(const std::string& path, EngineCode fallback) {
+    FileError error = platform::RemoveFile(path);
+    if (error == FileError::kNone || error == FileError::kNotFound) return kOk;
+    return FileErrorCode(error, fallback);
+  }
 
   static EngineCode CheckReplaceable(const std::string& path, EngineCode fallback) {
     File probe;
