@@ -154,6 +154,11 @@ EngineCode ChainWrite::Rewrite(uint32_t old_first, std::string_view value, uint3
   if (need != old_chain.size()) {
     rc = LockHeader();
     if (rc != kOk) return rc;
+    // A chain through blocks the header does not count (bytes past the end mean nothing) could
+    // be handed out again as new blocks.
+    for (const uint32_t block : old_chain) {
+      if (block >= static_cast<uint32_t>(as_read_.block_count)) return kMemoAccessFailed;
+    }
   }
   if (old_chain.size() > need) {
     std::vector<uint32_t> surplus(old_chain.begin() + static_cast<ptrdiff_t>(need),
@@ -211,6 +216,9 @@ EngineCode ChainWrite::Release(uint32_t first) {
   freed_.insert(chain.begin(), chain.end());
   rc = LockHeader();
   if (rc != kOk) return rc;
+  for (const uint32_t block : chain) {
+    if (block >= static_cast<uint32_t>(as_read_.block_count)) return kMemoAccessFailed;
+  }
   releases_.push_back(std::move(chain));
   return kOk;
 }

@@ -89,5 +89,18 @@ TEST_F(FailedWriteTest, FieldWriteRefusedOnAFreeBlockKeepsTheOldValue) {
   ExpectRecord0(m0_, v);
 }
 
+TEST_F(FailedWriteTest, ChainThroughBlocksTheHeaderDoesNotCountIsRefused) {
+  // The header stops counting the last two blocks (record 1's): they are bytes past the end.
+  std::string memo = testing::ReadAll(dir_.File("w.EDT"));
+  EncodeInt32(memo.data() + kMemoBlockCountOffset, 6);
+  testing::WriteAll(dir_.File("w.EDT"), memo);
+  writer_->set_current_record(1);
+  const std::string longer(900, 'l');
+  TypedValue values[] = {TypedValue{}, testing::TextCell(longer), TypedValue{}};
+  EXPECT_EQ(writer_->ModifyRecord(values, 3), kMemoAccessFailed)
+      << "block 6 would be handed out again as a new block";
+  EXPECT_EQ(testing::ReadAll(dir_.File("w.EDT")), memo);
+}
+
 }  // namespace
 }  // namespace memo::db
