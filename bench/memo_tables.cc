@@ -55,7 +55,7 @@ bool MakeMemoTable(const std::string& path, int memos) {
   if (db::CreateDatabase(path, fields) != db::kOk) return false;
   std::unique_ptr<db::DatabaseHandle> handle;
   db::OpenOptions options;
-  options.share = 4;  // building the table only: nobody else has it open
+  options.share = db::OpenShare::kDenyBoth;  // building the table only: nobody else has it open
   if (db::DatabaseHandle::Open(path, options, &handle) != db::kOk) return false;
   for (int i = 0; i < memos; ++i) {
     std::string category = MemoCategory(i);

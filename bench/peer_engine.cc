@@ -37,7 +37,7 @@ int CreateMemoTable(const std::string& path) {
 
 int OpenTable(const std::string& path, Sharing sharing, std::unique_ptr<db::DatabaseHandle>* out) {
   db::OpenOptions options;
-  options.share = sharing == Sharing::kShared ? 1 : 4;
+  options.share = sharing == Sharing::kShared ? db::OpenShare::kDenyNone : db::OpenShare::kDenyBoth;
   return db::DatabaseHandle::Open(path, options, out);
 }
 
@@ -138,7 +138,7 @@ void Sort(benchmark::State& state, Sharing sharing) {
       // compare it with the chosen one.
       request.condition = [handle, wanted] {
         TypedValue category;
-        handle->ReadField(0, &category);
+        IgnoreCode(handle->ReadField(0, &category));
         bool keep = CompareTexts(static_cast<const char*>(category.Pointer()), wanted) == 0;
         ReleaseValue(&category);
         return keep;

@@ -731,7 +731,7 @@ void AnalyzeFiles(const File& record, const File* memo, const std::string* passw
 // Files opened without the engine.
 
 std::string MemoPathFor(std::string_view record_full_path) {
-  return ReplaceExtension(record_full_path, kMemoFileExtension);
+  return MemoFileName(record_full_path);
 }
 
 DatabaseFiles::DatabaseFiles() : record_locks_(&record_, &policy_), memo_locks_(&memo_, &policy_) {}

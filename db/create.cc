@@ -28,8 +28,7 @@ int64_t LayOutFields(std::vector<FieldDescriptor>* fields) {
   return offset;
 }
 
-int WriteEmptyDatabase(const std::string& full_path, RecordHeader header,
-                       const std::vector<FieldDescriptor>& fields) {
+std::string EmptyRecordFileBytes(RecordHeader header, const std::vector<FieldDescriptor>& fields) {
   header.record_count = 0;
   header.next_serial = 1;
   std::string bytes(RecordsStart(fields.size()), '\0');
@@ -38,7 +37,12 @@ int WriteEmptyDatabase(const std::string& full_path, RecordHeader header,
   for (size_t i = 0; i < fields.size(); ++i) {
     EncodeFieldDescriptor(fields[i], bytes.data() + kFieldTableOffset + kDescriptorSize * i);
   }
+  return bytes;
+}
 
+EngineCode WriteEmptyDatabase(const std::string& full_path, RecordHeader header,
+                              const std::vector<FieldDescriptor>& fields) {
+  const std::string bytes = EmptyRecordFileBytes(header, fields);
   platform::File file;
   platform::FileError error =
       platform::File::Open(full_path, platform::FileAccess::kReadWrite,
@@ -52,14 +56,13 @@ int WriteEmptyDatabase(const std::string& full_path, RecordHeader header,
 
   if (std::any_of(fields.begin(), fields.end(),
                   [](const FieldDescriptor& f) { return IsChainField(f.type); })) {
-    return MemoFile::Create(ReplaceExtension(full_path, kMemoFileExtension), header.version,
-                            header.creation_time);
+    return MemoFile::Create(MemoFileName(full_path), header.version, header.creation_time);
   }
   return kOk;
 }
 
-int CreateDatabase(std::string_view name, const std::vector<FieldSpec>& specs,
-                   std::string_view password) {
+EngineCode CreateDatabase(std::string_view name, const std::vector<FieldSpec>& specs,
+                          std::string_view password) {
   if (specs.empty()) return kNoFields;
   std::vector<FieldDescriptor> fields;
   for (const FieldSpec& spec : specs) {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "db/engine_code.h"
 #include "db/record_format.h"
 
 namespace memo::db {
@@ -23,8 +24,8 @@ struct FieldSpec {
 // is not a valid name or is 16 characters or longer (or over 16 bytes), -19 a text length <= 0 or
 // a record that would not fit, -20 two names equal ignoring case. Then -2 / -50 (and the file
 // error) when a file cannot be created.
-int CreateDatabase(std::string_view name, const std::vector<FieldSpec>& fields,
-                   std::string_view password = {});
+EngineCode CreateDatabase(std::string_view name, const std::vector<FieldSpec>& fields,
+                          std::string_view password = {});
 
 // Gives each field its offset, from 4 in order, and returns the record size (-1 when it would
 // exceed the 32-bit range). Names and types are taken as they are.
@@ -33,7 +34,11 @@ int64_t LayOutFields(std::vector<FieldDescriptor>* fields);
 // Writes a new empty RecordFile at `full_path` (replacing any file) with the given header
 // (record count 0, next serial 1 are forced) and laid-out fields, and its MemoFile when a field
 // needs one. -2, -50 and file errors.
-int WriteEmptyDatabase(const std::string& full_path, RecordHeader header,
-                       const std::vector<FieldDescriptor>& fields);
+EngineCode WriteEmptyDatabase(const std::string& full_path, RecordHeader header,
+                              const std::vector<FieldDescriptor>& fields);
+
+// The bytes of an empty RecordFile (header with record count 0 and next serial 1, and the field
+// table).
+std::string EmptyRecordFileBytes(RecordHeader header, const std::vector<FieldDescriptor>& fields);
 
 }  // namespace memo::db

@@ -6,6 +6,17 @@
 // handles (in this process or others) can share one file. They meet only through the file and its
 // byte-range locks (lock.h). Every operation returns an engine code (engine_code.h), 0 on success.
 //
+// Every change is ordered so that a writer stopped at any point (killed, or failing on a full
+// disk) leaves files that open with any access argument and read back every value committed
+// before it started: a record's new memo chains are complete before the record names them
+// (chain_write.h), an appended record is complete before the count includes it, and a failed
+// operation leaves the record it was changing with its old values. (The one exception: a memo
+// whose chain keeps two or more of its old blocks is rewritten in them in place, so a writer
+// killed in the middle of those writes leaves that one value made of old and new pieces, still
+// readable.) Once the record is written the operation has happened; a failure in the clean-up
+// after it (freeing surplus blocks) leaves those blocks leaked and is not reported as a failure
+// of the operation.
+//
 // Locks per operation (order of taking; released in reverse):
 //   record count      byte 16 (lock wait at least 2000 ms)
 //   read/write field  the record's serial byte, held while its memo chain is read or written
@@ -26,9 +37,11 @@
 #include <string_view>
 #include <vector>
 
+#include "db/engine_code.h"
 #include "db/index_format.h"
 #include "db/lock.h"
 #include "db/memo_file.h"
+#include "db/open_mode.h"
 #include "db/record_format.h"
 #include "platform/file.h"
 #include "runtime/value.h"
@@ -49,13 +62,14 @@ void SetDefaultLockWait(int32_t wait_ms);
 // asks; with neither, asking counts as cancelling.
 using PasswordPrompt = std::function<std::optional<std::string>(std::string_view notice_gbk)>;
 void SetPasswordPrompt(PasswordPrompt prompt);
+PasswordPrompt InstalledPasswordPrompt();  // empty when none is installed
 
 // How many times "?" asks before giving up with -78.
 constexpr int kPasswordAttempts = 3;
 
 struct OpenOptions {
-  int access = 0;             // 1 read-only, anything else read/write; only 0 allows the repairs
-  int share = 1;              // 1 deny none, 2 deny read, 3 deny write, anything else deny both
+  OpenAccess access = OpenAccess::kRepairing;
+  OpenShare share = OpenShare::kDenyNone;
   std::string password;       // GBK; "?" asks through the PasswordPrompt
   std::vector<std::string> index_names;  // empty names are skipped
   std::optional<int32_t> lock_wait_ms;   // default: DefaultLockWait()
@@ -79,8 +93,8 @@ class DatabaseHandle {
   // again and *out is left empty. Errors: -3 for an empty name; file errors -2..-15 (fallback
   // -21); -22, -78, -23, -48 header; -35, -36, -37 MemoFile; -34, -30, -33, -31, -32, -49, -43,
   // -42, -54, -53 index files; -28 when the whole-file lock cannot be taken.
-  static int Open(std::string_view name, const OpenOptions& options,
-                  std::unique_ptr<DatabaseHandle>* out);
+  static EngineCode Open(std::string_view name, const OpenOptions& options,
+                         std::unique_ptr<DatabaseHandle>* out);
 
   ~DatabaseHandle();
   DatabaseHandle(const DatabaseHandle&) = delete;
@@ -115,53 +129,61 @@ class DatabaseHandle {
 
   // Record count (deleted records included, at least 0) and next serial (at least 1), read under
   // the count byte's lock. -27, -28, -65.
-  int ReadRecordCount(int32_t* count, int32_t* next_serial = nullptr);
+  EngineCode ReadRecordCount(int32_t* count, int32_t* next_serial = nullptr);
 
   // Current record 0.
   void MoveFirst() { current_ = 0; }
 
   // Moves by n records: forward fails with -26 on an empty file or at/after the end; backward
   // with -25 on an empty file or before the start. Stops at count (after the last) or at -1.
-  int Skip(int32_t n);
+  EngineCode Skip(int32_t n);
 
   // The stored value of a field of the current record (see StoredValueBytes in value_codec.h):
   // text and memo without NULs, byte-sets as their bytes, other types as their raw little-endian
   // bytes. -27, -61 bad field, -60 no current record, -10 position at or beyond the end of the
   // file, -46 short read or no MemoFile, -59 damaged chain, -28 lock.
-  int ReadFieldBytes(int field, std::string* bytes);
+  EngineCode ReadFieldBytes(int field, std::string* bytes);
 
   // The same as a typed value of the field's value kind (text and byte-set blocks from the runtime
   // heap, owned by the caller). On failure *value is the empty value of the field's type.
-  int ReadField(int field, TypedValue* value);
+  EngineCode ReadField(int field, TypedValue* value);
 
   // Writes one field of the current record. -27, -61, -60 (no current record, or the field lies
-  // at or beyond the end of the file), -72 value kind, -47, -59, -28.
-  int WriteField(int field, const TypedValue& value);
+  // at or beyond the end of the file), -72 value kind, -47, -59, -28. On failure the field
+  // keeps its old value.
+  EngineCode WriteField(int field, const TypedValue& value);
 
   // Appends an all-zero record carrying the next serial; it becomes current. -27, -28, -65, -10,
   // -63.
-  int AppendBlank();
+  EngineCode AppendBlank();
 
   // Add a record / modify the current one with values in field order (an omitted value, tag 0,
-  // leaves its field alone). Every value is checked (-72) before anything is written.
-  int AddRecord(const TypedValue* values, int count);
-  int ModifyRecord(const TypedValue* values, int count);
+  // leaves its field alone). Every value is checked (-72) before anything is written; on any
+  // failure the record (and the record count) stay as they were.
+  EngineCode AddRecord(const TypedValue* values, int count);
+  EngineCode ModifyRecord(const TypedValue* values, int count);
 
   // Empties the database (the next serial stays); current record 0. -27, -28, file errors.
-  int ClearAll();
+  EngineCode ClearAll();
 
   // Removes every deleted record (negative serial), or the records first .. first + count - 1
   // (-44 when first is not a record or count <= 0), releasing their memo chains. Current record 0.
-  int PackDeleted();
-  int PackRange(int32_t first, int32_t count);
+  // Records move down batch by batch; a writer stopped between two batches leaves every kept
+  // record exactly once, records not yet reached as they were, and blank deleted records (serial
+  // -1) in the slots in between, which the next pack removes.
+  EngineCode PackDeleted();
+  EngineCode PackRange(int32_t first, int32_t count);
 
   // Sorts the records into a new database (see SortRequest). -71 key field missing or memo/byte-set,
   // -40 copy field missing, -3 empty target, -2/-50 and file errors creating, -62 short read.
-  int SortInto(const SortRequest& request);
+  // The target is built under a passing name beside it and then takes the target's name, so the
+  // target's name always names a whole database (the old one, the new one, or none while the
+  // old one is being replaced).
+  EngineCode SortInto(const SortRequest& request);
 
   // For tools and tests: the raw bytes of the record at `position` (serial first), read under its
   // lock. -44 for a position outside 0 .. count - 1, -62 short read.
-  int ReadRecordBytes(int32_t position, std::string* bytes);
+  EngineCode ReadRecordBytes(int32_t position, std::string* bytes);
   MemoFile* memo_file() { return memo_.get(); }
   LockTable* locks() { return &locks_; }
 
@@ -173,24 +195,31 @@ class DatabaseHandle {
   bool running_condition() const { return running_condition_ > 0; }
 
  private:
+  // What PutRecord writes.
+  enum class RecordWrite {
+    kAppendBlank,  // a new all-zero record; first checks that the file holds every counted one
+    kAdd,          // a new record with values
+    kModify,       // the current record, with values
+  };
+  enum class PackMode { kDeleted, kRange };
+
   DatabaseHandle();
-  int OpenChecked(const std::string& full_path, const OpenOptions& options,
-                  const std::string& password);
-  int CheckRecordFile(int access_argument, const std::string& password);
-  int OpenIndexes(const OpenOptions& options, platform::FileAccess access,
-                  platform::FileShare share);
+  EngineCode OpenChecked(const std::string& full_path, const OpenOptions& options,
+                         const std::string& password);
+  EngineCode CheckRecordFile(OpenAccess access, const std::string& password);
+  EngineCode OpenIndexes(const OpenOptions& options);
   uint64_t RecordOffset(int64_t position) const {
     return records_start_ + static_cast<uint64_t>(position) * static_cast<uint32_t>(
                                                                    header_.record_size);
   }
-  int ReadCountLocked(int32_t* count, int32_t* next_serial);
+  EngineCode ReadCountLocked(int32_t* count, int32_t* next_serial);
   // Fills `buffer` (sized by the caller) with records from `position` on; -62 when short.
-  int ReadRecordsAt(int64_t position, std::string* buffer);
-  int WriteCountAndSerial(int32_t count, int32_t next_serial);
-  // Add (a new record after the last) or modify (the current record); `blank` is the append of
-  // an all-zero record, which first checks that the file holds every counted record.
-  int PutRecord(bool add, const TypedValue* values, int count, bool blank);
-  int Pack(bool range, int32_t first, int32_t count);
+  EngineCode ReadRecordsAt(int64_t position, std::string* buffer);
+  EngineCode WriteCountAndSerial(int32_t count, int32_t next_serial);
+  EngineCode PutRecord(RecordWrite what, const TypedValue* values, int count);
+  EngineCode Pack(PackMode mode, int32_t first, int32_t count);
+  // Removes the record chains of records that a pack has dropped.
+  EngineCode ReleaseChains(const std::vector<uint32_t>& firsts);
 
   LockPolicy policy_;
   platform::File file_;

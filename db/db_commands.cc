@@ -80,9 +80,9 @@ void OpenDatabase(TypedValue* result, int32_t arg_count, TypedValue* args) {
   const std::string alias = TextArg(Arg(arg_count, args, 1));
   OpenOptions options;
   TypedValue access = Arg(arg_count, args, 2);
-  if (access.Present()) options.access = ToInteger(access);
+  if (access.Present()) options.access = AccessFromArgument(ToInteger(access));
   TypedValue share = Arg(arg_count, args, 3);
-  if (share.Present()) options.share = ToInteger(share);
+  if (share.Present()) options.share = ShareFromArgument(ToInteger(share));
   // Argument 4 is accepted and ignored.
   options.password = TextArg(Arg(arg_count, args, 5));
   for (int32_t i = 6; i < arg_count; ++i) AppendTexts(args[i], &options.index_names);

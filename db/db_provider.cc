@@ -78,8 +78,8 @@ bool DBProvider::Connect(std::string_view file_name) {
   file_name_.assign(file_name);
   if (!file_name_.empty()) {
     OpenOptions options;
-    options.access = 0;
-    options.share = 1;
+    options.access = OpenAccess::kRepairing;
+    options.share = OpenShare::kDenyNone;
     options.password = password_;
     std::unique_ptr<DatabaseHandle> opened;
     if (DatabaseHandle::Open(file_name_, options, &opened) == kOk && opened) {

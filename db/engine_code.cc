@@ -108,7 +108,7 @@ const char* EngineMessageUtf8(int code) {
 
 const char* EngineMessage(int code) { return Gbk(EngineMessageUtf8(code)); }
 
-int FileErrorCode(platform::FileError error, int fallback) {
+EngineCode FileErrorCode(platform::FileError error, EngineCode fallback) {
   using platform::FileError;
   switch (error) {
     case FileError::kNone: return kOk;

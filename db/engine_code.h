@@ -1,5 +1,8 @@
 // Engine error codes: every engine operation returns one of these (0 = success), and every
 // database command leaves one in the calling thread's last-error cell.
+//
+// EngineCode is the result type of the engine's operations. It is [[nodiscard]]: a caller that
+// means to drop a code (a clean-up whose failure changes nothing) says so with IgnoreCode().
 #pragma once
 
 #include "platform/file.h"
@@ -8,7 +11,7 @@ namespace memo::db {
 
 // Codes by name. The numbers are part of the program's behaviour (commands and tools report
 // them), so they never change.
-enum EngineCode : int {
+enum [[nodiscard]] EngineCode : int {
   kOk = 0,
   kUnknownError = -1,
   kCreateFailed = -2,
@@ -98,6 +101,15 @@ const char* EngineMessageUtf8(int code);
 
 // A file-system failure as an engine code (-2 .. -15). kNone is 0; a failure with no file-system
 // meaning (kUnknown) becomes `fallback`, the code of the operation that failed.
-int FileErrorCode(platform::FileError error, int fallback);
+EngineCode FileErrorCode(platform::FileError error, EngineCode fallback);
+
+// Drops a code on purpose (best-effort clean-up after an earlier failure, whose own failure
+// leaves nothing worse than that failure did).
+inline void IgnoreCode(EngineCode) {}
+
+// Keeps the first failure of a sequence of steps: *rc stays when it is already a failure.
+inline void KeepFirst(EngineCode* rc, EngineCode next) {
+  if (*rc == kOk) *rc = next;
+}
 
 }  // namespace memo::db

@@ -75,6 +75,19 @@ std::string ReplaceExtension(std::string_view path, std::string_view extension) 
   return result;
 }
 
+std::string MemoFileName(std::string_view record_path) {
+  size_t separator, dot;
+  ScanName(record_path, &separator, &dot);
+  const size_t name_begin = separator == std::string_view::npos ? 0 : separator + 1;
+  if (dot == name_begin) {
+    std::string result(record_path);
+    result += '.';
+    result += kMemoFileExtension;
+    return result;
+  }
+  return ReplaceExtension(record_path, kMemoFileExtension);
+}
+
 std::string FileTitle(std::string_view path) {
   size_t separator, dot;
   ScanName(path, &separator, &dot);

@@ -23,6 +23,11 @@ std::string FullPathOf(std::string_view name, std::string_view extension);
 // file layer then finds a.edt.
 std::string ReplaceExtension(std::string_view path, std::string_view extension);
 
+// The MemoFile that belongs to a RecordFile: its name with the extension replaced by "EDT"
+// (a.mcn -> a.EDT), except that a file name whose part before its last '.' is empty keeps its
+// whole name and gets ".EDT" after it (.a -> .a.EDT), so that ".a" and ".b" never share ".EDT".
+std::string MemoFileName(std::string_view record_path);
+
 // The file name without directory and extension.
 std::string FileTitle(std::string_view path);
 

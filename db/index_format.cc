@@ -16,8 +16,8 @@ uint32_t IndexKeySize(int32_t type_code) {
   return FieldSize(static_cast<uint32_t>(type_code), 0);
 }
 
-int CheckIndexHeader(const char* p, uint64_t file_length, uint32_t database_version,
-                     const std::vector<FieldDescriptor>& fields, IndexHeader* header) {
+EngineCode CheckIndexHeader(const char* p, uint64_t file_length, uint32_t database_version,
+                            const std::vector<FieldDescriptor>& fields, IndexHeader* header) {
   if (std::memcmp(p, kIndexMagic, 4) != 0) return kNotIndexFile;
   header->version = DecodeFixed32(p + kIndexVersionOffset);
   if (header->version != database_version) return kIndexVersionMismatch;

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "db/engine_code.h"
 #include "db/record_format.h"
 
 namespace memo::db {
@@ -54,8 +55,9 @@ struct IndexHeader {
 // against the database it is opened with. Returns kOk, or -31 (not an index file), -32 (version
 // differs), -49 (file shorter than its block count), -43 (key field missing), -42 (key field is
 // memo or byte-set), -54 (type differs), -53 (size differs).
-int CheckIndexHeader(const char* header_bytes, uint64_t file_length, uint32_t database_version,
-                     const std::vector<FieldDescriptor>& fields, IndexHeader* header);
+EngineCode CheckIndexHeader(const char* header_bytes, uint64_t file_length,
+                            uint32_t database_version, const std::vector<FieldDescriptor>& fields,
+                            IndexHeader* header);
 
 // Bytes a key of this type code occupies (n for -n), 0 for an invalid code.
 uint32_t IndexKeySize(int32_t type_code);

@@ -45,7 +45,7 @@ LockTable::Held::const_iterator LockTable::Find(uint64_t offset) const {
                           [](const auto& entry, uint64_t key) { return entry.first < key; });
 }
 
-int LockTable::Lock(uint64_t offset, int32_t wait_ms) {
+EngineCode LockTable::Lock(uint64_t offset, int32_t wait_ms) {
   if (policy_->lock_free) return kOk;
   auto it = Find(offset);
   if (it != held_.end() && it->first == offset) {
@@ -60,14 +60,22 @@ int LockTable::Lock(uint64_t offset, int32_t wait_ms) {
   return kOk;
 }
 
-int LockTable::Unlock(uint64_t offset) {
+EngineCode LockTable::Unlock(uint64_t offset) {
   if (policy_->lock_free) return kOk;
   auto it = Find(offset);
   if (it == held_.end() || it->first != offset) return kUnlockFailed;
   if (--it->second > 0) return kOk;
   held_.erase(it);
   if (Covered(offset)) return kOk;  // stays locked as part of the whole range
-  return file_->Unlock(offset, 1) == FileError::kNone ? kOk : kUnlockFailed;
+  return SystemUnlock(offset, 1) ? kOk : kUnlockFailed;
+}
+
+bool LockTable::SystemUnlock(uint64_t offset, uint64_t count) {
+  if (file_->Unlock(offset, count) == FileError::kNone) return true;
+  // Reported either way; the second attempt keeps a passing failure from leaving the range
+  // locked for every other handle until this one closes.
+  (void)file_->Unlock(offset, count);
+  return false;
 }
 
 FileError LockTable::LockGaps() {
@@ -88,22 +96,24 @@ FileError LockTable::LockGaps() {
   }
   if (error == FileError::kNone) error = lock_range(from, kWholeFileLockLength);
   if (error != FileError::kNone) {
-    for (const auto& [begin, length] : taken) file_->Unlock(begin, length);
+    for (const auto& [begin, length] : taken) (void)SystemUnlock(begin, length);
   }
   return error;
 }
 
-void LockTable::UnlockGaps() {
+bool LockTable::UnlockGaps() {
+  bool ok = true;
   uint64_t from = 0;
   for (const auto& [offset, count] : held_) {
     if (offset >= kWholeFileLockLength) break;
-    if (offset > from) file_->Unlock(from, offset - from);
+    if (offset > from && !SystemUnlock(from, offset - from)) ok = false;
     from = offset + 1;
   }
-  if (kWholeFileLockLength > from) file_->Unlock(from, kWholeFileLockLength - from);
+  if (kWholeFileLockLength > from && !SystemUnlock(from, kWholeFileLockLength - from)) ok = false;
+  return ok;
 }
 
-int LockTable::LockWhole(int32_t wait_ms) {
+EngineCode LockTable::LockWhole(int32_t wait_ms) {
   if (policy_->lock_free) return kOk;
   if (whole_depth_ > 0) {
     ++whole_depth_;
@@ -115,20 +125,19 @@ int LockTable::LockWhole(int32_t wait_ms) {
   return kOk;
 }
 
-int LockTable::UnlockWhole() {
+EngineCode LockTable::UnlockWhole() {
   if (policy_->lock_free) return kOk;
   if (whole_depth_ == 0) return kUnlockFailed;
   if (--whole_depth_ > 0) return kOk;
-  UnlockGaps();
-  return kOk;
+  return UnlockGaps() ? kOk : kUnlockFailed;
 }
 
 void LockTable::ReleaseAll() {
   if (whole_depth_ > 0) {
     whole_depth_ = 0;
-    file_->Unlock(0, kWholeFileLockLength);
+    (void)file_->Unlock(0, kWholeFileLockLength);
   }
-  for (const auto& [offset, count] : held_) file_->Unlock(offset, 1);
+  for (const auto& [offset, count] : held_) (void)file_->Unlock(offset, 1);
   held_.clear();
 }
 
@@ -137,9 +146,9 @@ int LockTable::ReferenceCount(uint64_t offset) const {
   return it == held_.end() || it->first != offset ? 0 : it->second;
 }
 
-int ByteLock::Acquire(LockTable* table, uint64_t offset, int32_t wait_ms) {
-  Release();
-  int rc = table->Lock(offset, wait_ms);
+EngineCode ByteLock::Acquire(LockTable* table, uint64_t offset, int32_t wait_ms) {
+  IgnoreCode(Release());
+  EngineCode rc = table->Lock(offset, wait_ms);
   if (rc == kOk) {
     table_ = table;
     offset_ = offset;
@@ -147,9 +156,9 @@ int ByteLock::Acquire(LockTable* table, uint64_t offset, int32_t wait_ms) {
   return rc;
 }
 
-int ByteLock::Acquire(LockTable* table, uint64_t offset) {
-  Release();
-  int rc = table->Lock(offset);
+EngineCode ByteLock::Acquire(LockTable* table, uint64_t offset) {
+  IgnoreCode(Release());
+  EngineCode rc = table->Lock(offset);
   if (rc == kOk) {
     table_ = table;
     offset_ = offset;
@@ -157,28 +166,28 @@ int ByteLock::Acquire(LockTable* table, uint64_t offset) {
   return rc;
 }
 
-int ByteLock::Release() {
+EngineCode ByteLock::Release() {
   if (table_ == nullptr) return kOk;
   LockTable* table = table_;
   table_ = nullptr;
   return table->Unlock(offset_);
 }
 
-int WholeFileLock::Acquire(LockTable* table, int32_t wait_ms) {
-  Release();
-  int rc = table->LockWhole(wait_ms);
+EngineCode WholeFileLock::Acquire(LockTable* table, int32_t wait_ms) {
+  IgnoreCode(Release());
+  EngineCode rc = table->LockWhole(wait_ms);
   if (rc == kOk) table_ = table;
   return rc;
 }
 
-int WholeFileLock::Acquire(LockTable* table) {
-  Release();
-  int rc = table->LockWhole();
+EngineCode WholeFileLock::Acquire(LockTable* table) {
+  IgnoreCode(Release());
+  EngineCode rc = table->LockWhole();
   if (rc == kOk) table_ = table;
   return rc;
 }
 
-int WholeFileLock::Release() {
+EngineCode WholeFileLock::Release() {
   if (table_ == nullptr) return kOk;
   LockTable* table = table_;
   table_ = nullptr;

@@ -8,8 +8,12 @@
 //                               other programs that read chains block by block under these
 //                               locks); the engine's chain reads rely on the record lock alone
 //   whole-file lock [0, 0x7FFFFFFF) of the RecordFile  clear, pack, sort; open's checks
-// Order, when several are held: header byte before record byte; record before MemoFile header;
-// MemoFile header before blocks. Every holder releases in reverse order.
+// Order, when several are held: header byte before record byte; record before MemoFile header.
+// A chain writer takes its old chain's block locks (blocks of its own record, which no other
+// writer touches) before the MemoFile header, and free blocks and blocks past the end after it;
+// while holding the header it waits for no block that another writer may hold (a block it only
+// needs to look at is tried once), so no two writers ever wait for each other.
+// Every holder releases in reverse order.
 //
 // Invariants of a LockTable:
 //   1. The bytes the system holds for this handle are exactly: the held table's keys, plus the
@@ -19,12 +23,16 @@
 //      would otherwise merge them into the range and drop them with it); releasing it unlocks the
 //      gaps between the bytes still held.
 //   4. With the policy's lock-free flag set no system lock is taken or released at all.
+// An unlock the system refuses is reported (-29) and tried once more at once, so that a passing
+// failure leaves no byte locked; a byte whose second unlock fails too stays locked in the system
+// (against invariant 1) until the handle is closed, which drops every lock it has.
 #pragma once
 
 #include <cstdint>
 #include <utility>
 #include <vector>
 
+#include "db/engine_code.h"
 #include "platform/file.h"
 
 namespace memo::db {
@@ -54,15 +62,16 @@ class LockTable {
   LockTable& operator=(const LockTable&) = delete;
 
   // One more reference to the byte at `offset`. kOk or kLockFailed (-28).
-  int Lock(uint64_t offset, int32_t wait_ms);
-  int Lock(uint64_t offset) { return Lock(offset, policy_->wait_ms); }
+  EngineCode Lock(uint64_t offset, int32_t wait_ms);
+  EngineCode Lock(uint64_t offset) { return Lock(offset, policy_->wait_ms); }
   // One reference fewer. kOk or kUnlockFailed (-29), also for a byte that is not held.
-  int Unlock(uint64_t offset);
+  EngineCode Unlock(uint64_t offset);
 
-  // The whole-file lock; nests by a counter.
-  int LockWhole(int32_t wait_ms);
-  int LockWhole() { return LockWhole(policy_->wait_ms); }
-  int UnlockWhole();
+  // The whole-file lock; nests by a counter. Releasing the last level reports -29 when the
+  // system refused to unlock any of the gaps (each is still tried twice).
+  EngineCode LockWhole(int32_t wait_ms);
+  EngineCode LockWhole() { return LockWhole(policy_->wait_ms); }
+  EngineCode UnlockWhole();
 
   // Drops every lock this table holds (used when the handle closes).
   void ReleaseAll();
@@ -82,7 +91,10 @@ class LockTable {
   Held::const_iterator Find(uint64_t offset) const;
   // Locks [0, W) minus held bytes, all or nothing; platform error on failure.
   platform::FileError LockGaps();
-  void UnlockGaps();
+  // Unlocks [0, W) minus held bytes; false when some gap's unlock failed (twice).
+  bool UnlockGaps();
+  // One system unlock, tried twice; false when the first attempt failed.
+  bool SystemUnlock(uint64_t offset, uint64_t count);
 
   platform::File* file_;
   const LockPolicy* policy_;
@@ -97,13 +109,13 @@ class LockTable {
 class ByteLock {
  public:
   ByteLock() = default;
-  ~ByteLock() { Release(); }
+  ~ByteLock() { IgnoreCode(Release()); }
   ByteLock(const ByteLock&) = delete;
   ByteLock& operator=(const ByteLock&) = delete;
 
-  int Acquire(LockTable* table, uint64_t offset, int32_t wait_ms);
-  int Acquire(LockTable* table, uint64_t offset);
-  int Release();
+  EngineCode Acquire(LockTable* table, uint64_t offset, int32_t wait_ms);
+  EngineCode Acquire(LockTable* table, uint64_t offset);
+  EngineCode Release();
   bool held() const { return table_ != nullptr; }
 
  private:
@@ -115,13 +127,13 @@ class ByteLock {
 class WholeFileLock {
  public:
   WholeFileLock() = default;
-  ~WholeFileLock() { Release(); }
+  ~WholeFileLock() { IgnoreCode(Release()); }
   WholeFileLock(const WholeFileLock&) = delete;
   WholeFileLock& operator=(const WholeFileLock&) = delete;
 
-  int Acquire(LockTable* table, int32_t wait_ms);
-  int Acquire(LockTable* table);
-  int Release();
+  EngineCode Acquire(LockTable* table, int32_t wait_ms);
+  EngineCode Acquire(LockTable* table);
+  EngineCode Release();
 
  private:
   LockTable* table_ = nullptr;

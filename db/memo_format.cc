@@ -1,5 +1,6 @@
 #include "db/memo_format.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "db/coding.h"
@@ -43,6 +44,19 @@ void EncodeBlockLinks(const BlockLinks& links, char* dst) {
   EncodeFixed32(dst + kBlockPrevOffset, links.prev);
   EncodeFixed32(dst + kBlockNextOffset, links.next);
   EncodeFixed32(dst + kBlockUsedOffset, links.used);
+}
+
+void EncodeChainBlock(std::string_view value, uint64_t piece, uint32_t prev, uint32_t next,
+                      char* dst) {
+  const size_t begin = static_cast<size_t>(piece) * kMemoBlockDataSize;
+  const size_t used = std::min(kMemoBlockDataSize, value.size() - begin);
+  BlockLinks links;
+  links.prev = prev;
+  links.next = next;
+  links.used = static_cast<uint32_t>(used);
+  EncodeBlockLinks(links, dst);
+  std::memcpy(dst + kMemoBlockHeaderSize, value.data() + begin, used);
+  std::memset(dst + kMemoBlockHeaderSize + used, 0, kMemoBlockDataSize - used);
 }
 
 }  // namespace memo::db

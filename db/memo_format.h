@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace memo::db {
 
@@ -57,6 +58,13 @@ struct BlockLinks {
 
 void DecodeBlockLinks(const char* src, BlockLinks* links);
 void EncodeBlockLinks(const BlockLinks& links, char* dst);
+
+// Fills the kMemoBlockSize bytes at `dst` with the block that holds piece `piece` (the bytes
+// piece * 500 .. piece * 500 + 499) of `value`: the links, the used count and the data, zero after
+// the used bytes. The one encoder of chain blocks, for chain writes and for the sort's new files.
+// REQUIRES: piece < BlocksForBytes(value.size()).
+void EncodeChainBlock(std::string_view value, uint64_t piece, uint32_t prev, uint32_t next,
+                      char* dst);
 
 // Data blocks needed for a value of n bytes (0 for the empty value).
 constexpr uint64_t BlocksForBytes(uint64_t n) {

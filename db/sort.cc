@@ -4,18 +4,30 @@
 // records the condition accepts (each served from memory as the current record while the
 // condition runs), sort them by their key fields, and write them to the target with fresh serials
 // (negated for records marked deleted) and fresh copies of their memo chains.
+//
+// The target is built under passing names beside it ("<name>.~sort<n>", for the RecordFile and
+// its MemoFile) and takes its real names only when it is complete: first the old target's
+// RecordFile goes, then its MemoFile, then the new MemoFile takes its name, then the new
+// RecordFile. So the target's name names the old database, no database, or the new one, whole,
+// and never a RecordFile with another database's MemoFile. A sort that stops before that leaves
+// its passing files behind and the target as it was.
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "db/buffer.h"
 #include "db/coding.h"
 #include "db/create.h"
 #include "db/database.h"
 #include "db/engine_code.h"
+#include "db/file_io.h"
 #include "db/file_names.h"
+#include "db/memo_file.h"
 #include "db/memo_format.h"
+#include "platform/codec.h"
 
 namespace memo::db {
 namespace {
@@ -100,7 +112,7 @@ class TargetMemo {
  public:
   static constexpr size_t kFlushBytes = size_t{4} << 20;
 
-  int Open(const std::string& path) {
+  EngineCode Open(const std::string& path) {
     FileError error = File::Open(path, platform::FileAccess::kReadWrite,
                                  platform::FileShare::kDenyNone,
                                  platform::FileCreate::kOpenExisting, &file_);
@@ -117,7 +129,7 @@ class TargetMemo {
 
   // Adds a chain holding `value` after the last block; *first receives its first block (0 for
   // the empty value).
-  int Append(std::string_view value, uint32_t* first) {
+  EngineCode Append(std::string_view value, uint32_t* first) {
     *first = 0;
     const uint64_t need = BlocksForBytes(value.size());
     if (need == 0) return kOk;
@@ -127,24 +139,19 @@ class TargetMemo {
     if (!TryResize(&pending_, at + need * kMemoBlockSize)) return kAllocationFailed;
     char* out = pending_.data() + at;
     for (uint64_t i = 0; i < need; ++i, out += kMemoBlockSize) {
-      const size_t begin = i * kMemoBlockDataSize;
-      const size_t piece = std::min(kMemoBlockDataSize, value.size() - begin);
-      BlockLinks links;
-      links.prev = i == 0 ? 0 : static_cast<uint32_t>(start + i - 1);
-      links.next = i + 1 < need ? static_cast<uint32_t>(start + i + 1) : 0;
-      links.used = static_cast<uint32_t>(piece);
-      EncodeBlockLinks(links, out);
-      std::memcpy(out + kMemoBlockHeaderSize, value.data() + begin, piece);
-      std::memset(out + kMemoBlockHeaderSize + piece, 0, kMemoBlockDataSize - piece);
+      EncodeChainBlock(value, i, i == 0 ? 0 : static_cast<uint32_t>(start + i - 1),
+                       i + 1 < need ? static_cast<uint32_t>(start + i + 1) : 0, out);
     }
     header_.block_count += static_cast<int32_t>(need);
     *first = start;
     return pending_.size() >= kFlushBytes ? Flush() : kOk;
   }
 
+  void Close() { file_.Close(); }
+
   // Writes what is still in memory, then the header's counts.
-  int Finish() {
-    int rc = Flush();
+  EngineCode Finish() {
+    EngineCode rc = Flush();
     if (rc != kOk) return rc;
     char bytes[12];
     EncodeInt32(bytes, header_.block_count);
@@ -155,7 +162,7 @@ class TargetMemo {
   }
 
  private:
-  int Flush() {
+  EngineCode Flush() {
     if (pending_.empty()) return kOk;
     FileError error =
         file_.WriteAt(uint64_t{flushed_blocks_} * kMemoBlockSize, pending_.data(), pending_.size());
@@ -171,9 +178,117 @@ class TargetMemo {
   std::string pending_;          // blocks flushed_blocks_ .. block count - 1
 };
 
+// The passing files a sort builds its target in, removed again unless they took the target's
+// names.
+class TargetFiles {
+ public:
+  TargetFiles(std::string target_path, bool has_memo)
+      : target_path_(std::move(target_path)),
+        target_memo_(MemoFileName(target_path_)),
+        has_memo_(has_memo) {}
+  ~TargetFiles() {
+    if (record_created_) (void)platform::RemoveFile(record_path_);
+    if (memo_created_) (void)platform::RemoveFile(memo_path_);
+  }
+  TargetFiles(const TargetFiles&) = delete;
+  TargetFiles& operator=(const TargetFiles&) = delete;
+
+  const std::string& record_path() const { return record_path_; }
+  const std::string& memo_path() const { return memo_path_; }
+  const std::string& target_memo() const { return target_memo_; }
+
+  // Creates the empty database under names nobody uses yet.
+  EngineCode Create(const RecordHeader& header, const std::vector<FieldDescriptor>& fields) {
+    static std::atomic<uint32_t> next{0};
+    const std::string bytes = EmptyRecordFileBytes(header, fields);
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+      const std::string suffix =
+          ".~sort" + std::to_string((platform::TickCount() & 0xFFFFu) * 1000u + next++ % 1000u);
+      record_path_ = target_path_ + suffix;
+      memo_path_ = target_memo_ + suffix;
+      File file;
+      FileError error = File::Open(record_path_, platform::FileAccess::kReadWrite,
+                                   platform::FileShare::kDenyNone,
+                                   platform::FileCreate::kCreateNew, &file);
+      if (error == FileError::kCreateFailed) continue;  // the name is taken
+      if (error != FileError::kNone) return FileErrorCode(error, kCreateFailed);
+      record_created_ = true;
+      if (file.WriteAt(0, bytes.data(), bytes.size()) != FileError::kNone) return kCreateFailed;
+      file.Close();
+      if (!has_memo_) return kOk;
+      EngineCode rc = MemoFile::Create(memo_path_, header.version, header.creation_time,
+                                       platform::FileCreate::kCreateNew);
+      if (rc == kCreateFailed) {  // the name is taken: another pair of names
+        (void)platform::RemoveFile(record_path_);
+        record_created_ = false;
+        continue;
+      }
+      memo_created_ = platform::FileExists(memo_path_);
+      return rc;
+    }
+    return kCreateFailed;
+  }
+
+  // Gives the complete database the target's names. A handle whose share mode forbids writing
+  // the target forbids replacing it too.
+  EngineCode Commit() {
+    EngineCode rc = CheckReplaceable(target_path_, kCreateFailed);
+    if (rc == kOk && has_memo_) rc = CheckReplaceable(target_memo_, kMemoCreateFailed);
+    if (rc != kOk) return rc;
+    // The names as they are on disk ("B.MCN" stays "B.MCN"), found before the old files go.
+    const std::string record_name = NameOnDisk(target_path_);
+    const std::string memo_name = NameOnDisk(target_memo_);
+    // The old files go first, the RecordFile before its MemoFile: never a moment with the old
+    // RecordFile beside the new MemoFile. (Taking a name that is free, rather than replacing a
+    // file, also spares the file system the flush it makes for a rename over a file.)
+    rc = Remove(record_name, kCreateFailed);
+    if (rc == kOk && has_memo_) rc = Remove(memo_name, kMemoCreateFailed);
+    if (rc != kOk) return rc;
+    if (has_memo_) {
+      FileError error = platform::RenameFile(memo_path_, memo_name);
+      if (error != FileError::kNone) return FileErrorCode(error, kMemoCreateFailed);
+      memo_created_ = false;
+    }
+    FileError error = platform::RenameFile(record_path_, record_name);
+    if (error != FileError::kNone) return FileErrorCode(error, kCreateFailed);
+    record_created_ = false;
+    return kOk;
+  }
+
+ private:
+  static constexpr int kAttempts = 16;
+
+  static std::string NameOnDisk(const std::string& path) {
+    return Utf8ToGbk(platform::ResolveOnDisk(path));
+  }
+
+  static EngineCode Remove(const std::string& path, EngineCode fallback) {
+    FileError error = platform::RemoveFile(path);
+    if (error == FileError::kNone || error == FileError::kNotFound) return kOk;
+    return FileErrorCode(error, fallback);
+  }
+
+  static EngineCode CheckReplaceable(const std::string& path, EngineCode fallback) {
+    File probe;
+    FileError error = File::Open(path, platform::FileAccess::kReadWrite,
+                                 platform::FileShare::kDenyNone,
+                                 platform::FileCreate::kOpenExisting, &probe);
+    if (error == FileError::kNone || error == FileError::kNotFound) return kOk;
+    return FileErrorCode(error, fallback);
+  }
+
+  std::string target_path_;
+  std::string target_memo_;
+  bool has_memo_;
+  std::string record_path_;
+  std::string memo_path_;
+  bool record_created_ = false;
+  bool memo_created_ = false;
+};
+
 }  // namespace
 
-int DatabaseHandle::SortInto(const SortRequest& request) {
+EngineCode DatabaseHandle::SortInto(const SortRequest& request) {
   if (!IsOpen()) return kNoDatabaseOpen;
   if (request.target.empty()) return kFileNotFound;
   if (request.key_names.empty()) return kBadKeyField;
@@ -198,8 +313,17 @@ int DatabaseHandle::SortInto(const SortRequest& request) {
   const int64_t target_record_size = LayOutFields(&target_fields);
   if (target_record_size < 0) return kCreateFailed;
   const std::string target_path = FullPathOf(request.target, kRecordFileExtension);
-  // Replacing the source with its own copy would destroy it before it is read.
-  if (EqualsIgnoreCase(target_path, full_path_)) return kCreateFailed;
+  const bool target_has_chains =
+      std::any_of(target_fields.begin(), target_fields.end(),
+                  [](const FieldDescriptor& f) { return IsChainField(f.type); });
+  // Replacing a file the source reads from would destroy it before it is read: the source
+  // itself, or its MemoFile (a.mcn and a.edb share a.EDT).
+  const std::string source_memo = MemoFileName(full_path_);
+  if (EqualsIgnoreCase(target_path, full_path_) ||
+      (memo_ && EqualsIgnoreCase(target_path, source_memo)) ||
+      (memo_ && target_has_chains && EqualsIgnoreCase(MemoFileName(target_path), source_memo))) {
+    return kCreateFailed;
+  }
 
   RecordHeader target_header;
   if (header_.IsProtected()) {
@@ -211,23 +335,21 @@ int DatabaseHandle::SortInto(const SortRequest& request) {
   target_header.record_size = static_cast<int32_t>(target_record_size);
 
   WholeFileLock whole;
-  int rc = whole.Acquire(&locks_);
+  EngineCode rc = whole.Acquire(&locks_);
   if (rc != kOk) return rc;
-  rc = WriteEmptyDatabase(target_path, target_header, target_fields);
+  TargetFiles files(target_path, target_has_chains);
+  rc = files.Create(target_header, target_fields);
   if (rc != kOk) return rc;
   File target;
-  FileError error = File::Open(target_path, platform::FileAccess::kReadWrite,
+  FileError error = File::Open(files.record_path(), platform::FileAccess::kReadWrite,
                                platform::FileShare::kDenyNone,
                                platform::FileCreate::kOpenExisting, &target);
   if (error != FileError::kNone) return FileErrorCode(error, kCreateFailed);
-  const bool target_has_chains =
-      std::any_of(target_fields.begin(), target_fields.end(),
-                  [](const FieldDescriptor& f) { return IsChainField(f.type); });
   // The target's MemoFile was just created, holding only its header, and nobody else knows it:
   // its chains are built in memory and written in large pieces.
   TargetMemo target_memo;
   if (target_has_chains) {
-    rc = target_memo.Open(ReplaceExtension(target_path, kMemoFileExtension));
+    rc = target_memo.Open(files.memo_path());
     if (rc != kOk) return rc;
   }
 
@@ -339,6 +461,10 @@ int DatabaseHandle::SortInto(const SortRequest& request) {
   EncodeInt32(counts + 4, static_cast<int32_t>(order.size() + 1));
   error = target.WriteAt(kRecordCountOffset, counts, sizeof counts);
   if (error != FileError::kNone) return FileErrorCode(error, kWriteRecordFailed);
+  target.Close();
+  target_memo.Close();
+  rc = files.Commit();
+  if (rc != kOk) return rc;
   return whole.Release();
 }
 

@@ -49,7 +49,7 @@ double ClampDateTime(double day_number) {
   return day_number;
 }
 
-int CheckValueForField(const FieldDescriptor& field, const TypedValue& value) {
+EngineCode CheckValueForField(const FieldDescriptor& field, const TypedValue& value) {
   const uint32_t wanted = FieldValueTag(field.type);
   if (wanted == TypeTag::kNone) return kValueTypeMismatch;
   if (value.tag == wanted) return kOk;

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "db/engine_code.h"
 #include "db/record_format.h"
 #include "runtime/value.h"
 
@@ -17,7 +18,7 @@ namespace memo::db {
 
 // kOk when `value` may be stored in `field`: its kind equals the field's value kind, or both are
 // numeric. A user-defined type, an array or any other kind is kValueTypeMismatch (-72).
-int CheckValueForField(const FieldDescriptor& field, const TypedValue& value);
+EngineCode CheckValueForField(const FieldDescriptor& field, const TypedValue& value);
 
 // Writes a value into a fixed-size (non-chain) field. REQUIRES: CheckValueForField passed;
 // dst has field.Size() bytes.

@@ -101,14 +101,14 @@ std::vector<memo::TypedValue> ValuesFor(const memo::db::DatabaseHandle& handle, 
 void Write(memo::db::DatabaseHandle* handle, int32_t count) {
   std::vector<std::string> storage;
   std::vector<memo::TypedValue> longer = ValuesFor(*handle, 1234, &storage);
-  handle->AddRecord(longer.data(), static_cast<int>(longer.size()));
+  IgnoreCode(handle->AddRecord(longer.data(), static_cast<int>(longer.size())));
   if (count > 0) {
     handle->set_current_record(0);
     std::vector<std::string> short_storage;
     std::vector<memo::TypedValue> shorter = ValuesFor(*handle, 17, &short_storage);
-    handle->ModifyRecord(shorter.data(), static_cast<int>(shorter.size()));
+    IgnoreCode(handle->ModifyRecord(shorter.data(), static_cast<int>(shorter.size())));
     handle->set_current_record(count / 2);
-    handle->ModifyRecord(longer.data(), static_cast<int>(longer.size()));
+    IgnoreCode(handle->ModifyRecord(longer.data(), static_cast<int>(longer.size())));
   }
   for (int f = 0; f < handle->field_count(); ++f) {
     if (!memo::db::IsChainField(handle->fields()[static_cast<size_t>(f)].type)) continue;
@@ -120,13 +120,13 @@ void Write(memo::db::DatabaseHandle* handle, int32_t count) {
         break;
       }
     }
-    if (!request.key_names.empty()) handle->SortInto(request);
+    if (!request.key_names.empty()) IgnoreCode(handle->SortInto(request));
     unlink((g_dir + "/s.mcn").c_str());
     unlink((g_dir + "/s.EDT").c_str());
     break;
   }
-  if (count > 1) handle->PackRange(count - 1, 1);
-  handle->PackDeleted();
+  if (count > 1) IgnoreCode(handle->PackRange(count - 1, 1));
+  IgnoreCode(handle->PackDeleted());
 }
 
 }  // namespace
@@ -174,8 +174,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (memo_size > 0 && !WriteFile(g_memo_path, memo, memo_size)) return 0;
 
   memo::db::OpenOptions options;
-  options.access = repair ? 0 : write ? 2 : 1;
-  options.share = 1;
+  options.access = repair  ? memo::db::OpenAccess::kRepairing
+                   : write ? memo::db::OpenAccess::kReadWrite
+                           : memo::db::OpenAccess::kReadOnly;
+  options.share = memo::db::OpenShare::kDenyNone;
   std::unique_ptr<DatabaseHandle> handle;
   if (DatabaseHandle::Open(g_record_path, options, &handle) != memo::db::kOk) return 0;
 
@@ -185,15 +187,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       handle->set_current_record(position);
       for (int f = 0; f < handle->field_count(); ++f) {
         memo::TypedValue value;
-        handle->ReadField(f, &value);
+        IgnoreCode(handle->ReadField(f, &value));
         memo::ReleaseValue(&value);
       }
     }
     // The database commands also step with skip; past both ends it must refuse cleanly.
     handle->set_current_record(count);
-    handle->Skip(1);
+    IgnoreCode(handle->Skip(1));
     handle->set_current_record(-1);
-    handle->Skip(-1);
+    IgnoreCode(handle->Skip(-1));
   }
   // A header may declare records of up to 2 GB, and every add, modify and pack then moves whole
   // records: legal, but each input would allocate and write gigabytes (the engine answers -45

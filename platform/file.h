@@ -85,6 +85,9 @@ class File {
   // locks: fd_ itself, or a companion opened read/write on the same file when fd_ cannot take
   // both kinds of lock (see platform/posix/file.cc).
   int LockDescriptor() const { return lock_fd_ >= 0 ? lock_fd_ : fd_; }
+  // The steps of Open after the descriptor is there: the file's kind, the lock descriptor, the
+  // share claim, the truncation.
+  FileError FinishOpen(FileAccess access, FileShare share, FileCreate create);
 
   int fd_ = -1;
   int lock_fd_ = -1;                     // companion, or -1 when fd_ holds the locks
@@ -104,6 +107,11 @@ std::string ResolveOnDisk(std::string_view path_gbk);
 
 bool FileExists(std::string_view path_gbk);
 FileError RemoveFile(std::string_view path_gbk);
+
+// Gives the file `from` the name `to` in one step, replacing a file of that name (found
+// case-insensitively, as every lookup is): at every moment `to` names either the old file or the
+// new one, whole. Both names must lie on one file system (in practice: one directory).
+FileError RenameFile(std::string_view from_gbk, std::string_view to_gbk);
 
 // Milliseconds from an arbitrary start, and a sleep; used for lock retries.
 uint32_t TickCount();

@@ -32,6 +32,7 @@
 #include "platform/file_calls.h"
 #include "platform/posix/path_util.h"
 #include "platform/posix/share_lock.h"
+#include "platform/posix/syscalls.h"
 
 namespace memo::platform {
 namespace {
@@ -41,7 +42,7 @@ constexpr uint64_t kMaxOffset = static_cast<uint64_t>(INT64_MAX);
 int OpenRetrying(const char* path, int flags, mode_t mode) {
   for (;;) {
     CountFileCall(FileCall::kOpen);
-    int fd = open(path, flags, mode);
+    int fd = posix::Syscalls().open(path, flags, mode);
     if (fd >= 0 || errno != EINTR) return fd;
   }
 }
@@ -72,9 +73,10 @@ int OpenCompanion(int fd, const std::string& path) {
   struct stat a{}, b{};
   CountFileCall(FileCall::kOther);
   CountFileCall(FileCall::kOther);
-  if (fstat(fd, &a) != 0 || fstat(companion, &b) != 0 || a.st_dev != b.st_dev || a.st_ino != b.st_ino) {
+  if (posix::Syscalls().fstat(fd, &a) != 0 || posix::Syscalls().fstat(companion, &b) != 0 ||
+      a.st_dev != b.st_dev || a.st_ino != b.st_ino) {
     CountFileCall(FileCall::kClose);
-    close(companion);
+    posix::Syscalls().close(companion);
     errno = ENOENT;
     return -1;
   }
@@ -108,11 +110,11 @@ void File::Close() {
   // Closing the lock descriptor drops the share marks and every byte-range lock of the handle.
   if (lock_fd_ >= 0) {
     CountFileCall(FileCall::kClose);
-    close(lock_fd_);
+    posix::Syscalls().close(lock_fd_);
   }
   if (fd_ >= 0) {
     CountFileCall(FileCall::kClose);
-    close(fd_);
+    posix::Syscalls().close(fd_);
   }
   fd_ = lock_fd_ = -1;
   lock_shared_ = lock_exclusive_ = false;
@@ -151,9 +153,26 @@ FileError File::Open(std::string_view path_gbk, FileAccess access, FileShare sha
     if (err == ENOENT && !posix::ParentDirectoryExists(path)) return FileError::kInvalidPath;
     return FileErrorFromErrno(err);
   }
+  FileError e = file.FinishOpen(access, share, create);
+  if (e != FileError::kNone) {
+    // A file this call created (O_EXCL) and could not finish opening goes again, unless another
+    // handle has it open by now (the share check says so).
+    file.Close();
+    if (create == FileCreate::kCreateNew && e != FileError::kSharingViolation) {
+      (void)posix::Syscalls().unlink(path.c_str());
+    }
+    return e;
+  }
+  *out = std::move(file);
+  return FileError::kNone;
+}
+
+FileError File::FinishOpen(FileAccess access, FileShare share, FileCreate create) {
+  File& file = *this;
+  const std::string& path = path_;
   struct stat st{};
   CountFileCall(FileCall::kOther);
-  if (fstat(file.fd_, &st) != 0) return FileErrorFromErrno(errno);
+  if (posix::Syscalls().fstat(file.fd_, &st) != 0) return FileErrorFromErrno(errno);
   if (!S_ISREG(st.st_mode)) return FileError::kAccessDenied;  // directories, devices, pipes
   CountFileCall(FileCall::kOther);
   CountFileCall(FileCall::kOther);
@@ -177,20 +196,19 @@ FileError File::Open(std::string_view path_gbk, FileAccess access, FileShare sha
     }
   }
 
-  FileError e = posix::ClaimShare(file.LockDescriptor(), {file.lock_shared_, file.lock_exclusive_},
-                                  access, share);
-  if (e != FileError::kNone) return e;
+  FileError claim = posix::ClaimShare(file.LockDescriptor(),
+                                      {file.lock_shared_, file.lock_exclusive_}, access, share);
+  if (claim != FileError::kNone) return claim;
 
   if (create == FileCreate::kCreateAlways) {
     int writable_fd = Writable(access) ? file.fd_ : file.lock_fd_;
     if (writable_fd >= 0) {
       CountFileCall(FileCall::kOther);
-      if (ftruncate(writable_fd, 0) != 0) return FileErrorFromErrno(errno);
-    } else if (fstat(file.fd_, &st) != 0 || st.st_size != 0) {
+      if (posix::Syscalls().ftruncate(writable_fd, 0) != 0) return FileErrorFromErrno(errno);
+    } else if (posix::Syscalls().fstat(file.fd_, &st) != 0 || st.st_size != 0) {
       return FileError::kAccessDenied;  // a read-only handle on a file it may not write
     }
   }
-  *out = std::move(file);
   return FileError::kNone;
 }
 
@@ -204,7 +222,7 @@ FileError File::ReadAt(uint64_t offset, void* buffer, size_t count, size_t* done
   while (total < count) {
     if (total > kMaxOffset - offset) break;  // nothing lies beyond the largest offset
     CountFileCall(FileCall::kRead);
-    ssize_t n = pread(fd_, out + total, count - total, static_cast<off_t>(offset + total));
+    ssize_t n = posix::Syscalls().pread(fd_, out + total, count - total, static_cast<off_t>(offset + total));
     if (n < 0) {
       if (errno == EINTR) continue;
       if (done != nullptr) *done = total;
@@ -225,7 +243,7 @@ FileError File::WriteAt(uint64_t offset, const void* buffer, size_t count) {
   size_t total = 0;
   while (total < count) {
     CountFileCall(FileCall::kWrite);
-    ssize_t n = pwrite(fd_, in + total, count - total, static_cast<off_t>(offset + total));
+    ssize_t n = posix::Syscalls().pwrite(fd_, in + total, count - total, static_cast<off_t>(offset + total));
     if (n < 0) {
       if (errno == EINTR) continue;
       return IoError(errno);
@@ -241,7 +259,7 @@ FileError File::Seek(int64_t offset, int whence, uint64_t* new_position) {
   // 0, 1, 2 are both the classic begin/current/end codes and SEEK_SET/CUR/END.
   if (whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END) return FileError::kSeekFailed;
   CountFileCall(FileCall::kOther);
-  off_t pos = lseek(fd_, static_cast<off_t>(offset), whence);
+  off_t pos = posix::Syscalls().lseek(fd_, static_cast<off_t>(offset), whence);
   if (pos < 0) return IoError(errno);
   if (new_position != nullptr) *new_position = static_cast<uint64_t>(pos);
   return FileError::kNone;
@@ -255,7 +273,7 @@ FileError File::Read(void* buffer, size_t count, size_t* done) {
   char* out = static_cast<char*>(buffer);
   while (total < count) {
     CountFileCall(FileCall::kRead);
-    ssize_t n = read(fd_, out + total, count - total);
+    ssize_t n = posix::Syscalls().read(fd_, out + total, count - total);
     if (n < 0) {
       if (errno == EINTR) continue;
       if (done != nullptr) *done = total;
@@ -275,7 +293,7 @@ FileError File::Write(const void* buffer, size_t count) {
   size_t total = 0;
   while (total < count) {
     CountFileCall(FileCall::kWrite);
-    ssize_t n = write(fd_, in + total, count - total);
+    ssize_t n = posix::Syscalls().write(fd_, in + total, count - total);
     if (n < 0) {
       if (errno == EINTR) continue;
       return IoError(errno);
@@ -290,7 +308,7 @@ FileError File::Length(uint64_t* length) const {
   if (fd_ < 0) return FileError::kInvalidHandle;
   struct stat st{};
   CountFileCall(FileCall::kOther);
-  if (fstat(fd_, &st) != 0) return FileErrorFromErrno(errno);
+  if (posix::Syscalls().fstat(fd_, &st) != 0) return FileErrorFromErrno(errno);
   *length = static_cast<uint64_t>(st.st_size);
   return FileError::kNone;
 }
@@ -301,7 +319,7 @@ FileError File::SetLength(uint64_t length) {
   if (length > kMaxOffset) return FileError::kSeekFailed;
   for (;;) {
     CountFileCall(FileCall::kOther);
-    if (ftruncate(fd_, static_cast<off_t>(length)) == 0) return FileError::kNone;
+    if (posix::Syscalls().ftruncate(fd_, static_cast<off_t>(length)) == 0) return FileError::kNone;
     if (errno != EINTR) return IoError(errno);
   }
 }

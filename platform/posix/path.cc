@@ -14,6 +14,7 @@
 #include "platform/file_calls.h"
 #include "platform/gbk.h"
 #include "platform/posix/path_util.h"
+#include "platform/posix/syscalls.h"
 
 namespace memo::platform {
 namespace {
@@ -207,9 +208,20 @@ FileError RemoveFile(std::string_view path_gbk) {
   std::string path;
   if (!posix::ResolvePath(path_gbk, &path) || path.empty()) return FileError::kInvalidPath;
   CountFileCall(FileCall::kOther);
-  if (unlink(path.c_str()) == 0) return FileError::kNone;
+  if (posix::Syscalls().unlink(path.c_str()) == 0) return FileError::kNone;
   int err = errno;
   if (err == ENOENT && !posix::ParentDirectoryExists(path)) return FileError::kInvalidPath;
+  return FileErrorFromErrno(err);
+}
+
+FileError RenameFile(std::string_view from_gbk, std::string_view to_gbk) {
+  std::string from, to;
+  if (!posix::ResolvePath(from_gbk, &from) || from.empty()) return FileError::kInvalidPath;
+  if (!posix::ResolvePath(to_gbk, &to) || to.empty()) return FileError::kInvalidPath;
+  CountFileCall(FileCall::kOther);
+  if (posix::Syscalls().rename(from.c_str(), to.c_str()) == 0) return FileError::kNone;
+  int err = errno;
+  if (err == ENOENT && !posix::ParentDirectoryExists(to)) return FileError::kInvalidPath;
   return FileErrorFromErrno(err);
 }
 

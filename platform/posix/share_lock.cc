@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "platform/file_calls.h"
+#include "platform/posix/syscalls.h"
 
 namespace memo::platform::posix {
 namespace {
@@ -53,7 +54,7 @@ int SetOfdLock(int fd, short type, uint64_t offset, uint64_t count) {
   const FileCall kind = type == F_UNLCK ? FileCall::kUnlock : FileCall::kLock;
   for (;;) {
     CountFileCall(kind);
-    if (fcntl(fd, F_OFD_SETLK, &fl) == 0) return 0;
+    if (Syscalls().set_lock(fd, &fl) == 0) return 0;
     if (errno != EINTR) return errno;
   }
 }
@@ -62,7 +63,7 @@ bool OtherHolds(int fd, uint64_t offset, uint64_t count, int* err) {
   struct flock fl;
   FillLock(&fl, F_WRLCK, offset, count);  // a write lock conflicts with every other lock
   CountFileCall(FileCall::kLockTest);
-  if (fcntl(fd, F_OFD_GETLK, &fl) != 0) {
+  if (Syscalls().get_lock(fd, &fl) != 0) {
     *err = errno;
     return false;
   }

@@ -125,7 +125,7 @@ TEST_F(CommandsTest, ShareModeZeroDeniesBothWithoutTheLockFreeFlag) {
     ASSERT_EQ(CallCommand(OpenDatabase, denied).low, 1u) << share;
     EXPECT_FALSE(DatabaseRegistry::Instance().Current()->lock_free()) << share;
     OpenOptions read_only;
-    read_only.access = 1;
+    read_only.access = AccessFromArgument(1);
     EXPECT_EQ(DatabaseHandle::Open(a_, read_only, &other), kSharingViolation) << share;
     CallCommand(CloseDatabase, none);
   }

@@ -22,7 +22,7 @@ class MemoFileTest : public ::testing::Test {
     testing::MustCreate(path_, {{G("标题"), kFieldText, 8}, {G("正文"), kFieldMemo, 0},
                                 {G("附件"), kFieldByteSet, 0}});
     OpenOptions options;
-    options.share = Share();
+    options.share = ShareFromArgument(Share());
     handle_ = testing::MustOpen(path_, options);
     ASSERT_TRUE(handle_);
     memo_ = handle_->memo_file();
@@ -345,7 +345,7 @@ TEST(MemoChainModesTest, LockFreeWritesAndReadsMatchLockedOnes) {
     const std::string path = dir.File(m == 0 ? "a.edb" : "b.edb");
     testing::MustCreate(path, {{"t", kFieldText, 8}, {"m", kFieldMemo, 0}});
     OpenOptions options;
-    options.share = m == 0 ? 1 : 4;
+    options.share = ShareFromArgument(m == 0 ? 1 : 4);
     handles[m] = testing::MustOpen(path, options);
     ASSERT_TRUE(handles[m]);
     ASSERT_FALSE(handles[m]->lock_free() == (m == 0));

@@ -433,7 +433,7 @@ TEST(MultiProcessTest, ChainReadUnderTheRecordLockIsNeverTornByWritersInOtherPro
       request.target = sorted;
       request.key_names = {"id"};
       OpenOptions alone;
-      alone.share = 4;
+      alone.share = ShareFromArgument(4);
       std::unique_ptr<DatabaseHandle> copy;
       int sort_rc = reader->SortInto(request);
       if (sort_rc == kOk) sort_rc = DatabaseHandle::Open(sorted, alone, &copy);

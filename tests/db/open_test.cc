@@ -52,7 +52,7 @@ class OpenTest : public ::testing::Test {
     testing::WriteAll(path_, bytes);
     if (memo_bytes != nullptr) testing::WriteAll(dir_.File("case" + std::to_string(cases_) + ".edt"), *memo_bytes);
     OpenOptions options;
-    options.access = access;
+    options.access = AccessFromArgument(access);
     options.password = password;
     std::unique_ptr<DatabaseHandle> handle;
     int rc = DatabaseHandle::Open(path_, options, &handle);
@@ -480,7 +480,7 @@ TEST_F(OpenTest, PasswordQuestionShowsThePlatformsDialog) {
 TEST_F(OpenTest, ShareModesKeepOthersOutAndSetLockFree) {
   testing::WriteAll(dir_.File("s.edb"), Base());
   OpenOptions exclusive;
-  exclusive.share = 4;
+  exclusive.share = ShareFromArgument(4);
   auto first = testing::MustOpen(dir_.File("s.edb"), exclusive);
   ASSERT_TRUE(first);
   EXPECT_TRUE(first->lock_free());
@@ -489,12 +489,12 @@ TEST_F(OpenTest, ShareModesKeepOthersOutAndSetLockFree) {
   first.reset();
 
   OpenOptions deny_write;
-  deny_write.share = 3;
+  deny_write.share = ShareFromArgument(3);
   first = testing::MustOpen(dir_.File("s.edb"), deny_write);
   EXPECT_FALSE(first->lock_free());
   OpenOptions read_only;
-  read_only.access = 1;
-  read_only.share = 1;
+  read_only.access = AccessFromArgument(1);
+  read_only.share = ShareFromArgument(1);
   // A reader is let in beside a deny-write holder; a writer is not.
   EXPECT_EQ(DatabaseHandle::Open(dir_.File("s.edb"), read_only, &second), kOk);
   second.reset();

@@ -571,7 +571,7 @@ TEST(TwoHandlesTest, RecordStaysLockedWhileALongChainIsRead) {
   for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 23);
   {
     OpenOptions alone;
-    alone.share = 4;
+    alone.share = ShareFromArgument(4);
     auto writer = testing::MustOpen(path, alone);
     TypedValue values[] = {testing::IntCell(1), testing::TextCell(text)};
     ASSERT_EQ(writer->AddRecord(values, 2), kOk);
@@ -747,7 +747,7 @@ TEST(LockTableTest, LockFreeHandlesTakeNoLocks) {
   for (int share : {1, 2, 4}) {
     SCOPED_TRACE(share);
     OpenOptions options;
-    options.share = share;  // 2 and 4 keep every other opener out
+    options.share = ShareFromArgument(share);  // 2 and 4 keep every other opener out
     auto handle = testing::MustOpen(records, options);
     ASSERT_TRUE(handle);
     const bool lock_free = share != 1;

@@ -130,12 +130,12 @@ TEST_F(RobustnessTest, RandomDamageEndsInEngineCodes) {
     testing::WriteAll(path, records);
     testing::WriteAll(dir_.File("r.edt"), memos);
     OpenOptions options;
-    options.access = round % 4 == 3 ? 2 : 0;
+    options.access = AccessFromArgument(round % 4 == 3 ? 2 : 0);
     std::unique_ptr<DatabaseHandle> handle;
     const int rc = DatabaseHandle::Open(path, options, &handle);
     ASSERT_TRUE(IsEngineCode(rc)) << rc;
     if (rc != kOk) {
-      if (options.access != 0) {
+      if (options.access != OpenAccess::kRepairing) {
         EXPECT_EQ(testing::ReadAll(path), records) << "unchanged";
       }
       continue;

@@ -2,7 +2,10 @@
 // fields, memo chains, serials of deleted records.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
+#include <cstdio>
+#include <filesystem>
 
 #include "db/check.h"
 #include "db/coding.h"
@@ -340,8 +343,8 @@ TEST_F(SortTest, TargetChainsMatchChainWritesBlockForBlock) {
   LockPolicy policy;
   policy.lock_free = true;
   MemoFile reference(&policy);
-  ASSERT_EQ(reference.Open(reference_path, platform::FileAccess::kReadWrite,
-                           platform::FileShare::kDenyNone, 0, kFormatVersion),
+  ASSERT_EQ(reference.Open(reference_path, OpenAccess::kRepairing, OpenShare::kDenyNone,
+                           kFormatVersion),
             kOk);
   int32_t count = 0;
   ASSERT_EQ(target->ReadRecordCount(&count), kOk);
@@ -374,6 +377,47 @@ TEST_F(SortTest, TargetChainsMatchChainWritesBlockForBlock) {
   ASSERT_EQ(built.size(), written.size());
   EXPECT_TRUE(built.compare(kMemoBlockCountOffset, std::string::npos, written,
                             kMemoBlockCountOffset, std::string::npos) == 0);
+}
+
+TEST_F(SortTest, ReplacedTargetKeepsItsNameOnDiskAndLeavesNothingBeside) {
+  Add("b", 2, 1, "second");
+  Add("a", 1, 2, "first");
+  SortRequest request;
+  request.target = dir_.File("t.mcn");
+  request.key_names = {"cat"};
+  ASSERT_EQ(handle_->SortInto(request), kOk);
+  ASSERT_TRUE(std::rename(dir_.File("t.mcn").c_str(), dir_.File("T.MCN").c_str()) == 0);
+  ASSERT_TRUE(std::rename(dir_.File("t.EDT").c_str(), dir_.File("T.edt").c_str()) == 0);
+  request.ascending = {false};
+  ASSERT_EQ(handle_->SortInto(request), kOk);
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"T.MCN", "T.edt", "s.EDT", "s.edb"}));
+  const std::vector<std::string> rows = Rows(dir_.File("T.MCN"));
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].substr(0, 6), "1:b:2:") << "the new, descending target";
+  EXPECT_EQ(rows[1].substr(0, 6), "2:a:1:");
+}
+
+TEST_F(SortTest, TargetThatWouldReplaceTheSourcesMemoFileIsRefused) {
+  Add("a", 1, 2, "kept");
+  const std::string memo_before = testing::ReadAll(dir_.File("s.EDT"));
+  SortRequest request;
+  request.key_names = {"cat"};
+  request.target = dir_.File("s.mcn");  // its MemoFile would be s.EDT, the source's
+  EXPECT_EQ(handle_->SortInto(request), kCreateFailed);
+  request.target = dir_.File("s.EDT");  // the source's MemoFile itself as the target
+  EXPECT_EQ(handle_->SortInto(request), kCreateFailed);
+  EXPECT_EQ(testing::ReadAll(dir_.File("s.EDT")), memo_before);
+  EXPECT_FALSE(testing::Exists(dir_.File("s.mcn")));
+  // Without memo fields in the target there is no MemoFile to clash.
+  request.target = dir_.File("s.mcn");
+  request.copy_fields = {"cat", "n"};
+  EXPECT_EQ(handle_->SortInto(request), kOk);
+  EXPECT_EQ(testing::ReadAll(dir_.File("s.EDT")), memo_before);
 }
 
 }  // namespace

@@ -127,7 +127,7 @@ TEST_F(CheckFilesTest, WhatTheWalkCallsSoundTheEngineReadsWhole) {
     CheckReport report;
     Analyze(&report);
     OpenOptions look;
-    look.access = 1;
+    look.access = OpenAccess::kReadOnly;
     std::unique_ptr<DatabaseHandle> handle;
     const int open = DatabaseHandle::Open(path_, look, &handle);
     const bool walk_sound = report.code == kOk && !report.HasDamage();

@@ -178,8 +178,9 @@ int OpenDatabase(const Invocation& invocation, OpenPurpose purpose,
   std::string name;
   if (!Utf8ToGbkStrict(invocation.file, &name)) return db::kInvalidPath;
   db::OpenOptions options;
-  options.access = purpose == OpenPurpose::kLook ? 1 : 0;
-  options.share = 1;
+  options.access = purpose == OpenPurpose::kLook ? db::OpenAccess::kReadOnly
+                                                 : db::OpenAccess::kRepairing;
+  options.share = db::OpenShare::kDenyNone;
   options.password = Utf8ToGbk(invocation.password);
   options.lock_wait_ms = kLockWaitMs;
   return db::DatabaseHandle::Open(name, options, handle);

@@ -134,8 +134,8 @@ int Recovery::Run(const std::string& target_path, std::vector<CopiedField>* plan
     return db::IsChainField(f.type);
   });
   if (needs_memo) {
-    rc = target_memo_.Open(db::MemoPathFor(target_path), platform::FileAccess::kReadWrite,
-                           platform::FileShare::kExclusive, 0, db::kFormatVersion);
+    rc = target_memo_.Open(db::MemoPathFor(target_path), db::OpenAccess::kReadWrite,
+                           db::OpenShare::kDenyBoth, db::kFormatVersion);
     if (rc != db::kOk) return rc;
   }
   File target;
