@@ -271,6 +271,27 @@ Rows RowsAfter(const Snapshot& base, const std::string& scratch, const Op& op) {
   return rows;
 }
 
+std::string StatesAfterEach(const Snapshot& base, const std::string& path,
+                            const std::string& scratch, const std::vector<Op>& ops,
+                            std::vector<Rows>* states) {
+  states->assign(1, Rows{});
+  std::string why = ReadRows(path, db::OpenAccess::kReadOnly, &states->front());
+  if (!why.empty()) return "before: " + why;
+  base.Restore(scratch);
+  for (const Op& op : ops) {
+    {
+      std::unique_ptr<db::DatabaseHandle> handle = db::testing::MustOpen(scratch);
+      if (!handle) return "cannot open the copy";
+      const db::EngineCode rc = Apply(handle.get(), op);
+      if (rc != db::kOk) return std::string(KindName(op.kind)) + " failed with " + std::to_string(rc);
+    }
+    states->emplace_back();
+    why = ReadRows(scratch, db::OpenAccess::kReadOnly, &states->back());
+    if (!why.empty()) return "after " + std::string(KindName(op.kind)) + ": " + why;
+  }
+  return "";
+}
+
 int Rounds(int fallback) {
   const char* value = std::getenv("MEMO_CRASH_ROUNDS");
   if (value == nullptr) return fallback;

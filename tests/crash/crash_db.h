@@ -80,6 +80,12 @@ std::string CheckFiles(const std::string& path, const Op& op, const Rows& before
 // The rows the operation leaves when it completes, worked out on a copy of `base` in `scratch`.
 Rows RowsAfter(const Snapshot& base, const std::string& scratch, const Op& op);
 
+// The rows before `ops` (as `path` holds them) and after each of them, applied in turn to a copy
+// of `base` in `scratch`: states[i] is the state before ops[i]. "" or what went wrong.
+std::string StatesAfterEach(const Snapshot& base, const std::string& path,
+                            const std::string& scratch, const std::vector<Op>& ops,
+                            std::vector<Rows>* states);
+
 // How many times an environment variable asks for (MEMO_CRASH_ROUNDS), or `fallback`.
 int Rounds(int fallback);
 

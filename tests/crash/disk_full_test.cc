@@ -61,18 +61,8 @@ TEST(DiskFullTest, SizeLimitAtEveryBlockBoundaryOfAGrowingFile) {
   BuildBase(Base::kSmall, path);
   const Snapshot base = Snapshot::Take(path);
   const std::vector<Op> ops = Growth();
-  std::vector<Rows> states(1);
-  ASSERT_EQ(ReadRows(path, db::OpenAccess::kReadOnly, &states[0]), "");
-  base.Restore(scratch);
-  for (const Op& op : ops) {
-    {
-      auto handle = db::testing::MustOpen(scratch);
-      ASSERT_TRUE(handle);
-      ASSERT_EQ(Apply(handle.get(), op), db::kOk);
-    }
-    states.emplace_back();
-    ASSERT_EQ(ReadRows(scratch, db::OpenAccess::kReadOnly, &states.back()), "");
-  }
+  std::vector<Rows> states;
+  ASSERT_EQ(StatesAfterEach(base, path, scratch, ops, &states), "");
   const uint64_t first_blocks = base.memo.size() / 512;
   const uint64_t last_blocks = db::testing::SizeOf(db::MemoFileName(scratch)) / 512;
   ASSERT_GT(last_blocks, first_blocks + 100);

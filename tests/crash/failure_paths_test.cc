@@ -81,12 +81,6 @@ void ForEachCall(const std::function<void()>& restore,
   }
 }
 
-std::string TestName(const ::testing::TestParamInfo<Scenario>& info) {
-  std::string name;
-  for (char c : info.param.name) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-  return name;
-}
-
 class EachCallFailingTest : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(EachCallFailingTest, FailsWholeReleasesLocksAndKeepsTheFilesSound) {
@@ -127,7 +121,8 @@ TEST_P(EachCallFailingTest, FailsWholeReleasesLocksAndKeepsTheFilesSound) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryWrite, EachCallFailingTest,
-                         ::testing::ValuesIn(WriteScenarios(false)), TestName);
+                         ::testing::ValuesIn(WriteScenarios(false)),
+                         [](const auto& info) { return ScenarioTestName(info.param); });
 
 TEST(OpenFailingTest, EachCallOfAnOpenThatRepairs) {
   TempDir dir;

@@ -50,12 +50,6 @@ int64_t ChangesOf(const Snapshot& base, const std::string& path, const Op& op) {
   return faults.changes();
 }
 
-std::string TestName(const ::testing::TestParamInfo<Scenario>& info) {
-  std::string name;
-  for (char c : info.param.name) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-  return name;
-}
-
 class KillBeforeEachChangeTest : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(KillBeforeEachChangeTest, LeavesFilesThatOpenAndReadBack) {
@@ -88,7 +82,8 @@ TEST_P(KillBeforeEachChangeTest, LeavesFilesThatOpenAndReadBack) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryWrite, KillBeforeEachChangeTest,
-                         ::testing::ValuesIn(WriteScenarios(true)), TestName);
+                         ::testing::ValuesIn(WriteScenarios(true)),
+                         [](const auto& info) { return ScenarioTestName(info.param); });
 
 TEST(KillSortTest, TargetIsOldNewOrAbsentAfterEveryKill) {
   TempDir dir;
@@ -199,18 +194,8 @@ TEST(KillAtRandomTest, LongRunOfWritesKilledAnywhere) {
   const std::vector<Op> ops = Workload();
 
   // The rows after each operation, and how long the whole run takes in a child.
-  std::vector<Rows> states(1);
-  ASSERT_EQ(ReadRows(path, db::OpenAccess::kReadOnly, &states[0]), "");
-  base.Restore(scratch);
-  for (const Op& op : ops) {
-    {
-      auto handle = OpenQuietly(scratch);
-      ASSERT_TRUE(handle);
-      ASSERT_EQ(Apply(handle.get(), op), db::kOk) << KindName(op.kind);
-    }
-    states.emplace_back();
-    ASSERT_EQ(ReadRows(scratch, db::OpenAccess::kReadOnly, &states.back()), "");
-  }
+  std::vector<Rows> states;
+  ASSERT_EQ(StatesAfterEach(base, path, scratch, ops, &states), "");
 
   // Shared with the child: how many operations it has completed. The child arms a timer that
   // sends it SIGKILL `kill_after` microseconds after its run begins (0: no timer).

@@ -1,5 +1,7 @@
 #include "tests/crash/scenarios.h"
 
+#include <cctype>
+
 #include <gtest/gtest.h>
 
 #include "db/coding.h"
@@ -134,6 +136,12 @@ std::vector<Scenario> WriteScenarios(bool include_large) {
     s.push_back({"pack many deleted", Base::kLargeDeleted, Simple(Op::kPackDeleted)});
   }
   return s;
+}
+
+std::string ScenarioTestName(const Scenario& scenario) {
+  std::string name;
+  for (char c : scenario.name) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  return name;
 }
 
 }  // namespace memo::crash

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -31,5 +32,10 @@ struct Scenario {
 
 // One scenario per path of each kind of write.
 std::vector<Scenario> WriteScenarios(bool include_large);
+
+// A scenario's name as a test name ("add a long memo" -> "add_a_long_memo"), and as gtest prints
+// a parameter.
+std::string ScenarioTestName(const Scenario& scenario);
+inline void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
 
 }  // namespace memo::crash
