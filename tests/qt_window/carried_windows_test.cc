@@ -16,6 +16,7 @@
 #include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_window.h"
 #include "runtime/program.h"
+#include "tests/qt_window/carried_windows_fixture.h"
 #include "tests/window/window_test_support.h"
 #include "ui/carried_segment.h"
 #include "ui/program_routines.h"
@@ -35,28 +36,8 @@ constexpr uint32_t kLoginButton = 0x1601000C;
 constexpr uint32_t kWelcome = 0x1601014C;
 constexpr uint32_t kPassword = ui::kPasswordWindowId;
 
-class CarriedWindowsTest : public ::testing::Test {
+class CarriedWindowsTest : public CarriedWindowsOnQtTest {
  protected:
-  void SetUp() override {
-    ResetProgramForTesting();
-    ui::ResetWindowRuntimeForTesting();
-    platform::InstallBackend(&backend_);
-    for (auto& behaviour : behaviours) behaviour = nullptr;
-    routine_log.clear();
-    ui::SetRoutineTable(TestRoutineTable(), kTestRoutines);
-    ui::InstallWindowRuntime(ui::kCarriedSegment, ui::kCarriedSegmentSize);
-    ASSERT_TRUE(ui::LoadSegment(ui::kCarriedSegment, ui::kCarriedSegmentSize));
-  }
-  void TearDown() override {
-    ui::ResetWindowRuntimeForTesting();
-    QApplication::processEvents();
-    platform::InstallBackend(nullptr);
-    ResetProgramForTesting();
-  }
-  QtWindow* Window(uint32_t id) {
-    ui::LiveWindow* live = ui::FindLiveWindow(id);
-    return live ? static_cast<QtWindow*>(live->native()) : nullptr;
-  }
   QWidget* WidgetOf(uint32_t window, uint32_t unit) {
     ui::Unit* live = ui::FindUnitObject(window, unit);
     return live && live->control() ? QtCommonOf(live->control())->widget() : nullptr;
@@ -70,8 +51,6 @@ class CarriedWindowsTest : public ::testing::Test {
     }
     return false;
   }
-
-  platform::qt::QtBackend backend_;
 };
 
 TEST_F(CarriedWindowsTest, TheLoginWindowsControlsSitAtTheirStoredPlacesInsideTheClientArea) {

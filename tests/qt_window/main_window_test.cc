@@ -14,6 +14,7 @@
 #include "runtime/dispatch.h"
 #include "runtime/program.h"
 #include "tests/db/test_util.h"
+#include "tests/qt_window/carried_windows_fixture.h"
 #include "tests/window/window_test_support.h"
 #include "ui/carried_segment.h"
 #include "ui/data_units.h"
@@ -31,17 +32,11 @@ constexpr uint32_t kMain = ui::kMainWindowId;
 constexpr uint32_t kProvider = 0x16010004;
 constexpr uint32_t kGrid = 0x16010002;
 
-class MainWindowOnQtTest : public ::testing::Test {
+class MainWindowOnQtTest : public CarriedWindowsOnQtTest {
  protected:
   void SetUp() override {
-    ResetProgramForTesting();
-    ui::ResetWindowRuntimeForTesting();
-    platform::InstallBackend(&backend_);
-    for (auto& behaviour : behaviours) behaviour = nullptr;
-    routine_log.clear();
-    ui::SetRoutineTable(TestRoutineTable(), kTestRoutines);
-    ui::InstallWindowRuntime(ui::kCarriedSegment, ui::kCarriedSegmentSize);
-    ASSERT_TRUE(ui::LoadSegment(ui::kCarriedSegment, ui::kCarriedSegmentSize));
+    CarriedWindowsOnQtTest::SetUp();
+    if (HasFatalFailure()) return;
 
     path_ = dir_.File("a.mcn");
     db::testing::MustCreate(path_, db::testing::MemoTableFields());
@@ -55,12 +50,6 @@ class MainWindowOnQtTest : public ::testing::Test {
                              db::testing::TextCell(text)};
       ASSERT_EQ(handle->AddRecord(values, 3), db::kOk);
     }
-  }
-  void TearDown() override {
-    ui::ResetWindowRuntimeForTesting();
-    QApplication::processEvents();
-    platform::InstallBackend(nullptr);
-    ResetProgramForTesting();
   }
   ui::Grid* Grid() { return ui::GridOfUnit(ui::FindUnitObject(kMain, kGrid)); }
   QWidget* Canvas() { return QtCommonOf(Grid()->canvas())->ContainerWidget(); }
@@ -76,14 +65,14 @@ class MainWindowOnQtTest : public ::testing::Test {
     return count;
   }
 
-  platform::qt::QtBackend backend_;
   db::testing::TempDir dir_;
   std::string path_;
 };
 
 TEST_F(MainWindowOnQtTest, TheGridShowsTheTableAndAnEditReachesTheFile) {
   ASSERT_TRUE(ui::LoadWindow(kMain, nullptr, false));
-  auto* window = static_cast<platform::qt::QtWindow*>(ui::FindLiveWindow(kMain)->native());
+  platform::qt::QtWindow* window = Window(kMain);
+  ASSERT_NE(window, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window->widget()));
   ui::WriteProperty(kMain, kProvider, 8, -1, TextValue(path_.c_str()));
   EXPECT_EQ(Grid()->DataRowCount(), 3);
