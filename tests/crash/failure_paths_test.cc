@@ -86,12 +86,11 @@ class EachCallFailingTest : public ::testing::TestWithParam<Scenario> {};
 TEST_P(EachCallFailingTest, FailsWholeReleasesLocksAndKeepsTheFilesSound) {
   const Scenario& scenario = GetParam();
   TempDir dir;
-  const std::string path = dir.File("t.edb"), scratch = dir.File("s.edb");
-  BuildBase(scenario.base, path);
-  const Snapshot base = Snapshot::Take(path);
-  Rows before;
-  ASSERT_EQ(ReadRows(path, db::OpenAccess::kReadOnly, &before), "");
-  const Rows after = RowsAfter(base, scratch, scenario.op);
+  PreparedScenario prepared;
+  ASSERT_EQ(Prepare(scenario, dir.File("t.edb"), dir.File("s.edb"), &prepared), "");
+  const std::string& path = prepared.path;
+  const Snapshot& base = prepared.base;
+  const Rows &before = prepared.before, &after = prepared.after;
   std::unique_ptr<db::DatabaseHandle> handle;
   int failed = 0;
   ForEachCall(

@@ -55,12 +55,11 @@ class KillBeforeEachChangeTest : public ::testing::TestWithParam<Scenario> {};
 TEST_P(KillBeforeEachChangeTest, LeavesFilesThatOpenAndReadBack) {
   const Scenario& scenario = GetParam();
   TempDir dir;
-  const std::string path = dir.File("t.edb"), scratch = dir.File("s.edb");
-  BuildBase(scenario.base, path);
-  const Snapshot base = Snapshot::Take(path);
-  Rows before;
-  ASSERT_EQ(ReadRows(path, db::OpenAccess::kReadOnly, &before), "");
-  const Rows after = RowsAfter(base, scratch, scenario.op);
+  PreparedScenario prepared;
+  ASSERT_EQ(Prepare(scenario, dir.File("t.edb"), dir.File("s.edb"), &prepared), "");
+  const std::string &path = prepared.path, &scratch = prepared.scratch;
+  const Snapshot& base = prepared.base;
+  const Rows &before = prepared.before, &after = prepared.after;
   ASSERT_NE(before, after) << "the operation changes something";
   const int64_t changes = ChangesOf(base, scratch, scenario.op);
   ASSERT_GT(changes, 0);

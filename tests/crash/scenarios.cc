@@ -138,6 +138,18 @@ std::vector<Scenario> WriteScenarios(bool include_large) {
   return s;
 }
 
+std::string Prepare(const Scenario& scenario, const std::string& path, const std::string& scratch,
+                    PreparedScenario* out) {
+  out->path = path;
+  out->scratch = scratch;
+  BuildBase(scenario.base, path);
+  out->base = Snapshot::Take(path);
+  const std::string why = ReadRows(path, db::OpenAccess::kReadOnly, &out->before);
+  if (!why.empty()) return "before: " + why;
+  out->after = RowsAfter(out->base, scratch, scenario.op);
+  return "";
+}
+
 std::string ScenarioTestName(const Scenario& scenario) {
   std::string name;
   for (char c : scenario.name) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';

@@ -33,6 +33,17 @@ struct Scenario {
 // One scenario per path of each kind of write.
 std::vector<Scenario> WriteScenarios(bool include_large);
 
+// A scenario set up for a test: its base built at `path`, the base's bytes, and the rows before
+// and after the operation (worked out on `scratch`).
+struct PreparedScenario {
+  std::string path, scratch;
+  Snapshot base;
+  Rows before, after;
+};
+// "" or what went wrong.
+std::string Prepare(const Scenario& scenario, const std::string& path, const std::string& scratch,
+                    PreparedScenario* out);
+
 // A scenario's name as a test name ("add a long memo" -> "add_a_long_memo"), and as gtest prints
 // a parameter.
 std::string ScenarioTestName(const Scenario& scenario);
