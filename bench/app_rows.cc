@@ -201,6 +201,27 @@ int FindRow(AppSession& session, const std::pair<std::string, std::string>& key)
 
 int Memos(const benchmark::State& state) { return static_cast<int>(state.range(0)); }
 
+// Repeats a main-window action as steps of the session until the row has run enough: `prepare`
+// sets it up, `act` is the timed span (with the paint of the grid after it), `after` checks it and
+// puts the table back. Then runs the session (Finish).
+void RepeatMainAction(benchmark::State& state, AppSession& session, Tally& tally,
+                      const std::function<void()>& prepare, const std::function<void()>& act,
+                      const std::function<void()>& after) {
+  ActionTimer timer;
+  std::function<void()> loop = [&] {
+    if (!state.KeepRunning()) return;
+    prepare();
+    timer.Start();
+    act();
+    session.Repaint(mw::kWindow, mw::kGrid);
+    tally.Add(state, timer.Stop());
+    after();
+    session.Then(loop);
+  };
+  session.Then(loop);
+  Finish(state, session, tally);
+}
+
 // --- The rows -------------------------------------------------------------------------------
 
 // Sign-in until the main window is shown: Login, loading the main window, RefreshMainWindow
@@ -241,25 +262,21 @@ void AppAddMemo(benchmark::State& state) {
   if (dir.empty()) return state.SkipWithError("making the run directory failed");
   AppSession session(dir);
   Tally tally;
-  ActionTimer timer;
   SignIn(session);
   // A first query makes the query copy "b.mcn", as any earlier run of the program has.
   session.Then([&] { session.Click(mw::kWindow, mw::kQueryButton); });
-  std::function<void()> loop = [&] {
-    if (!state.KeepRunning()) return;
-    session.Type(mw::kWindow, mw::kCategoryCombo, Gbk8("分类05"));
-    session.Type(mw::kWindow, mw::kMemoBox, MemoNote(7));
-    timer.Start();
-    session.Click(mw::kWindow, mw::kAddButton);
-    session.Repaint(mw::kWindow, mw::kGrid);
-    tally.Add(state, timer.Stop());
-    if (session.MainDataSource()->RowCount() != memos + 1) throw SessionFailed{"no memo added"};
-    session.ClickMainCell(memos + 1, 1);
-    session.Click(mw::kWindow, mw::kDeleteButton);
-    session.Then(loop);
-  };
-  session.Then(loop);
-  Finish(state, session, tally);
+  RepeatMainAction(
+      state, session, tally,
+      [&] {
+        session.Type(mw::kWindow, mw::kCategoryCombo, Gbk8("分类05"));
+        session.Type(mw::kWindow, mw::kMemoBox, MemoNote(7));
+      },
+      [&] { session.Click(mw::kWindow, mw::kAddButton); },
+      [&] {
+        if (session.MainDataSource()->RowCount() != memos + 1) throw SessionFailed{"no memo added"};
+        session.ClickMainCell(memos + 1, 1);
+        session.Click(mw::kWindow, mw::kDeleteButton);
+      });
 }
 
 // QueryByCategory for one category (a twentieth of the memos): the query copy cleared, the memo
@@ -270,22 +287,16 @@ void AppQueryCategory(benchmark::State& state) {
   if (dir.empty()) return state.SkipWithError("making the run directory failed");
   AppSession session(dir);
   Tally tally;
-  ActionTimer timer;
   SignIn(session);
   session.Then([&] { session.Click(mw::kWindow, mw::kQueryButton); });  // makes "b.mcn"
-  std::function<void()> loop = [&] {
-    if (!state.KeepRunning()) return;
-    session.Select(mw::kWindow, mw::kQueryCombo, 1);
-    timer.Start();
-    session.Click(mw::kWindow, mw::kQueryButton);
-    session.Repaint(mw::kWindow, mw::kGrid);
-    tally.Add(state, timer.Stop());
-    if (session.MainDataSource()->RowCount() != (memos + kTableCategories - 1) / kTableCategories)
-      throw SessionFailed{"the query shows the wrong number of memos"};
-    session.Then(loop);
-  };
-  session.Then(loop);
-  Finish(state, session, tally);
+  RepeatMainAction(
+      state, session, tally, [&] { session.Select(mw::kWindow, mw::kQueryCombo, 1); },
+      [&] { session.Click(mw::kWindow, mw::kQueryButton); },
+      [&] {
+        if (session.MainDataSource()->RowCount() !=
+            (memos + kTableCategories - 1) / kTableCategories)
+          throw SessionFailed{"the query shows the wrong number of memos"};
+      });
 }
 
 // DeleteMemo in the view of all memos: the memo in the middle of the table (the records after it
@@ -296,22 +307,16 @@ void AppDeleteMemo(benchmark::State& state) {
   if (dir.empty()) return state.SkipWithError("making the run directory failed");
   AppSession session(dir);
   Tally tally;
-  ActionTimer timer;
   SignIn(session);
   const int row = memos / 2 + 1;
-  std::function<void()> loop = [&] {
-    if (!state.KeepRunning()) return;
-    session.ClickMainCell(row, 1);
-    timer.Start();
-    session.Click(mw::kWindow, mw::kDeleteButton);
-    session.Repaint(mw::kWindow, mw::kGrid);
-    tally.Add(state, timer.Stop());
-    if (session.MainDataSource()->RowCount() != memos - 1) throw SessionFailed{"nothing deleted"};
-    AppendMemo(dir + "/a.mcn", row);
-    session.Then(loop);
-  };
-  session.Then(loop);
-  Finish(state, session, tally);
+  RepeatMainAction(
+      state, session, tally, [&] { session.ClickMainCell(row, 1); },
+      [&] { session.Click(mw::kWindow, mw::kDeleteButton); },
+      [&] {
+        if (session.MainDataSource()->RowCount() != memos - 1)
+          throw SessionFailed{"nothing deleted"};
+        AppendMemo(dir + "/a.mcn", row);
+      });
 }
 
 // DeleteMemo in the query view: the memo goes from "b.mcn", then the memo table is searched for it
@@ -323,24 +328,18 @@ void AppDeleteMemoQuery(benchmark::State& state) {
   if (dir.empty()) return state.SkipWithError("making the run directory failed");
   AppSession session(dir);
   Tally tally;
-  ActionTimer timer;
   SignIn(session);
   const int memo = memos - kTableCategories;  // the last memo of category 0 ("分类00")
   const std::pair<std::string, std::string> key = MemoKey(memo);
-  std::function<void()> loop = [&] {
-    if (!state.KeepRunning()) return;
-    session.Select(mw::kWindow, mw::kQueryCombo, 1);
-    session.Click(mw::kWindow, mw::kQueryButton);
-    session.ClickMainCell(FindRow(session, key), 1);
-    timer.Start();
-    session.Click(mw::kWindow, mw::kDeleteButton);
-    session.Repaint(mw::kWindow, mw::kGrid);
-    tally.Add(state, timer.Stop());
-    AppendMemo(dir + "/a.mcn", memo);
-    session.Then(loop);
-  };
-  session.Then(loop);
-  Finish(state, session, tally);
+  RepeatMainAction(
+      state, session, tally,
+      [&] {
+        session.Select(mw::kWindow, mw::kQueryCombo, 1);
+        session.Click(mw::kWindow, mw::kQueryButton);
+        session.ClickMainCell(FindRow(session, key), 1);
+      },
+      [&] { session.Click(mw::kWindow, mw::kDeleteButton); },
+      [&] { AppendMemo(dir + "/a.mcn", memo); });
 }
 
 // OpenFollowUp: the cursor moved into the "记事" column with the Right key, the grid's menu
