@@ -246,5 +246,67 @@ TEST_F(GuardTest, RepairNamesItsCopiesAfterTheFilesAsTheyAreOnDisk) {
   EXPECT_TRUE(std::filesystem::exists(dir_ / "m.edt.bak2"));
 }
 
+// ---------------------------------------------------------------------------------------------
+// Passwords from a file, the environment or the terminal.
+
+TEST_F(GuardTest, APasswordComesFromAFileOrTheEnvironmentNeverOnlyTheCommandLine) {
+  WriteWholeFile(dir_ / "pw", "秘密\n");
+  WriteWholeFile(dir_ / "wrong", "错的\r\n");
+  ASSERT_EQ(dir_.Run({"--password-file", "pw", "create", "p", "名字:text:8"}).exit_code, 0);
+  EXPECT_EQ(ReadWholeFile(dir_ / "p.EDB").substr(0, 4), "WCDB");
+  ASSERT_EQ(dir_.Run({"add", "p", "值", "--password-file=pw"}).exit_code, 0);
+  const std::string rows = "serial,deleted,名字\r\n1,false,值\r\n";
+  EXPECT_EQ(dir_.Run({"dump", "p", "--csv", "--password-file", "pw"}).out, rows);
+  EXPECT_EQ(dir_.Run({"dump", "p", "--csv"}, {"MCN_PASSWORD=秘密"}).out, rows);
+  EXPECT_EQ(dir_.Run({"--password-file", "wrong", "dump", "p"}).exit_code, 1);
+  EXPECT_EQ(dir_.Run({"dump", "p"}, {"MCN_PASSWORD=错的"}).exit_code, 1);
+  // A file named on the command line wins over the environment.
+  EXPECT_EQ(dir_.Run({"dump", "p", "--csv", "--password-file", "pw"}, {"MCN_PASSWORD=错的"}).out,
+            rows);
+  // Without a terminal on standard input nothing is asked: the open fails as it always did.
+  McnResult without = dir_.Run({"dump", "p"});
+  EXPECT_EQ(without.exit_code, 1);
+  EXPECT_EQ(without.err, "-78 未提供数据库访问密码或提供了错误的密码\n");
+
+  // The environment's password serves protected files only, and never protects a new one.
+  MakeMemoTable({"x"});
+  EXPECT_EQ(dir_.Run({"check", "m.mcn"}, {"MCN_PASSWORD=秘密"}).exit_code, 0);
+  ASSERT_EQ(dir_.Run({"create", "q", "n:int"}, {"MCN_PASSWORD=秘密"}).exit_code, 0);
+  EXPECT_EQ(ReadWholeFile(dir_ / "q.EDB").substr(0, 4), "WEDB");
+  // recover and check read the source's password the same ways.
+  EXPECT_EQ(dir_.Run({"check", "p"}, {"MCN_PASSWORD=秘密"}).exit_code, 0);
+  ASSERT_EQ(dir_.Run({"recover", "p", "p2"}, {"MCN_PASSWORD=秘密"}).exit_code, 0);
+  EXPECT_EQ(dir_.Run({"dump", "p2", "--csv", "--password-file", "pw"}).out, rows);
+
+  McnResult both = dir_.Run({"--password", "秘密", "--password-file", "pw", "dump", "p"});
+  EXPECT_EQ(both.exit_code, 2);
+  McnResult missing = dir_.Run({"--password-file", "nothing", "dump", "p"});
+  EXPECT_EQ(missing.exit_code, 1);
+  EXPECT_TRUE(Contains(missing.err, "cannot read the password file nothing")) << missing.err;
+  EXPECT_EQ(dir_.Run({"--password-file", "", "dump", "p"}).exit_code, 2);
+}
+
+TEST_F(GuardTest, OnATerminalThePasswordIsAskedForWithoutEcho) {
+  WriteWholeFile(dir_ / "pw", "秘密zq\n");
+  ASSERT_EQ(dir_.Run({"--password-file", "pw", "create", "p", "名字:text:8"}).exit_code, 0);
+  ASSERT_EQ(dir_.Run({"--password-file", "pw", "add", "p", "值"}).exit_code, 0);
+  McnResult asked = dir_.RunOnTerminal({"dump", "p", "--csv"}, "password for p: ", "秘密zq\n");
+  EXPECT_EQ(asked.exit_code, 0) << asked.out;
+  EXPECT_TRUE(Contains(asked.out, "mcn: password for p: ")) << asked.out;
+  EXPECT_TRUE(Contains(asked.out, "1,false,值\r\n")) << asked.out;
+  EXPECT_FALSE(Contains(asked.out, "zq")) << asked.out;  // what was typed never shows
+
+  McnResult wrong = dir_.RunOnTerminal({"dump", "p"}, "password for p: ", "nope\n");
+  EXPECT_EQ(wrong.exit_code, 1);
+  EXPECT_TRUE(Contains(wrong.out, "-78 ")) << wrong.out;
+  EXPECT_FALSE(Contains(wrong.out, "nope")) << wrong.out;
+
+  // An unprotected file asks nothing.
+  MakeMemoTable({"x"});
+  McnResult plain = dir_.RunOnTerminal({"check", "m.mcn"});
+  EXPECT_EQ(plain.exit_code, 0) << plain.out;
+  EXPECT_FALSE(Contains(plain.out, "password")) << plain.out;
+}
+
 }  // namespace
 }  // namespace memo::mcn::testing
