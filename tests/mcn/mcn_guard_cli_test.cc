@@ -308,5 +308,40 @@ TEST_F(GuardTest, OnATerminalThePasswordIsAskedForWithoutEcho) {
   EXPECT_FALSE(Contains(plain.out, "password")) << plain.out;
 }
 
+// ---------------------------------------------------------------------------------------------
+// CSV on a terminal, CSV into a file.
+
+TEST_F(GuardTest, CsvEscapesControlCharactersOnATerminalAndKeepsBytesInAFile) {
+  MakeMemoTable({});
+  const std::string memo = "red\x1b[31mX\nline2\x7f" "2J";
+  ASSERT_EQ(dir_.Run({"add", "m.mcn", "x", "", memo, ""}).exit_code, 0);
+  const std::string escaped = "red\\u001b[31mX\\nline2\\u007f2J";
+
+  McnResult file_dump = dir_.Run({"dump", "m.mcn", "--csv"});
+  EXPECT_TRUE(Contains(file_dump.out, ",\"" + memo + "\",\r\n")) << file_dump.out;
+  McnResult file_export = dir_.Run({"export", "m.mcn", "--csv"});
+  EXPECT_TRUE(Contains(file_export.out, ",\"" + memo + "\",\r\n")) << file_export.out;
+  // What export wrote reads back byte for byte.
+  WriteWholeFile(dir_ / "out.csv", file_export.out);
+  ASSERT_EQ(dir_.Run({"import", "m.mcn", "out.csv"}).exit_code, 0);
+  EXPECT_EQ(dir_.Run({"export", "m.mcn", "--csv"}).out,
+            file_export.out + file_export.out.substr(file_export.out.find("\r\n") + 2));
+
+  McnResult screen_dump = dir_.RunOnTerminal({"dump", "m.mcn", "--csv"});
+  EXPECT_EQ(screen_dump.exit_code, 0);
+  EXPECT_TRUE(Contains(screen_dump.out, ",x,0100-01-01T00:00:00," + escaped + ",\r\n"))
+      << screen_dump.out;
+  McnResult screen_export = dir_.RunOnTerminal({"export", "m.mcn", "--csv"});
+  EXPECT_TRUE(Contains(screen_export.out, "x,0100-01-01T00:00:00," + escaped + ",\r\n"))
+      << screen_export.out;
+  for (const McnResult* screen : {&screen_dump, &screen_export}) {
+    EXPECT_FALSE(Contains(screen->out, "\x1b")) << screen->out;
+    EXPECT_FALSE(Contains(screen->out, "\x7f")) << screen->out;
+  }
+  // The plain and JSON forms escape DEL too, wherever they write.
+  EXPECT_TRUE(Contains(dir_.Run({"dump", "m.mcn", "--json"}).out, escaped));
+  EXPECT_TRUE(Contains(dir_.Run({"dump", "m.mcn"}).out, escaped));
+}
+
 }  // namespace
 }  // namespace memo::mcn::testing
