@@ -343,5 +343,28 @@ TEST_F(GuardTest, CsvEscapesControlCharactersOnATerminalAndKeepsBytesInAFile) {
   EXPECT_TRUE(Contains(dir_.Run({"dump", "m.mcn"}).out, escaped));
 }
 
+// ---------------------------------------------------------------------------------------------
+// What a stopped sort leaves.
+
+TEST_F(GuardTest, CheckNamesAStoppedSortsPassingFilesAsNotes) {
+  MakeMemoTable({"x"});
+  WriteWholeFile(dir_ / "m.mcn.~sort4711", std::string(434, 'r'));
+  WriteWholeFile(dir_ / "m.edt.~sort4711", std::string(1024, 'm'));
+  WriteWholeFile(dir_ / "m.mcn.~sortx", "not a passing name");
+  WriteWholeFile(dir_ / "m.mcn.~sort", "no number");
+  WriteWholeFile(dir_ / "other.mcn.~sort1", "another database's");
+  McnResult check = dir_.Run({"check", "m.mcn"});
+  EXPECT_EQ(check.exit_code, 0) << check.out;
+  EXPECT_EQ(check.out,
+            "note: m.edt.~sort4711 (1024 bytes) is left from a sort into this file that did not "
+            "finish; unless a query is running now, it is a stale copy of records and memos that "
+            "can be removed\n"
+            "note: m.mcn.~sort4711 (434 bytes) is left from a sort into this file that did not "
+            "finish; unless a query is running now, it is a stale copy of records and memos that "
+            "can be removed\n"
+            "ok: 1 record, no problems found\n");
+  EXPECT_TRUE(std::filesystem::exists(dir_ / "m.mcn.~sort4711"));  // check only looks
+}
+
 }  // namespace
 }  // namespace memo::mcn::testing

@@ -16,6 +16,7 @@
 #include "tools/mcn/cli.h"
 #include "tools/mcn/findings.h"
 #include "tools/mcn/format.h"
+#include "tools/mcn/leftovers.h"
 #include "tools/mcn/records.h"
 
 namespace memo::mcn {
@@ -188,6 +189,16 @@ int CheckCommand(const Invocation& invocation) {
     rc = files.LockWhole(false);
     if (rc != db::kOk) return ReportEngineError(rc);
     files.Analyze(Utf8ToGbk(invocation.password), &report);
+  }
+  // A sort stopped before its commit leaves its passing files beside the target; nothing reads
+  // them, but they hold copies of the records and memos, so the user should know.
+  for (const Leftover& leftover : SortLeftovers(full_path)) {
+    db::Finding note;
+    note.kind = db::FindingKind::kNote;
+    note.text = leftover.name + " (" + std::to_string(leftover.bytes) +
+                " bytes) is left from a sort into this file that did not finish; unless a query "
+                "is running now, it is a stale copy of records and memos that can be removed";
+    report.findings.push_back(std::move(note));
   }
   PrintFindings(report);
   if (report.code != db::kOk) return ReportEngineError(report.code);
