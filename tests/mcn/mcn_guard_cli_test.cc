@@ -301,6 +301,12 @@ TEST_F(GuardTest, OnATerminalThePasswordIsAskedForWithoutEcho) {
   EXPECT_TRUE(Contains(wrong.out, "-78 ")) << wrong.out;
   EXPECT_FALSE(Contains(wrong.out, "nope")) << wrong.out;
 
+  EXPECT_TRUE(asked.terminal_echoes);
+  // Ctrl-C at the prompt ends mcn by the interrupt and gives the terminal its echo back.
+  McnResult interrupted = dir_.RunOnTerminal({"dump", "p"}, "password for p: ", "\x03");
+  EXPECT_EQ(interrupted.exit_code, 128 + SIGINT) << interrupted.out;
+  EXPECT_TRUE(interrupted.terminal_echoes);
+
   // An unprotected file asks nothing.
   MakeMemoTable({"x"});
   McnResult plain = dir_.RunOnTerminal({"check", "m.mcn"});

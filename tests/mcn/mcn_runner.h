@@ -25,6 +25,7 @@ struct McnResult {
   int exit_code = -1;
   std::string out;
   std::string err;
+  bool terminal_echoes = false;  // RunOnTerminal: the terminal echoes input after mcn ended
 };
 
 inline std::string ReadWholeFile(const std::filesystem::path& path) {
@@ -197,6 +198,8 @@ class ScratchDir {
     } else if (pid > 0) {
       result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
+    termios after;
+    result.terminal_echoes = tcgetattr(slave, &after) == 0 && (after.c_lflag & ECHO) != 0;
     close(slave);
     close(master);
     return result;

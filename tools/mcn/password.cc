@@ -4,10 +4,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 
 #include "db/record_format.h"
 #include "platform/codec.h"
@@ -42,11 +44,29 @@ bool IsProtected(const Invocation& invocation) {
   return std::memcmp(magic, db::kProtectedMagic, sizeof magic) == 0;
 }
 
+// The terminal's modes while the prompt has its echo turned off, for the signal handler.
+termios g_saved_modes;
+
+// An interrupt (Ctrl-C) or termination at the prompt turns the echo back on before mcn ends as
+// the signal would have ended it, so the user's shell is not left typing blind.
+void RestoreEchoAndDie(int signal_number) {
+  ::tcsetattr(STDIN_FILENO, TCSANOW, &g_saved_modes);
+  std::signal(signal_number, SIG_DFL);
+  std::raise(signal_number);
+}
+
+constexpr int kPromptSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP};
+
 // Asks on the terminal with its echo turned off; the line typed, or false when nothing could be
 // read (end of input, or the terminal refused to stop echoing).
 bool Prompt(const std::string& file, std::string* password) {
   termios saved;
   if (::tcgetattr(STDIN_FILENO, &saved) != 0) return false;
+  g_saved_modes = saved;
+  void (*previous[std::size(kPromptSignals)])(int);
+  for (size_t i = 0; i < std::size(kPromptSignals); ++i) {
+    previous[i] = std::signal(kPromptSignals[i], RestoreEchoAndDie);
+  }
   termios quiet = saved;
   quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
   quiet.c_lflag |= ICANON;
@@ -67,6 +87,9 @@ bool Prompt(const std::string& file, std::string* password) {
     }
   }
   ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+  for (size_t i = 0; i < std::size(kPromptSignals); ++i) {
+    std::signal(kPromptSignals[i], previous[i]);
+  }
   std::fputs("\n", stderr);
   StripLineBreak(&line);
   if (!ended && line.empty()) return false;
