@@ -2,11 +2,14 @@
 #pragma once
 
 #include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -22,6 +25,7 @@ struct McnResult {
   int exit_code = -1;
   std::string out;
   std::string err;
+  bool terminal_echoes = false;  // RunOnTerminal: the terminal echoes input after mcn ended
 };
 
 inline std::string ReadWholeFile(const std::filesystem::path& path) {
@@ -52,7 +56,9 @@ class ScratchDir {
   const std::filesystem::path& path() const { return path_; }
   std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-  McnResult Run(const std::vector<std::string>& args) const {
+  // Runs mcn with `extra_environment` ("NAME=value") added to this process's environment.
+  McnResult Run(const std::vector<std::string>& args,
+                const std::vector<std::string>& extra_environment = {}) const {
     McnResult result;
     std::filesystem::path out = path_ / ".mcn-stdout", err = path_ / ".mcn-stderr";
     posix_spawn_file_actions_t actions;
@@ -66,8 +72,13 @@ class ScratchDir {
     std::vector<char*> argv;
     for (std::string& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
+    std::vector<std::string> environment = extra_environment;
+    std::vector<char*> envp;
+    for (std::string& e : environment) envp.push_back(e.data());
+    for (char** e = environ; *e != nullptr; ++e) envp.push_back(*e);
+    envp.push_back(nullptr);
     pid_t pid = 0;
-    if (posix_spawn(&pid, MCN_BINARY, &actions, nullptr, argv.data(), environ) == 0) {
+    if (posix_spawn(&pid, MCN_BINARY, &actions, nullptr, argv.data(), envp.data()) == 0) {
       int status = 0;
       waitpid(pid, &status, 0);
       result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -116,6 +127,82 @@ class ScratchDir {
       std::filesystem::remove(err);
     }
     return results;
+  }
+
+  // Runs mcn with a new pseudo-terminal as its standard input, output and error (and controlling
+  // terminal). Once the terminal has shown `wait_for`, `typed` is typed into it. `out` receives
+  // everything the terminal showed: what mcn wrote and what the terminal echoed. The terminal
+  // passes output through unchanged (no "\r" added before "\n"). The 60-second guard only
+  // stops a child that hangs; no result depends on timing.
+  McnResult RunOnTerminal(const std::vector<std::string>& args, const std::string& wait_for = {},
+                          const std::string& typed = {}) const {
+    McnResult result;
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return result;
+    const std::string slave_name = ptsname(master);
+    int slave = open(slave_name.c_str(), O_RDWR | O_NOCTTY);
+    if (slave < 0) {
+      close(master);
+      return result;
+    }
+    termios modes;
+    tcgetattr(slave, &modes);
+    modes.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    tcsetattr(slave, TCSANOW, &modes);
+    std::vector<std::string> words = {MCN_BINARY};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+      setsid();
+      int tty = open(slave_name.c_str(), O_RDWR);
+      if (tty < 0 || dup2(tty, 0) < 0 || dup2(tty, 1) < 0 || dup2(tty, 2) < 0 ||
+          chdir(path_.c_str()) != 0) {
+        _exit(127);
+      }
+      execv(MCN_BINARY, argv.data());
+      _exit(127);
+    }
+    bool typed_yet = wait_for.empty() && typed.empty();
+    if (!typed_yet && wait_for.empty()) {
+      (void)!write(master, typed.data(), typed.size());
+      typed_yet = true;
+    }
+    int status = 0;
+    bool exited = pid < 0;
+    for (int waited_ms = 0; pid > 0 && waited_ms < 60000;) {
+      pollfd ready{master, POLLIN, 0};
+      if (poll(&ready, 1, 20) > 0 && (ready.revents & POLLIN)) {
+        char buffer[4096];
+        ssize_t n = read(master, buffer, sizeof buffer);
+        if (n > 0) result.out.append(buffer, static_cast<size_t>(n));
+        if (!typed_yet && result.out.find(wait_for) != std::string::npos) {
+          (void)!write(master, typed.data(), typed.size());
+          typed_yet = true;
+        }
+        continue;
+      }
+      if (exited) break;  // exited and drained
+      if (waitpid(pid, &status, WNOHANG) == pid) {
+        exited = true;
+        continue;  // one more pass drains what is left
+      }
+      waited_ms += 20;
+    }
+    if (pid > 0 && !exited) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      result.exit_code = -2;
+    } else if (pid > 0) {
+      result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    termios after;
+    result.terminal_echoes = tcgetattr(slave, &after) == 0 && (after.c_lflag & ECHO) != 0;
+    close(slave);
+    close(master);
+    return result;
   }
 
   // As Run, with the child's address space limited to `address_space_bytes` (not usable with

@@ -131,7 +131,9 @@ int CreateCommand(const Invocation& invocation) {
   // slip than a wish. Both names are claimed before anything is written, so that a concurrent
   // create of the same name fails instead of writing over this one.
   std::string error;
-  if (!ClaimNewPair(path, needs_memo, &error)) return ReportError(error, kExitFailure);
+  if (!ClaimNewPair(path, needs_memo, DefaultPermissions(), &error)) {
+    return ReportError(error, kExitFailure);
+  }
   int rc = db::CreateDatabase(path, fields, Utf8ToGbk(invocation.password));
   if (rc != db::kOk) {
     // Nothing of a failed create stays behind.

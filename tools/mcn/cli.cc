@@ -5,6 +5,7 @@
 #include "db/engine_code.h"
 #include "db/file_names.h"
 #include "platform/codec.h"
+#include "tools/mcn/password.h"
 
 namespace memo::mcn {
 
@@ -43,7 +44,7 @@ const CommandSpec* FindCommand(const std::string& name) {
 
 void PrintUsage(std::FILE* out) {
   std::fputs(
-      "usage: mcn [--password P] COMMAND FILE [ARGUMENTS]\n"
+      "usage: mcn [--password-file PWFILE] COMMAND FILE [ARGUMENTS]\n"
       "\n"
       "  info FILE                      header, fields, record counts, memo-file blocks\n"
       "  dump FILE [--json|--csv] [--all]\n"
@@ -74,6 +75,14 @@ void PrintUsage(std::FILE* out) {
       "bytes (0x00ff or 00ff); an empty value leaves the field empty. A text longer than its\n"
       "field is cut to fit, with a warning.\n"
       "\n"
+      "A protected FILE's password comes from --password-file PWFILE (its first line), else\n"
+      "from the environment variable MCN_PASSWORD, else from a prompt when standard input is a\n"
+      "terminal (nothing typed is shown). create protects a new file only with --password-file.\n"
+      "--password P works too, but every user of the machine can read P in the process list.\n"
+      "\n"
+      "dump and export show control characters in texts escaped (\\n, \\u001b) when they write\n"
+      "to a terminal; written to a file or a pipe, CSV keeps every byte as stored.\n"
+      "\n"
       "FILE without an extension gets \".EDB\". Texts are UTF-8. Files are opened read-only\n"
       "unless the command changes them. Exit codes: 0 success, 1 failure (engine code and\n"
       "message, or what is wrong), 2 bad usage.\n",
@@ -97,6 +106,18 @@ bool ParseCommandLine(int argc, char** argv, Invocation* invocation, std::string
     } else if (!options_done && arg.rfind("--password=", 0) == 0) {
       invocation->password = arg.substr(std::strlen("--password="));
       invocation->has_password = true;
+    } else if (!options_done && arg == "--password-file") {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+        *error = "--password-file needs a file name";
+        return false;
+      }
+      invocation->password_file = argv[++i];
+    } else if (!options_done && arg.rfind("--password-file=", 0) == 0) {
+      invocation->password_file = arg.substr(std::strlen("--password-file="));
+      if (invocation->password_file.empty()) {
+        *error = "--password-file needs a file name";
+        return false;
+      }
     } else if (!options_done && arg == "--json") {
       invocation->json = true;
     } else if (!options_done && arg == "--csv") {
@@ -117,6 +138,10 @@ bool ParseCommandLine(int argc, char** argv, Invocation* invocation, std::string
   }
   if (words.empty()) {
     *error = "no command given";
+    return false;
+  }
+  if (invocation->has_password && !invocation->password_file.empty()) {
+    *error = "--password and --password-file exclude each other";
     return false;
   }
   invocation->command = words[0];
@@ -170,7 +195,11 @@ int RunInvocation(const Invocation& invocation) {
     return kExitOk;
   }
   const CommandSpec* spec = FindCommand(invocation.command);
-  return spec ? spec->run(invocation) : kExitUsage;
+  if (!spec) return kExitUsage;
+  Invocation with_password = invocation;
+  int code = FillInPassword(&with_password);
+  if (code != kExitOk) return code;
+  return spec->run(with_password);
 }
 
 int OpenDatabase(const Invocation& invocation, OpenPurpose purpose,

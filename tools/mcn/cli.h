@@ -25,6 +25,7 @@ struct Invocation {
   std::vector<std::string> operands;  // after FILE: field specs, values, or the CSV path
   std::string password;
   bool has_password = false;
+  std::string password_file;  // --password-file: read when the command runs
   bool json = false;
   bool csv = false;
   bool all = false;
@@ -36,7 +37,8 @@ bool ParseCommandLine(int argc, char** argv, Invocation* invocation, std::string
 
 void PrintUsage(std::FILE* out);
 
-// Runs a parsed invocation; returns the exit code.
+// Runs a parsed invocation (after taking its password from where it was asked for); returns the
+// exit code.
 int RunInvocation(const Invocation& invocation);
 
 // Prints "<code> <message>" for an engine code to stderr and returns kExitFailure.

@@ -10,8 +10,15 @@ namespace memo::mcn {
 
 namespace {
 
-// The escapes JSON strings and tab-separated cells share.
+// The escapes JSON strings and tab-separated cells share. The C0 controls and DEL are written as
+// \u escapes, so no stored text can steer the terminal that shows it. (The C1 controls cannot
+// occur: no GBK character converts to one.)
 void AppendEscaped(std::string_view text, bool quote_quotes, std::string* out) {
+  auto append_code = [out](unsigned code) {
+    char escape[8];
+    std::snprintf(escape, sizeof escape, "\\u%04x", code);
+    *out += escape;
+  };
   for (char c : text) {
     switch (c) {
       case '"':
@@ -27,14 +34,14 @@ void AppendEscaped(std::string_view text, bool quote_quotes, std::string* out) {
       case '\t': *out += "\\t"; break;
       case '\b': *out += "\\b"; break;
       case '\f': *out += "\\f"; break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escape[8];
-          std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned char>(c));
-          *out += escape;
+      default: {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+          append_code(byte);
         } else {
           *out += c;
         }
+      }
     }
   }
 }

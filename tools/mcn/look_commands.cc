@@ -1,5 +1,7 @@
 // The commands that only look: info, dump, check, export. Each opens the file read-only, so a
 // damaged file is reported as it is and never repaired.
+#include <unistd.h>
+
 #include <cinttypes>
 #include <cstdio>
 #include <string>
@@ -14,6 +16,7 @@
 #include "tools/mcn/cli.h"
 #include "tools/mcn/findings.h"
 #include "tools/mcn/format.h"
+#include "tools/mcn/leftovers.h"
 #include "tools/mcn/records.h"
 
 namespace memo::mcn {
@@ -24,6 +27,23 @@ namespace {
 std::string PlainCell(const std::string& text) { return EscapedCell(text); }
 
 std::string FieldName(const db::FieldDescriptor& field) { return Utf8(field.Name()); }
+
+// A CSV row as it goes to standard output. On a terminal, each cell's control characters are
+// escaped as the plain and JSON forms escape them, so that a stored escape sequence cannot steer
+// the terminal; into a file or a pipe the bytes stay exactly as stored, for import to read back.
+class CsvOutput {
+ public:
+  CsvOutput() : terminal_(::isatty(STDOUT_FILENO) == 1) {}
+  void Row(std::vector<std::string> cells) const {
+    if (terminal_) {
+      for (std::string& cell : cells) cell = EscapedCell(cell);
+    }
+    std::fputs(CsvRow(cells).c_str(), stdout);
+  }
+
+ private:
+  bool terminal_;
+};
 
 }  // namespace
 
@@ -109,15 +129,16 @@ int DumpCommand(const Invocation& invocation) {
     });
     std::fputs("\n]}\n", stdout);
   } else if (invocation.csv) {
+    const CsvOutput csv;
     std::vector<std::string> heading = {"serial", "deleted"};
     for (const db::FieldDescriptor& field : fields) heading.push_back(FieldName(field));
-    std::fputs(CsvRow(heading).c_str(), stdout);
+    csv.Row(heading);
     rc = ForEachRecord(handle.get(), invocation.all, Notation::kCsv,
                        [&](const PrintedRecord& record) {
       int64_t serial = record.serial < 0 ? -int64_t{record.serial} : record.serial;
       std::vector<std::string> row = {std::to_string(serial), record.deleted ? "true" : "false"};
       row.insert(row.end(), record.values.begin(), record.values.end());
-      std::fputs(CsvRow(row).c_str(), stdout);
+      csv.Row(std::move(row));
     });
   } else {
     std::string heading = "serial";
@@ -145,11 +166,12 @@ int ExportCommand(const Invocation& invocation) {
   std::unique_ptr<db::DatabaseHandle> handle;
   int rc = OpenDatabase(invocation, OpenPurpose::kLook, &handle);
   if (rc != db::kOk) return ReportEngineError(rc);
+  const CsvOutput csv;
   std::vector<std::string> heading;
   for (const db::FieldDescriptor& field : handle->fields()) heading.push_back(FieldName(field));
-  std::fputs(CsvRow(heading).c_str(), stdout);
+  csv.Row(heading);
   rc = ForEachRecord(handle.get(), false, Notation::kCsv, [&](const PrintedRecord& record) {
-    std::fputs(CsvRow(record.values).c_str(), stdout);
+    csv.Row(record.values);
   });
   return rc == db::kOk ? kExitOk : kExitFailure;
 }
@@ -167,6 +189,16 @@ int CheckCommand(const Invocation& invocation) {
     rc = files.LockWhole(false);
     if (rc != db::kOk) return ReportEngineError(rc);
     files.Analyze(Utf8ToGbk(invocation.password), &report);
+  }
+  // A sort stopped before its commit leaves its passing files beside the target; nothing reads
+  // them, but they hold copies of the records and memos, so the user should know.
+  for (const Leftover& leftover : SortLeftovers(full_path)) {
+    db::Finding note;
+    note.kind = db::FindingKind::kNote;
+    note.text = leftover.name + " (" + std::to_string(leftover.bytes) +
+                " bytes) is left from a sort into this file that did not finish; unless a query "
+                "is running now, it is a stale copy of records and memos that can be removed";
+    report.findings.push_back(std::move(note));
   }
   PrintFindings(report);
   if (report.code != db::kOk) return ReportEngineError(report.code);

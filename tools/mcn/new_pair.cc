@@ -1,22 +1,29 @@
 #include "tools/mcn/new_pair.h"
 
+#include <sys/stat.h>
+
 #include "db/check.h"
 #include "db/engine_code.h"
 #include "platform/codec.h"
-#include "platform/file.h"
 
 namespace memo::mcn {
 
 namespace {
 
-// kOk, or the engine code of the failure (kCreateFailed when the name is taken).
-int CreateExclusively(const std::string& path) {
-  platform::File file;
-  platform::FileError error =
-      platform::File::Open(path, platform::FileAccess::kReadWrite, platform::FileShare::kDenyNone,
-                           platform::FileCreate::kCreateNew, &file);
-  return db::FileErrorCode(error, db::kCreateFailed);
-}
+constexpr mode_t kPermissionBits = 0777;
+
+// Sets the process's file-creation mask for its lifetime; mcn runs one thread, so no other
+// creation sees the narrowed mask.
+class CreationMask {
+ public:
+  explicit CreationMask(mode_t mask) : old_(::umask(mask)) {}
+  ~CreationMask() { ::umask(old_); }
+  CreationMask(const CreationMask&) = delete;
+  CreationMask& operator=(const CreationMask&) = delete;
+
+ private:
+  mode_t old_;
+};
 
 std::string Why(const std::string& path, int rc) {
   if (rc == db::kCreateFailed && platform::FileExists(path)) {
@@ -27,20 +34,66 @@ std::string Why(const std::string& path, int rc) {
 
 }  // namespace
 
-bool ClaimNewPair(const std::string& record_path, bool needs_memo, std::string* error) {
+bool PermissionsOf(const platform::File& file, mode_t* mode) {
+  struct stat st;
+  if (!file.IsOpen() || ::fstat(file.Descriptor(), &st) != 0) return false;
+  *mode = st.st_mode & kPermissionBits;
+  return true;
+}
+
+int CreateWithPermissions(const std::string& path, mode_t mode, platform::File* out) {
+  platform::FileError error;
+  {
+    CreationMask owner_only(077);
+    error = platform::File::Open(path, platform::FileAccess::kReadWrite,
+                                 platform::FileShare::kDenyNone, platform::FileCreate::kCreateNew,
+                                 out);
+  }
+  if (error != platform::FileError::kNone) return db::FileErrorCode(error, db::kCreateFailed);
+  if (::fchmod(out->Descriptor(), mode & kPermissionBits) != 0) {
+    out->Close();
+    platform::RemoveFile(path);
+    return db::kCreateFailed;
+  }
+  return db::kOk;
+}
+
+mode_t DefaultPermissions() {
+  const mode_t mask = ::umask(077);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+bool SetPermissions(const std::string& path, mode_t mode) {
+  return ::chmod(platform::ResolveOnDisk(path).c_str(), mode & kPermissionBits) == 0;
+}
+
+std::string NameOnDisk(const std::string& path) {
+  std::string gbk;
+  if (!platform::FileExists(path) || !Utf8ToGbkStrict(platform::ResolveOnDisk(path), &gbk)) {
+    return path;
+  }
+  return gbk;
+}
+
+bool ClaimNewPair(const std::string& record_path, bool needs_memo, mode_t mode,
+                  std::string* error) {
   const std::string memo_path = db::MemoPathFor(record_path);
   if (platform::FileExists(memo_path)) {
     *error = "the memo file " + Why(memo_path, db::kCreateFailed);
     return false;
   }
-  int rc = CreateExclusively(record_path);
+  platform::File record;
+  int rc = CreateWithPermissions(record_path, mode, &record);
   if (rc != db::kOk) {
     *error = Why(record_path, rc);
     return false;
   }
   if (needs_memo) {
-    rc = CreateExclusively(memo_path);
+    platform::File memo;
+    rc = CreateWithPermissions(memo_path, mode, &memo);
     if (rc != db::kOk) {
+      record.Close();
       platform::RemoveFile(record_path);
       *error = "the memo file " + Why(memo_path, rc);
       return false;

@@ -28,6 +28,7 @@
 #include "platform/file.h"
 #include "tools/mcn/cli.h"
 #include "tools/mcn/findings.h"
+#include "tools/mcn/new_pair.h"
 
 namespace memo::mcn {
 
@@ -38,14 +39,16 @@ using platform::FileError;
 
 constexpr int kMaxCopyNumber = 9999;
 
-// Copies the whole of `from` into the new file `to`, created only if no such file exists.
-// kOk, kCreateFailed when `to` exists, or the engine code of the failure.
+// Copies the whole of `from` into the new file `to`, created only if no such file exists and with
+// the permission bits of `from` (a copy of private data stays private). kOk, kCreateFailed when
+// `to` exists, or the engine code of the failure.
 int CopyInto(const File& from, const std::string& to) {
+  mode_t mode = 0600;
+  if (!PermissionsOf(from, &mode)) return db::kReadRecordFailed;
   File out;
-  FileError error = File::Open(to, platform::FileAccess::kReadWrite,
-                               platform::FileShare::kDenyNone, platform::FileCreate::kCreateNew,
-                               &out);
-  if (error != FileError::kNone) return db::FileErrorCode(error, db::kCreateFailed);
+  int rc = CreateWithPermissions(to, mode, &out);
+  if (rc != db::kOk) return rc;
+  FileError error = FileError::kNone;
   std::string buffer(1 << 20, '\0');
   for (uint64_t offset = 0;;) {
     size_t done = 0;
@@ -58,13 +61,17 @@ int CopyInto(const File& from, const std::string& to) {
   }
 }
 
-// Keeps copies of both files beside them as NAME.bakN, with the first N that neither file's copy
-// has taken, so an earlier copy is never overwritten. The copies are complete or removed.
+// Keeps copies of both files beside them as NAME.bakN, NAME as the file is called on disk (the
+// memo file of "a.mcn" is found as "a.EDT" but may be called "a.edt"), with the first N that
+// neither file's copy has taken, so an earlier copy is never overwritten. The copies are complete
+// or removed.
 int KeepCopies(db::DatabaseFiles* files, std::vector<std::string>* copies) {
+  const std::string record_name = NameOnDisk(files->record_path());
+  const std::string memo_name = NameOnDisk(files->memo_path());
   for (int n = 1; n <= kMaxCopyNumber; ++n) {
     const std::string suffix = ".bak" + std::to_string(n);
-    const std::string record_copy = files->record_path() + suffix;
-    const std::string memo_copy = files->memo_path() + suffix;
+    const std::string record_copy = record_name + suffix;
+    const std::string memo_copy = memo_name + suffix;
     if (platform::FileExists(record_copy) || platform::FileExists(memo_copy)) continue;
     int rc = CopyInto(files->record(), record_copy);
     if (rc == db::kCreateFailed && platform::FileExists(record_copy)) continue;  // taken just now
