@@ -1,3 +1,3 @@
-# A directory stands where the accounts file would go: it cannot be opened as a file, nor written.
+# A directory stands where the accounts file would go.
 set -eu
 mkdir "$1/c.mcn"
