@@ -1,6 +1,11 @@
 #include "app/app_support.h"
 
+#include <string>
+
 #include "db/db_commands.h"
+#include "db/engine_code.h"
+#include "db/registry.h"
+#include "platform/message_box.h"
 #include "runtime/dispatch.h"
 #include "runtime/fatal.h"
 #include "runtime/literal.h"
@@ -46,9 +51,35 @@ int32_t Remind(const char* text, int32_t buttons) {
   return static_cast<int32_t>(CallCommand(ShowMessageBox, args).low);
 }
 
+static void ReportFailure(const char* prefix, const char* file, int code) {
+  std::string text = db::FailureText(prefix, NonNullText(file), code);
+  ArgList args{TextValue(text.c_str()), IntValue(static_cast<int32_t>(platform::kMbIconWarning)),
+               TextValue(Gbk("温馨提示"))};
+  CallCommand(ShowMessageBox, args);
+}
+
+void ReportSaveFailure(const char* file, int code) { ReportFailure(Gbk("保存失败："), file, code); }
+
+void ReportQueryFailure(const char* file, int code) {
+  ReportFailure(Gbk("查询失败："), file, code);
+}
+
+int LastEngineCode() { return db::LastError(); }
+
 bool OpenDatabase(const char* name) {
   ArgList args{TextValue(name)};
   return CallCommand(db::OpenDatabase, args).low != 0;
+}
+
+bool OpenDatabaseForReading(const char* name) {
+  ArgList args{TextValue(name), Omitted(), IntValue(1)};
+  return CallCommand(db::OpenDatabase, args).low != 0;
+}
+
+int ProbeForWriting(const char* name) {
+  if (!OpenDatabase(name)) return LastEngineCode();
+  CloseDatabase();
+  return 0;
 }
 
 void CloseDatabase() {

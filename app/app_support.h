@@ -26,9 +26,23 @@ void Focus(uint32_t window_id, uint32_t unit_id, uint32_t type);
 // returns the button pressed (0 OK, 1 Cancel).
 int32_t Remind(const char* text, int32_t buttons = 0);
 
+// A save or a query that could not be completed, told the user in one box titled "温馨提示" with
+// the warning icon: "保存失败：" (or "查询失败："), the file's name, a line break and the engine's
+// message for `code` (for example "保存失败：a.mcn\n加锁失败"). The caller keeps what was typed.
+void ReportSaveFailure(const char* file, int code);
+void ReportQueryFailure(const char* file, int code);
+// The engine code the latest database command left in this thread's last-error cell.
+int LastEngineCode();
+
 // Opens a database file with every optional argument omitted; true when it opened (it is then
 // the current database).
 bool OpenDatabase(const char* name);
+// The same with access 1: read-only, for a routine that writes nothing.
+bool OpenDatabaseForReading(const char* name);
+// Opens a database file for writing and closes it again: 0 when it can be written now, else the
+// engine code of the open (missing, write-protected, held by another program). The registry's
+// current database is none afterwards.
+int ProbeForWriting(const char* name);
 // Closes the current database.
 void CloseDatabase();
 // A field of the current record as text; a value that is not text is run-time error 5.

@@ -99,25 +99,44 @@ void AppendFollowUp() {
   }
   TextOwner file(ProviderFile());
   int32_t row = GridCursorRow();
+  // An entry that cannot be stored is said so and stays in its box. The grid writes through the
+  // handle it opened earlier, so the file is opened anew first: one removed, write-protected or
+  // held by another program since then refuses here instead of seeming to take the entry (or
+  // seeming to have no memo, when its record count cannot be read).
+  if (int code = ProbeForWriting(file.get()); code != 0) {
+    ReportSaveFailure(file.get(), code);
+    return;
+  }
   // An empty view has no memo under the cursor (its row 1 reads as empty texts): the entry must
   // not go to a blank memo of the table that matches them.
   if (row < 1 || row > RowCount()) return;
   if (SameText(file.get(), Gbk("a.mcn"))) {
     TextOwner log(CellText(row, 4));
     TextOwner updated(WithEntry(log.get(), entry.get()));
-    SetCellText(row, 4, updated.get());
+    if (!SetCellText(row, 4, updated.get())) {
+      ReportSaveFailure(file.get(), LastEngineCode());
+      return;
+    }
   } else {
     // The query view: the copy first, then the memo of the table with the same category, time
     // and text (time and text alone may name another category's memo).
     TextOwner category(CellText(row, 1));
     TextOwner time(CellText(row, 2));
     TextOwner text(CellText(row, 3));
+    if (int code = ProbeForWriting(Gbk("a.mcn")); code != 0) {
+      ReportSaveFailure(Gbk("a.mcn"), code);
+      return;
+    }
     {
       TextOwner log(CellText(row, 4));
       TextOwner updated(WithEntry(log.get(), entry.get()));
-      SetCellText(row, 4, updated.get());
+      if (!SetCellText(row, 4, updated.get())) {
+        ReportSaveFailure(file.get(), LastEngineCode());
+        return;
+      }
     }
     SetProviderFile(Gbk("a.mcn"));
+    int stored = 0;  // the code of the table's write, when it failed
     RefreshProvider();
     SaveDataSource();
     RefreshGrid();
@@ -126,7 +145,7 @@ void AppendFollowUp() {
       if (RowShowsMemo(i, category.get(), time.get(), text.get())) {
         TextOwner log(CellText(i, 4));
         TextOwner updated(WithEntry(log.get(), entry.get()));
-        SetCellText(i, 4, updated.get());
+        if (!SetCellText(i, 4, updated.get())) stored = LastEngineCode();
         break;
       }
     }
@@ -134,6 +153,12 @@ void AppendFollowUp() {
     // say): the window names the copy's memo by the cursor row, and in the table that row is
     // another memo, whose log the window would then show and extend.
     SetProviderFile(Gbk("b.mcn"));
+    if (stored != 0) {
+      // The copy has the entry, the table has not: said so, and the entry stays in its box.
+      FillFollowUpGrid();
+      ReportSaveFailure(Gbk("a.mcn"), stored);
+      return;
+    }
   }
   FillFollowUpGrid();
   WriteText(fu::kWindow, fu::kEntryBox, kEmptyText);

@@ -4,11 +4,17 @@
 #include "app/program_state.h"
 #include "app/routines.h"
 #include "app/window_units.h"
+#include <string>
+#include <string_view>
+
+#include "db/engine_code.h"
 #include "db/images.h"
+#include "platform/file.h"
 #include "runtime/convert.h"
 #include "runtime/dispatch.h"
 #include "runtime/file_commands.h"
 #include "runtime/literal.h"
+#include "runtime/text.h"
 #include "ui/window_commands.h"
 
 namespace memo::app {
@@ -17,39 +23,66 @@ namespace {
 
 constexpr int kKeyEnter = 13;
 
-// Whether a data file exists: opened with the default mode (read and write, the file must
-// exist) and sharing, and released again at once.
-bool DataFileExists(const char* name) {
-  ArgList args{TextValue(name)};
-  int32_t number = static_cast<int32_t>(CallCommand(OpenDiskFile, args).low);
-  if (number == 0) return false;
-  CloseDiskFile(number);
-  return true;
+// Data files are created at first start only where nothing at all has their name: a file that
+// exists — busy, unreadable, read-only, damaged, a directory, a device, a dangling link — is never
+// written over, whatever else goes wrong. Nothing is opened to find out.
+bool DataFileExists(const char* name) { return platform::NameTaken(name); }
+
+// The accounts file holds the password, and the memo files the user's memos: readable by the
+// user alone from the start.
+constexpr unsigned kDataFileMode = 0600;
+
+// Writes a carried image under a passing name, ready to be given its own (see NewFile).
+bool PrepareImage(platform::NewFile* file, const char* name, std::string_view image) {
+  return file->Write(name, image, kDataFileMode) == platform::FileError::kNone;
 }
 
-// Writes a carried image with one whole-file write; the result is not inspected.
-void WriteImage(const char* name, const void* image) {
-  ArgList args{TextValue(name), ByteSetValue(image)};
-  CallCommand(WriteFileBytes, args);
+// Says once per start that the data directory takes no new file.
+void TellCannotCreate(bool* told) {
+  if (*told) return;
+  *told = true;
+  std::string directory = platform::FullPath(Gbk("c.mcn"));
+  directory.resize(directory.find_last_of('/'));
+  if (directory.empty()) directory = "/";
+  TextOwner text(JoinTexts({Gbk("无法在数据目录中创建文件："), directory.c_str()}));
+  Remind(text.get());
 }
 
-void CheckAccountsFile() {
+void CheckAccountsFile(bool* told) {
   if (DataFileExists(Gbk("c.mcn"))) {
     WriteText(login::kWindow, login::kWelcomeLabel, Gbk("欢迎使用墨川软件"));
     return;
   }
   if (Remind(Gbk("ID信息不存在是否初始化？"), 1) != 0) return;
-  WriteImage(Gbk("c.mcn"), db::AccountsImage());
+  platform::NewFile file;
+  if (!PrepareImage(&file, Gbk("c.mcn"), db::AccountsImageBytes())) {
+    TellCannotCreate(told);
+    return;
+  }
+  // Taken meanwhile by another program: that file is left alone and is the accounts file now.
+  if (file.Publish() != platform::FileError::kNone) return;
   WriteText(login::kWindow, login::kWelcomeLabel,
             Gbk("当前管理账号为初始状态！建议立即修改登陆信息"));
   WriteText(login::kWindow, login::kAccountBox, Gbk("test"));
   WriteText(login::kWindow, login::kPasswordBox, Gbk("kqzv"));
 }
 
-void CheckMemoFiles() {
-  if (DataFileExists(Gbk("a.mcn"))) return;
-  WriteImage(Gbk("a.mcn"), db::MemoTableImage());
-  WriteImage(Gbk("a.edt"), db::MemoFileImage());
+// The memo table and its memo file are made as a pair, and only when neither exists: a memo file
+// without its table holds the user's memos, and an empty table beside it would orphan them. The
+// memo file gets its name first and the table last, so a start cut between the two leaves a memo
+// file alone, which the next start leaves alone too (signing in names the missing table).
+void CheckMemoFiles(bool* told) {
+  if (DataFileExists(Gbk("a.mcn")) || DataFileExists(Gbk("a.edt"))) return;
+  platform::NewFile table;
+  platform::NewFile memo_file;
+  if (!PrepareImage(&table, Gbk("a.mcn"), db::MemoTableImageBytes()) ||
+      !PrepareImage(&memo_file, Gbk("a.edt"), db::MemoFileImageBytes())) {
+    TellCannotCreate(told);
+    return;
+  }
+  if (memo_file.Publish() != platform::FileError::kNone) return;
+  // Fails only when another program made a table meanwhile; that one is kept.
+  (void)table.Publish();
 }
 
 bool IsEnter(const ui::EventCall& call) {
@@ -59,8 +92,9 @@ bool IsEnter(const ui::EventCall& call) {
 }  // namespace
 
 void LoginWindowCreated(ui::EventCall&) {
-  CheckAccountsFile();
-  CheckMemoFiles();
+  bool told = false;
+  CheckAccountsFile(&told);
+  CheckMemoFiles(&told);
 }
 
 void Login(ui::EventCall&) {
@@ -69,10 +103,18 @@ void Login(ui::EventCall&) {
     Focus(login::kWindow, login::kAccountBox, ui::unit_type::kEditBox);
     return;
   }
-  // A missing or unreadable accounts file is refused like an unknown account, instead of the
-  // field read on no database ending the program.
-  if (!OpenDatabase(Gbk("c.mcn"))) {
-    Remind(Gbk("没有这个帐号！"));
+  // Signing in only reads the accounts file, so it opens it read-only: a write-protected file
+  // still lets its user in. A missing file (the first-start question declined) has no account;
+  // one that exists but cannot be read is named with the reason, instead of the field read on no
+  // database ending the program.
+  if (!OpenDatabaseForReading(Gbk("c.mcn"))) {
+    int code = LastEngineCode();
+    if (!DataFileExists(Gbk("c.mcn"))) {
+      Remind(Gbk("没有这个帐号！"));
+    } else {
+      TextOwner text(JoinTexts({Gbk("帐号文件 c.mcn 无法读取："), db::EngineMessage(code)}));
+      Remind(text.get());
+    }
     return;
   }
   {

@@ -5,6 +5,7 @@
 #include "app/routines.h"
 #include "app/window_units.h"
 #include "db/db_commands.h"
+#include "db/engine_code.h"
 #include "runtime/dispatch.h"
 #include "runtime/file_commands.h"
 #include "runtime/literal.h"
@@ -27,6 +28,7 @@ constexpr int kKeyEnter = 13;
 const char* AllCategories() { return Gbk("全部"); }
 const char* MemoTable() { return Gbk("a.mcn"); }
 const char* QueryCopy() { return Gbk("b.mcn"); }
+const char* MemoFileName() { return Gbk("a.edt"); }
 
 void SelectFirst(uint32_t combo) { WriteInt(mw::kWindow, combo, kComboSelection, 0); }
 
@@ -59,12 +61,13 @@ void AddCategoryIfNew() {
   }
 }
 
-void FillCategoryLists() {
+// Returns the engine code of opening the memo table (0 when it opened).
+int FillCategoryLists() {
   SetProviderFile(kEmptyText);
   ComboClearItems(mw::kWindow, mw::kCategoryCombo);
   ComboClearItems(mw::kWindow, mw::kQueryCombo);
   ComboAdd(mw::kWindow, mw::kQueryCombo, AllCategories());
-  OpenDatabase(MemoTable());
+  const int opened = OpenDatabase(MemoTable()) ? 0 : LastEngineCode();
   int32_t count = RecordCount();
   for (int32_t i = 0; i < count; ++i) {
     SetScannedCategory(ReadTextField(Gbk("分类")));
@@ -73,14 +76,50 @@ void FillCategoryLists() {
   }
   CloseDatabase();
   SetProviderFile(MemoTable());
+  return opened;
 }
 
-void RefreshMainWindow() {
-  FillCategoryLists();
+// Returns the engine code of opening the memo table (0 when it opened).
+int RefreshMainWindow() {
+  const int opened = FillCategoryLists();
   SetProviderFile(MemoTable());
   SelectFirst(mw::kCategoryCombo);
   SelectFirst(mw::kQueryCombo);
   WriteText(mw::kWindow, mw::kWindowUnit, Gbk("墨川软件之备忘录2.11"));
+  return opened;
+}
+
+// Which of the pair an open of the memo table that failed with `code` could not use: the memo
+// file for the memo file's own codes, and for a file-system failure when the table itself opens.
+const char* UnusableFile(int code) {
+  switch (code) {
+    case db::kMemoReadFailed:
+    case db::kMemoVersionMismatch:
+    case db::kNotMemoFile:
+    case db::kMemoAccessFailed:
+      return MemoFileName();
+    default:
+      break;
+  }
+  if (code <= db::kCreateFailed && code >= db::kEndOfFile) {
+    ArgList args{TextValue(MemoTable())};
+    int32_t number = static_cast<int32_t>(CallCommand(OpenDiskFile, args).low);
+    if (number != 0) {
+      CloseDiskFile(number);
+      return MemoFileName();
+    }
+  }
+  return MemoTable();
+}
+
+// A memo table that cannot be used is named when the window opens, with the reason and what to
+// run, instead of an empty grid that makes the memos look gone.
+void TellUnusableMemoFiles(int code) {
+  if (code == 0) return;
+  const char* file = UnusableFile(code);
+  TextOwner text(JoinTexts({Gbk("记事文件无法使用："), file, Gbk("\n"), db::EngineMessage(code),
+                            Gbk("\n可用 mcn check a.mcn 检查，mcn repair a.mcn 修复。")}));
+  Remind(text.get());
 }
 
 void QueryByCategory() {
@@ -107,13 +146,24 @@ void QueryByCategory() {
     SetProviderFile(MemoTable());
   } else {
     SetProviderFile(kEmptyText);
-    if (OpenDatabase(MemoTable())) {
+    // A query that cannot build its copy says why and leaves every memo on show, instead of an
+    // empty grid that looks like a category without memos.
+    if (!OpenDatabase(MemoTable())) {
+      ReportQueryFailure(MemoTable(), LastEngineCode());
+      SetProviderFile(MemoTable());
+    } else {
       MoveToFirstRecord();
       ArgList sort{TextValue(QueryCopy()), TextValue(Gbk("分类")), BoolValue(true),
                    SubStatementValue(CategoryMatches, 0)};
-      CallCommand(db::SortIntoFile, sort);
+      const bool sorted = CallCommand(db::SortIntoFile, sort).low != 0;
+      const int code = LastEngineCode();
       CloseDatabase();
-      SetProviderFile(QueryCopy());
+      if (!sorted) {
+        ReportQueryFailure(code == db::kLockFailed ? MemoTable() : QueryCopy(), code);
+        SetProviderFile(MemoTable());
+      } else {
+        SetProviderFile(QueryCopy());
+      }
     }
   }
   SelectFirst(mw::kQueryCombo);
@@ -133,7 +183,11 @@ void AddMemo() {
   }
   SelectFirst(mw::kQueryCombo);  // the query returns to every memo
   QueryByCategory();
-  OpenDatabase(MemoTable());
+  // A memo that could not be stored is said so, and its text stays in the box to try again.
+  if (!OpenDatabase(MemoTable())) {
+    ReportSaveFailure(MemoTable(), LastEngineCode());
+    return;
+  }
   TypedValue now;
   {
     ArgList none;
@@ -142,8 +196,14 @@ void AddMemo() {
   }
   ArgList values{TextValue(NonNullText(typed_category.get())), now,
                  TextValue(NonNullText(memo.get()))};
-  CallCommand(db::AddRecordValues, values);
+  const bool added = CallCommand(db::AddRecordValues, values).low != 0;
+  const int code = LastEngineCode();
   CloseDatabase();
+  if (!added) {
+    SetProviderFile(MemoTable());
+    ReportSaveFailure(MemoTable(), code);
+    return;
+  }
   SetProviderFile(MemoTable());
   WriteText(mw::kWindow, mw::kMemoBox, kEmptyText);
   Focus(mw::kWindow, mw::kMemoBox, ui::unit_type::kEditBox);
@@ -153,8 +213,15 @@ void AddMemo() {
 void DeleteMemo() {
   TextOwner file(ProviderFile());
   int32_t row = GridCursorRow();
+  // The grid writes through the handle it opened when it was pointed at the file, which may since
+  // have been removed, write-protected or locked by another program: the file is opened anew
+  // first, so that such a delete is refused and said so instead of seeming to work.
+  if (int code = ProbeForWriting(file.get()); code != 0) {
+    ReportSaveFailure(file.get(), code);
+    return;
+  }
   if (SameText(file.get(), MemoTable())) {
-    DeleteRow(row);
+    if (!DeleteRow(row)) ReportSaveFailure(MemoTable(), LastEngineCode());
     return;
   }
   // The query view: the memo goes from the query copy, then from the memo table. It is found
@@ -165,13 +232,23 @@ void DeleteMemo() {
   TextOwner category(CellText(row, 1));
   TextOwner time(CellText(row, 2));
   TextOwner text(CellText(row, 3));
+  if (int code = ProbeForWriting(MemoTable()); code != 0) {
+    ReportSaveFailure(MemoTable(), code);
+    return;
+  }
   // A row that could not be deleted from the copy must not cost a memo of the table.
-  if (!DeleteRow(row)) return;
+  if (!DeleteRow(row)) {
+    ReportSaveFailure(QueryCopy(), LastEngineCode());
+    return;
+  }
   SetProviderFile(MemoTable());
   int32_t count = RowCount();
   for (int32_t i = 1; i <= count; ++i) {
     if (RowShowsMemo(i, category.get(), time.get(), text.get())) {
-      DeleteRow(i);
+      if (!DeleteRow(i)) {
+        ReportSaveFailure(MemoTable(), LastEngineCode());
+        return;  // the grid stays on the table, which still holds the memo
+      }
       SetProviderFile(QueryCopy());
       return;
     }
@@ -185,7 +262,7 @@ void OpenDialog(uint32_t window_id) {
 
 }  // namespace
 
-void MainWindowCreated(ui::EventCall&) { RefreshMainWindow(); }
+void MainWindowCreated(ui::EventCall&) { TellUnusableMemoFiles(RefreshMainWindow()); }
 void AddMemoClicked(ui::EventCall&) { AddMemo(); }
 void MemoTextKey(ui::EventCall& call) {
   if (call.arg_count >= 1 && static_cast<int32_t>(call.args[0].low) == kKeyEnter) AddMemo();

@@ -1,5 +1,7 @@
 // The password change window: a new account name and password for the one account of "c.mcn",
 // after the current password is confirmed.
+#include <cstring>
+
 #include "app/app_support.h"
 #include "app/program_state.h"
 #include "app/routines.h"
@@ -13,6 +15,12 @@ namespace memo::app {
 namespace {
 
 namespace pw = password;
+
+// The stored lengths of the accounts file's fields.
+constexpr size_t kAccountBytes = 20;
+constexpr size_t kPasswordBytes = 40;
+
+size_t TextBytes(const char* text) { return text ? std::strlen(text) : 0; }
 
 // The stored account name put back into the window and the program-wide state.
 void ShowStoredAccount() {
@@ -34,7 +42,10 @@ void ChangePassword(ui::EventCall&) {
   {
     TextOwner password(ReadText(pw::kWindow, pw::kNewPasswordBox));
     TextOwner confirmation(ReadText(pw::kWindow, pw::kConfirmBox));
-    if (!SameText(password.get(), confirmation.get())) return;
+    if (!SameText(password.get(), confirmation.get())) {
+      Remind(Gbk("两次输入的新密码不一致"));
+      return;
+    }
   }
   // An empty account name would lock every later sign-in out: the login refuses an empty box.
   {
@@ -44,9 +55,20 @@ void ChangePassword(ui::EventCall&) {
       return;
     }
   }
-  // A missing or unreadable accounts file is refused like an unknown account.
+  // What the boxes hold is exactly what is stored and later compared: a longer name or password
+  // would be cut by the engine, and the user, signing in with what they typed, locked out.
+  {
+    TextOwner account(ReadText(pw::kWindow, pw::kNewAccountBox));
+    TextOwner password(ReadText(pw::kWindow, pw::kNewPasswordBox));
+    if (TextBytes(account.get()) > kAccountBytes || TextBytes(password.get()) > kPasswordBytes) {
+      Remind(Gbk("帐号最长20字节，密码最长40字节"));
+      return;
+    }
+  }
+  // An accounts file that cannot be opened for writing (missing, write-protected, held by another
+  // program) is said so; every box keeps what was typed.
   if (!OpenDatabase(Gbk("c.mcn"))) {
-    Remind(Gbk("没有这个帐号！"));
+    ReportSaveFailure(Gbk("c.mcn"), LastEngineCode());
     return;
   }
   bool account_matches;
@@ -66,9 +88,12 @@ void ChangePassword(ui::EventCall&) {
       TextOwner account(ReadText(pw::kWindow, pw::kNewAccountBox));
       TextOwner password(ReadText(pw::kWindow, pw::kNewPasswordBox));
       ArgList values{TextValue(NonNullText(account.get())), TextValue(NonNullText(password.get()))};
-      CallCommand(db::ModifyRecordValues, values);
-      Remind(Gbk("修改完成"));
-      ShowStoredAccount();
+      if (CallCommand(db::ModifyRecordValues, values).low == 0) {
+        ReportSaveFailure(Gbk("c.mcn"), LastEngineCode());
+      } else {
+        Remind(Gbk("修改完成"));
+        ShowStoredAccount();
+      }
     }
   }
   CloseDatabase();

@@ -4,6 +4,7 @@
 
 #include "db/cell_text.h"
 #include "db/engine_code.h"
+#include "db/registry.h"
 #include "db/value_codec.h"
 #include "platform/backend.h"
 #include "runtime/heap.h"
@@ -76,13 +77,15 @@ bool DBProvider::Connect(std::string_view file_name) {
   handle_.reset();
   columns_.clear();
   file_name_.assign(file_name);
+  open_error_ = kNoDatabaseOpen;
   if (!file_name_.empty()) {
     OpenOptions options;
     options.access = OpenAccess::kRepairing;
     options.share = OpenShare::kDenyNone;
     options.password = password_;
     std::unique_ptr<DatabaseHandle> opened;
-    if (DatabaseHandle::Open(file_name_, options, &opened) == kOk && opened) {
+    open_error_ = DatabaseHandle::Open(file_name_, options, &opened);
+    if (open_error_ == kOk && opened) {
       handle_ = std::move(opened);
       BuildColumns();
     }
@@ -122,13 +125,23 @@ void DBProvider::BuildColumns() {
 int DBProvider::RowCount() {
   if (!connected()) return 0;
   int32_t count = 0;
-  if (handle_->ReadRecordCount(&count) != kOk) return 0;
+  // A count that cannot be read (the header held by another program) is left in the last-error
+  // cell, so that a write refused for it can say why.
+  if (EngineCode rc = handle_->ReadRecordCount(&count); rc != kOk) {
+    SetLastError(rc);
+    return 0;
+  }
   return std::max(count, 0);
 }
 
 const ProviderColumn* DBProvider::Column(int column) const {
   if (column < 0 || column >= ColumnCount()) return nullptr;
   return &columns_[static_cast<size_t>(column)];
+}
+
+bool DBProvider::Reported(int code) {
+  SetLastError(code);
+  return code == kOk;
 }
 
 DatabaseHandle* DBProvider::Seek(int row, int column, int* field) {
@@ -166,14 +179,14 @@ std::string DBProvider::CellText(int row, int column) {
 bool DBProvider::SetCellFromText(int row, int column, std::string_view text) {
   int field = 0;
   DatabaseHandle* handle = Seek(row, column, &field);
-  if (!handle) return false;
+  if (!handle) return Reported(connected() ? kNoSuchRecord : open_error_);
   TypedValue value;
   if (!FieldValueFromText(handle->fields()[static_cast<size_t>(field)], text, &value)) {
     return false;
   }
   int rc = handle->WriteField(field, value);
   ReleaseValue(&value);
-  return rc == kOk;
+  return Reported(rc);
 }
 
 bool DBProvider::SetCellFromBytes(int row, int column, std::string_view bytes) {
@@ -181,32 +194,34 @@ bool DBProvider::SetCellFromBytes(int row, int column, std::string_view bytes) {
   if (!c || c->type != kFieldByteSet) return false;
   int field = 0;
   DatabaseHandle* handle = Seek(row, column, &field);
-  if (!handle) return false;
+  if (!handle) return Reported(connected() ? kNoSuchRecord : open_error_);
   TypedValue value;
   value.tag = TypeTag::kByteSet;
   value.SetPointer(bytes.empty() ? nullptr
                                  : MakeByteSet(bytes.data(), static_cast<int32_t>(bytes.size())));
   int rc = handle->WriteField(field, value);
   ReleaseValue(&value);
-  return rc == kOk;
+  return Reported(rc);
 }
 
 bool DBProvider::InsertRows(int before, int count) {
-  if (!connected() || count < 0) return false;
+  if (!connected()) return Reported(open_error_);
+  if (count < 0) return false;
   if (before != RowCount()) return false;
   for (int i = 0; i < count; ++i) {
-    if (handle_->AppendBlank() != kOk) return false;
+    if (!Reported(handle_->AppendBlank())) return false;
   }
   return true;
 }
 
 bool DBProvider::DeleteRows(int first, int count) {
-  if (!connected() || count < 0) return false;
+  if (!connected()) return Reported(open_error_);
+  if (count < 0) return false;
   if (count == 0) return true;
   int rows = RowCount();
   if (first < 0 || first >= rows) return false;
   count = std::min(count, rows - first);
-  return handle_->PackRange(first, count) == kOk;
+  return Reported(handle_->PackRange(first, count));
 }
 
 }  // namespace memo::db

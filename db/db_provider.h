@@ -10,7 +10,9 @@
 //   - Nothing about the rows is cached: the row count is re-read from the file header whenever it
 //     is asked for, so records appended through another handle show at the next count.
 //   - Every operation fails softly: a read error gives an empty cell, a failed write or structural
-//     change returns false. Engine codes are not reported further.
+//     change returns false. A write or structural change leaves its engine code in the calling
+//     thread's last-error cell, as a database command does (when unconnected: the code of the
+//     open that failed, or -27), so that whoever asked for it can say why it failed.
 #pragma once
 
 #include <cstdint>
@@ -80,7 +82,8 @@ class DBProvider {
   bool show_byte_sets() const { return show_byte_sets_; }
   void set_show_byte_sets(bool show);
 
-  // Record count of the file (0 unconnected or on a read failure), read now.
+  // Record count of the file (0 unconnected or on a read failure, whose code is then left in the
+  // last-error cell), read now.
   int RowCount();
   int ColumnCount() const { return static_cast<int>(columns_.size()); }
   // Null outside 0 .. ColumnCount() - 1.
@@ -114,10 +117,13 @@ class DBProvider {
   void BuildColumns();
   // The handle positioned on `row` with the column's field index, or null.
   DatabaseHandle* Seek(int row, int column, int* field);
+  // Leaves `code` in the last-error cell; true when it is kOk.
+  bool Reported(int code);
   void NotifyChanging();
   void NotifyChanged();
 
   std::string file_name_;
+  int open_error_ = -27;  // the code of the latest open; -27 (no database open) before any
   std::string password_;
   bool show_byte_sets_ = false;
   std::unique_ptr<DatabaseHandle> handle_;

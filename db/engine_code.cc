@@ -108,6 +108,14 @@ const char* EngineMessageUtf8(int code) {
 
 const char* EngineMessage(int code) { return Gbk(EngineMessageUtf8(code)); }
 
+std::string FailureText(std::string_view prefix, std::string_view file, int code) {
+  std::string text(prefix);
+  text += file;
+  text += '\n';
+  text += EngineMessage(code == kOk ? kUnknownError : code);
+  return text;
+}
+
 EngineCode FileErrorCode(platform::FileError error, EngineCode fallback) {
   using platform::FileError;
   switch (error) {

@@ -5,6 +5,9 @@
 // means to drop a code (a clean-up whose failure changes nothing) says so with IgnoreCode().
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "platform/file.h"
 
 namespace memo::db {
@@ -98,6 +101,11 @@ const char* EngineMessage(int code);
 
 // The same message in UTF-8 (for tools that print to a terminal).
 const char* EngineMessageUtf8(int code);
+
+// What the user is told when an operation on a file fails: `prefix`, the file's name, a line
+// break and the message for `code` (GBK; e.g. "保存失败：a.mcn\n加锁失败"). A code of 0 — a
+// failure the engine gave no code for — shows as "未知错误", never as an empty line.
+std::string FailureText(std::string_view prefix, std::string_view file, int code);
 
 // A file-system failure as an engine code (-2 .. -15). kNone is 0; a failure with no file-system
 // meaning (kUnknown) becomes `fallback`, the code of the operation that failed.

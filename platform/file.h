@@ -106,12 +106,47 @@ std::string FullPath(std::string_view path_gbk);
 std::string ResolveOnDisk(std::string_view path_gbk);
 
 bool FileExists(std::string_view path_gbk);
+
+// Whether anything at all has this name (as written or in another case): a file, a directory, a
+// device, a symlink — a dangling one too. Only "no such entry" is false; a name that cannot be
+// examined (a directory on the way that may not be searched, bytes that are not GBK) counts as
+// taken, so that a caller deciding whether to create a file never writes over one it cannot see.
+// Nothing is opened.
+bool NameTaken(std::string_view path_gbk);
 FileError RemoveFile(std::string_view path_gbk);
 
 // Gives the file `from` the name `to` in one step, replacing a file of that name (found
 // case-insensitively, as every lookup is): at every moment `to` names either the old file or the
 // new one, whole. Both names must lie on one file system (in practice: one directory).
 FileError RenameFile(std::string_view from_gbk, std::string_view to_gbk);
+
+// A new file written whole under a passing name beside its final one, then given its final name
+// without replacing anything: at every moment the final name is absent or names the whole file —
+// a full disk or a kill while writing leaves no partial file under it, and a file that appears
+// under that name meanwhile (another program, another case of its letters) is never replaced.
+// A passing file that was not published is removed when the object goes.
+class NewFile {
+ public:
+  NewFile() = default;
+  ~NewFile() { Discard(); }
+  NewFile(const NewFile&) = delete;
+  NewFile& operator=(const NewFile&) = delete;
+
+  // Creates the passing file exclusively with permission bits `mode` (before the umask), writes
+  // `bytes` and flushes them to the disk. On failure nothing is left behind.
+  FileError Write(std::string_view path_gbk, std::string_view bytes, unsigned mode);
+  // Gives the written file its final name. kCreateFailed when the name is taken by now; the
+  // passing file then stays until Discard or the destructor.
+  FileError Publish();
+  // Removes the passing file if it is still there.
+  void Discard();
+
+  const std::string& passing_path() const { return passing_; }  // UTF-8; empty when none
+
+ private:
+  std::string passing_;    // UTF-8 path of the written file; empty when none
+  std::string final_gbk_;  // the name it is to get
+};
 
 // Milliseconds from an arbitrary start, and a sleep; used for lock retries.
 uint32_t TickCount();

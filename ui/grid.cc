@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "db/db_provider.h"
+#include "db/registry.h"
 #include "platform/backend.h"
 #include "platform/input.h"
 
@@ -457,7 +458,14 @@ void Grid::Paste() {
       const int c = at.column + j;
       if (c > columns) break;
       if (!source_) return;
-      source_->SetCellText(r - 1, c - 1, block->cells[static_cast<size_t>(i)][static_cast<size_t>(j)]);
+      db::SetLastError(db::kOk);
+      if (!source_->SetCellText(r - 1, c - 1,
+                                block->cells[static_cast<size_t>(i)][static_cast<size_t>(j)])) {
+        // The rest of the block would fail alike (or land beside a hole): stop at the first.
+        if (alive.expired()) return;
+        TellWriteFailed();
+        return;
+      }
       if (alive.expired()) return;
       last_row = std::max(last_row, r);
       last_column = std::max(last_column, c);

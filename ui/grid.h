@@ -128,6 +128,9 @@ class Grid : private db::DataSourceView {
   // The editor (grid_editor.cc).
   void OpenEditor(GridCell cell);
   void CommitEditor(bool refocus_grid);
+  // A cell write the data source refused: one box "保存失败：" + the provider's file + the
+  // engine's reason. The cell keeps showing what the file holds, its old value.
+  void TellWriteFailed();
   void CancelEditor();
   void CloseEditor(bool refocus_grid);
   void GrowEditor();

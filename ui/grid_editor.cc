@@ -3,8 +3,13 @@
 // input is being handled. While `editing_` is set it lies over `editing_cell_` and holds the
 // text being edited; the text reaches the table only through the data source's set cell text.
 #include <algorithm>
+#include <string>
 
+#include "db/engine_code.h"
+#include "db/registry.h"
 #include "platform/backend.h"
+#include "platform/message_box.h"
+#include "runtime/literal.h"
 #include "ui/grid.h"
 
 namespace memo::ui {
@@ -100,7 +105,18 @@ void Grid::CommitEditor(bool refocus_grid) {
   const std::string text = editor_->Text();
   const GridCell cell = editing_cell_;
   CloseEditor(refocus_grid);
-  if (source_) source_->SetCellText(cell.row - 1, cell.column - 1, text);
+  if (!source_) return;
+  db::SetLastError(db::kOk);
+  if (!source_->SetCellText(cell.row - 1, cell.column - 1, text)) TellWriteFailed();
+}
+
+void Grid::TellWriteFailed() {
+  platform::Backend* backend = platform::CurrentBackend();
+  if (!backend) return;
+  const int code = db::LastError();
+  db::DBProvider* provider = source_ ? source_->provider() : nullptr;
+  std::string text = db::FailureText(Gbk("保存失败："), provider ? provider->file_name() : "", code);
+  backend->ShowMessageBox(text.c_str(), Gbk("温馨提示"), platform::kMbOk | platform::kMbIconWarning);
 }
 
 void Grid::CancelEditor() {

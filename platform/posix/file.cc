@@ -174,6 +174,12 @@ FileError File::FinishOpen(FileAccess access, FileShare share, FileCreate create
   CountFileCall(FileCall::kOther);
   if (posix::Syscalls().fstat(file.fd_, &st) != 0) return FileErrorFromErrno(errno);
   if (!S_ISREG(st.st_mode)) return FileError::kAccessDenied;  // directories, devices, pipes
+  // A file without any write permission bit is read-only for every opener, as a file with the
+  // read-only attribute is on Windows — the superuser included, whom the permission bits alone
+  // would let write. A file this open has just created is exempt.
+  if (Writable(access) && create != FileCreate::kCreateNew && (st.st_mode & 0222) == 0) {
+    return FileError::kAccessDenied;
+  }
   CountFileCall(FileCall::kOther);
   CountFileCall(FileCall::kOther);
   fcntl(file.fd_, F_SETFL, fcntl(file.fd_, F_GETFL) & ~O_NONBLOCK);

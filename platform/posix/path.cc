@@ -204,6 +204,16 @@ bool FileExists(std::string_view path_gbk) {
          !S_ISDIR(st.st_mode);
 }
 
+bool NameTaken(std::string_view path_gbk) {
+  std::string path;
+  if (!posix::ResolvePath(path_gbk, &path) || path.empty()) return true;
+  struct stat st{};
+  if (CountedLstat(path.c_str(), &st) == 0) return true;
+  // ENOTDIR: a file stands where a directory on the way should be; nothing can be created there
+  // either, but nothing has this name.
+  return errno != ENOENT && errno != ENOTDIR;
+}
+
 FileError RemoveFile(std::string_view path_gbk) {
   std::string path;
   if (!posix::ResolvePath(path_gbk, &path) || path.empty()) return FileError::kInvalidPath;

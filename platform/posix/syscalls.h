@@ -35,6 +35,8 @@ struct SyscallTable {
   int (*get_lock)(int fd, struct flock* lock);
   int (*rename)(const char* from, const char* to);
   int (*unlink)(const char* path);
+  // link(from, to): a second name that never replaces an existing one (EEXIST).
+  int (*link)(const char* from, const char* to);
 };
 
 // The table in use.

@@ -8,6 +8,7 @@
 #include "db/cell_text.h"
 #include "db/engine_code.h"
 #include "db/registry.h"
+#include "platform/file.h"
 #include "platform/headless/headless_backend.h"
 #include "runtime/heap.h"
 #include "runtime/text.h"
@@ -336,6 +337,44 @@ TEST_F(ProviderTest, DeleteRemovesARangeAndLaterRecordsMoveUp) {
   EXPECT_TRUE(provider.DeleteRows(1, 50));  // to the end
   EXPECT_EQ(provider.RowCount(), 1);
   EXPECT_EQ(provider.CellText(0, 0), "c0");
+}
+
+// Whoever asked for a write can say why it failed: every write and structural change leaves its
+// engine code in the thread's last-error cell, also when the provider never connected.
+TEST_F(ProviderTest, WritesLeaveTheirCodeInTheLastErrorCell) {
+  std::string path = MakeMemoTable(2);
+  DBProvider provider;
+  SetLastError(kUnknownError);
+  EXPECT_FALSE(provider.SetCellFromText(0, 0, "x"));
+  EXPECT_EQ(LastError(), kNoDatabaseOpen);  // never pointed at a file
+  EXPECT_FALSE(provider.Connect(dir_.File("missing.mcn")));
+  EXPECT_FALSE(provider.DeleteRows(0, 1));
+  EXPECT_EQ(LastError(), kFileNotFound);  // the open that failed
+  SetLastError(kUnknownError);
+  EXPECT_FALSE(provider.InsertRows(0, 1));
+  EXPECT_EQ(LastError(), kFileNotFound);
+
+  ASSERT_TRUE(provider.Connect(path));
+  SetLastError(kUnknownError);
+  EXPECT_TRUE(provider.SetCellFromText(0, 0, "x"));
+  EXPECT_EQ(LastError(), kOk);
+  {
+    platform::File busy;
+    ASSERT_EQ(platform::File::Open(path, platform::FileAccess::kRead,
+                                   platform::FileShare::kDenyNone,
+                                   platform::FileCreate::kOpenExisting, &busy),
+              platform::FileError::kNone);
+    ASSERT_EQ(busy.Lock(0, 0x7FFFFFFF), platform::FileError::kNone);
+    EXPECT_FALSE(provider.SetCellFromText(1, 0, "y"));
+    EXPECT_EQ(LastError(), kLockFailed);
+    SetLastError(kOk);
+    EXPECT_FALSE(provider.DeleteRows(0, 1));
+    EXPECT_EQ(LastError(), kLockFailed);
+  }
+  EXPECT_EQ(provider.RowCount(), 2);
+  EXPECT_EQ(provider.CellText(1, 0), "c1");
+  EXPECT_TRUE(provider.DeleteRows(0, 1));
+  EXPECT_EQ(LastError(), kOk);
 }
 
 TEST_F(ProviderTest, ARecordAppendedThroughAnotherHandleShowsAtTheNextCount) {

@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 
+#include "platform/file.h"
 #include "platform/input.h"
 #include "tests/grid/grid_test_util.h"
 #include "ui/grid.h"
@@ -144,6 +145,29 @@ TEST_F(GridClipboardTest, PasteWritesAtTheTopLeftAndSelectsWhatItWrote) {
   TypedValue value;
   ASSERT_TRUE(check.CellValue(8, 1, &value));
   EXPECT_DOUBLE_EQ(value.Double(), 41831.0);
+}
+
+TEST_F(GridClipboardTest, APasteThatCannotBeWrittenStopsAndSaysSo) {
+  Click(2, 1);
+  Click(3, 3, kShift);
+  Key('C', kCtrl);
+  Click(9, 1);
+  {
+    platform::File busy;
+    ASSERT_EQ(platform::File::Open(dir_.File("t.edb"), platform::FileAccess::kRead,
+                                   platform::FileShare::kDenyNone,
+                                   platform::FileCreate::kOpenExisting, &busy),
+              platform::FileError::kNone);
+    // Every record's lock, all but the header's count.
+    ASSERT_EQ(busy.Lock(17, 0x7FFFFFFF - 17), platform::FileError::kNone);
+    Key('V', kCtrl);
+  }
+  // One box for the whole paste, and not a cell written.
+  ASSERT_EQ(backend_.boxes().size(), 1u);
+  EXPECT_EQ(backend_.boxes()[0].text_gbk.rfind(G("保存失败："), 0), 0u);
+  EXPECT_NE(backend_.boxes()[0].text_gbk.find(G("加锁失败")), std::string::npos);
+  EXPECT_EQ(grid_->CellText(9, 1), "r9");
+  EXPECT_EQ(grid_->CellText(10, 1), "r10");
 }
 
 TEST_F(GridClipboardTest, APasteIsCutAtTheTablesEdges) {

@@ -5,7 +5,9 @@
 #include <string>
 
 #include "db/engine_code.h"
+#include "platform/file.h"
 #include "platform/input.h"
+#include "platform/message_box.h"
 #include "runtime/literal.h"
 #include "tests/grid/grid_test_util.h"
 #include "ui/grid.h"
@@ -178,6 +180,39 @@ TEST_F(GridEditorTest, AReconnectedTableCancelsTheEdit) {
   ASSERT_TRUE(provider_.Connect(path_));
   EXPECT_FALSE(grid_->editor_open());
   EXPECT_EQ(FileCell(2, "记事"), "late");
+}
+
+// Another program holds every record's lock (all but the header's count) longer than any lock
+// wait.
+platform::File HoldRecords(const std::string& path) {
+  platform::File file;
+  EXPECT_EQ(platform::File::Open(path, platform::FileAccess::kRead, platform::FileShare::kDenyNone,
+                                 platform::FileCreate::kOpenExisting, &file),
+            platform::FileError::kNone);
+  EXPECT_EQ(file.Lock(17, 0x7FFFFFFF - 17), platform::FileError::kNone);
+  return file;
+}
+
+TEST_F(GridEditorTest, AWriteThatFailsIsSaidAndTheCellKeepsItsValue) {
+  OpenOn(4, 3);
+  ASSERT_TRUE(window_->UserType(Editor(), G("改过的记事")));
+  {
+    platform::File busy = HoldRecords(path_);
+    ASSERT_TRUE(window_->UserKey(Editor(), vk::kReturn));
+  }
+  EXPECT_FALSE(grid_->editor_open());
+  ASSERT_EQ(backend_.boxes().size(), 1u);
+  EXPECT_EQ(backend_.boxes()[0].title_gbk, G("温馨提示"));
+  EXPECT_EQ(backend_.boxes()[0].text_gbk, G("保存失败：") + path_ + "\n" + G("加锁失败"));
+  EXPECT_EQ(backend_.boxes()[0].style & 0xF0, platform::kMbIconWarning);
+  EXPECT_EQ(FileCell(4, "记事"), "memo 4");
+  EXPECT_EQ(grid_->CellText(4, 3), "memo 4");
+  // Once the file is free the same edit goes through, with no further box.
+  OpenOn(4, 3);
+  ASSERT_TRUE(window_->UserType(Editor(), G("改过的记事")));
+  ASSERT_TRUE(window_->UserKey(Editor(), vk::kReturn));
+  EXPECT_EQ(FileCell(4, "记事"), G("改过的记事"));
+  EXPECT_EQ(backend_.boxes().size(), 1u);
 }
 
 }  // namespace

@@ -100,6 +100,42 @@ TEST_F(CarriedWindowsTest, TypingAndEnterReachTheBoundRoutines) {
   EXPECT_TRUE(clicked);
 }
 
+// The account and password boxes hold no more than the accounts file stores, typed on Qt too.
+TEST_F(CarriedWindowsTest, AccountAndPasswordBoxesTakeNoMoreThanIsStored) {
+  ASSERT_TRUE(ui::LoadWindow(kLogin, nullptr, false));
+  ASSERT_TRUE(ui::LoadWindow(kPassword, nullptr, false));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Window(kPassword)->widget()));
+  const std::string forty_one(41, '7');
+  const struct {
+    uint32_t window, unit;
+    const char* typed;
+    int kept;
+  } boxes[] = {{kLogin, kAccountBox, "abcdefghijklmnopqrstu", 20},
+               {kLogin, kPasswordBox, forty_one.c_str(), 40},
+               {kPassword, 0x160100F3, "abcdefghijklmnopqrstu", 20},  // 编辑框2, new account
+               {kPassword, 0x160100F2, forty_one.c_str(), 40},
+               {kPassword, 0x160100F4, forty_one.c_str(), 40},
+               {kPassword, 0x160100F5, forty_one.c_str(), 40}};
+  for (const auto& box : boxes) {
+    SCOPED_TRACE(box.unit);
+    auto* edit = qobject_cast<QLineEdit*>(WidgetOf(box.window, box.unit));
+    ASSERT_NE(edit, nullptr);
+    Window(box.window)->widget()->activateWindow();
+    edit->setFocus();
+    QTest::keyClicks(edit, box.typed);
+    EXPECT_EQ(edit->text(), QString::fromLatin1(box.typed).left(box.kept));
+  }
+  // Double-byte characters are never split: ten of them fill the account box, an eleventh is
+  // refused.
+  auto* account = qobject_cast<QLineEdit*>(WidgetOf(kPassword, 0x160100F3));
+  account->clear();
+  account->setFocus();
+  for (QChar c : QString::fromUtf8("一二三四五六七八九十一")) {
+    QTest::sendKeyEvent(QTest::Click, account, Qt::Key_unknown, QString(c), Qt::NoModifier);
+  }
+  EXPECT_EQ(account->text(), QString::fromUtf8("一二三四五六七八九十"));
+}
+
 TEST_F(CarriedWindowsTest, EscClosesTheWindow) {
   ASSERT_TRUE(ui::LoadWindow(kLogin, nullptr, false));
   ASSERT_TRUE(QTest::qWaitForWindowExposed(Window(kLogin)->widget()));

@@ -4,16 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QTest>
 
 #include "db/engine_code.h"
 #include "platform/codec.h"
+#include "platform/file.h"
 #include "platform/qt/qt_backend.h"
 #include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_window.h"
 #include "runtime/dispatch.h"
 #include "runtime/program.h"
 #include "tests/db/test_util.h"
+#include "tests/qt/qt_support.h"
 #include "tests/qt_window/carried_windows_fixture.h"
 #include "tests/window/window_test_support.h"
 #include "ui/carried_segment.h"
@@ -100,6 +103,50 @@ TEST_F(MainWindowOnQtTest, TheGridShowsTheTableAndAnEditReachesTheFile) {
   auto handle = db::testing::MustOpen(path_);
   handle->set_current_record(2);
   EXPECT_EQ(db::testing::FieldText(handle.get(), "记事"), "changed");
+}
+
+// A cell write that fails is said in a warning box on Qt too, and the cell keeps its value.
+TEST_F(MainWindowOnQtTest, AnEditThatCannotBeWrittenIsSaidInAWarningBox) {
+  ASSERT_TRUE(ui::LoadWindow(kMain, nullptr, false));
+  platform::qt::QtWindow* window = Window(kMain);
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window->widget()));
+  ui::WriteProperty(kMain, kProvider, 8, -1, TextValue(path_.c_str()));
+  QTest::mouseClick(Canvas(), Qt::LeftButton, Qt::NoModifier, CellCentre(2, 3));
+  QTest::mouseClick(Canvas(), Qt::LeftButton, Qt::NoModifier, CellCentre(2, 3));
+  ASSERT_TRUE(Grid()->editor_open());
+  QWidget* editor = QtCommonOf(Grid()->editor())->widget();
+  QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(editor, "changed");
+
+  // Another program holds every record's lock (all but the header's count).
+  platform::File busy;
+  ASSERT_EQ(platform::File::Open(path_, platform::FileAccess::kRead,
+                                 platform::FileShare::kDenyNone,
+                                 platform::FileCreate::kOpenExisting, &busy),
+            platform::FileError::kNone);
+  ASSERT_EQ(busy.Lock(17, 0x7FFFFFFF - 17), platform::FileError::kNone);
+  QString title, text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  platform::qt::testing::WhenModal([&](QWidget* modal) {
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      title = box->windowTitle();
+      text = box->text();
+      icon = box->icon();
+      box->buttons().front()->click();
+    }
+  });
+  QTest::keyClick(editor, Qt::Key_Return);
+  busy.Close();
+  EXPECT_EQ(title, QString::fromUtf8("温馨提示"));
+  EXPECT_TRUE(text.startsWith(QString::fromUtf8("保存失败：")));
+  EXPECT_TRUE(text.endsWith(QString::fromUtf8("\n加锁失败")));
+  EXPECT_EQ(icon, QMessageBox::Warning);
+  EXPECT_EQ(Grid()->CellText(2, 3), G("备忘2"));
+  ui::CloseWindow(kMain, 0, true);
+  auto handle = db::testing::MustOpen(path_);
+  handle->set_current_record(1);
+  EXPECT_EQ(db::testing::FieldText(handle.get(), "记事"), G("备忘2"));
 }
 
 }  // namespace

@@ -376,20 +376,22 @@ struct EditExpect {
   uint32_t unit;
   uint32_t border, multi_line, scroll_bars, input_mode;
   const char* content;
+  uint32_t max_length;
 };
 
 TEST(CarriedBlocksTest, EditBoxes) {
-  // The login window's account box keeps its empty block (every default).
-  EXPECT_TRUE(UnitOf(kLoginWindowId, 0x1601000A).type_block.empty());
+  // The account and password boxes hold at most what the accounts file stores (20 and 40
+  // bytes); the login window's account box has every other default.
   const EditExpect boxes[] = {
-      {kMainWindowId, 0x16010005, 5, 0, 0, 0, ""},
-      {kLoginWindowId, 0x1601000B, 1, 0, 0, 2, ""},  // the password box masks its input
-      {kFollowUpWindowId, 0x1601004A, 5, 1, 2, 1, "跟进信息..."},
-      {kFollowUpWindowId, 0x1601004B, 5, 0, 0, 0, ""},
-      {kPasswordWindowId, 0x160100F5, 5, 0, 0, 2, ""},
-      {kPasswordWindowId, 0x160100F4, 5, 0, 0, 2, ""},
-      {kPasswordWindowId, 0x160100F3, 5, 0, 0, 0, ""},
-      {kPasswordWindowId, 0x160100F2, 5, 0, 0, 2, ""},
+      {kMainWindowId, 0x16010005, 5, 0, 0, 0, "", 0},
+      {kLoginWindowId, 0x1601000A, 1, 0, 0, 0, "", 20},
+      {kLoginWindowId, 0x1601000B, 1, 0, 0, 2, "", 40},  // the password box masks its input
+      {kFollowUpWindowId, 0x1601004A, 5, 1, 2, 1, "跟进信息...", 0},
+      {kFollowUpWindowId, 0x1601004B, 5, 0, 0, 0, "", 0},
+      {kPasswordWindowId, 0x160100F5, 5, 0, 0, 2, "", 40},
+      {kPasswordWindowId, 0x160100F4, 5, 0, 0, 2, "", 40},
+      {kPasswordWindowId, 0x160100F3, 5, 0, 0, 0, "", 20},
+      {kPasswordWindowId, 0x160100F2, 5, 0, 0, 2, "", 40},
   };
   for (const EditExpect& e : boxes) {
     SCOPED_TRACE(testing::Message() << std::hex << e.unit);
@@ -404,7 +406,7 @@ TEST(CarriedBlocksTest, EditBoxes) {
     EXPECT_EQ(b.input_mode, e.input_mode);
     EXPECT_EQ(b.content, G(e.content));
     EXPECT_EQ(b.password_char, 42);
-    EXPECT_EQ(b.max_length, 0u);
+    EXPECT_EQ(b.max_length, e.max_length);
     EXPECT_EQ(b.background, 0xFFFFFFu);
     EXPECT_EQ(b.text_colour, 0u);
     EXPECT_EQ(b.case_conversion, 0u);

@@ -18,10 +18,12 @@
 #include <cstdio>
 #include <deque>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/file.h"
 #include "platform/headless/headless_backend.h"
 #include "tools/script/steps.h"
 
@@ -79,6 +81,9 @@ class ScriptRunner {
   void QueueAnswer(std::optional<int> button);
 
   void NoteExitChecked() { exit_checked_ = true; }
+
+  // Files of the run directory held open by `hold-file`, by name, as another program holds them.
+  std::map<std::string, platform::File>& held_files() { return held_files_; }
   void Trace(const std::string& line) const;
 
  private:
@@ -109,6 +114,7 @@ class ScriptRunner {
   std::vector<int> box_lines_;
   std::deque<std::string> queued_answers_;  // names of the answers the backend still holds  // per shown box, the step line it appeared during
   std::vector<uint32_t> traced_windows_;
+  std::map<std::string, platform::File> held_files_;
 };
 
 // The name a script uses for a window id ("login", ..., or "0x5201000A").

@@ -14,6 +14,9 @@ void RunChoose(ScriptRunner& runner, const Step& step);
 void RunPutFile(ScriptRunner& runner, const Step& step);
 void RunRemoveFile(ScriptRunner& runner, const Step& step);
 void RunCopyFile(ScriptRunner& runner, const Step& step);
+void RunHoldFile(ScriptRunner& runner, const Step& step);
+void RunReleaseFile(ScriptRunner& runner, const Step& step);
+void RunReadOnly(ScriptRunner& runner, const Step& step);
 
 // A person acting.
 void RunType(ScriptRunner& runner, const Step& step);

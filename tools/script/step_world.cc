@@ -1,6 +1,7 @@
 // Steps that set up the world the program sees: its clock and mouse, the answers of the boxes and
 // pop-up menus still to come, and files of the run directory.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -80,6 +81,37 @@ void RunCopyFile(ScriptRunner& runner, const Step& step) {
 void RunRemoveFile(ScriptRunner& runner, const Step& step) {
   if (unlink(PathOf(runner, step.file_name).c_str()) != 0) {
     runner.Fail("cannot remove " + step.file_name + ": " + std::strerror(errno));
+  }
+}
+
+// Another program busy with the file for longer than any lock wait: a handle that holds the
+// whole-file lock range (a query sorting it, a repair), kept until `release-file`.
+void RunHoldFile(ScriptRunner& runner, const Step& step) {
+  constexpr uint64_t kWholeFileRange = 0x7FFFFFFF;
+  platform::File file;
+  platform::FileError error =
+      platform::File::Open(PathOf(runner, step.file_name), platform::FileAccess::kRead,
+                           platform::FileShare::kDenyNone, platform::FileCreate::kOpenExisting,
+                           &file);
+  if (error == platform::FileError::kNone) error = file.Lock(0, kWholeFileRange);
+  if (error != platform::FileError::kNone) {
+    runner.Fail("cannot hold " + step.file_name + " (file error " +
+                std::to_string(static_cast<int>(error)) + ")");
+  }
+  runner.held_files()[step.file_name] = std::move(file);
+}
+
+void RunReleaseFile(ScriptRunner& runner, const Step& step) {
+  if (runner.held_files().erase(step.file_name) == 0) {
+    runner.Fail(step.file_name + " is not held");
+  }
+}
+
+// No write permission bit left: every writer is refused (platform/file.h), as with a file that
+// another user owns.
+void RunReadOnly(ScriptRunner& runner, const Step& step) {
+  if (chmod(PathOf(runner, step.file_name).c_str(), 0444) != 0) {
+    runner.Fail("cannot make " + step.file_name + " read-only: " + std::strerror(errno));
   }
 }
 

@@ -26,15 +26,27 @@ std::string EditBox(EditBoxBlock block) { return WriteEditBoxBlock(block); }
 
 // The login window's password box: the defaults (like the account box beside it, whose empty
 // block gives every default), but masking what is typed.
+// The stored lengths of the accounts file's fields: a box never holds more than is stored, so
+// what is typed is exactly what is compared at the next sign-in.
+constexpr uint32_t kAccountBytes = 20;
+constexpr uint32_t kPasswordBytes = 40;
+
+EditBoxBlock WithLimit(EditBoxBlock block, uint32_t max_length) {
+  block.max_length = max_length;
+  return block;
+}
+
 EditBoxBlock MaskedDefaultEditBox() {
   EditBoxBlock block;
   block.input_mode = 2;
+  block.max_length = kPasswordBytes;
   return block;
 }
 
 EditBoxBlock PasswordEditBox() {
   EditBoxBlock block = ProgramEditBox();
   block.input_mode = 2;  // password, shown as the default "*"
+  block.max_length = kPasswordBytes;
   return block;
 }
 
@@ -95,7 +107,8 @@ WindowRecord LoginWindow() {
               ButtonWithCaption("登陆"), {On(event::kClicked, R::kLogin)}),
       Control(0x1601000B, ut::kEditBox, "编辑框2", {2, 28, 116, 19}, kVisibleTabStop,
               EditBox(MaskedDefaultEditBox()), {On(event::kKeyDown, R::kLoginPasswordKey)}),
-      Control(0x1601000A, ut::kEditBox, "编辑框1", {2, 6, 116, 19}, kVisibleTabStop, "",
+      Control(0x1601000A, ut::kEditBox, "编辑框1", {2, 6, 116, 19}, kVisibleTabStop,
+              EditBox(WithLimit(EditBoxBlock(), kAccountBytes)),
               {On(event::kKeyDown, R::kLoginAccountKey)}),
   });
 }
@@ -148,7 +161,7 @@ WindowRecord PasswordWindow() {
       Control(0x160100F4, ut::kEditBox, "编辑框3", {77, 99, 104, 20}, kVisibleTabStop,
               EditBox(PasswordEditBox())),
       Control(0x160100F3, ut::kEditBox, "编辑框2", {77, 71, 104, 20}, kVisibleTabStop,
-              EditBox(ProgramEditBox())),
+              EditBox(WithLimit(ProgramEditBox(), kAccountBytes))),
       Control(0x160100F2, ut::kEditBox, "编辑框1", {77, 43, 104, 20}, kVisibleTabStop,
               EditBox(PasswordEditBox())),
   });

@@ -1,0 +1,3 @@
+# A directory stands where the accounts file would go.
+set -eu
+mkdir "$1/c.mcn"

@@ -1,0 +1,2 @@
+set -eu
+ln -s /dev/null "$1/a.mcn"
