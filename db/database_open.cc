@@ -15,7 +15,8 @@
 //      passes its own checks (memo_file.h): -35, -36, -37, or a lowered block count.
 //   Then the named index files (-34, -30, -33, -31, -32, -49, -43, -42, -54, -53).
 // The checks run under the whole-file lock (unless the handle is lock-free), so no writer changes
-// the header in between. A failed open closes every file it opened and adds nothing.
+// the header in between; an open waits for it as a write does (kBusyLockWait), since any other
+// handle's passing record lock holds it off. A failed open closes every file it opened and adds nothing.
 #include <algorithm>
 #include <cstdio>
 
@@ -108,7 +109,7 @@ EngineCode DatabaseHandle::OpenChecked(const std::string& full_path, const OpenO
   EngineCode rc = kOk;
   {
     WholeFileLock whole;
-    rc = whole.Acquire(&locks_);
+    rc = whole.Acquire(&locks_, BusyWait());
     if (rc == kOk) {
       rc = CheckRecordFile(options.access, password);
       if (rc == kOk && std::any_of(fields_.begin(), fields_.end(),

@@ -335,7 +335,7 @@ EngineCode DatabaseHandle::SortInto(const SortRequest& request) {
   target_header.record_size = static_cast<int32_t>(target_record_size);
 
   WholeFileLock whole;
-  EngineCode rc = whole.Acquire(&locks_);
+  EngineCode rc = whole.Acquire(&locks_, BusyWait());
   if (rc != kOk) return rc;
   TargetFiles files(target_path, target_has_chains);
   rc = files.Create(target_header, target_fields);
