@@ -210,6 +210,9 @@ class DatabaseHandle {
   EngineCode OpenChecked(const std::string& full_path, const OpenOptions& options,
                          const std::string& password);
   EngineCode CheckRecordFile(OpenAccess access, const std::string& password);
+  // Lowers the count below the blank deleted records that end the file (record_format.h) and cuts
+  // them off. REQUIRES: the whole-file lock; the file holds the counted records.
+  EngineCode DropTrailingBlankRecords();
   EngineCode OpenIndexes(const OpenOptions& options);
   uint64_t RecordOffset(int64_t position) const {
     return records_start_ + static_cast<uint64_t>(position) * static_cast<uint32_t>(

@@ -27,7 +27,6 @@ namespace memo::db {
 namespace {
 
 constexpr size_t kChunkBytes = 163840;
-constexpr int32_t kBlankDeletedSerial = -1;
 
 }  // namespace
 
