@@ -68,11 +68,18 @@ EngineCode CreatePassingFile(std::string_view path, uint32_t mode, File* out) {
                                &file, mode);
   if (error == FileError::kCreateFailed) return kCreateFailed;  // the name is taken
   if (error != FileError::kNone) return FileErrorCode(error, kCreateFailed);
-  // A remover that found the file before this lock holds the lock itself (this one fails) or has
-  // removed the name already (the check after it fails).
-  if (file.Lock(0, kWholeFileLockLength) != FileError::kNone || !platform::FileExists(path)) {
+  // A remover that found the file before this lock holds the lock itself (this one fails, and
+  // the remover removes the file) or has removed the name already (the check after it fails).
+  error = file.Lock(0, kWholeFileLockLength);
+  if (error != FileError::kNone) {
+    // Any other failure leaves a file that nobody will remove but its creator.
+    if (error != FileError::kLockViolation) {
+      file.Close();
+      (void)platform::RemoveFile(path);
+    }
     return kCreateFailed;
   }
+  if (!platform::FileExists(path)) return kCreateFailed;
   *out = std::move(file);
   return kOk;
 }
