@@ -85,6 +85,7 @@ void SetProviderFile(const char* name);
 int32_t RecordCount();
 void SkipRecord();
 void MoveToFirstRecord();
-void ClearRecords();
+// Clears every record of the current database; true when it did.
+bool ClearRecords();
 
 }  // namespace memo::app

@@ -123,9 +123,9 @@ void MoveToFirstRecord() {
   CallCommand(db::MoveToFirstRecord, args);
 }
 
-void ClearRecords() {
+bool ClearRecords() {
   ArgList args;
-  CallCommand(db::ClearAllRecords, args);
+  return CallCommand(db::ClearAllRecords, args).low != 0;
 }
 
 }  // namespace memo::app

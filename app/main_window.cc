@@ -6,6 +6,7 @@
 #include "app/window_units.h"
 #include "db/db_commands.h"
 #include "db/engine_code.h"
+#include "platform/file.h"
 #include "runtime/dispatch.h"
 #include "runtime/file_commands.h"
 #include "runtime/literal.h"
@@ -32,13 +33,24 @@ const char* MemoFileName() { return Gbk("a.edt"); }
 
 void SelectFirst(uint32_t combo) { WriteInt(mw::kWindow, combo, kComboSelection, 0); }
 
-// Copies one whole file to another through the file commands.
+// Copies one whole file to another. The copy takes the source's permission bits (a copy of the
+// memos is as private as they are) and takes the target's name only once it is whole, so a copy
+// cut short leaves the old target or none, never a part of one. A source that cannot be read is
+// copied as an empty file.
 void CopyFile(const char* from, const char* to) {
   ArgList read{TextValue(from)};
   // A fixed-type result carries no tag, so the block is owned as a block, not as a value.
   BlockOwner<void> bytes(CallCommand(ReadFileBytes, read).Pointer());
-  ArgList write{TextValue(to), ByteSetValue(NonNullByteSet(bytes.get()))};
-  CallCommand(WriteFileBytes, write);
+  std::string_view content;
+  if (bytes.get() != nullptr && ByteSetSize(bytes.get()) > 0) {
+    content = std::string_view(reinterpret_cast<const char*>(ByteSetData(bytes.get())),
+                               static_cast<size_t>(ByteSetSize(bytes.get())));
+  }
+  uint32_t mode = platform::kPrivateFileMode;
+  if (platform::FilePermissions(from, &mode) != platform::FileError::kNone) {
+    mode = platform::kPrivateFileMode;
+  }
+  (void)platform::ReplaceFileContent(to, content, mode);
 }
 
 // The record filter of the category query: the current record's "分类" equals the query box.
@@ -129,10 +141,14 @@ void QueryByCategory() {
     run_directory.Reset(static_cast<char*>(CallCommand(GetRunDirectory, none).Pointer()));
   }
   TextOwner path(JoinTexts({run_directory.get(), Gbk("\\b.mcn")}));
+  // A query copy that does not open, or does not clear, is made again from the memo table: a
+  // query stopped while it copied may have left "b.mcn" without "b.edt", or an empty "b.mcn".
+  bool cleared = false;
   if (OpenDatabase(path.get())) {
-    ClearRecords();
+    cleared = ClearRecords();
     CloseDatabase();
-  } else {
+  }
+  if (!cleared) {
     SetProviderFile(kEmptyText);
     CopyFile(MemoTable(), QueryCopy());
     CopyFile(Gbk("a.edt"), Gbk("b.edt"));

@@ -64,7 +64,9 @@ EngineCode ChainWrite::ReleaseLocks() {
 
 EngineCode ChainWrite::LockHeader() {
   if (header_read_) return kOk;
-  EngineCode rc = header_lock_.Acquire(locks_, 0);
+  // Another writer holds the header only while it plans and writes its blocks, and waits for
+  // nothing meanwhile: waiting for it is safe, and failing at once would drop this write.
+  EngineCode rc = header_lock_.Acquire(locks_, 0, locks_->busy_wait());
   if (rc != kOk) return rc;
   rc = memo_->ReadHeader(&as_read_);
   if (rc != kOk) return rc;

@@ -26,6 +26,9 @@
 //   modify            the record's serial byte
 //   clear, pack, sort the whole-file lock
 //   open              the whole-file lock while the header is checked
+// Opens and writes wait for each of these (and a chain write for the MemoFile header byte) at
+// least kBusyLockWait, or the handle's lock-wait time when that is longer; reads wait only the
+// handle's lock-wait time (the record count at least kRecordCountLockWait).
 // With the lock-free flag (share modes 2 and 4: nobody else can open the file) no locks are taken.
 #pragma once
 
@@ -207,11 +210,17 @@ class DatabaseHandle {
   EngineCode OpenChecked(const std::string& full_path, const OpenOptions& options,
                          const std::string& password);
   EngineCode CheckRecordFile(OpenAccess access, const std::string& password);
+  // Lowers the count below the blank deleted records that end the file (record_format.h) and cuts
+  // them off. REQUIRES: the whole-file lock; the file holds the counted records.
+  EngineCode DropTrailingBlankRecords();
   EngineCode OpenIndexes(const OpenOptions& options);
   uint64_t RecordOffset(int64_t position) const {
     return records_start_ + static_cast<uint64_t>(position) * static_cast<uint32_t>(
                                                                    header_.record_size);
   }
+  // How long an open or a write waits for a lock: kBusyLockWait, or the handle's lock-wait time
+  // when that is longer.
+  int32_t BusyWait() const { return locks_.busy_wait(); }
   EngineCode ReadCountLocked(int32_t* count, int32_t* next_serial);
   // Fills `buffer` (sized by the caller) with records from `position` on; -62 when short.
   EngineCode ReadRecordsAt(int64_t position, std::string* buffer);

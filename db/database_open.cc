@@ -15,7 +15,8 @@
 //      passes its own checks (memo_file.h): -35, -36, -37, or a lowered block count.
 //   Then the named index files (-34, -30, -33, -31, -32, -49, -43, -42, -54, -53).
 // The checks run under the whole-file lock (unless the handle is lock-free), so no writer changes
-// the header in between. A failed open closes every file it opened and adds nothing.
+// the header in between; an open waits for it as a write does (kBusyLockWait), since any other
+// handle's passing record lock holds it off. A failed open closes every file it opened and adds nothing.
 #include <algorithm>
 #include <cstdio>
 
@@ -108,7 +109,7 @@ EngineCode DatabaseHandle::OpenChecked(const std::string& full_path, const OpenO
   EngineCode rc = kOk;
   {
     WholeFileLock whole;
-    rc = whole.Acquire(&locks_);
+    rc = whole.Acquire(&locks_, BusyWait());
     if (rc == kOk) {
       rc = CheckRecordFile(options.access, password);
       if (rc == kOk && std::any_of(fields_.begin(), fields_.end(),
@@ -188,7 +189,44 @@ EngineCode DatabaseHandle::CheckRecordFile(OpenAccess access, const std::string&
   for (const FieldDescriptor& field : fields_) {
     if (!DescriptorIsValid(field, header_.record_size)) return kNotDatabaseFile;
   }
+
+  // A pack stopped after moving its records but before lowering the count leaves blank deleted
+  // records after them; a reader must not show them as memos.
+  if (AllowsRepair(access)) return DropTrailingBlankRecords();
   return kOk;
+}
+
+EngineCode DatabaseHandle::DropTrailingBlankRecords() {
+  const size_t record_size = static_cast<uint32_t>(header_.record_size);
+  constexpr size_t kChunkBytes = 163840;
+  const int64_t chunk = std::max<int64_t>(1, static_cast<int64_t>(kChunkBytes / record_size));
+  int64_t kept = header_.record_count;
+  // The last record alone first: an open that finds a record there pays for one small read.
+  int64_t batch = 1;
+  std::string buffer;
+  while (kept > 0) {
+    const int64_t n = std::min(batch, kept);
+    buffer.resize(static_cast<size_t>(n) * record_size);
+    EngineCode rc = ReadRecordsAt(kept - n, &buffer);
+    if (rc != kOk) return rc;
+    int64_t k = n;
+    while (k > 0 && IsBlankDeletedRecord(buffer.data() + static_cast<size_t>(k - 1) * record_size,
+                                         record_size)) {
+      --k;
+    }
+    kept -= n - k;
+    if (k > 0) break;
+    batch = chunk;
+  }
+  if (kept == header_.record_count) return kOk;
+  // The count first, then the cut: a writer stopped between the two leaves bytes past the
+  // counted records, which the next open cuts off.
+  char count[4];
+  EncodeInt32(count, static_cast<int32_t>(kept));
+  EngineCode rc = WriteAll(&file_, kRecordCountOffset, count, sizeof count, kOpenFailed);
+  if (rc != kOk) return rc;
+  header_.record_count = static_cast<int32_t>(kept);
+  return FileErrorCode(file_.SetLength(RecordOffset(kept)), kOpenFailed);
 }
 
 EngineCode DatabaseHandle::OpenIndexes(const OpenOptions& options) {

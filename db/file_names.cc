@@ -88,6 +88,28 @@ std::string MemoFileName(std::string_view record_path) {
   return ReplaceExtension(record_path, kMemoFileExtension);
 }
 
+namespace {
+constexpr std::string_view kSortPassingMark = ".~sort";
+}  // namespace
+
+std::string SortPassingName(std::string_view path, uint32_t number) {
+  std::string name(path);
+  name += kSortPassingMark;
+  name += std::to_string(number);
+  return name;
+}
+
+bool IsSortPassingNameOf(std::string_view name, std::string_view file_name) {
+  const size_t prefix = file_name.size() + kSortPassingMark.size();
+  if (file_name.empty() || name.size() <= prefix) return false;
+  if (!EqualsIgnoreCase(name.substr(0, file_name.size()), file_name)) return false;
+  if (name.substr(file_name.size(), kSortPassingMark.size()) != kSortPassingMark) return false;
+  for (char c : name.substr(prefix)) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
 std::string FileTitle(std::string_view path) {
   size_t separator, dot;
   ScanName(path, &separator, &dot);

@@ -28,6 +28,16 @@ std::string ReplaceExtension(std::string_view path, std::string_view extension);
 // whole name and gets ".EDT" after it (.a -> .a.EDT), so that ".a" and ".b" never share ".EDT".
 std::string MemoFileName(std::string_view record_path);
 
+// Passing names: a sort builds its target's files under these names beside them and renames them
+// into place once complete. The passing name of "b.mcn" is "b.mcn.~sort<number>", that of its
+// MemoFile "b.EDT.~sort<number>" (the same number for both files of one sort).
+std::string SortPassingName(std::string_view path, uint32_t number);
+
+// True when `name` (a file name without directory) is a passing name of the file named
+// `file_name` (without directory; ASCII letters compared ignoring case, as the file layer finds
+// names): `file_name` + ".~sort" + one or more digits.
+bool IsSortPassingNameOf(std::string_view name, std::string_view file_name);
+
 // The file name without directory and extension.
 std::string FileTitle(std::string_view path);
 

@@ -45,6 +45,12 @@ constexpr uint64_t kWholeFileLockLength = 0x7FFFFFFF;
 constexpr int32_t kNoLockWait = 0;
 constexpr int32_t kWaitForever = -1;
 
+// Opens and writes wait at least this long for a lock that another handle holds (a reader's
+// record lock, another program's open or dump) before they fail with -28: such locks are held
+// for moments, and a write that gave up at once would lose what it was to store. Each retry
+// sleeps 20 + (tick mod 20) ms, so the wait is some 65 attempts.
+constexpr int32_t kBusyLockWait = 2000;
+
 // Settings shared by the lock tables of one handle.
 struct LockPolicy {
   bool lock_free = false;  // no other opener can reach the file: take no locks
@@ -75,6 +81,9 @@ class LockTable {
 
   // Drops every lock this table holds (used when the handle closes).
   void ReleaseAll();
+
+  // How long an open or a write waits: kBusyLockWait, or the policy's time when that is longer.
+  int32_t busy_wait() const { return LongerWait(policy_->wait_ms, kBusyLockWait); }
 
   int ReferenceCount(uint64_t offset) const;
   int whole_depth() const { return whole_depth_; }

@@ -36,7 +36,7 @@ EngineCode MemoFile::Open(std::string_view path, OpenAccess access, OpenShare sh
   EngineCode rc = kOk;
   {
     WholeFileLock whole;
-    rc = whole.Acquire(&locks_);
+    rc = whole.Acquire(&locks_, locks_.busy_wait());
     if (rc == kOk) {
       char bytes[kMemoHeaderSize];
       size_t done = 0;
@@ -206,7 +206,7 @@ EngineCode MemoFile::ReleaseChain(uint32_t first) {
 
 EngineCode MemoFile::Reset() {
   ByteLock header_lock;
-  EngineCode rc = header_lock.Acquire(&locks_, 0);
+  EngineCode rc = header_lock.Acquire(&locks_, 0, locks_.busy_wait());
   if (rc != kOk) return rc;
   // The header stops counting the blocks before they are cut off.
   char bytes[12];

@@ -27,14 +27,13 @@ namespace memo::db {
 namespace {
 
 constexpr size_t kChunkBytes = 163840;
-constexpr int32_t kBlankDeletedSerial = -1;
 
 }  // namespace
 
 EngineCode DatabaseHandle::ClearAll() {
   if (!IsOpen()) return kNoDatabaseOpen;
   WholeFileLock whole;
-  EngineCode rc = whole.Acquire(&locks_);
+  EngineCode rc = whole.Acquire(&locks_, BusyWait());
   if (rc != kOk) return rc;
   char zero[4] = {};
   rc = WriteAll(&file_, kRecordCountOffset, zero, sizeof zero, kUnknownError);
@@ -54,7 +53,7 @@ EngineCode DatabaseHandle::PackRange(int32_t first, int32_t count) {
 EngineCode DatabaseHandle::Pack(PackMode mode, int32_t first, int32_t remove_count) {
   if (!IsOpen()) return kNoDatabaseOpen;
   WholeFileLock whole;
-  EngineCode rc = whole.Acquire(&locks_);
+  EngineCode rc = whole.Acquire(&locks_, BusyWait());
   if (rc != kOk) return rc;
   int32_t total = 0, serial = 1;
   rc = ReadCountLocked(&total, &serial);

@@ -6,6 +6,14 @@
 
 namespace memo::db {
 
+bool IsBlankDeletedRecord(const char* record, size_t record_size) {
+  if (record_size < kSerialSize || DecodeInt32(record) != kBlankDeletedSerial) return false;
+  for (size_t i = kSerialSize; i < record_size; ++i) {
+    if (record[i] != 0) return false;
+  }
+  return true;
+}
+
 uint32_t FieldSize(uint32_t type, uint32_t declared_length) {
   switch (type) {
     case kFieldByte: return 1;

@@ -45,6 +45,12 @@ constexpr size_t kDescriptorLengthOffset = 28;
 
 constexpr size_t kSerialSize = 4;  // the serial at the start of every record
 
+// A pack fills the slots its records leave with blank deleted records: serial -1, every other
+// byte zero. They are never memos; a pack removes them, and so does an open that finds them after
+// the last record that holds anything (a pack stopped before it lowered the count).
+constexpr int32_t kBlankDeletedSerial = -1;
+bool IsBlankDeletedRecord(const char* record, size_t record_size);
+
 // Where record 0 starts for a table of n fields.
 constexpr uint64_t RecordsStart(uint64_t field_count) {
   return kFieldTableOffset + kDescriptorSize * field_count;

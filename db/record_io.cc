@@ -150,7 +150,7 @@ EngineCode DatabaseHandle::WriteField(int field_index, const TypedValue& value) 
   if (rc != kOk) return rc;
 
   ByteLock record_lock;
-  rc = record_lock.Acquire(&locks_, RecordOffset(current_));
+  rc = record_lock.Acquire(&locks_, RecordOffset(current_), BusyWait());
   if (rc != kOk) return rc;
   const uint64_t position = RecordOffset(current_) + field.offset;
   uint64_t length = 0;
@@ -222,13 +222,13 @@ EngineCode DatabaseHandle::PutRecord(RecordWrite what, const TypedValue* values,
   uint64_t position = 0;
   EngineCode rc = kOk;
   if (add) {
-    rc = count_lock.Acquire(&locks_, kRecordCountOffset);
+    rc = count_lock.Acquire(&locks_, kRecordCountOffset, BusyWait());
     if (rc != kOk) return rc;
     rc = ReadCountLocked(&count, &serial);
     if (rc != kOk) return rc;
     if (count == INT32_MAX || serial == INT32_MAX) return kWriteRecordFailed;
     position = RecordOffset(count);
-    rc = record_lock.Acquire(&locks_, position);
+    rc = record_lock.Acquire(&locks_, position, BusyWait());
     if (rc != kOk) return rc;
     if (what == RecordWrite::kAppendBlank) {
       // A header that promises more records than the file holds: never leave a hole.
@@ -239,7 +239,7 @@ EngineCode DatabaseHandle::PutRecord(RecordWrite what, const TypedValue* values,
     }
   } else {
     position = RecordOffset(current_);
-    rc = record_lock.Acquire(&locks_, position);
+    rc = record_lock.Acquire(&locks_, position, BusyWait());
     if (rc != kOk) return rc;
     rc = ReadExactly(file_, position, record.data(), record.size(), kReadRecordFailed,
                      kNoCurrentRecord);

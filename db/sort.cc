@@ -6,11 +6,12 @@
 // (negated for records marked deleted) and fresh copies of their memo chains.
 //
 // The target is built under passing names beside it ("<name>.~sort<n>", for the RecordFile and
-// its MemoFile) and takes its real names only when it is complete: first the old target's
+// its MemoFile; passing_files.h) and takes its real names only when it is complete: first the old target's
 // RecordFile goes, then its MemoFile, then the new MemoFile takes its name, then the new
 // RecordFile. So the target's name names the old database, no database, or the new one, whole,
 // and never a RecordFile with another database's MemoFile. A sort that stops before that leaves
-// its passing files behind and the target as it was.
+// its passing files behind and the target as it was; the next sort into the same target removes
+// them. The target's files take the permission bits of the source's.
 #include <algorithm>
 #include <atomic>
 #include <climits>
@@ -27,6 +28,7 @@
 #include "db/file_names.h"
 #include "db/memo_file.h"
 #include "db/memo_format.h"
+#include "db/passing_files.h"
 #include "platform/codec.h"
 
 namespace memo::db {
@@ -179,13 +181,19 @@ class TargetMemo {
 };
 
 // The passing files a sort builds its target in, removed again unless they took the target's
-// names.
+// names. Each is held with the builder's lock (passing_files.h) from its creation until it has
+// its real name, so that a later sort can tell them from the passing files of a sort that was
+// stopped, which it removes.
 class TargetFiles {
  public:
-  TargetFiles(std::string target_path, bool has_memo)
+  // `record_mode`, `memo_mode`: the permission bits of the source's files, which the target's
+  // files take.
+  TargetFiles(std::string target_path, bool has_memo, uint32_t record_mode, uint32_t memo_mode)
       : target_path_(std::move(target_path)),
         target_memo_(MemoFileName(target_path_)),
-        has_memo_(has_memo) {}
+        has_memo_(has_memo),
+        record_mode_(record_mode),
+        memo_mode_(memo_mode) {}
   ~TargetFiles() {
     if (record_created_) (void)platform::RemoveFile(record_path_);
     if (memo_created_) (void)platform::RemoveFile(memo_path_);
@@ -202,29 +210,36 @@ class TargetFiles {
     static std::atomic<uint32_t> next{0};
     const std::string bytes = EmptyRecordFileBytes(header, fields);
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-      const std::string suffix =
-          ".~sort" + std::to_string((platform::TickCount() & 0xFFFFu) * 1000u + next++ % 1000u);
-      record_path_ = target_path_ + suffix;
-      memo_path_ = target_memo_ + suffix;
-      File file;
-      FileError error = File::Open(record_path_, platform::FileAccess::kReadWrite,
-                                   platform::FileShare::kDenyNone,
-                                   platform::FileCreate::kCreateNew, &file);
-      if (error == FileError::kCreateFailed) continue;  // the name is taken
-      if (error != FileError::kNone) return FileErrorCode(error, kCreateFailed);
+      const uint32_t number = (platform::TickCount() & 0xFFFFu) * 1000u + next++ % 1000u;
+      record_path_ = SortPassingName(target_path_, number);
+      memo_path_ = SortPassingName(target_memo_, number);
+      EngineCode rc = CreatePassingFile(record_path_, record_mode_, &record_guard_);
+      if (rc == kCreateFailed) continue;  // the name is taken
+      if (rc != kOk) return rc;
       record_created_ = true;
-      if (file.WriteAt(0, bytes.data(), bytes.size()) != FileError::kNone) return kCreateFailed;
-      file.Close();
+      if (record_guard_.WriteAt(0, bytes.data(), bytes.size()) != FileError::kNone) {
+        return kCreateFailed;
+      }
       if (!has_memo_) return kOk;
-      EngineCode rc = MemoFile::Create(memo_path_, header.version, header.creation_time,
-                                       platform::FileCreate::kCreateNew);
+      rc = CreatePassingFile(memo_path_, memo_mode_, &memo_guard_);
       if (rc == kCreateFailed) {  // the name is taken: another pair of names
+        record_guard_.Close();
         (void)platform::RemoveFile(record_path_);
         record_created_ = false;
         continue;
       }
-      memo_created_ = platform::FileExists(memo_path_);
-      return rc;
+      if (rc != kOk) return rc;
+      memo_created_ = true;
+      char block[kMemoBlockSize] = {};
+      MemoHeader memo_header;
+      memo_header.version = header.version;
+      memo_header.creation_time = header.creation_time;
+      memo_header.block_count = 1;
+      EncodeMemoHeader(memo_header, block);
+      if (memo_guard_.WriteAt(0, block, sizeof block) != FileError::kNone) {
+        return kMemoCreateFailed;
+      }
+      return kOk;
     }
     return kCreateFailed;
   }
@@ -244,14 +259,17 @@ class TargetFiles {
     rc = Remove(record_name, kCreateFailed);
     if (rc == kOk && has_memo_) rc = Remove(memo_name, kMemoCreateFailed);
     if (rc != kOk) return rc;
+    // Each file is held until it has its name: a passing file never stands unheld.
     if (has_memo_) {
       FileError error = platform::RenameFile(memo_path_, memo_name);
       if (error != FileError::kNone) return FileErrorCode(error, kMemoCreateFailed);
       memo_created_ = false;
+      memo_guard_.Close();
     }
     FileError error = platform::RenameFile(record_path_, record_name);
     if (error != FileError::kNone) return FileErrorCode(error, kCreateFailed);
     record_created_ = false;
+    record_guard_.Close();
     return kOk;
   }
 
@@ -280,8 +298,12 @@ class TargetFiles {
   std::string target_path_;
   std::string target_memo_;
   bool has_memo_;
+  uint32_t record_mode_;
+  uint32_t memo_mode_;
   std::string record_path_;
   std::string memo_path_;
+  File record_guard_;  // the builder's lock on each passing file
+  File memo_guard_;
   bool record_created_ = false;
   bool memo_created_ = false;
 };
@@ -334,10 +356,19 @@ EngineCode DatabaseHandle::SortInto(const SortRequest& request) {
   target_header.creation_time = CurrentDayNumber();
   target_header.record_size = static_cast<int32_t>(target_record_size);
 
+  // The target's files get the permission bits of the source's: a copy of private records stays
+  // private.
+  uint32_t record_mode = platform::kPrivateFileMode;
+  if (file_.Permissions(&record_mode) != FileError::kNone) record_mode = platform::kPrivateFileMode;
+  uint32_t memo_mode = record_mode;
+  if (memo_ && memo_->file()->Permissions(&memo_mode) != FileError::kNone) memo_mode = record_mode;
+
   WholeFileLock whole;
-  EngineCode rc = whole.Acquire(&locks_);
+  EngineCode rc = whole.Acquire(&locks_, BusyWait());
   if (rc != kOk) return rc;
-  TargetFiles files(target_path, target_has_chains);
+  // What sorts into this target that were stopped before their commit left behind.
+  (void)RemoveStalePassingFiles(target_path);
+  TargetFiles files(target_path, target_has_chains, record_mode, memo_mode);
   rc = files.Create(target_header, target_fields);
   if (rc != kOk) return rc;
   File target;

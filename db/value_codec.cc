@@ -61,7 +61,8 @@ void EncodeTextField(std::string_view text, uint32_t length, char* dst) {
   size_t end = text.find('\0');
   if (end != std::string_view::npos) text = text.substr(0, end);
   size_t n = CutWithoutSplitting(text, length);
-  std::memcpy(dst, text.data(), n);
+  // An empty text may come without any bytes (a null pointer), which memcpy must not be given.
+  if (n > 0) std::memcpy(dst, text.data(), n);
   std::memset(dst + n, 0, length - n);
 }
 

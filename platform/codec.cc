@@ -1,18 +1,19 @@
 // GBK <-> UTF-8 through glibc's iconv.
 //
-// Characters are those of platform/gbk.h: a byte of 0x80 or more leads a two-byte character, so
-// every character of a GBK text decodes to exactly one Unicode character (or one '?'), and every
-// Unicode character encodes to one GBK character (or one '?'). Positions in the two forms of a
-// text therefore map one to one, character by character.
+// A well-formed GBK character (an ASCII byte, or a lead byte 0x81..0xFE followed by a trail byte
+// 0x40..0xFE other than 0x7F) decodes to exactly one Unicode character, and every Unicode
+// character encodes to one GBK character (or one '?'). A byte that cannot start a character
+// (0x80, 0xFF, a lead byte whose next byte is no trail byte or is missing) decodes to one '?' on
+// its own, and decoding goes on at the byte after it: an ASCII byte after a stray lead byte (a
+// line break, a letter) is never lost with it.
 //
 // glibc's "GBK" table (the code page 936 mapping) leaves the user-defined areas of the two-byte
 // range undecoded. Those codes are decoded through "GB18030", which maps them to private-use
 // characters, and the same characters are encoded back through GB18030 when the result is a
-// two-byte code. The table also reads the single byte 0x80 as the euro sign; here 0x80 is a lead
-// byte like any other, so the euro sign is written as GB18030's two-byte code A2E3 instead, and
-// A2E3 reads back as the euro sign. A pair led by 0x80 or 0xFF decodes to '?'. So every GBK byte
-// pair that decodes at all round-trips to the same bytes. GB18030's four-byte sequences are never
-// used: they are not GBK.
+// two-byte code. The table also reads the single byte 0x80 as the euro sign; here 0x80 is no
+// character, so the euro sign is written as GB18030's two-byte code A2E3 instead, and A2E3 reads
+// back as the euro sign. So every GBK byte pair that decodes at all round-trips to the same bytes.
+// GB18030's four-byte sequences are never used: they are not GBK.
 #include "platform/codec.h"
 
 #include <iconv.h>
@@ -152,28 +153,34 @@ bool DecodeRun(std::string_view gbk, std::string* out, bool strict) {
                    }
                    if (strict) return 0;
                    o->push_back('?');
-                   return pair ? 2 : 1;
+                   return 1;  // the next byte may begin a character of its own
                  });
 }
 
+bool IsGbkLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+bool IsGbkTrail(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
+
 bool DecodeGbk(std::string_view gbk, std::string* out, bool strict) {
   out->clear();
-  // iconv would read a character led by 0x80 as the euro sign and its second byte alone, so the
-  // text is decoded in runs between such characters.
+  // iconv would read a 0x80 that begins a character as the euro sign, so the text is decoded in
+  // runs between such bytes, found by walking the characters as the decoder does.
   if (std::memchr(gbk.data(), kEuroLead, gbk.size()) == nullptr) {
     return DecodeRun(gbk, out, strict);
   }
   std::string piece;
   size_t start = 0;
   for (size_t i = 0; i < gbk.size();) {
-    size_t next = NextGbkChar(gbk, i);
-    if (static_cast<unsigned char>(gbk[i]) == kEuroLead) {
+    const auto c = static_cast<unsigned char>(gbk[i]);
+    if (c == kEuroLead) {
       if (!DecodeRun(gbk.substr(start, i - start), &piece, strict) || strict) return false;
       out->append(piece);
       out->push_back('?');
-      start = next;
+      start = ++i;
+      continue;
     }
-    i = next;
+    const bool pair = IsGbkLead(c) && i + 1 < gbk.size() &&
+                      IsGbkTrail(static_cast<unsigned char>(gbk[i + 1]));
+    i += pair ? 2 : 1;
   }
   if (!DecodeRun(gbk.substr(start), &piece, strict)) return false;
   out->append(piece);

@@ -8,8 +8,15 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace memo::platform {
+
+// Permission bits (owner, group, others) a file gets when an open creates it, before the umask
+// takes its share: kSharedFileMode as the system's own tools create files, kPrivateFileMode for
+// files that hold the user's data (the accounts file holds the password).
+constexpr uint32_t kSharedFileMode = 0666;
+constexpr uint32_t kPrivateFileMode = 0600;
 
 // What went wrong in a file operation; the engine maps each kind to its own error code.
 enum class FileError {
@@ -53,8 +60,10 @@ class File {
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
+  // `create_mode`: the permission bits of a file this open creates (an existing file keeps its
+  // own).
   static FileError Open(std::string_view path_gbk, FileAccess access, FileShare share,
-                        FileCreate create, File* out);
+                        FileCreate create, File* out, uint32_t create_mode = kSharedFileMode);
 
   bool IsOpen() const { return fd_ >= 0; }
   FileAccess Access() const { return access_; }
@@ -71,6 +80,10 @@ class File {
 
   FileError Length(uint64_t* length) const;
   FileError SetLength(uint64_t length);  // truncate or extend with zeros
+
+  // The file's permission bits (owner, group, others: mode & 0777), and setting them.
+  FileError Permissions(uint32_t* mode) const;
+  FileError SetPermissions(uint32_t mode);
 
   // Byte-range locks owned by this handle: never conflict with this handle's own locks, conflict
   // with every other handle's (in this process or another), fail at once with kLockViolation.
@@ -147,6 +160,20 @@ class NewFile {
   std::string passing_;    // UTF-8 path of the written file; empty when none
   std::string final_gbk_;  // the name it is to get
 };
+// The permission bits (mode & 0777) of the file a path names.
+FileError FilePermissions(std::string_view path_gbk, uint32_t* mode);
+
+// The names (GBK, without directory) of the entries of a directory, "." and ".." left out, in no
+// particular order; names that are no GBK text are left out too. Empty when it cannot be read.
+std::vector<std::string> ListDirectory(std::string_view dir_gbk);
+
+// Makes `bytes` the whole content of the file `path_gbk`: written to the passing file
+// path + ".~new" beside it (created or reused, given `mode`, held with an exclusive share while
+// it is written), then renamed over `path_gbk`. So the name holds the old file (or none) or the
+// new content whole, never a part of it; a writer stopped part-way leaves only the passing file,
+// which the next call reuses. Two calls on one path at once: the second fails with
+// kSharingViolation.
+FileError ReplaceFileContent(std::string_view path_gbk, std::string_view bytes, uint32_t mode);
 
 // Milliseconds from an arbitrary start, and a sleep; used for lock retries.
 uint32_t TickCount();

@@ -91,8 +91,8 @@ void WriteFileBytes(TypedValue* result, int32_t arg_count, TypedValue* args) {
   std::string_view name = TextArg(arg_count, args, 0);
   if (name.empty()) return;
   File file;
-  if (File::Open(name, FileAccess::kWrite, FileShare::kExclusive, FileCreate::kCreateAlways, &file) !=
-      FileError::kNone) {
+  if (File::Open(name, FileAccess::kWrite, FileShare::kExclusive, FileCreate::kCreateAlways, &file,
+                 platform::kPrivateFileMode) != FileError::kNone) {
     return;
   }
   for (int32_t i = 1; i < arg_count; ++i) {
@@ -121,8 +121,8 @@ void OpenDiskFile(TypedValue* result, int32_t arg_count, TypedValue* args) {
   static constexpr FileShare kSharing[] = {FileShare::kDenyNone, FileShare::kDenyRead, FileShare::kDenyWrite,
                                            FileShare::kExclusive};
   File file;
-  if (File::Open(name, kModeAccess[mode - 1], kSharing[sharing - 1], kModeCreate[mode - 1], &file) !=
-      FileError::kNone) {
+  if (File::Open(name, kModeAccess[mode - 1], kSharing[sharing - 1], kModeCreate[mode - 1], &file,
+                 platform::kPrivateFileMode) != FileError::kNone) {
     return;
   }
 

@@ -1,6 +1,9 @@
 // File library commands: ReadFileBytes, WriteFileBytes, OpenDiskFile, and the runtime's list of
 // open files that OpenDiskFile fills.
 //
+// A file these commands create is private to the user (platform::kPrivateFileMode): the
+// program writes nothing but the user's own data. A file that exists keeps its permissions.
+//
 // Each command is a CommandRoutine. Failures are results (the empty byte-set, false, 0), never
 // run-time errors; only allocation failure of a result block is fatal. Sharing follows the
 // platform's rules for simultaneous opens (platform/file.h), across processes too.

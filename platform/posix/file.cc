@@ -122,7 +122,7 @@ void File::Close() {
 }
 
 FileError File::Open(std::string_view path_gbk, FileAccess access, FileShare share, FileCreate create,
-                     File* out) {
+                     File* out, uint32_t create_mode) {
   out->Close();
   if (path_gbk.empty() || path_gbk.find('\0') != std::string_view::npos) return FileError::kInvalidPath;
   std::string path;
@@ -147,7 +147,7 @@ FileError File::Open(std::string_view path_gbk, FileAccess access, FileShare sha
   File file;
   file.access_ = access;
   file.path_ = path;
-  file.fd_ = OpenRetrying(path.c_str(), flags, 0666);
+  file.fd_ = OpenRetrying(path.c_str(), flags, static_cast<mode_t>(create_mode & 0777));
   if (file.fd_ < 0) {
     int err = errno;
     if (err == ENOENT && !posix::ParentDirectoryExists(path)) return FileError::kInvalidPath;
@@ -328,6 +328,42 @@ FileError File::SetLength(uint64_t length) {
     if (posix::Syscalls().ftruncate(fd_, static_cast<off_t>(length)) == 0) return FileError::kNone;
     if (errno != EINTR) return IoError(errno);
   }
+}
+
+FileError File::Permissions(uint32_t* mode) const {
+  if (fd_ < 0) return FileError::kInvalidHandle;
+  struct stat st{};
+  CountFileCall(FileCall::kOther);
+  if (posix::Syscalls().fstat(fd_, &st) != 0) return FileErrorFromErrno(errno);
+  *mode = static_cast<uint32_t>(st.st_mode) & 0777u;
+  return FileError::kNone;
+}
+
+FileError File::SetPermissions(uint32_t mode) {
+  if (fd_ < 0) return FileError::kInvalidHandle;
+  CountFileCall(FileCall::kOther);
+  if (fchmod(fd_, static_cast<mode_t>(mode & 0777u)) != 0) return FileErrorFromErrno(errno);
+  return FileError::kNone;
+}
+
+FileError ReplaceFileContent(std::string_view path_gbk, std::string_view bytes, uint32_t mode) {
+  const std::string passing = std::string(path_gbk) + ".~new";
+  File file;
+  FileError error = File::Open(passing, FileAccess::kWrite, FileShare::kExclusive,
+                               FileCreate::kCreateAlways, &file, mode);
+  if (error != FileError::kNone) return error;
+  // A passing file left by an earlier writer keeps the bits it was created with.
+  error = file.SetPermissions(mode);
+  if (error == FileError::kNone) error = file.WriteAt(0, bytes.data(), bytes.size());
+  if (error != FileError::kNone) {
+    file.Close();
+    (void)RemoveFile(passing);
+    return error;
+  }
+  // Renamed while still held: no other writer can have the passing file in between.
+  error = RenameFile(passing, path_gbk);
+  if (error != FileError::kNone) (void)RemoveFile(passing);
+  return error;
 }
 
 // The reserved range holds the share marks; a byte-range lock or unlock there would forge or

@@ -214,6 +214,31 @@ bool NameTaken(std::string_view path_gbk) {
   return errno != ENOENT && errno != ENOTDIR;
 }
 
+FileError FilePermissions(std::string_view path_gbk, uint32_t* mode) {
+  struct stat st{};
+  std::string path;
+  if (!posix::ResolvePath(path_gbk, &path) || path.empty()) return FileError::kInvalidPath;
+  if (CountedStat(path.c_str(), &st) != 0) return FileErrorFromErrno(errno);
+  *mode = static_cast<uint32_t>(st.st_mode) & 0777u;
+  return FileError::kNone;
+}
+
+std::vector<std::string> ListDirectory(std::string_view dir_gbk) {
+  std::vector<std::string> names;
+  std::string dir;
+  if (!posix::ResolvePath(dir_gbk, &dir)) return names;
+  CountFileCall(FileCall::kOther);
+  std::unique_ptr<DIR, int (*)(DIR*)> d(opendir(dir.empty() ? "." : dir.c_str()), closedir);
+  if (!d) return names;
+  while (dirent* entry = readdir(d.get())) {
+    std::string_view name(entry->d_name);
+    if (name == "." || name == "..") continue;
+    std::string gbk;
+    if (Utf8ToGbkStrict(name, &gbk)) names.push_back(std::move(gbk));
+  }
+  return names;
+}
+
 FileError RemoveFile(std::string_view path_gbk) {
   std::string path;
   if (!posix::ResolvePath(path_gbk, &path) || path.empty()) return FileError::kInvalidPath;

@@ -13,7 +13,7 @@ int RealGetLock(int fd, struct flock* lock) { return ::fcntl(fd, F_OFD_GETLK, lo
 constexpr SyscallTable kDefaults = {
     RealOpen,     ::close,     ::pread,       ::pwrite,      ::read,
     ::write,      ::lseek,     ::ftruncate,   ::fstat,       RealSetLock,
-    RealGetLock,  ::rename,    ::unlink,      ::link,
+    RealGetLock,  ::rename,    ::unlink,      ::link,        ::clock_gettime, ::nanosleep,
 };
 
 SyscallTable g_table = kDefaults;

@@ -1,10 +1,11 @@
 // The system calls of the POSIX file layer, reached through one table that a test can swap.
 //
 // Every call a File makes on a descriptor goes through Syscalls(): opening and closing, reads and
-// writes, the length and its change, the open-file-description locks and their queries, and the
-// renames and removals of whole files. A test installs a table whose entries wrap the real ones
-// (the defaults below) to make the n-th call of some kind fail with a chosen errno, or to stop the
-// process at a chosen call, and so drives every failure path of the code above.
+// writes, the length and its change, the open-file-description locks and their queries, the
+// renames and removals of whole files; and the clock that lock retries read and sleep on. A test
+// installs a table whose entries wrap the real ones (the defaults below) to make the n-th call of
+// some kind fail with a chosen errno, or to stop the process at a chosen call, and so drives
+// every failure path of the code above, or lets time pass without waiting.
 //
 // Entries keep the system's own contract: -1 with errno set on failure. Path lookups (stat,
 // lstat, directory scans) are not in the table: they decide which name a call uses, never what a
@@ -16,6 +17,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <time.h>
 
 namespace memo::platform::posix {
 
@@ -37,6 +39,10 @@ struct SyscallTable {
   int (*unlink)(const char* path);
   // link(from, to): a second name that never replaces an existing one (EEXIST).
   int (*link)(const char* from, const char* to);
+  // The monotonic clock and the sleep between lock retries (TickCount, SleepMs): a test can let
+  // a wait's time pass without waiting it.
+  int (*clock_gettime)(clockid_t clock, struct timespec* now);
+  int (*nanosleep)(const struct timespec* wanted, struct timespec* left);
 };
 
 // The table in use.

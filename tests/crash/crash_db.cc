@@ -246,7 +246,11 @@ std::string CheckFiles(const std::string& path, const Op& op, const Rows& before
   if (!problems.empty()) return "integrity: " + problems.front();
   why = ReadRows(path, db::OpenAccess::kRepairing, &repairing);
   if (!why.empty()) return "default access: " + why;
-  if (!(repairing == read_only)) return "the default access reads other rows";
+  // The default access drops the blank deleted records that a stopped pack left after the last
+  // record (they are never memos); it reads every other row as the read-only access does.
+  Rows expected = read_only;
+  while (!expected.empty() && IsBlankDeleted(expected.back())) expected.pop_back();
+  if (!(repairing == expected)) return "the default access reads other rows";
   if (unchanged) {
     return read_only == before ? "" : "changed by a failed " + std::string(KindName(op.kind)) +
                                           ": " + Describe(read_only);

@@ -287,6 +287,34 @@ TEST_F(ProviderTest, SetFromTextConvertsByType) {
   EXPECT_FALSE(provider.SetCellFromText(-1, 0, "1"));
 }
 
+// Clearing a text cell hands the engine an empty text that has no bytes at all; the field then
+// holds only zeros, and the fields beside it keep their values.
+TEST_F(ProviderTest, ClearingATextCellStoresZeros) {
+  std::string path = MakeMemoTable(2);
+  DBProvider provider;
+  ASSERT_TRUE(provider.Connect(path));
+  ASSERT_TRUE(provider.SetCellFromText(1, 0, ""));
+  EXPECT_EQ(provider.CellText(1, 0), "");
+  EXPECT_EQ(provider.CellText(1, 2), "memo 1");
+  EXPECT_EQ(provider.CellText(0, 0), "c0");
+  provider.Disconnect();
+  auto handle = testing::MustOpen(path);
+  std::string record;
+  ASSERT_EQ(handle->ReadRecordBytes(1, &record), kOk);
+  EXPECT_EQ(record.substr(4, 10), std::string(10, '\0'));
+  // An empty text value without a block, written straight through the engine.
+  handle->set_current_record(0);
+  TypedValue empty;
+  empty.tag = TypeTag::kText;
+  ASSERT_EQ(handle->WriteField(0, empty), kOk);
+  TypedValue values[] = {empty};
+  ASSERT_EQ(handle->AddRecord(values, 1), kOk);
+  ASSERT_EQ(handle->ReadRecordBytes(0, &record), kOk);
+  EXPECT_EQ(record.substr(4, 10), std::string(10, '\0'));
+  ASSERT_EQ(handle->ReadRecordBytes(2, &record), kOk);
+  EXPECT_EQ(record.substr(4, 10), std::string(10, '\0'));
+}
+
 TEST_F(ProviderTest, SetFromBytesOnlyForByteSetColumns) {
   std::string path = dir_.File("mixed.edb");
   testing::MustCreate(path, {{"pic", kFieldByteSet, 0}, {"name", kFieldText, 8}});

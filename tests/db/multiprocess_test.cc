@@ -15,6 +15,7 @@
 #include "db/coding.h"
 #include "db/engine_code.h"
 #include "db/memo_format.h"
+#include "platform/posix/syscalls.h"
 #include "test_util.h"
 
 namespace memo::db {
@@ -302,25 +303,26 @@ struct SharedCounters {
   std::atomic<int> rewrites[2] = {0, 0};
 };
 
+template <typename Counters>
 class SharedMapping {
  public:
   SharedMapping() {
-    void* at = mmap(nullptr, sizeof(SharedCounters), PROT_READ | PROT_WRITE,
+    void* at = mmap(nullptr, sizeof(Counters), PROT_READ | PROT_WRITE,
                     MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-    if (at != MAP_FAILED) counters_ = new (at) SharedCounters();
+    if (at != MAP_FAILED) counters_ = new (at) Counters();
   }
   ~SharedMapping() {
     if (counters_ != nullptr) {
-      counters_->~SharedCounters();
-      munmap(counters_, sizeof(SharedCounters));
+      counters_->~Counters();
+      munmap(counters_, sizeof(Counters));
     }
   }
   SharedMapping(const SharedMapping&) = delete;
   SharedMapping& operator=(const SharedMapping&) = delete;
-  SharedCounters* get() { return counters_; }
+  Counters* get() { return counters_; }
 
  private:
-  SharedCounters* counters_ = nullptr;
+  Counters* counters_ = nullptr;
 };
 
 // Two writer processes rewrite one memo (longer and shorter by turns) while a third holds a
@@ -340,7 +342,7 @@ TEST(MultiProcessTest, ChainReadUnderTheRecordLockIsNeverTornByWritersInOtherPro
     TypedValue values[] = {testing::IntCell(1), testing::TextCell(first)};
     ASSERT_EQ(handle->AddRecord(values, 2), kOk);
   }
-  SharedMapping mapping;
+  SharedMapping<SharedCounters> mapping;
   SharedCounters* shared = mapping.get();
   ASSERT_NE(shared, nullptr);
   constexpr int kMinRewrites = 15;    // per writer, before the test may stop them
@@ -483,6 +485,175 @@ TEST(MultiProcessTest, ChainReadUnderTheRecordLockIsNeverTornByWritersInOtherPro
   ASSERT_EQ(handle->ReadFieldBytes(1, &last), kOk);
   EXPECT_TRUE(IsWholeVersion(last));
   ExpectSoundMemoFile(handle.get(), 1);
+}
+
+// What the processes of the busy-file test tell each other.
+struct BusyCounters {
+  std::atomic<int> writer_done{0};
+  std::atomic<int> lost{0};           // adds that failed
+  std::atomic<int> opens_failed{0};   // opens of the writer that failed
+  std::atomic<int> writer_sleeps{0};  // sleeps of the writer's lock retries
+  std::atomic<int> dumps[2] = {0, 0};
+  std::atomic<int> dump_failures{0};  // reads that failed
+  std::atomic<int> dump_wrong{0};     // records that read back as no memo the writer wrote
+  std::atomic<int> held{0};           // locks the third process held
+};
+
+BusyCounters* g_busy = nullptr;  // in the writer: where its sleeps are counted
+
+int CountingNanosleep(const struct timespec* wanted, struct timespec* left) {
+  ++g_busy->writer_sleeps;
+  return platform::posix::DefaultSyscalls().nanosleep(wanted, left);
+}
+
+std::string BusyCategory(int i) { return "k" + std::to_string(i % 7); }
+std::string BusyText(int i) { return "memo " + std::to_string(i) + std::string(i % 3 * 300, '.'); }
+
+// One pass of a dump, as `mcn dump` reads: the count, then each record's bytes and each field,
+// every read under its lock with a lock wait of 2000 ms. Every record must be one the writer
+// wrote, whole.
+void DumpOnce(const std::string& path, BusyCounters* shared) {
+  OpenOptions options;
+  options.access = AccessFromArgument(1);
+  options.lock_wait_ms = 2000;
+  std::unique_ptr<DatabaseHandle> handle;
+  if (DatabaseHandle::Open(path, options, &handle) != kOk) {
+    ++shared->dump_failures;
+    return;
+  }
+  int32_t count = 0;
+  if (handle->ReadRecordCount(&count) != kOk) {
+    ++shared->dump_failures;
+    return;
+  }
+  for (int32_t r = 0; r < count; ++r) {
+    std::string raw, category, text;
+    handle->set_current_record(r);
+    if (handle->ReadRecordBytes(r, &raw) != kOk || handle->ReadFieldBytes(0, &category) != kOk ||
+        handle->ReadFieldBytes(2, &text) != kOk) {
+      ++shared->dump_failures;
+      continue;
+    }
+    const int serial = DecodeInt32(raw.data());
+    if (serial < 1 || category != BusyCategory(serial - 1) || text != BusyText(serial - 1)) {
+      ++shared->dump_wrong;
+    }
+  }
+}
+
+// A writer stores 500 memos, opening the memo table for each as the program does (lock wait 0),
+// while two readers dump the table in a loop and a third process takes and lets go record locks
+// (and the count byte) at random. Each open and write waits for the locks it meets: every memo is
+// stored, in order.
+TEST(MultiProcessTest, BusyFilesHoldWritesUpButLoseNoMemo) {
+  testing::TempDir dir;
+  const std::string path = dir.File("a.mcn");
+  testing::MustCreate(path, testing::MemoTableFields());
+  SharedMapping<BusyCounters> mapping;
+  BusyCounters* shared = mapping.get();
+  ASSERT_NE(shared, nullptr);
+  constexpr int kMemos = 500;
+  StartLine start;
+  pid_t writer = Spawn(&start, [&] {
+    g_busy = shared;
+    platform::posix::SyscallTable table = platform::posix::DefaultSyscalls();
+    table.nanosleep = CountingNanosleep;
+    platform::posix::InstallSyscalls(table);
+    for (int i = 0; i < kMemos; ++i) {
+      std::unique_ptr<DatabaseHandle> handle;
+      if (DatabaseHandle::Open(path, {}, &handle) != kOk) {
+        ++shared->opens_failed;
+        ++shared->lost;
+        continue;
+      }
+      const std::string category = BusyCategory(i);
+      const std::string text = BusyText(i);
+      TypedValue values[] = {testing::TextCell(category), testing::DateTimeCell(40000.5 + i),
+                             testing::TextCell(text)};
+      if (handle->AddRecord(values, 3) != kOk) ++shared->lost;
+    }
+    shared->writer_done = 1;
+    return 0;
+  });
+  std::vector<pid_t> readers;
+  for (int reader = 0; reader < 2; ++reader) {
+    readers.push_back(Spawn(&start, [&, reader] {
+      // At least one pass after the last memo is in.
+      for (bool last = false; !last;) {
+        last = shared->writer_done != 0;
+        DumpOnce(path, shared);
+        ++shared->dumps[reader];
+        usleep(5000);
+      }
+      return 0;
+    }));
+  }
+  pid_t jitter = Spawn(&start, [&] {
+    OpenOptions options;
+    options.lock_wait_ms = kWaitForever;
+    std::unique_ptr<DatabaseHandle> handle;
+    if (DatabaseHandle::Open(path, options, &handle) != kOk) return 10;
+    uint32_t state = 12345;  // the same choices every run
+    auto next = [&state](uint32_t bound) {
+      state = state * 1103515245u + 12345u;
+      return (state >> 16) % bound;
+    };
+    while (shared->writer_done == 0) {
+      int32_t count = 0;
+      if (handle->ReadRecordCount(&count) != kOk) return 11;
+      // A record, the slot the next memo goes to, or the count byte.
+      const uint32_t pick = next(static_cast<uint32_t>(count) + 2);
+      const uint64_t byte = pick == static_cast<uint32_t>(count) + 1
+                                ? kRecordCountOffset
+                                : handle->records_start() +
+                                      uint64_t{pick} * static_cast<uint32_t>(handle->record_size());
+      if (handle->locks()->Lock(byte, 0) == kOk) {
+        ++shared->held;
+        usleep(1000 + next(3000));
+        if (handle->locks()->Unlock(byte) != kOk) return 12;
+      }
+      usleep(3000 + next(10000));
+    }
+    return 0;
+  });
+  // The writer's first open meets a held count byte for sure, whatever the others do.
+  auto first_in_the_way = testing::MustOpen(path);
+  ASSERT_TRUE(first_in_the_way);
+  ASSERT_EQ(first_in_the_way->locks()->Lock(kRecordCountOffset, 0), kOk);
+  start.Release();
+  usleep(100000);
+  EXPECT_EQ(first_in_the_way->locks()->Unlock(kRecordCountOffset), kOk);
+  first_in_the_way.reset();
+  EXPECT_EQ(ExitCode(writer), 0);
+  for (pid_t reader : readers) EXPECT_EQ(ExitCode(reader), 0);
+  EXPECT_EQ(ExitCode(jitter), 0);
+
+  EXPECT_EQ(shared->lost, 0);
+  EXPECT_EQ(shared->opens_failed, 0);
+  EXPECT_EQ(shared->dump_failures, 0);
+  EXPECT_EQ(shared->dump_wrong, 0);
+  EXPECT_GT(shared->dumps[0], 1);
+  EXPECT_GT(shared->dumps[1], 1);
+  EXPECT_GT(shared->held, 0);
+  // The writer met the other processes' locks and waited for them: without waiting, each of
+  // these would have been a memo lost.
+  EXPECT_GT(shared->writer_sleeps, 0);
+  RecordProperty("writer_sleeps", shared->writer_sleeps);
+  RecordProperty("dumps", shared->dumps[0] + shared->dumps[1]);
+  RecordProperty("held", shared->held);
+
+  auto handle = testing::MustOpen(path);
+  ASSERT_TRUE(handle);
+  int32_t count = 0, serial = 0;
+  ASSERT_EQ(handle->ReadRecordCount(&count, &serial), kOk);
+  ASSERT_EQ(count, kMemos);
+  EXPECT_EQ(serial, kMemos + 1);
+  for (int i = 0; i < kMemos; ++i) {
+    handle->set_current_record(i);
+    std::string text;
+    ASSERT_EQ(handle->ReadFieldBytes(2, &text), kOk);
+    ASSERT_EQ(text, BusyText(i)) << "memo " << i << " in its place";
+  }
 }
 
 }  // namespace

@@ -495,9 +495,14 @@ TEST(TwoHandlesTest, LocksOfOneHandleBlockTheOther) {
   auto second = testing::MustOpen(dir.File("c.mcn"));
   ASSERT_EQ(first->locks()->Lock(kRecordCountOffset), kOk);
   int32_t count = 0;
-  second->set_lock_wait(0);  // append and clear fail at once on the held count byte
-  EXPECT_EQ(second->AppendBlank(), kLockFailed);
-  EXPECT_EQ(second->ClearAll(), kLockFailed);
+  second->set_lock_wait(0);
+  {
+    // Append and clear wait out their two seconds for the held count byte, then fail.
+    testing::VirtualClock clock;
+    EXPECT_EQ(second->AppendBlank(), kLockFailed);
+    EXPECT_EQ(second->ClearAll(), kLockFailed);
+    EXPECT_GE(clock.slept_ms(), 2u * kBusyLockWait);
+  }
   ASSERT_EQ(first->locks()->Unlock(kRecordCountOffset), kOk);
   EXPECT_EQ(second->AppendBlank(), kOk);
   ASSERT_EQ(first->ReadRecordCount(&count), kOk);
@@ -619,7 +624,11 @@ TEST(TwoHandlesTest, MemoFileIsCheckedUnderItsWholeFileLock) {
   // Any byte of the memo file held by another handle keeps an open's checks out.
   ASSERT_EQ(holder->memo_file()->locks()->Lock(300, 0), kOk);
   std::unique_ptr<DatabaseHandle> second;
-  EXPECT_EQ(DatabaseHandle::Open(dir.File("a.mcn"), {}, &second), kLockFailed);
+  {
+    testing::VirtualClock clock;  // the open waits its two seconds first
+    EXPECT_EQ(DatabaseHandle::Open(dir.File("a.mcn"), {}, &second), kLockFailed);
+    EXPECT_GE(clock.slept_ms(), static_cast<uint64_t>(kBusyLockWait));
+  }
   EXPECT_FALSE(second);
   ASSERT_EQ(holder->memo_file()->locks()->Unlock(300), kOk);
   EXPECT_EQ(DatabaseHandle::Open(dir.File("a.mcn"), {}, &second), kOk);
@@ -635,7 +644,6 @@ TEST(TwoHandlesTest, RecordCountWaitsForTheCountByteEvenWithoutALockWait) {
   auto counter = testing::MustOpen(dir.File("c.mcn"));  // lock wait 0
   ASSERT_TRUE(holder && counter);
   ASSERT_EQ(holder->locks()->Lock(kRecordCountOffset, 0), kOk);
-  EXPECT_EQ(counter->AppendBlank(), kLockFailed) << "other operations fail at once";
   std::thread release([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(holder->locks()->Unlock(kRecordCountOffset), kOk);
@@ -785,10 +793,14 @@ TEST(LockTableTest, MemoHeaderIsLockedOnlyWhileBlocksAreTakenOrFreed) {
   // Rewriting in the chain's own two blocks leaves the header alone.
   TypedValue rewrite[] = {TypedValue{}, TypedValue{}, testing::TextCell(same_size)};
   EXPECT_EQ(writer->ModifyRecord(rewrite, 3), kOk);
-  // A new block, or a block given back, needs the header.
-  EXPECT_EQ(writer->AddRecord(values, 3), kLockFailed);
+  // A new block, or a block given back, needs the header (and waits for it, in vain here).
   TypedValue shrink[] = {TypedValue{}, TypedValue{}, testing::TextCell("c")};
-  EXPECT_EQ(writer->ModifyRecord(shrink, 3), kLockFailed);
+  {
+    testing::VirtualClock clock;
+    EXPECT_EQ(writer->AddRecord(values, 3), kLockFailed);
+    EXPECT_EQ(writer->ModifyRecord(shrink, 3), kLockFailed);
+    EXPECT_GE(clock.slept_ms(), 2u * kBusyLockWait);
+  }
   ASSERT_EQ(holder->memo_file()->locks()->Unlock(0), kOk);
   EXPECT_EQ(writer->ModifyRecord(shrink, 3), kOk);
   writer->set_current_record(0);

@@ -37,6 +37,46 @@ ScopedChdir::~ScopedChdir() {
   if (!previous_.empty() && chdir(previous_.c_str()) != 0) ADD_FAILURE() << "chdir back";
 }
 
+namespace {
+VirtualClock* g_clock = nullptr;
+}  // namespace
+
+VirtualClock::VirtualClock() : now_ns_((uint64_t{1} << 32) * 1000000u - 100000000u) {
+  if (g_clock != nullptr) ADD_FAILURE() << "one virtual clock at a time";
+  g_clock = this;
+  platform::posix::SyscallTable table = platform::posix::Syscalls();
+  table.clock_gettime = ClockGettime;
+  table.nanosleep = Nanosleep;
+  previous_ = platform::posix::InstallSyscalls(table);
+}
+
+VirtualClock::~VirtualClock() {
+  platform::posix::InstallSyscalls(previous_);
+  g_clock = nullptr;
+}
+
+uint64_t VirtualClock::slept_ms() const {
+  uint64_t total = 0;
+  for (uint32_t ms : sleeps_) total += ms;
+  return total;
+}
+
+int VirtualClock::ClockGettime(clockid_t, struct timespec* now) {
+  now->tv_sec = static_cast<time_t>(g_clock->now_ns_ / 1000000000u);
+  now->tv_nsec = static_cast<long>(g_clock->now_ns_ % 1000000000u);
+  return 0;
+}
+
+int VirtualClock::Nanosleep(const struct timespec* wanted, struct timespec* left) {
+  const uint64_t ns = static_cast<uint64_t>(wanted->tv_sec) * 1000000000u +
+                      static_cast<uint64_t>(wanted->tv_nsec);
+  g_clock->now_ns_ += ns;
+  g_clock->sleeps_.push_back(static_cast<uint32_t>(ns / 1000000u));
+  if (left != nullptr) *left = timespec{};
+  if (g_clock->after_sleep) g_clock->after_sleep(g_clock->sleeps_.size());
+  return 0;
+}
+
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream out;

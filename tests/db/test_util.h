@@ -3,12 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "db/create.h"
 #include "db/database.h"
 #include "db/record_format.h"
+#include "platform/posix/syscalls.h"
 #include "runtime/value.h"
 
 namespace memo::db::testing {
@@ -39,6 +41,32 @@ class ScopedChdir {
 
  private:
   std::string previous_;
+};
+
+// While in scope, the clock that lock retries read and sleep on (TickCount, SleepMs) is one that
+// only those sleeps move: a wait of seconds passes at once, and the test sees every sleep. It
+// starts a little before the millisecond tick wraps round. One at a time; no other thread may use
+// files meanwhile.
+class VirtualClock {
+ public:
+  VirtualClock();
+  ~VirtualClock();
+  VirtualClock(const VirtualClock&) = delete;
+  VirtualClock& operator=(const VirtualClock&) = delete;
+
+  // The length of each sleep so far, in milliseconds, and their sum.
+  const std::vector<uint32_t>& sleeps() const { return sleeps_; }
+  uint64_t slept_ms() const;
+  // Runs after each sleep with the number of sleeps so far (a test lets a lock go there).
+  std::function<void(size_t)> after_sleep;
+
+ private:
+  static int ClockGettime(clockid_t clock, struct timespec* now);
+  static int Nanosleep(const struct timespec* wanted, struct timespec* left);
+
+  platform::posix::SyscallTable previous_;
+  uint64_t now_ns_;
+  std::vector<uint32_t> sleeps_;
 };
 
 std::string ReadAll(const std::string& path);

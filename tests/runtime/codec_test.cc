@@ -38,18 +38,34 @@ TEST(CodecTest, EveryDecodableTwoByteCodeRoundTrips) {
   EXPECT_EQ(decoded, 126 * 190);
 }
 
-// A byte of 0x80 or more always leads a two-byte character, for the codec as for every text walk
-// of the program; iconv's single-byte euro sign 0x80 would break that, so the euro sign is
-// written with its two-byte code.
+// iconv's single-byte euro sign 0x80 is no character here: the euro sign is written with its
+// two-byte code, and a 0x80 byte reads as one '?'.
 TEST(CodecTest, EuroSignIsATwoByteCharacter) {
   EXPECT_EQ(Utf8ToGbk("€"), "\xA2\xE3");
   EXPECT_EQ(GbkToUtf8("\xA2\xE3"), "€");
   EXPECT_EQ(Utf8ToGbk("a€b€"), "a\xA2\xE3" "b\xA2\xE3");
   EXPECT_EQ(GbkToUtf8("\x80"), "?") << "a lead byte at the end is a broken character";
-  EXPECT_EQ(GbkToUtf8("x\x80" "ab"), "x?b") << "0x80 takes the byte after it";
-  EXPECT_EQ(GbkToUtf8("\x80\xA1\xA1\xA1"), "?　") << "the pair 80 A1, then A1 A1";
   std::string out;
   EXPECT_FALSE(GbkToUtf8Strict("a\x80" "b", &out));
+}
+
+// A byte that cannot begin a character, or a lead byte whose next byte is no trail byte, is one
+// '?', and decoding goes on at the very next byte: what follows it is never swallowed.
+TEST(CodecTest, AStrayLeadByteKeepsTheByteAfterIt) {
+  EXPECT_EQ(GbkToUtf8("x\x80" "abc"), "x?abc");
+  EXPECT_EQ(GbkToUtf8("\x81\nnext"), "?\nnext") << "the line break after a lead byte stays";
+  EXPECT_EQ(GbkToUtf8("\x81\r\n"), "?\r\n");
+  EXPECT_EQ(GbkToUtf8("a\xFF" "b"), "a?b") << "0xFF is no lead byte";
+  EXPECT_EQ(GbkToUtf8("\x81\x30z"), "?0z") << "a pair with no code: its second byte stays";
+  EXPECT_EQ(GbkToUtf8("\x80\xA1\xA1\xA1"), "?　?")
+      << "after 0x80 the pair A1 A1 (the full-width space), then a broken A1";
+  EXPECT_EQ(GbkToUtf8("\xFF\xD6\xD0"), "?中") << "the character after a stray byte is whole";
+  EXPECT_EQ(GbkToUtf8("\xD6\x80" "a"), GbkToUtf8("\xD6\x80") + "a")
+      << "0x80 as a trail byte belongs to its pair";
+  EXPECT_EQ(GbkToUtf8("\xD6\x80").size(), 3u) << "one character";
+  // The same with and without a 0x80 elsewhere in the text (two decoding paths).
+  EXPECT_EQ(GbkToUtf8("\x81\n\x80"), "?\n?");
+  EXPECT_EQ(GbkToUtf8("\x80\x81\n"), "??\n");
 }
 
 // Every character of the Basic Multilingual Plane encodes to exactly one GBK character: an ASCII
@@ -78,14 +94,23 @@ TEST(CodecTest, EveryCharacterEncodesToOneGbkCharacter) {
   }
 }
 
-// Decoding gives one Unicode character per GBK character, broken and undecodable ones included.
-TEST(CodecTest, DecodingKeepsOneCharacterPerCharacter) {
-  const std::string gbk = "a\xD6\xD0\xFF" "b\x81\x30z\x80\x80\x81";
-  std::string utf8 = GbkToUtf8(gbk);
+// Every well-formed character decodes to one Unicode character; each byte of a malformed one
+// to one '?' or, when it is ASCII, to itself.
+TEST(CodecTest, DecodingKeepsOneCharacterPerWellFormedCharacter) {
+  EXPECT_EQ(GbkToUtf8("a\xD6\xD0\xFF" "b\x81\x30z\x80\x80\x81"), "a中?b?0z???");
+  std::string wellformed;
+  for (int lead = 0x81; lead <= 0xFE; lead += 7) {
+    for (int trail = 0x40; trail <= 0xFE; trail += 11) {
+      if (trail == 0x7F) continue;
+      wellformed += static_cast<char>(lead);
+      wellformed += static_cast<char>(trail);
+      wellformed += 'x';
+    }
+  }
+  const std::string utf8 = GbkToUtf8(wellformed);
   size_t code_points = 0;
   for (unsigned char c : utf8) code_points += (c & 0xC0) != 0x80;
-  EXPECT_EQ(code_points, GbkCharCount(gbk));
-  EXPECT_EQ(utf8, "a中??z??");
+  EXPECT_EQ(code_points, GbkCharCount(wellformed));
 }
 
 TEST(CodecTest, LongTextsConvertInFull) {
@@ -97,9 +122,7 @@ TEST(CodecTest, LongTextsConvertInFull) {
 }
 
 TEST(CodecTest, BadBytesBecomeQuestionMarks) {
-  EXPECT_EQ(GbkToUtf8("a\xFF" "b"), "a?") << "0xFF leads a character too";
   EXPECT_EQ(GbkToUtf8("a\x81"), "a?") << "a lead byte at the end";
-  EXPECT_EQ(GbkToUtf8("\x81\x30z"), "?z") << "a pair with no code is one character";
   EXPECT_EQ(GbkToUtf8(std::string("\x81\0z", 3)), std::string("?\0z", 3))
       << "a lead byte before a NUL is broken; the NUL stays";
   EXPECT_EQ(Utf8ToGbk("a\xC3(b"), "a?(b");

@@ -29,3 +29,13 @@ expect_integrity() {
     return 1
   fi
 }
+
+# expect_mode FILE MODE: FILE's permission bits are MODE (octal, e.g. 0640) less the umask.
+expect_mode() {
+  want=$(printf '%o' $(( $2 & ~$(umask) )))
+  got=$(stat -c %a "$1")
+  if [ "$got" != "$want" ]; then
+    echo "check: $(basename "$1") has mode $got, not $want" >&2
+    return 1
+  fi
+}

@@ -1,18 +1,14 @@
 // The passing files a sort into a database leaves behind when it is stopped before it commits:
 // "<record file>.~sort<n>" and "<memo file>.~sort<n>" beside the target, each a copy of records
-// and memos that nothing reads.
+// and memos that nothing reads. The names are the engine's (db/passing_files.h), so that what
+// check reports is exactly what the next sort into the file removes.
 #pragma once
 
+#include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace memo::mcn {
-
-// True when `name` (a file name without directory) is `base` followed by ".~sort" and one or
-// more decimal digits, `base` compared ignoring the case of ASCII letters, as the file system
-// of the program finds names.
-bool IsSortPassingName(std::string_view name, std::string_view base);
 
 struct Leftover {
   std::string name;   // UTF-8, as on disk, without directory
