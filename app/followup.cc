@@ -90,6 +90,33 @@ char* WithEntry(const char* log, const char* entry) {
   return JoinTexts({log, EntrySeparator(), time.get(), TimeSeparator(), entry});
 }
 
+// FIXME: one report for every failed save, with the engine's reason, once the data source
+// passes it on; until then the file's name alone.
+void ReportSaveFailure(const char* file) {
+  TextOwner text(JoinTexts({Gbk("保存失败："), file}));
+  Remind(text.get());
+}
+
+enum class Appended { kDone, kNotThatMemo, kFailed };
+
+// Appends the entry to the log of data-source row `row`. The log is read again and written back
+// under the row's record lock: another program appending to the same memo between a read and a
+// write of ours would otherwise lose its entry. With a key, the row must still show that memo
+// once it is held (another program may have moved the memos since the row was found).
+Appended AppendToLog(int32_t row, const char* entry, const char* const* key = nullptr) {
+  if (!LockRow(row)) return Appended::kFailed;
+  Appended result = Appended::kDone;
+  if (key && !RowShowsMemo(row, key[0], key[1], key[2])) {
+    result = Appended::kNotThatMemo;
+  } else {
+    TextOwner log(CellText(row, 4));
+    TextOwner updated(WithEntry(log.get(), entry));
+    if (!SetCellText(row, 4, updated.get())) result = Appended::kFailed;
+  }
+  UnlockRow(row);
+  return result;
+}
+
 void AppendFollowUp() {
   TextOwner entry(ReadText(fu::kWindow, fu::kEntryBox, kContent));
   {
@@ -103,30 +130,33 @@ void AppendFollowUp() {
   // not go to a blank memo of the table that matches them.
   if (row < 1 || row > RowCount()) return;
   if (SameText(file.get(), Gbk("a.mcn"))) {
-    TextOwner log(CellText(row, 4));
-    TextOwner updated(WithEntry(log.get(), entry.get()));
-    SetCellText(row, 4, updated.get());
+    // A failed write keeps the typed entry in its box.
+    if (AppendToLog(row, entry.get()) != Appended::kDone) {
+      ReportSaveFailure(Gbk("a.mcn"));
+      return;
+    }
   } else {
     // The query view: the copy first, then the memo of the table with the same category, time
     // and text (time and text alone may name another category's memo).
     TextOwner category(CellText(row, 1));
     TextOwner time(CellText(row, 2));
     TextOwner text(CellText(row, 3));
-    {
-      TextOwner log(CellText(row, 4));
-      TextOwner updated(WithEntry(log.get(), entry.get()));
-      SetCellText(row, 4, updated.get());
+    if (AppendToLog(row, entry.get()) != Appended::kDone) {
+      ReportSaveFailure(file.get());
+      return;
     }
     SetProviderFile(Gbk("a.mcn"));
     RefreshProvider();
     SaveDataSource();
     RefreshGrid();
+    const char* const key[3] = {category.get(), time.get(), text.get()};
+    bool failed = false;
     int32_t count = RowCount();
     for (int32_t i = 1; i <= count; ++i) {
       if (RowShowsMemo(i, category.get(), time.get(), text.get())) {
-        TextOwner log(CellText(i, 4));
-        TextOwner updated(WithEntry(log.get(), entry.get()));
-        SetCellText(i, 4, updated.get());
+        Appended appended = AppendToLog(i, entry.get(), key);
+        if (appended == Appended::kNotThatMemo) continue;
+        failed = appended == Appended::kFailed;
         break;
       }
     }
@@ -134,6 +164,13 @@ void AppendFollowUp() {
     // say): the window names the copy's memo by the cursor row, and in the table that row is
     // another memo, whose log the window would then show and extend.
     SetProviderFile(Gbk("b.mcn"));
+    if (failed) {
+      // The copy has the entry, the table has not: the entry stays in its box to be added again
+      // once the table can take it.
+      FillFollowUpGrid();
+      ReportSaveFailure(Gbk("a.mcn"));
+      return;
+    }
   }
   FillFollowUpGrid();
   WriteText(fu::kWindow, fu::kEntryBox, kEmptyText);
