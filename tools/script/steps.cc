@@ -377,6 +377,7 @@ const StepSpec kSteps[] = {
      nullptr},
     {"copy-file", "copy-file NAME COPY", StepKind::kWorld, 2, 2, ParseCopyFile, RunCopyFile,
      nullptr},
+    {"wait-file", "wait-file NAME", StepKind::kWorld, 1, 1, ParseFileOnly, RunWaitFile, nullptr},
     {"expect-md5", "expect-md5 NAME DIGEST", StepKind::kCheck, 2, 2, ParseExpectMd5,
      RunExpectMd5, nullptr},
     {"expect-shown", "expect-shown WINDOW UNIT TEXT", StepKind::kCheck, 3, 3, ParseWindowUnitText,
