@@ -71,6 +71,9 @@ int32_t RowCount();
 // cell of every other row instead of three.
 bool RowShowsMemo(int32_t row, const char* category, const char* time, const char* text);
 bool DeleteRow(int32_t row);
+// Holds / gives back the record lock of data-source row `row` across a read and a write of it.
+bool LockRow(int32_t row);
+bool UnlockRow(int32_t row);
 void SaveDataSource();
 int32_t GridCursorRow();
 int32_t GridCursorColumn();

@@ -79,6 +79,16 @@ bool DeleteRow(int32_t row) {
   return CallCommand(ui::DataSrcDeleteRows, args).low != 0;
 }
 
+bool LockRow(int32_t row) {
+  ArgList args{DataSource(), IntValue(row)};
+  return CallCommand(ui::DataSrcLockRow, args).low != 0;
+}
+
+bool UnlockRow(int32_t row) {
+  ArgList args{DataSource(), IntValue(row)};
+  return CallCommand(ui::DataSrcUnlockRow, args).low != 0;
+}
+
 void SaveDataSource() {
   ArgList args{DataSource()};
   CallCommand(ui::DataSrcSave, args);

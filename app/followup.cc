@@ -90,6 +90,34 @@ char* WithEntry(const char* log, const char* entry) {
   return JoinTexts({log, EntrySeparator(), time.get(), TimeSeparator(), entry});
 }
 
+enum class Appended { kDone, kNotThatMemo, kFailed };
+
+// Appends the entry to the log of data-source row `row`. The log is read again and written back
+// under the row's record lock: another program appending to the same memo between a read and a
+// write of ours would otherwise lose its entry. With a key, the row must still show that memo
+// once it is held (another program may have moved the memos since the row was found).
+// On failure `*code` is the engine's code of the step that failed.
+Appended AppendToLog(int32_t row, const char* entry, int* code,
+                     const char* const* key = nullptr) {
+  if (!LockRow(row)) {
+    *code = LastEngineCode();
+    return Appended::kFailed;
+  }
+  Appended result = Appended::kDone;
+  if (key && !RowShowsMemo(row, key[0], key[1], key[2])) {
+    result = Appended::kNotThatMemo;
+  } else {
+    TextOwner log(CellText(row, 4));
+    TextOwner updated(WithEntry(log.get(), entry));
+    if (!SetCellText(row, 4, updated.get())) {
+      *code = LastEngineCode();
+      result = Appended::kFailed;
+    }
+  }
+  UnlockRow(row);
+  return result;
+}
+
 void AppendFollowUp() {
   TextOwner entry(ReadText(fu::kWindow, fu::kEntryBox, kContent));
   {
@@ -110,11 +138,10 @@ void AppendFollowUp() {
   // An empty view has no memo under the cursor (its row 1 reads as empty texts): the entry must
   // not go to a blank memo of the table that matches them.
   if (row < 1 || row > RowCount()) return;
+  int code = 0;
   if (SameText(file.get(), Gbk("a.mcn"))) {
-    TextOwner log(CellText(row, 4));
-    TextOwner updated(WithEntry(log.get(), entry.get()));
-    if (!SetCellText(row, 4, updated.get())) {
-      ReportSaveFailure(file.get(), LastEngineCode());
+    if (AppendToLog(row, entry.get(), &code) != Appended::kDone) {
+      ReportSaveFailure(file.get(), code);
       return;
     }
   } else {
@@ -123,29 +150,26 @@ void AppendFollowUp() {
     TextOwner category(CellText(row, 1));
     TextOwner time(CellText(row, 2));
     TextOwner text(CellText(row, 3));
-    if (int code = ProbeForWriting(Gbk("a.mcn")); code != 0) {
-      ReportSaveFailure(Gbk("a.mcn"), code);
+    if (int probe = ProbeForWriting(Gbk("a.mcn")); probe != 0) {
+      ReportSaveFailure(Gbk("a.mcn"), probe);
       return;
     }
-    {
-      TextOwner log(CellText(row, 4));
-      TextOwner updated(WithEntry(log.get(), entry.get()));
-      if (!SetCellText(row, 4, updated.get())) {
-        ReportSaveFailure(file.get(), LastEngineCode());
-        return;
-      }
+    if (AppendToLog(row, entry.get(), &code) != Appended::kDone) {
+      ReportSaveFailure(file.get(), code);
+      return;
     }
     SetProviderFile(Gbk("a.mcn"));
-    int stored = 0;  // the code of the table's write, when it failed
     RefreshProvider();
     SaveDataSource();
     RefreshGrid();
+    const char* const key[3] = {category.get(), time.get(), text.get()};
+    bool failed = false;
     int32_t count = RowCount();
     for (int32_t i = 1; i <= count; ++i) {
       if (RowShowsMemo(i, category.get(), time.get(), text.get())) {
-        TextOwner log(CellText(i, 4));
-        TextOwner updated(WithEntry(log.get(), entry.get()));
-        if (!SetCellText(i, 4, updated.get())) stored = LastEngineCode();
+        Appended appended = AppendToLog(i, entry.get(), &code, key);
+        if (appended == Appended::kNotThatMemo) continue;
+        failed = appended == Appended::kFailed;
         break;
       }
     }
@@ -153,10 +177,11 @@ void AppendFollowUp() {
     // say): the window names the copy's memo by the cursor row, and in the table that row is
     // another memo, whose log the window would then show and extend.
     SetProviderFile(Gbk("b.mcn"));
-    if (stored != 0) {
-      // The copy has the entry, the table has not: said so, and the entry stays in its box.
+    if (failed) {
+      // The copy has the entry, the table has not: said so, and the entry stays in its box to
+      // be added again once the table can take it.
       FillFollowUpGrid();
-      ReportSaveFailure(Gbk("a.mcn"), stored);
+      ReportSaveFailure(Gbk("a.mcn"), code);
       return;
     }
   }

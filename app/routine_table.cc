@@ -35,6 +35,7 @@ std::array<ui::EventRoutine, ui::kProgramRoutineCount> MakeTable() {
   set(ProgramRoutine::kPasswordWindowCreated, PasswordWindowCreated);
   set(ProgramRoutine::kChangePassword, ChangePassword);
   set(ProgramRoutine::kCloseIntroduction, CloseIntroduction);
+  set(ProgramRoutine::kCheckGridEdit, CheckGridEdit);
   return table;
 }
 

@@ -22,6 +22,7 @@ void ShowGridMenu(ui::EventCall& call);
 void OpenFollowUp(ui::EventCall& call);
 void OpenPasswordWindow(ui::EventCall& call);
 void OpenIntroduction(ui::EventCall& call);
+void CheckGridEdit(ui::EventCall& call);
 
 // follow-up window
 void FollowUpWindowCreated(ui::EventCall& call);

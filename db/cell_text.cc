@@ -32,7 +32,54 @@ bool EqualsAsciiIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+std::string_view TrimSpaces(std::string_view text) {
+  text = SkipSpaces(text);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
+bool IsDecimalNumber(std::string_view text) {
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) text.remove_prefix(1);
+  if (text.empty()) return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+bool IsFloatingNumber(std::string_view text) {
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return false;
+  double v = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
+  // A number beyond the double's range is still a number (stored as ParseFloating saturates it).
+  return (error == std::errc() || error == std::errc::result_out_of_range) &&
+         end == text.data() + text.size();
+}
+
 }  // namespace
+
+CellTextFault CheckCellText(uint32_t field_type, std::string_view text) {
+  if (text.empty()) return CellTextFault::kNone;
+  switch (field_type) {
+    case kFieldDateTime: {
+      double day = 0;
+      return ParseDateTime(text, &day) ? CellTextFault::kNone : CellTextFault::kNotADate;
+    }
+    case kFieldByte:
+    case kFieldShort:
+    case kFieldInt:
+    case kFieldLong:
+      return IsDecimalNumber(TrimSpaces(text)) ? CellTextFault::kNone
+                                               : CellTextFault::kNotANumber;
+    case kFieldFloat:
+    case kFieldDouble:
+      return IsFloatingNumber(TrimSpaces(text)) ? CellTextFault::kNone
+                                                : CellTextFault::kNotANumber;
+    default:
+      return CellTextFault::kNone;
+  }
+}
 
 int64_t ParseDecimal(std::string_view text) {
   text = SkipSpaces(text);

@@ -32,6 +32,16 @@ std::string CellTextOf(const FieldDescriptor& field, const TypedValue& value);
 // form (a subroutine pointer field); *out is then left empty.
 bool FieldValueFromText(const FieldDescriptor& field, std::string_view text, TypedValue* out);
 
+// Whether a text a person typed (or pasted) into a cell of a field of type `field_type` is a
+// value of that type. Storing a text converts whatever it is (above), so that a typing mistake
+// would store the empty date or a 0 in place of the old value; views check first and refuse.
+// The empty text is always a value (it clears a date, zeroes a number). A date-time must parse;
+// byte, short, integer and long take decimal digits with an optional sign, single and double a
+// floating-point number, each with nothing else but spaces around it. Logical, text, memo and
+// byte-set cells take any text.
+enum class CellTextFault { kNone, kNotADate, kNotANumber };
+CellTextFault CheckCellText(uint32_t field_type, std::string_view text);
+
 // Decimal parsing as typed numbers are read: leading spaces, an optional sign, then digits up to
 // the first other character; no digits give 0; values beyond the 64-bit range saturate.
 int64_t ParseDecimal(std::string_view text);

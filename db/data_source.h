@@ -86,6 +86,12 @@ class DataSource : private ProviderObserver {
   bool SetCellText(int row, int column, std::string_view text);
   bool SetCellBytes(int row, int column, std::string_view bytes);
 
+  // Holds / gives back the record lock of a row, so that reading a cell and writing it back
+  // (appending to a log, say) cannot interleave with another program's write of that record
+  // (DBProvider::LockRow). False without a provider or when the provider refuses.
+  bool LockRow(int row) { return provider_ && provider_->LockRow(row); }
+  bool UnlockRow(int row) { return provider_ && provider_->UnlockRow(row); }
+
   // Inserts `count` rows before `row` (the provider accepts only the end). On success the
   // current row moves down by `count` when it was at or after `row`. False when read-only.
   bool InsertRows(int row, int count);

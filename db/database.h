@@ -24,6 +24,8 @@
 //                     MemoFile header byte to allocate or free, and each block's byte)
 //   append, add       byte 16, then the new record's serial byte
 //   modify            the record's serial byte
+//   LockRecord        the record's serial byte, held by the caller across its reads and writes
+//                     of the record (which then nest in it)
 //   clear, pack, sort the whole-file lock
 //   open              the whole-file lock while the header is checked
 // Opens and writes wait for each of these (and a chain write for the MemoFile header byte) at
@@ -53,6 +55,9 @@ namespace memo::db {
 
 constexpr int kMaxIndexFiles = 10;
 constexpr int32_t kRecordCountLockWait = 2000;
+// The least wait of LockRecord: a program that holds a record across a read and a write holds it
+// for a moment only, and one that waits for it must not give up and lose its change.
+constexpr int32_t kRecordLockWait = 2000;
 
 // The lock-wait time new handles start with (0 unless changed): how long a lock request retries
 // on conflict before failing with -28. -1 waits without limit.
@@ -183,6 +188,15 @@ class DatabaseHandle {
   // target's name always names a whole database (the old one, the new one, or none while the
   // old one is being replaced).
   EngineCode SortInto(const SortRequest& request);
+
+  // Holds the lock of the record at `position` (the lock its reads and writes take) until
+  // UnlockRecord, so that a program can read a field, build a new value from it and write it
+  // back without another program writing the record in between: its own reads and writes of the
+  // record nest in the held lock. Waits for another holder up to the longer of the handle's
+  // lock wait and kRecordLockWait. -27, -44 for a position outside 0 .. count - 1, -28.
+  EngineCode LockRecord(int32_t position);
+  // Gives back one LockRecord of that record. -27, -29 (also when it was not held).
+  EngineCode UnlockRecord(int32_t position);
 
   // For tools and tests: the raw bytes of the record at `position` (serial first), read under its
   // lock. -44 for a position outside 0 .. count - 1, -62 short read.

@@ -189,6 +189,14 @@ bool DBProvider::SetCellFromText(int row, int column, std::string_view text) {
   return Reported(rc);
 }
 
+bool DBProvider::LockRow(int row) {
+  return connected() && handle_->LockRecord(row) == kOk;
+}
+
+bool DBProvider::UnlockRow(int row) {
+  return connected() && handle_->UnlockRecord(row) == kOk;
+}
+
 bool DBProvider::SetCellFromBytes(int row, int column, std::string_view bytes) {
   const ProviderColumn* c = Column(column);
   if (!c || c->type != kFieldByteSet) return false;

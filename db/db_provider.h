@@ -101,6 +101,13 @@ class DBProvider {
   // Writes the bytes of a byte-set cell; any other column refuses.
   bool SetCellFromBytes(int row, int column, std::string_view bytes);
 
+  // Holds the record lock of `row` across several reads and writes of its cells, which nest in
+  // it (DatabaseHandle::LockRecord; waits for another holder for a while). Every LockRow needs
+  // its UnlockRow; connecting to another file drops what is held. False when unconnected, the
+  // row is not in the table, or the lock cannot be had / given back.
+  bool LockRow(int row);
+  bool UnlockRow(int row);
+
   // Appends `count` blank records one by one. Only `before` == the row count (the end) is
   // accepted; anything else fails and changes nothing. A count of 0 at the end succeeds.
   bool InsertRows(int before, int count);

@@ -308,6 +308,21 @@ EngineCode DatabaseHandle::PutRecord(RecordWrite what, const TypedValue* values,
   return rc;
 }
 
+EngineCode DatabaseHandle::LockRecord(int32_t position) {
+  if (!IsOpen()) return kNoDatabaseOpen;
+  int32_t count = 0;
+  EngineCode rc = ReadRecordCount(&count);
+  if (rc != kOk) return rc;
+  if (position < 0 || position >= count) return kNoSuchRecord;
+  return locks_.Lock(RecordOffset(position), LongerWait(policy_.wait_ms, kRecordLockWait));
+}
+
+EngineCode DatabaseHandle::UnlockRecord(int32_t position) {
+  if (!IsOpen()) return kNoDatabaseOpen;
+  if (position < 0) return kUnlockFailed;
+  return locks_.Unlock(RecordOffset(position));
+}
+
 EngineCode DatabaseHandle::ReadRecordBytes(int32_t position, std::string* bytes) {
   bytes->clear();
   if (!IsOpen()) return kNoDatabaseOpen;

@@ -55,6 +55,16 @@ void SaveOfUnit(Unit* unit) {
   if (db::DataSource* source = DataSourceOfUnit(unit)) source->Save();
 }
 
+bool LockRowOfUnit(Unit* unit, int32_t row) {
+  db::DataSource* source = DataSourceOfUnit(unit);
+  return source && source->LockRow(row - 1);
+}
+
+bool UnlockRowOfUnit(Unit* unit, int32_t row) {
+  db::DataSource* source = DataSourceOfUnit(unit);
+  return source && source->UnlockRow(row - 1);
+}
+
 int32_t CursorRowOfUnit(Unit* unit) {
   Grid* grid = GridOfUnit(unit);
   return grid ? grid->cursor().row : 0;
@@ -90,6 +100,16 @@ void DataSrcDeleteRows(TypedValue* result, int32_t arg_count, TypedValue* args) 
                                  IntArgument(arg_count, args, 2, 1))
                     ? 1
                     : 0;
+}
+
+void DataSrcLockRow(TypedValue* result, int32_t arg_count, TypedValue* args) {
+  Unit* unit = UnitOf(arg_count, args);
+  result->low = LockRowOfUnit(unit, IntArgument(arg_count, args, 1, 0)) ? 1 : 0;
+}
+
+void DataSrcUnlockRow(TypedValue* result, int32_t arg_count, TypedValue* args) {
+  Unit* unit = UnitOf(arg_count, args);
+  result->low = UnlockRowOfUnit(unit, IntArgument(arg_count, args, 1, 0)) ? 1 : 0;
 }
 
 void DataSrcSave(TypedValue* result, int32_t arg_count, TypedValue* args) {

@@ -22,6 +22,9 @@ void DataSrcSetCellText(TypedValue* result, int32_t arg_count, TypedValue* args)
 void DataSrcRowCount(TypedValue* result, int32_t arg_count, TypedValue* args);
 // data source, row, [count (Int) = 1] -> Bool (see DataSource::DeleteRows).
 void DataSrcDeleteRows(TypedValue* result, int32_t arg_count, TypedValue* args);
+// data source, row -> Bool: the row's record is held locked (DataSource::LockRow) / given back.
+void DataSrcLockRow(TypedValue* result, int32_t arg_count, TypedValue* args);
+void DataSrcUnlockRow(TypedValue* result, int32_t arg_count, TypedValue* args);
 // data source -> nothing: the bound views get the save notice.
 void DataSrcSave(TypedValue* result, int32_t arg_count, TypedValue* args);
 // grid -> Int: the row / column of the cursor (the selection's top-left cell).
@@ -35,6 +38,8 @@ bool SetCellTextOfUnit(Unit* unit, int32_t row, int32_t column, const char* text
 int32_t RowCountOfUnit(Unit* unit);
 bool DeleteRowsOfUnit(Unit* unit, int32_t row, int32_t count);
 void SaveOfUnit(Unit* unit);
+bool LockRowOfUnit(Unit* unit, int32_t row);
+bool UnlockRowOfUnit(Unit* unit, int32_t row);
 int32_t CursorRowOfUnit(Unit* unit);
 int32_t CursorColumnOfUnit(Unit* unit);
 

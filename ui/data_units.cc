@@ -10,6 +10,9 @@
 #include <utility>
 
 #include "platform/window.h"
+#include "runtime/dispatch.h"
+#include "runtime/heap.h"
+#include "runtime/text.h"
 #include "ui/events.h"
 #include "ui/navigation_bar.h"
 #include "ui/property_values.h"
@@ -142,6 +145,9 @@ class GridUnit final : public Unit {
       if (window()) window()->ForgetChild(editor);
     };
     grid_.on_corners_changed = [this](bool first, bool second) { RaiseCorners(first, second); };
+    grid_.on_cell_editing = [this](int row, int column, const std::string& text) {
+      return RaiseCellEditing(row, column, text);
+    };
   }
 
   Grid& grid() { return grid_; }
@@ -200,6 +206,23 @@ class GridUnit final : public Unit {
       if (life.expired()) return;
     }
     if (second) Raise(1, {b.row, b.column});
+  }
+
+  // Event kGridCellEditing: row, column (Int) and the new text (Text, a block of this call). Only
+  // a routine that returns false refuses the write; no routine, or one that returns nothing,
+  // lets it happen.
+  bool RaiseCellEditing(int row, int column, const std::string& text) {
+    TextOwner block(CopyStringAsText(text));
+    ExtendedEventRecord record;
+    record.window_id = window_id();
+    record.unit_id = unit_id();
+    record.event = kGridCellEditing;
+    record.arg_count = 3;
+    record.args[0].value = IntValue(row);
+    record.args[1].value = IntValue(column);
+    record.args[2].value = TextValue(block.get());
+    if (!RaiseEvent(&record)) return true;
+    return record.has_result == 0 || record.result != 0;
   }
 
   std::string data_source_name_;

@@ -16,6 +16,10 @@
 // changed, 1 when the second corner (the moving end) changed, each with that corner's row and
 // column (data numbering, from 1) as its two arguments; raised after a mouse button is released
 // or a key has moved the selection, event 0 first. A move to a single new cell changes both.
+// Event 2 (kGridCellEditing) before the grid writes a cell the user edited in place or pasted,
+// with the cell's row and column (data numbering) and the new text: a routine that returns false
+// keeps the cell as it is (and tells the user why); the cell still holds its old text while the
+// routine runs.
 #pragma once
 
 #include <memory>
@@ -27,6 +31,8 @@
 #include "ui/unit.h"
 
 namespace memo::ui {
+
+constexpr int32_t kGridCellEditing = 2;
 
 // The unit types' create operations (UnitFactory): read the type block (an unreadable or newer
 // block fails the creation) and create the unit.

@@ -1,6 +1,7 @@
 #include "ui/edit_rules.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/gbk.h"
 
@@ -38,9 +39,31 @@ std::string Fit(const EditRules& rules, size_t kept, std::string_view insertion)
   return fitted;
 }
 
-bool SameCharacter(std::string_view a, std::string_view b, size_t at) {
-  size_t size = GbkCharSize(a, at);
-  return size == GbkCharSize(b, at) && a.substr(at, size) == b.substr(at, size);
+// The common head of two texts in whole characters. The equal bytes at the start split into the
+// same characters in both texts (they begin on the same boundary, 0), so the head ends at the
+// last character of `after` that lies wholly inside them; a character reaching past them differs
+// in a byte or is cut short in one of the texts. A change made at the end of a long text costs no
+// character-by-character walk over all that comes before it.
+size_t CommonHead(std::string_view before, std::string_view after) {
+  const size_t limit = std::min(before.size(), after.size());
+  // Whole blocks by memcmp (the library's fast compare), then the bytes of the first that differs.
+  constexpr size_t kBlock = 256;
+  size_t equal = 0;
+  while (equal + kBlock <= limit && std::memcmp(before.data() + equal, after.data() + equal,
+                                                kBlock) == 0) {
+    equal += kBlock;
+  }
+  while (equal < limit && before[equal] == after[equal]) ++equal;
+  // Only a lead byte starts a two-byte character, so a byte that is none ends one: the bytes
+  // after the last such byte before `equal` start on a boundary, and only they need walking.
+  size_t head = equal;
+  while (head > 0 && IsLeadByte(static_cast<unsigned char>(after[head - 1]))) --head;
+  while (head < equal) {
+    const size_t next = NextGbkChar(after, head);
+    if (next > equal) break;
+    head = next;
+  }
+  return head;
 }
 
 }  // namespace
@@ -80,11 +103,7 @@ InputDecision DecideTypedCharacter(const EditRules& rules, std::string_view text
 
 std::optional<EditFix> FixUserChange(const EditRules& rules, std::string_view before,
                                      std::string_view after) {
-  // The common head, in whole characters.
-  size_t head = 0;
-  while (head < before.size() && head < after.size() && SameCharacter(before, after, head)) {
-    head = NextGbkChar(after, head);
-  }
+  const size_t head = CommonHead(before, after);
   // The common tail: equal bytes that overlap neither head, starting on a character boundary of
   // both texts (identical bytes from a boundary on split into the same characters).
   size_t room = std::min(before.size(), after.size()) - head;
@@ -103,10 +122,10 @@ std::optional<EditFix> FixUserChange(const EditRules& rules, std::string_view be
     // Nothing of it fits: the change is refused, and the caret stays where it was made.
     return EditFix{std::string(before), static_cast<int>(before.size() - tail)};
   }
+  if (fitted == inserted) return std::nullopt;  // kept the rules: the text stays as it is
   std::string text(after.substr(0, head));
   text += fitted;
   text += after.substr(after.size() - tail);
-  if (text == after) return std::nullopt;
   return EditFix{std::move(text), static_cast<int>(head + fitted.size())};
 }
 

@@ -451,22 +451,27 @@ void Grid::Paste() {
   std::weak_ptr<char> alive = alive_;
   int last_row = at.row;
   int last_column = at.column;
-  for (int i = 0; i < block->rows(); ++i) {
+  // A cell whose text is no value of its column keeps its value and the others are pasted; the
+  // user hears of it once, at the end. A cell refused by on_cell_editing ends the paste there
+  // (the one who refused has told the user why).
+  db::CellTextFault first_fault = db::CellTextFault::kNone;
+  bool refused = false;
+  for (int i = 0; i < block->rows() && !refused; ++i) {
     const int r = at.row + i;
     if (r > rows) break;
     for (int j = 0; j < block->columns(); ++j) {
       const int c = at.column + j;
       if (c > columns) break;
       if (!source_) return;
-      db::SetLastError(db::kOk);
-      if (!source_->SetCellText(r - 1, c - 1,
-                                block->cells[static_cast<size_t>(i)][static_cast<size_t>(j)])) {
-        // The rest of the block would fail alike (or land beside a hole): stop at the first.
-        if (alive.expired()) return;
-        TellWriteFailed();
-        return;
-      }
+      db::CellTextFault fault = db::CellTextFault::kNone;
+      const bool written = WriteUserCell(
+          GridCell{r, c}, block->cells[static_cast<size_t>(i)][static_cast<size_t>(j)], &fault);
       if (alive.expired()) return;
+      if (!written && fault == db::CellTextFault::kNone) {
+        refused = true;
+        break;
+      }
+      if (first_fault == db::CellTextFault::kNone) first_fault = fault;
       last_row = std::max(last_row, r);
       last_column = std::max(last_column, c);
     }
@@ -474,6 +479,7 @@ void Grid::Paste() {
   // The pasted cells become the selection.
   selection_.MoveTo(at);
   selection_.ExtendTo(GridCell{last_row, last_column});
+  ShowCellTextFault(first_fault);
 }
 
 void Grid::HandleScroll(platform::Orientation which, platform::ScrollAction action,

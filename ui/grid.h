@@ -16,6 +16,10 @@
 //     editor: a native multi-line edit box over the cell, holding its text; Enter (without Ctrl)
 //     or the focus leaving it writes the text through the data source, Ctrl+Enter breaks the
 //     line, Esc cancels;
+//   - a cell the user edits or pastes is written only when its text is a value of the column's
+//     type (db::CheckCellText: a mistyped date or number would otherwise store the empty date or
+//     0 over the old value; the user is told instead) and on_cell_editing lets it; a text equal
+//     to the cell's own is not written again;
 //   - after a mouse button is released or a key has moved the selection it reports which corners
 //     changed (on_corners_changed), and makes the cursor row the data source's current row.
 //
@@ -28,6 +32,7 @@
 #include <memory>
 #include <string>
 
+#include "db/cell_text.h"
 #include "db/data_source.h"
 #include "platform/controls.h"
 #include "platform/painter.h"
@@ -65,6 +70,10 @@ class Grid : private db::DataSourceView {
   std::function<void(platform::EditControl* editor)> on_editor_destroying;
   // After a mouse release or a key move: which of the two corners changed. May destroy the grid.
   std::function<void(bool first_changed, bool second_changed)> on_corners_changed;
+  // Before a cell the user edited in place or pasted is written (grid numbering, the new text,
+  // already checked against the column's type): false keeps the cell as it is, and whoever
+  // answered has told the user why. May change what the data source shows or destroy the grid.
+  std::function<bool(int row, int column, const std::string& text)> on_cell_editing;
 
   // Input aimed at the editor control; decides what the control sees.
   platform::InputDecision FilterEditorInput(const platform::InputEvent& event);
@@ -124,6 +133,12 @@ class Grid : private db::DataSourceView {
   // After a user action: the data source's current row follows the cursor, then the corners
   // that changed since `before` are reported. False when the grid went away meanwhile.
   bool Finish(const GridSelection& before);
+
+  // Writes a cell the user edited or pasted (grid_editor.cc): false when it was not written;
+  // *fault says when its text was no value of the column's type (nothing is shown yet).
+  bool WriteUserCell(GridCell cell, const std::string& text, db::CellTextFault* fault);
+  // Tells the user why a typed text was refused.
+  void ShowCellTextFault(db::CellTextFault fault);
 
   // The editor (grid_editor.cc).
   void OpenEditor(GridCell cell);

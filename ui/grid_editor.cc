@@ -1,7 +1,8 @@
 // The grid's in-place editor: one native multi-line edit box, created the first time a cell is
 // edited and kept (hidden) for the next edit, so that no control is ever destroyed while its own
 // input is being handled. While `editing_` is set it lies over `editing_cell_` and holds the
-// text being edited; the text reaches the table only through the data source's set cell text.
+// text being edited; the text reaches the table only through the data source's set cell text,
+// after WriteUserCell's checks (the same for pasted cells).
 #include <algorithm>
 #include <string>
 
@@ -105,9 +106,33 @@ void Grid::CommitEditor(bool refocus_grid) {
   const std::string text = editor_->Text();
   const GridCell cell = editing_cell_;
   CloseEditor(refocus_grid);
-  if (!source_) return;
+  std::weak_ptr<char> alive = alive_;
+  db::CellTextFault fault = db::CellTextFault::kNone;
+  if (!WriteUserCell(cell, text, &fault) && !alive.expired()) ShowCellTextFault(fault);
+}
+
+bool Grid::WriteUserCell(GridCell cell, const std::string& text, db::CellTextFault* fault) {
+  *fault = db::CellTextFault::kNone;
+  if (!source_) return false;
+  const int row = cell.row - 1;
+  const int column = cell.column - 1;
+  // Nothing changed: nothing to write (writing the shown text back could even lose what the
+  // text does not show, such as a double's digits beyond the thirteenth).
+  if (source_->CellText(row, column) == text) return true;
+  *fault = db::CheckCellText(source_->ColumnType(column), text);
+  if (*fault != db::CellTextFault::kNone) return false;
+  if (on_cell_editing) {
+    std::weak_ptr<char> alive = alive_;
+    auto handler = on_cell_editing;
+    const bool allowed = handler(cell.row, cell.column, text);
+    if (alive.expired() || !allowed || !source_) return false;
+  }
   db::SetLastError(db::kOk);
-  if (!source_->SetCellText(cell.row - 1, cell.column - 1, text)) TellWriteFailed();
+  if (source_->SetCellText(row, column, text)) return true;
+  // The write itself failed (file gone, write-protected, busy, disk full): said here, with the
+  // engine's reason; the cell keeps its old value.
+  TellWriteFailed();
+  return false;
 }
 
 void Grid::TellWriteFailed() {
@@ -117,6 +142,21 @@ void Grid::TellWriteFailed() {
   db::DBProvider* provider = source_ ? source_->provider() : nullptr;
   std::string text = db::FailureText(Gbk("保存失败："), provider ? provider->file_name() : "", code);
   backend->ShowMessageBox(text.c_str(), Gbk("温馨提示"), platform::kMbOk | platform::kMbIconWarning);
+}
+
+void Grid::ShowCellTextFault(db::CellTextFault fault) {
+  const char* text_utf8 = nullptr;
+  switch (fault) {
+    case db::CellTextFault::kNone: return;
+    case db::CellTextFault::kNotADate:
+      text_utf8 = "日期格式不正确，例如 2014年7月10日9时5分 或 2014-07-10 09:05";
+      break;
+    case db::CellTextFault::kNotANumber: text_utf8 = "数字格式不正确"; break;
+  }
+  if (platform::Backend* backend = platform::CurrentBackend()) {
+    backend->ShowMessageBox(Gbk(text_utf8), Gbk("温馨提示"),
+                            platform::kMbOk | platform::kMbIconWarning);
+  }
 }
 
 void Grid::CancelEditor() {

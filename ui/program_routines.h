@@ -33,6 +33,8 @@ enum class ProgramRoutine : int32_t {
   kChangePassword,          // 按钮密码修改确认 event 0
   // introduction window
   kCloseIntroduction,       // 按钮1 event 0
+  // main window, added later
+  kCheckGridEdit,           // 表格1 event 2: a user's edit in the query view reaches a.mcn
   kCount,
 };
 

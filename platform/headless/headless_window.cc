@@ -110,6 +110,22 @@ Point HeadlessWindow::ClientToScreen(Point client) const {
                style_.rect.top + frame + caption + menu + client.y};
 }
 
+Point HeadlessWindow::ControlToScreen(Control* control, Point client) const {
+  Point at = client;
+  for (Control* c = control; c != nullptr; c = HeadlessStateOf(c)->parent()) {
+    const Rect rect = c->Geometry();
+    int edge = 0;
+    if (HeadlessStateOf(c)->kind() == HeadlessControlKind::kCanvas) {
+      // As HeadlessCanvas::ClientSize counts it.
+      const int border = static_cast<HeadlessCanvas*>(c)->style().border;
+      edge = border == 0 ? 0 : (border == 1 ? SystemMetrics().edge_width : 1);
+    }
+    at.x += rect.left + edge;
+    at.y += rect.top + edge;
+  }
+  return ClientToScreen(at);
+}
+
 Point HeadlessWindow::ScreenToClient(Point screen) const {
   Point origin = ClientToScreen(Point{0, 0});
   return Point{screen.x - origin.x, screen.y - origin.y};

@@ -88,6 +88,9 @@ class HeadlessWindow : public Window {
   Size ClientSize() const override;
   Point ClientToScreen(Point client) const override;
   Point ScreenToClient(Point screen) const override;
+  // The screen position of a point in a control's client coordinates (through its containers;
+  // a canvas's client area lies inside its edge). Null: the window's client area.
+  Point ControlToScreen(Control* control, Point client) const;
   void Show(ShowMode mode) override;
   void Hide() override { visible_ = false; }
   bool IsVisible() const override { return visible_; }

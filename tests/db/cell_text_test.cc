@@ -140,5 +140,46 @@ TEST(CellText, TextsBecomeValuesOfTheFieldsKind) {
   EXPECT_FALSE(none.Present());
 }
 
+// What a person types is checked against the column before it is stored, because storing
+// converts anything: a mistyped date would store the empty date, a mistyped number 0.
+TEST(CellText, TypedTextsThatAreNoValueOfTheColumnAreFaults) {
+  // The empty text is a value of every type: it clears a date and zeroes a number.
+  for (uint32_t type : {kFieldByte, kFieldShort, kFieldInt, kFieldLong, kFieldFloat,
+                        kFieldDouble, kFieldDateTime}) {
+    EXPECT_EQ(CheckCellText(type, ""), CellTextFault::kNone) << "type " << type;
+  }
+  // Dates: the grid's own form and the ISO forms; anything else, and a day that does not exist.
+  EXPECT_EQ(CheckCellText(kFieldDateTime, G("2014年7月10日9时5分")), CellTextFault::kNone);
+  EXPECT_EQ(CheckCellText(kFieldDateTime, "2014-07-10 09:05"), CellTextFault::kNone);
+  EXPECT_EQ(CheckCellText(kFieldDateTime, " 2014/07/10 "), CellTextFault::kNone);
+  EXPECT_EQ(CheckCellText(kFieldDateTime, "abc"), CellTextFault::kNotADate);
+  EXPECT_EQ(CheckCellText(kFieldDateTime, "2014-02-30"), CellTextFault::kNotADate);
+  EXPECT_EQ(CheckCellText(kFieldDateTime, " "), CellTextFault::kNotADate);
+  // Whole numbers: digits with a sign and spaces around; a letter, a fraction or a lone sign
+  // is a mistake (storing them would keep only the digits before it).
+  for (uint32_t type : {kFieldByte, kFieldShort, kFieldInt, kFieldLong}) {
+    EXPECT_EQ(CheckCellText(type, "42"), CellTextFault::kNone) << "type " << type;
+    EXPECT_EQ(CheckCellText(type, " -7 "), CellTextFault::kNone) << "type " << type;
+    EXPECT_EQ(CheckCellText(type, "+7"), CellTextFault::kNone) << "type " << type;
+    EXPECT_EQ(CheckCellText(type, "12a"), CellTextFault::kNotANumber) << "type " << type;
+    EXPECT_EQ(CheckCellText(type, "1.5"), CellTextFault::kNotANumber) << "type " << type;
+    EXPECT_EQ(CheckCellText(type, "-"), CellTextFault::kNotANumber) << "type " << type;
+    EXPECT_EQ(CheckCellText(type, "abc"), CellTextFault::kNotANumber) << "type " << type;
+  }
+  // Floating point: what the grid shows ("%.6g", "%.13g") reads back.
+  for (uint32_t type : {kFieldFloat, kFieldDouble}) {
+    EXPECT_EQ(CheckCellText(type, "2.75"), CellTextFault::kNone) << "type " << type;
+    EXPECT_EQ(CheckCellText(type, "1e+20"), CellTextFault::kNone) << "type " << type;
+    EXPECT_EQ(CheckCellText(type, "-0.3333333333333"), CellTextFault::kNone) << "type " << type;
+    EXPECT_EQ(CheckCellText(type, "1e999"), CellTextFault::kNone) << "out of range is a number";
+    EXPECT_EQ(CheckCellText(type, "2.75x"), CellTextFault::kNotANumber) << "type " << type;
+    EXPECT_EQ(CheckCellText(type, G("二")), CellTextFault::kNotANumber) << "type " << type;
+  }
+  // Logical, text, memo and byte-set cells take any text.
+  for (uint32_t type : {kFieldBool, kFieldText, kFieldMemo, kFieldByteSet}) {
+    EXPECT_EQ(CheckCellText(type, G("任何文字")), CellTextFault::kNone) << "type " << type;
+  }
+}
+
 }  // namespace
 }  // namespace memo::db

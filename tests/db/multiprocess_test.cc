@@ -11,8 +11,11 @@
 #include <new>
 #include <set>
 #include <thread>
+#include <sched.h>
 
 #include "db/coding.h"
+#include "db/data_source.h"
+#include "db/db_provider.h"
 #include "db/engine_code.h"
 #include "db/memo_format.h"
 #include "platform/posix/syscalls.h"
@@ -654,6 +657,97 @@ TEST(MultiProcessTest, BusyFilesHoldWritesUpButLoseNoMemo) {
     ASSERT_EQ(handle->ReadFieldBytes(2, &text), kOk);
     ASSERT_EQ(text, BusyText(i)) << "memo " << i << " in its place";
   }
+}
+
+}  // namespace
+// A memo's follow-up log is read, extended and written back: two programs doing that at once
+// each write back the log they read, and the entry the other added in between is gone. Holding
+// the row's record lock from the read to the write (the lock the read and the write take
+// themselves, so they nest in it) keeps every entry of three processes appending to one memo.
+TEST(MultiProcessTest, ALogExtendedUnderTheRowLockKeepsEveryEntryOfThreeProcesses) {
+  testing::TempDir dir;
+  const std::string path = dir.File("a.mcn");
+  testing::MustCreate(path, testing::MemoTableFields());
+  {
+    auto handle = testing::MustOpen(path);
+    TypedValue values[] = {testing::TextCell("c"), testing::DateTimeCell(41830.0),
+                           testing::TextCell("memo")};
+    ASSERT_EQ(handle->AddRecord(values, 3), kOk);
+  }
+  constexpr int kProcesses = 3;
+  constexpr int kEach = 100;
+  StartLine start;
+  std::vector<pid_t> children;
+  for (int who = 0; who < kProcesses; ++who) {
+    children.push_back(Spawn(&start, [&, who] {
+      // Opening takes the whole-file lock, which a row lock of another process would refuse.
+      SetDefaultLockWait(kWaitForever);
+      DBProvider provider;
+      if (!provider.Connect(path)) return 10;
+      DataSource source;
+      source.Connect(&provider);
+      for (int i = 0; i < kEach; ++i) {
+        if (!source.LockRow(0)) return 11;
+        std::string log = source.CellText(0, 3);
+        // The program builds the new log between the read and the write (it takes the time, for
+        // one): let the others run here, where an unguarded read-and-write would lose entries.
+        sched_yield();
+        log += "|" + std::to_string(who) + ":" + std::to_string(i);
+        if (!source.SetCellText(0, 3, log)) return 12;
+        if (!source.UnlockRow(0)) return 13;
+      }
+      return 0;
+    }));
+  }
+  start.Release();
+  for (pid_t child : children) EXPECT_EQ(ExitCode(child), 0);
+
+  DBProvider provider;
+  ASSERT_TRUE(provider.Connect(path));
+  const std::string log = provider.CellText(0, 3);
+  std::vector<int> next(kProcesses, 0);
+  int entries = 0;
+  for (size_t at = 0; at < log.size();) {
+    ASSERT_EQ(log[at], '|') << "at byte " << at;
+    size_t end = log.find('|', at + 1);
+    if (end == std::string::npos) end = log.size();
+    const std::string entry = log.substr(at + 1, end - at - 1);
+    const size_t colon = entry.find(':');
+    ASSERT_NE(colon, std::string::npos) << entry;
+    const int who = std::stoi(entry.substr(0, colon));
+    ASSERT_TRUE(who >= 0 && who < kProcesses) << entry;
+    EXPECT_EQ(std::stoi(entry.substr(colon + 1)), next[who]++) << "each process's in its order";
+    ++entries;
+    at = end;
+  }
+  EXPECT_EQ(entries, kProcesses * kEach);
+  for (int who = 0; who < kProcesses; ++who) EXPECT_EQ(next[who], kEach) << "process " << who;
+}
+
+// The row lock: while one handle holds it, another handle's write of that record is refused
+// (no wait), the holder's own reads and writes pass; a lock outside the table is -44; an unlock
+// of a record not held is -29.
+TEST(MultiProcessTest, AHeldRecordLockKeepsOtherHandlesOutAndLetsItsOwnOperationsIn) {
+  testing::TempDir dir;
+  const std::string path = dir.File("a.mcn");
+  testing::MustCreate(path, testing::MemoTableFields());
+  auto holder = testing::MustOpen(path);
+  TypedValue values[] = {testing::TextCell("c"), testing::DateTimeCell(41830.0),
+                         testing::TextCell("memo")};
+  ASSERT_EQ(holder->AddRecord(values, 3), kOk);
+  auto other = testing::MustOpen(path);
+  other->set_lock_wait(kNoLockWait);
+  ASSERT_EQ(holder->LockRecord(0), kOk);
+  other->set_current_record(0);
+  EXPECT_EQ(other->WriteField(2, testing::TextCell("other")), kLockFailed);
+  holder->set_current_record(0);
+  ASSERT_EQ(holder->WriteField(2, testing::TextCell("mine")), kOk);
+  EXPECT_EQ(testing::FieldText(holder.get(), "记事"), "mine");
+  ASSERT_EQ(holder->UnlockRecord(0), kOk);
+  EXPECT_EQ(other->WriteField(2, testing::TextCell("other")), kOk);
+  EXPECT_EQ(holder->LockRecord(1), kNoSuchRecord);
+  EXPECT_EQ(holder->LockRecord(-1), kNoSuchRecord);
+  EXPECT_EQ(holder->UnlockRecord(0), kUnlockFailed);
 }
 
 }  // namespace

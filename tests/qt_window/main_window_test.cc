@@ -150,4 +150,55 @@ TEST_F(MainWindowOnQtTest, AnEditThatCannotBeWrittenIsSaidInAWarningBox) {
 }
 
 }  // namespace
+// On Qt as on the headless backend: a mistyped date typed with real keys is refused with the
+// message box and the file keeps the date; an edit the date column takes is first offered to the
+// program (the grid's event 2, bound to the edit check), which may refuse it.
+TEST_F(MainWindowOnQtTest, AMistypedDateIsRefusedAndAnEditIsOfferedToTheProgramFirst) {
+  ASSERT_TRUE(ui::LoadWindow(kMain, nullptr, false));
+  platform::qt::QtWindow* window = Window(kMain);
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window->widget()));
+  ui::WriteProperty(kMain, kProvider, 8, -1, TextValue(path_.c_str()));
+  const int check = static_cast<int>(ProgramRoutine::kCheckGridEdit);
+  bool refuse = true;
+  behaviours[check] = [&refuse](ui::EventCall& call) {
+    call.has_result = true;
+    call.result = BoolValue(!refuse);
+  };
+  auto edit = [this](int row, int column, const char* text) {
+    QTest::mouseClick(Canvas(), Qt::LeftButton, Qt::NoModifier, CellCentre(row, column));
+    QTest::keyClick(Canvas(), Qt::Key_F2);
+    ASSERT_TRUE(Grid()->editor_open());
+    QWidget* editor = QtCommonOf(Grid()->editor())->widget();
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(editor, QString::fromUtf8(text));
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_FALSE(Grid()->editor_open());
+  };
+  QString shown;
+  platform::qt::testing::WhenModal([&shown](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    if (!box) return;
+    shown = box->text();
+    box->buttons().first()->click();
+  });
+  edit(2, 2, "abc");
+  EXPECT_EQ(shown, QString::fromUtf8("日期格式不正确，例如 2014年7月10日9时5分 或 2014-07-10 09:05"));
+  EXPECT_EQ(Grid()->CellText(2, 2), G("2014年7月11日"));
+  for (const RoutineLog& entry : routine_log) EXPECT_NE(entry.routine, check);
+  // A date: offered to the program with the cell's row and column; refused, then let through.
+  edit(2, 2, "2014-08-01");
+  ASSERT_FALSE(routine_log.empty());
+  EXPECT_EQ(routine_log.back().routine, check);
+  EXPECT_EQ(routine_log.back().event, 2);
+  ASSERT_GE(routine_log.back().args.size(), 2u);
+  EXPECT_EQ(routine_log.back().args[0], 2u);
+  EXPECT_EQ(routine_log.back().args[1], 2u);
+  EXPECT_EQ(Grid()->CellText(2, 2), G("2014年7月11日"));
+  refuse = false;
+  edit(2, 2, "2014-08-01");
+  EXPECT_EQ(Grid()->CellText(2, 2), G("2014年8月1日"));  // read from the file
+  ui::CloseWindow(kMain, 0, true);
+}
+
 }  // namespace memo::testing

@@ -6,8 +6,9 @@
 #
 # usage: run_scenario.sh MEMO_SCRIPT MCN NAME.script
 # NAME.setup.sh and NAME.check.sh are run with sh from the scenarios folder, the run directory as
-# their only argument and MCN set to the built mcn (check_lib.sh has helpers for checks); any
-# failing part fails the scenario.
+# their only argument and MCN set to the built mcn (check_lib.sh has helpers for checks); the
+# check also gets MEMO_SCRIPT, the built memo-script, to run further copies of the program over
+# the directory. Any failing part fails the scenario.
 set -eu
 memo_script=$1
 mcn=$2
@@ -24,5 +25,5 @@ if [ -f "$base.rerun" ]; then
   "$memo_script" --trace --dir "$dir" "$base.rerun"
 fi
 if [ -f "$base.check.sh" ]; then
-  (cd "$(dirname "$script")" && MCN="$mcn" sh "$base.check.sh" "$dir")
+  (cd "$(dirname "$script")" && MCN="$mcn" MEMO_SCRIPT="$memo_script" sh "$base.check.sh" "$dir")
 fi

@@ -83,7 +83,8 @@ const std::vector<Expected>& MainUnits() {
        {Bind(-9, R::kMemoTextKey)}},
       {0x16010004, unit_type::kDBProvider, "数据库提供者1", 160, 144, 32, 24, 0, {}},
       {0x16010003, unit_type::kDataSrc, "数据源1", 208, 144, 132, 22, 4, {}},
-      {0x16010002, unit_type::kGrid, "表格1", 1, 2, 671, 374, 5, {Bind(1, R::kShowGridMenu)}},
+      {0x16010002, unit_type::kGrid, "表格1", 1, 2, 671, 374, 5,
+       {Bind(1, R::kShowGridMenu), Bind(2, R::kCheckGridEdit)}},
   };
   return units;
 }

@@ -150,5 +150,45 @@ TEST(EditRulesTest, HeadAndTailOfAChangeAreWholeCharacters) {
   EXPECT_EQ(fix->caret, 0);
 }
 
+// The head is found from the equal bytes, walking only the run of high bytes before the first
+// difference: inside such a run a pair may start on any byte, so the walk must begin where a
+// character surely ends and reach the same boundaries as a walk from the start.
+TEST(EditRulesTest, TheHeadInsideARunOfTwoByteCharactersEndsOnTheirBoundary) {
+  // 中文 then 中 typed between them: the equal bytes run into the inserted 中 by one pair, so the
+  // head ends after the first 中 and the insertion is one whole 中 (the 4-byte limit keeps it out).
+  const std::string zhong = G("中");
+  const std::string wen = G("文");
+  std::optional<EditFix> fix = FixUserChange(Limit(4), zhong + wen, zhong + zhong + wen);
+  ASSERT_TRUE(fix.has_value());
+  EXPECT_EQ(fix->text, zhong + wen);
+  EXPECT_EQ(fix->caret, 2);
+  // A broken pair at the difference: "x" + "\xB0" + "y" becomes "x" + "\xB0\xB0" + "y". Its first
+  // two bytes are equal, but "\xB0y" was one character and "\xB0\xB0" is another: the head is
+  // "x" alone, the insertion "\xB0\xB0y", of which 3 bytes leave room for the pair.
+  fix = FixUserChange(Limit(3), "x\xB0y", "x\xB0\xB0y");
+  ASSERT_TRUE(fix.has_value());
+  EXPECT_EQ(fix->text, "x\xB0\xB0");
+  EXPECT_EQ(fix->caret, 3);
+  // A long run of pairs before a letter typed at the end: the head is the whole run, and the
+  // limit cuts the letter alone.
+  std::string run;
+  for (int i = 0; i < 5000; ++i) run += (i % 2 == 0) ? zhong : wen;
+  EXPECT_FALSE(FixUserChange(Limit(0), run, run + "a").has_value());
+  fix = FixUserChange(Limit(10000), run, run + "a");
+  ASSERT_TRUE(fix.has_value());
+  EXPECT_EQ(fix->text, run);
+  EXPECT_EQ(fix->caret, 10000);
+  // The same run after "a": a letter typed at the end is a letter of its own, converted.
+  fix = FixUserChange(Limit(0, CaseConversion::kUpper), "a" + run, "a" + run + "b");
+  ASSERT_TRUE(fix.has_value());
+  EXPECT_EQ(fix->text, "a" + run + "B");
+  // One odd high byte before the run shifts every boundary by one, so the run's last byte stands
+  // alone, and a letter typed after it becomes its second byte: a pair, which no case conversion
+  // touches.
+  const std::string shifted = "a\x81" + run;
+  EXPECT_FALSE(
+      FixUserChange(Limit(0, CaseConversion::kUpper), shifted, shifted + "b").has_value());
+}
+
 }  // namespace
 }  // namespace memo::ui

@@ -94,6 +94,10 @@ void RunClick(ScriptRunner& runner, const Step& step) {
   Target target = FindTarget(runner, step.window, step.unit);
   if (target.index > 0 && !target.control) runner.Fail(target.shown + " has no control");
   RequireReachable(runner, target);
+  platform::Size size = target.control ? platform::Size{target.control->Geometry().width,
+                                                        target.control->Geometry().height}
+                                       : target.native->ClientSize();
+  MovePointerTo(runner, target, platform::Point{size.width / 2, size.height / 2});
   if (!target.native->UserClick(target.control)) runner.Fail(target.shown + " cannot be reached");
 }
 

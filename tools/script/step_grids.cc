@@ -24,6 +24,7 @@ void RunCell(ScriptRunner& runner, const Step& step) {
                      &why)) {
     runner.Fail(target.shown + ": " + why);
   }
+  MovePointerTo(runner, target, at);
   if (!target.native->UserClickAt(target.control, at, step.extend ? platform::kShiftShift : 0))
     runner.Fail(target.shown + " cannot be reached");
 }
@@ -35,6 +36,7 @@ void RunEdit(ScriptRunner& runner, const Step& step) {
   std::string why;
   if (!GridEditPoint(target, &at, &why)) runner.Fail(target.shown + " cannot edit: " + why);
   // The second click on the selected cell opens the editor when the button is released.
+  MovePointerTo(runner, target, at);
   if (!target.native->UserClickAt(target.control, at))
     runner.Fail(target.shown + " cannot be reached");
   platform::Control* editor = nullptr;

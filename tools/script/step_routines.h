@@ -13,6 +13,7 @@ void RunAnswer(ScriptRunner& runner, const Step& step);
 void RunChoose(ScriptRunner& runner, const Step& step);
 void RunPutFile(ScriptRunner& runner, const Step& step);
 void RunRemoveFile(ScriptRunner& runner, const Step& step);
+void RunWaitFile(ScriptRunner& runner, const Step& step);
 void RunCopyFile(ScriptRunner& runner, const Step& step);
 void RunHoldFile(ScriptRunner& runner, const Step& step);
 void RunReleaseFile(ScriptRunner& runner, const Step& step);

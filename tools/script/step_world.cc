@@ -78,6 +78,19 @@ void RunCopyFile(ScriptRunner& runner, const Step& step) {
   RunPutFile(runner, put);
 }
 
+// Copies of the program run side by side keep in step by files: one makes a file when it has
+// come so far, the others wait here until it is there. Not a pause of a fixed length: the step
+// ends as soon as the file exists, and fails only when it never comes (two minutes).
+void RunWaitFile(ScriptRunner& runner, const Step& step) {
+  const std::string path = PathOf(runner, step.file_name);
+  constexpr int kPollMs = 5;
+  constexpr int kGiveUpMs = 120000;
+  for (int waited = 0; access(path.c_str(), F_OK) != 0; waited += kPollMs) {
+    if (waited >= kGiveUpMs) runner.Fail(step.file_name + " did not appear within two minutes");
+    usleep(kPollMs * 1000);
+  }
+}
+
 void RunRemoveFile(ScriptRunner& runner, const Step& step) {
   if (unlink(PathOf(runner, step.file_name).c_str()) != 0) {
     runner.Fail("cannot remove " + step.file_name + ": " + std::strerror(errno));

@@ -381,6 +381,7 @@ const StepSpec kSteps[] = {
     {"release-file", "release-file NAME", StepKind::kWorld, 1, 1, ParseFileOnly, RunReleaseFile,
      nullptr},
     {"read-only", "read-only NAME", StepKind::kWorld, 1, 1, ParseFileOnly, RunReadOnly, nullptr},
+    {"wait-file", "wait-file NAME", StepKind::kWorld, 1, 1, ParseFileOnly, RunWaitFile, nullptr},
     {"expect-md5", "expect-md5 NAME DIGEST", StepKind::kCheck, 2, 2, ParseExpectMd5,
      RunExpectMd5, nullptr},
     {"expect-shown", "expect-shown WINDOW UNIT TEXT", StepKind::kCheck, 3, 3, ParseWindowUnitText,

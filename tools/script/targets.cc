@@ -75,4 +75,8 @@ void RequireReachable(ScriptRunner& runner, const Target& target) {
   }
 }
 
+void MovePointerTo(ScriptRunner& runner, const Target& target, platform::Point client) {
+  runner.backend().SetCursorPosition(target.native->ControlToScreen(target.control, client));
+}
+
 }  // namespace memo::script

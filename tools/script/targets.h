@@ -35,6 +35,11 @@ bool FindStoredUnit(const WindowName& window, const UnitName& unit, uint32_t* un
 // Fails the step unless a person could act on the target now: its window shown and enabled (a
 // window disabled by a modal window says which one), and its control, if any, shown and enabled.
 void RequireReachable(ScriptRunner& runner, const Target& target);
+// Moves the mouse pointer to a point in the target's client coordinates (the window's client
+// area for the window unit), as a person's hand moves it there before clicking: a routine that
+// reads the pointer's position during the click finds it on the clicked spot.
+void MovePointerTo(ScriptRunner& runner, const Target& target, platform::Point client);
+
 void RequireWindowReachable(ScriptRunner& runner, ui::LiveWindow* window,
                             const std::string& shown);
 

@@ -93,7 +93,8 @@ WindowRecord MainWindow() {
       Control(0x16010003, ut::kDataSrc, "数据源1", {208, 144, 132, 22}, kHiddenTabStop,
               WriteDataSrcBlock(source)),
       Control(0x16010002, ut::kGrid, "表格1", {1, 2, 671, 374}, kVisibleTabStop,
-              WriteGridBlock(grid), {On(kGridCurrentCellChanged, R::kShowGridMenu)}),
+              WriteGridBlock(grid), {On(kGridCurrentCellChanged, R::kShowGridMenu),
+                                     On(kGridCellEditing, R::kCheckGridEdit)}),
   });
 }
 

@@ -28,6 +28,7 @@ struct Rect {
 
 // Event numbers of the units that raise their own (the common ones are in ui/events.h).
 constexpr int32_t kGridCurrentCellChanged = 1;  // Grid
+constexpr int32_t kGridCellEditing = 2;         // Grid: before a user's edit or paste is written
 constexpr int32_t kEGridLeftButtonUp = 5;       // EGrid
 
 EventBinding On(int32_t event, ProgramRoutine routine);
