@@ -659,7 +659,6 @@ TEST(MultiProcessTest, BusyFilesHoldWritesUpButLoseNoMemo) {
   }
 }
 
-}  // namespace
 // A memo's follow-up log is read, extended and written back: two programs doing that at once
 // each write back the log they read, and the entry the other added in between is gone. Holding
 // the row's record lock from the read to the write (the lock the read and the write take
