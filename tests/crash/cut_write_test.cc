@@ -66,10 +66,12 @@ std::string Describe(const Cut& cut, const std::vector<WriteCall>& writes) {
 }
 
 // The cut points of every write: page boundaries of the buffer and of the file inside it, and
-// three random bytes each; then `rounds` of them spread evenly over the whole list (all of them
-// when there are fewer), kills and full disks taking turns.
+// random bytes (three each, more for many rounds); then `rounds` of them spread evenly over the
+// whole list (all of them when there are fewer), kills and full disks taking turns.
 std::vector<Cut> ChooseCuts(const std::vector<WriteCall>& writes, int rounds, uint32_t seed) {
   std::mt19937 random(seed);
+  // More rounds draw more random bytes, so that short operations get as many cuts as asked.
+  const int randoms = std::max(3, rounds / 8);
   std::vector<Cut> all;
   for (size_t i = 0; i < writes.size(); ++i) {
     const WriteCall& call = writes[i];
@@ -78,7 +80,7 @@ std::vector<Cut> ChooseCuts(const std::vector<WriteCall>& writes, int rounds, ui
     for (size_t k = kPage; k < call.count; k += kPage) keeps.insert(k);
     const size_t to_page = kPage - static_cast<size_t>(call.offset) % kPage;
     for (size_t k = to_page; k < call.count; k += kPage) keeps.insert(k);
-    for (int r = 0; r < 3; ++r) keeps.insert(1 + random() % (call.count - 1));
+    for (int r = 0; r < randoms; ++r) keeps.insert(1 + random() % (call.count - 1));
     for (size_t k : keeps) all.push_back(Cut{static_cast<int64_t>(i + 1), k, AfterCut::kKill});
   }
   std::vector<Cut> chosen;
