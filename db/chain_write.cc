@@ -73,6 +73,8 @@ EngineCode ChainWrite::LockHeader() {
   if (!as_read_.IsValid()) return kMemoAccessFailed;
   allocated_ = as_read_;
   final_ = as_read_;
+  on_disk_ = as_read_;
+  on_disk_known_ = true;
   header_read_ = true;
   return kOk;
 }
@@ -342,24 +344,46 @@ EngineCode ChainWrite::PlanTrim() {
   return kOk;
 }
 
-EngineCode ChainWrite::WriteHeader(const MemoHeader& header) {
-  char bytes[12];
+namespace {
+
+void EncodeCounts(const MemoHeader& header, char* bytes) {
   EncodeInt32(bytes, header.block_count);
   EncodeInt32(bytes + 4, header.free_count);
   EncodeInt32(bytes + 8, header.free_head);
-  return FileErrorCode(memo_->file()->WriteAt(kMemoBlockCountOffset, bytes, sizeof bytes),
-                       kMemoAccessFailed);
+}
+
+}  // namespace
+
+EngineCode ChainWrite::WriteHeader(const MemoHeader& header) {
+  char bytes[12], old[12];
+  EncodeCounts(header, bytes);
+  EncodeCounts(on_disk_, old);
+  EngineCode rc = memo_->journal()->Overwrite(JournalTarget::kMemoFile, memo_->file(),
+                                              kMemoBlockCountOffset, bytes, sizeof bytes,
+                                              on_disk_known_ ? old : nullptr, kMemoAccessFailed);
+  on_disk_known_ = rc == kOk;
+  if (rc == kOk) on_disk_ = header;
+  return rc;
 }
 
 EngineCode ChainWrite::WriteBackLink(uint32_t block, uint32_t prev) {
   char bytes[4];
   EncodeFixed32(bytes, prev);
-  return FileErrorCode(
-      memo_->file()->WriteAt(BlockOffset(block) + kBlockPrevOffset, bytes, sizeof bytes),
-      kMemoAccessFailed);
+  return memo_->journal()->Overwrite(JournalTarget::kMemoFile, memo_->file(),
+                                     BlockOffset(block) + kBlockPrevOffset, bytes, sizeof bytes,
+                                     nullptr, kMemoAccessFailed);
 }
 
-EngineCode ChainWrite::WriteRuns(const std::pair<uint32_t, const char*>* blocks, size_t count) {
+EngineCode ChainWrite::WriteLinks(uint32_t block, const BlockLinks& links) {
+  char bytes[kMemoBlockHeaderSize];
+  EncodeBlockLinks(links, bytes);
+  return memo_->journal()->WriteFresh(JournalTarget::kMemoFile, memo_->file(), BlockOffset(block),
+                                      bytes, sizeof bytes, kMemoAccessFailed);
+}
+
+EngineCode ChainWrite::WriteRuns(const std::pair<uint32_t, const char*>* blocks, size_t count,
+                                 Placement placement) {
+  Journal* journal = memo_->journal();
   for (size_t start = 0; start < count;) {
     size_t end = start + 1;
     while (end < count && end - start < kMaxRunBlocks &&
@@ -367,9 +391,15 @@ EngineCode ChainWrite::WriteRuns(const std::pair<uint32_t, const char*>* blocks,
            blocks[end].second == blocks[end - 1].second + kMemoBlockSize) {
       ++end;
     }
-    FileError error = memo_->file()->WriteAt(BlockOffset(blocks[start].first), blocks[start].second,
-                                             (end - start) * kMemoBlockSize);
-    if (error != FileError::kNone) return FileErrorCode(error, kMemoAccessFailed);
+    const uint64_t offset = BlockOffset(blocks[start].first);
+    const size_t bytes = (end - start) * kMemoBlockSize;
+    EngineCode rc =
+        placement == Placement::kInPlace
+            ? journal->Overwrite(JournalTarget::kMemoFile, memo_->file(), offset,
+                                 blocks[start].second, bytes, nullptr, kMemoAccessFailed)
+            : journal->WriteFresh(JournalTarget::kMemoFile, memo_->file(), offset,
+                                  blocks[start].second, bytes, kMemoAccessFailed);
+    if (rc != kOk) return rc;
     start = end;
   }
   return kOk;
@@ -419,7 +449,7 @@ EngineCode ChainWrite::WriteBlocks() {
 
   if (taken_from > 0) {
     appended_ = true;
-    EngineCode rc = WriteRuns(all, taken_from);
+    EngineCode rc = WriteRuns(all, taken_from, Placement::kFresh);
     if (rc != kOk) return rc;
   }
   if (header_read_ && !SameCounts(allocated_, as_read_)) {
@@ -435,11 +465,11 @@ EngineCode ChainWrite::WriteBlocks() {
     if (rc != kOk) return rc;
     header_state_ = HeaderState::kAllocated;
   }
-  EngineCode rc = WriteRuns(all + taken_from, reused_from - taken_from);
+  EngineCode rc = WriteRuns(all + taken_from, reused_from - taken_from, Placement::kFresh);
   if (rc != kOk) return rc;
   if (reused_from < writes.size()) {
     reused_written_ = true;
-    rc = WriteRuns(all + reused_from, writes.size() - reused_from);
+    rc = WriteRuns(all + reused_from, writes.size() - reused_from, Placement::kInPlace);
     if (rc != kOk) return rc;
   }
   return kOk;
@@ -452,19 +482,20 @@ EngineCode ChainWrite::Finish() {
     EngineCode rc = WriteHeader(WithEmptyList(allocated_));
     if (rc != kOk) return rc;
   }
+  // No list reaches these blocks now (released ones are on no chain since the commit; listed
+  // ones are off the list while the header lists none).
   for (const auto& [block, links] : final_links_) {
-    char bytes[kMemoBlockHeaderSize];
-    EncodeBlockLinks(links, bytes);
-    FileError error = memo_->file()->WriteAt(BlockOffset(block), bytes, sizeof bytes);
-    if (error != FileError::kNone) return FileErrorCode(error, kMemoAccessFailed);
+    EngineCode rc = WriteLinks(block, links);
+    if (rc != kOk) return rc;
   }
   if (through_empty_list || !SameCounts(final_, allocated_)) {
     EngineCode rc = WriteHeader(final_);
     if (rc != kOk) return rc;
   }
   if (trim_) {
-    FileError error = memo_->file()->SetLength(BlockOffset(static_cast<uint32_t>(final_.block_count)));
-    if (error != FileError::kNone) return FileErrorCode(error, kMemoAccessFailed);
+    return memo_->journal()->SetLength(JournalTarget::kMemoFile, memo_->file(),
+                                       BlockOffset(static_cast<uint32_t>(final_.block_count)),
+                                       kMemoAccessFailed);
   }
   return kOk;
 }
@@ -478,7 +509,7 @@ void ChainWrite::Undo() {
         images.emplace_back(chain.blocks[i], chain.images.data() + i * kMemoBlockSize);
       }
     }
-    IgnoreCode(WriteRuns(images.data(), images.size()));
+    IgnoreCode(WriteRuns(images.data(), images.size(), Placement::kInPlace));
   }
   // Then the free list and the counts, each step leaving a sound file if the next one fails.
   if (header_state_ == HeaderState::kEmptyList && !head_link_cleared_) {
@@ -486,9 +517,7 @@ void ChainWrite::Undo() {
   } else if (header_state_ != HeaderState::kAsRead) {
     bool ok = true;
     for (const auto& [block, links] : taken_links_) {  // off the list: nobody sees them
-      char bytes[kMemoBlockHeaderSize];
-      EncodeBlockLinks(links, bytes);
-      ok = memo_->file()->WriteAt(BlockOffset(block), bytes, sizeof bytes) == FileError::kNone;
+      ok = WriteLinks(block, links) == kOk;
       if (!ok) break;
     }
     if (ok && head_link_cleared_) {
@@ -503,7 +532,9 @@ void ChainWrite::Undo() {
   }
   // Blocks past the old end mean nothing once the header no longer counts them.
   if (appended_ && header_state_ == HeaderState::kAsRead) {
-    (void)memo_->file()->SetLength(BlockOffset(static_cast<uint32_t>(as_read_.block_count)));
+    IgnoreCode(memo_->journal()->SetLength(JournalTarget::kMemoFile, memo_->file(),
+                                           BlockOffset(static_cast<uint32_t>(as_read_.block_count)),
+                                           kMemoAccessFailed));
   }
 }
 

@@ -30,10 +30,13 @@
 //   Undo, instead of 4, when 2 or 3 failed: the reused blocks get their old bytes back and the
 //   header its old counts where that can be done soundly; blocks past the old end are cut off.
 //
-// A reused first block is written with one call of 512 bytes, so a chain that keeps at most one
-// of its old blocks changes from its old value to its new one at once. A chain that rewrites two
-// or more of its old blocks in place is the one case where a writer stopped in step d leaves a
-// value made of old and new pieces (still a whole, readable chain).
+// The header, back links and reused blocks are overwrites of bytes a reader relies on: they go
+// through the journal (journal.h), so a call cut short inside is completed by the next opener;
+// everything else is written where nothing names it yet. Consecutive reused blocks go out in one
+// call (up to 128 of them), so a chain whose reused blocks take one call (one block, or a run of
+// consecutive ones) changes from its old value to its new one at once. A chain whose reused
+// blocks take several calls is the one case where a writer stopped in step d leaves a value made
+// of old and new pieces (still a whole, readable chain).
 //
 // Releases of surplus blocks wait for step 4, so a later chain of the same ChainWrite never takes
 // a block that the record still names until its commit; such a chain takes other free blocks or
@@ -111,10 +114,16 @@ class ChainWrite {
   // True when `block` (free, links given) is on the free list as it will be after the releases.
   EngineCode OnFinalList(uint32_t block, const BlockLinks& links, bool* listed);
 
+  // Where bytes go: over bytes a reader may rely on (through a journal entry), or where nothing
+  // names them yet.
+  enum class Placement { kInPlace, kFresh };
   EngineCode WriteHeader(const MemoHeader& header);
   EngineCode WriteBackLink(uint32_t block, uint32_t prev);
+  // The links of a block that no chain and no list reaches.
+  EngineCode WriteLinks(uint32_t block, const BlockLinks& links);
   // Writes whole blocks, consecutive ones with one call each.
-  EngineCode WriteRuns(const std::pair<uint32_t, const char*>* blocks, size_t count);
+  EngineCode WriteRuns(const std::pair<uint32_t, const char*>* blocks, size_t count,
+                       Placement placement);
 
   MemoFile* memo_;
   LockTable* locks_;
@@ -127,6 +136,8 @@ class ChainWrite {
   MemoHeader as_read_;    // the header when the plan began
   MemoHeader allocated_;  // after step 2
   MemoHeader final_;      // after Finish
+  MemoHeader on_disk_;    // the counts the file holds, while on_disk_known_
+  bool on_disk_known_ = false;
   std::set<uint32_t> taken_;                    // free blocks the new chains take
   std::vector<std::pair<uint32_t, BlockLinks>> taken_links_;  // their links as read
   uint32_t new_head_ = 0;          // the free list's head after step 2 when its link changes

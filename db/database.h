@@ -45,6 +45,7 @@
 #include "db/engine_code.h"
 #include "db/index_format.h"
 #include "db/lock.h"
+#include "db/journal.h"
 #include "db/memo_file.h"
 #include "db/open_mode.h"
 #include "db/record_format.h"
@@ -235,10 +236,12 @@ class DatabaseHandle {
   // How long an open or a write waits for a lock: kBusyLockWait, or the handle's lock-wait time
   // when that is longer.
   int32_t BusyWait() const { return locks_.busy_wait(); }
-  EngineCode ReadCountLocked(int32_t* count, int32_t* next_serial);
+  // `raw`, when not null, receives the 8 bytes as stored (the old bytes of a later overwrite).
+  EngineCode ReadCountLocked(int32_t* count, int32_t* next_serial, char* raw = nullptr);
   // Fills `buffer` (sized by the caller) with records from `position` on; -62 when short.
   EngineCode ReadRecordsAt(int64_t position, std::string* buffer);
-  EngineCode WriteCountAndSerial(int32_t count, int32_t next_serial);
+  // `old`, when not null, holds the 8 bytes stored now.
+  EngineCode WriteCountAndSerial(int32_t count, int32_t next_serial, const char* old = nullptr);
   EngineCode PutRecord(RecordWrite what, const TypedValue* values, int count);
   EngineCode Pack(PackMode mode, int32_t first, int32_t count);
   // Removes the record chains of records that a pack has dropped.
@@ -248,6 +251,8 @@ class DatabaseHandle {
   platform::File file_;
   LockTable locks_;
   std::unique_ptr<MemoFile> memo_;
+  // Every overwrite of the two files goes through it (journal.h).
+  Journal journal_;
   std::vector<platform::File> index_files_;
   std::vector<IndexHeader> index_headers_;
 

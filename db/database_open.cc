@@ -59,6 +59,7 @@ void DatabaseHandle::Close() {
     locks_.ReleaseAll();
     file_.Close();
   }
+  journal_.Close();
   memory_record_ = nullptr;
 }
 
@@ -99,6 +100,8 @@ EngineCode DatabaseHandle::OpenChecked(const std::string& full_path, const OpenO
   policy_.wait_ms = options.lock_wait_ms.value_or(DefaultLockWait());
   policy_.lock_free = IsLockFree(options.share);
 
+  // A writer that stopped in the middle of an overwrite left its bytes in the journal.
+  Journal::Recover(full_path, MemoFileName(full_path));
   FileError error = File::Open(full_path, FileAccessFor(options.access),
                                FileShareFor(options.share), platform::FileCreate::kOpenExisting,
                                &file_);
@@ -117,12 +120,16 @@ EngineCode DatabaseHandle::OpenChecked(const std::string& full_path, const OpenO
         memo_ = std::make_unique<MemoFile>(&policy_);
         rc = memo_->Open(MemoFileName(full_path_), options.access, options.share,
                          header_.version);
+        memo_->set_journal(&journal_);
       }
       if (rc == kOk) rc = OpenIndexes(options);
       KeepFirst(&rc, whole.Release());
     }
   }
   if (rc != kOk) Close();
+  if (rc == kOk && options.access != OpenAccess::kReadOnly) {
+    journal_.Bind(full_path_, MemoFileName(full_path_), options.share == OpenShare::kDenyNone);
+  }
   current_ = 0;
   return rc;
 }

@@ -213,10 +213,12 @@ EngineCode MemoFile::Reset() {
   EncodeInt32(bytes, 1);
   EncodeInt32(bytes + 4, 0);
   EncodeInt32(bytes + 8, 0);
-  FileError error = file_.WriteAt(kMemoBlockCountOffset, bytes, sizeof bytes);
-  if (error != FileError::kNone) return FileErrorCode(error, kMemoAccessFailed);
-  error = file_.SetLength(kMemoBlockSize);
-  if (error != FileError::kNone) return FileErrorCode(error, kMemoAccessFailed);
+  rc = journal_->Overwrite(JournalTarget::kMemoFile, &file_, kMemoBlockCountOffset, bytes,
+                           sizeof bytes, nullptr, kMemoAccessFailed);
+  if (rc == kOk) {
+    rc = journal_->SetLength(JournalTarget::kMemoFile, &file_, kMemoBlockSize, kMemoAccessFailed);
+  }
+  if (rc != kOk) return rc;
   return header_lock.Release();
 }
 

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "db/engine_code.h"
+#include "db/journal.h"
 #include "db/lock.h"
 #include "db/memo_format.h"
 #include "db/open_mode.h"
@@ -93,6 +94,10 @@ class MemoFile {
 
   LockTable* locks() { return &locks_; }
   platform::File* file() { return &file_; }
+  // The journal every overwrite of the file goes through; the owning handle's, or an unbound one.
+  // REQUIRES: `journal` outlives the MemoFile.
+  void set_journal(Journal* journal) { journal_ = journal; }
+  Journal* journal() { return journal_; }
 
   // Buffers kept from one chain walk or write to the next, so that a long chain does not cost a
   // fresh allocation (and the page faults of fresh memory) every time. One user at a time.
@@ -112,6 +117,8 @@ class MemoFile {
   platform::File file_;
   LockTable locks_;
   Scratch scratch_;
+  Journal unbound_;
+  Journal* journal_ = &unbound_;
 };
 
 }  // namespace memo::db

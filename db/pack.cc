@@ -14,6 +14,11 @@
 // until it moves at least half of what its write covers, so the bytes written stay below twice
 // the bytes moved. Finally the count drops to the kept records, the file is cut after them, and
 // the chains of the removed records are freed.
+//
+// A batch is one call, and a call cut short inside (a kill between two pages of the kernel's
+// copy, a full disk) would leave some records moved and their old slots not yet blank: two
+// records naming one chain. So each batch, like every overwrite here, goes through the journal
+// (journal.h), whose entry lets the next opener complete the cut call.
 #include <algorithm>
 #include <cstring>
 
@@ -36,8 +41,11 @@ EngineCode DatabaseHandle::ClearAll() {
   EngineCode rc = whole.Acquire(&locks_, BusyWait());
   if (rc != kOk) return rc;
   char zero[4] = {};
-  rc = WriteAll(&file_, kRecordCountOffset, zero, sizeof zero, kUnknownError);
-  if (rc == kOk) rc = FileErrorCode(file_.SetLength(records_start_), kUnknownError);
+  rc = journal_.Overwrite(JournalTarget::kRecordFile, &file_, kRecordCountOffset, zero,
+                          sizeof zero, nullptr, kUnknownError);
+  if (rc == kOk) {
+    rc = journal_.SetLength(JournalTarget::kRecordFile, &file_, records_start_, kUnknownError);
+  }
   if (rc == kOk && memo_) rc = memo_->Reset();
   if (rc != kOk) return rc;
   current_ = 0;
@@ -56,7 +64,8 @@ EngineCode DatabaseHandle::Pack(PackMode mode, int32_t first, int32_t remove_cou
   EngineCode rc = whole.Acquire(&locks_, BusyWait());
   if (rc != kOk) return rc;
   int32_t total = 0, serial = 1;
-  rc = ReadCountLocked(&total, &serial);
+  char stored_count[8];
+  rc = ReadCountLocked(&total, &serial, stored_count);
   if (rc != kOk) return rc;
   const bool range = mode == PackMode::kRange;
   int64_t range_end = 0;
@@ -111,7 +120,9 @@ EngineCode DatabaseHandle::Pack(PackMode mode, int32_t first, int32_t remove_cou
     if (!TryReserve(&out, static_cast<size_t>(span) * record_size)) return kAllocationFailed;
     out.append(pending);
     for (int64_t s = placed; s < span; ++s) out.append(blank);
-    rc = WriteAll(&file_, RecordOffset(write_at), out.data(), out.size(), kWriteRecordFailed);
+    // One call, cut anywhere, is completed from the journal by the next opener.
+    rc = journal_.Overwrite(JournalTarget::kRecordFile, &file_, RecordOffset(write_at),
+                            out.data(), out.size(), nullptr, kWriteRecordFailed);
     if (rc != kOk) return rc;
     write_at += placed;
     pending.clear();
@@ -119,9 +130,11 @@ EngineCode DatabaseHandle::Pack(PackMode mode, int32_t first, int32_t remove_cou
   if (write_at != total) {
     char count_bytes[4];
     EncodeInt32(count_bytes, static_cast<int32_t>(write_at));
-    rc = WriteAll(&file_, kRecordCountOffset, count_bytes, sizeof count_bytes, kWriteRecordFailed);
+    rc = journal_.Overwrite(JournalTarget::kRecordFile, &file_, kRecordCountOffset, count_bytes,
+                            sizeof count_bytes, stored_count, kWriteRecordFailed);
     if (rc != kOk) return rc;
-    rc = FileErrorCode(file_.SetLength(RecordOffset(write_at)), kWriteRecordFailed);
+    rc = journal_.SetLength(JournalTarget::kRecordFile, &file_, RecordOffset(write_at),
+                            kWriteRecordFailed);
     if (rc != kOk) return rc;
   }
   current_ = 0;

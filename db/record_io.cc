@@ -11,6 +11,8 @@
 // A failure before the record is written takes back what was written (chain_write.h: Undo) and
 // leaves the record with its old values; a failed add also cuts off what it wrote past the
 // counted records.
+// A call cut short inside is covered by the journal (journal.h): the count and the record's bytes
+// are overwrites of saved bytes and go through it; the appended record is fresh.
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -40,10 +42,11 @@ int DatabaseHandle::FindField(std::string_view name) const {
   return -1;
 }
 
-EngineCode DatabaseHandle::ReadCountLocked(int32_t* count, int32_t* next_serial) {
+EngineCode DatabaseHandle::ReadCountLocked(int32_t* count, int32_t* next_serial, char* raw) {
   char bytes[8];
   EngineCode rc = ReadExactly(file_, kRecordCountOffset, bytes, sizeof bytes, kRecordCountFailed);
   if (rc != kOk) return rc;
+  if (raw != nullptr) std::memcpy(raw, bytes, sizeof bytes);
   *count = std::max(DecodeInt32(bytes), 0);
   *next_serial = std::max(DecodeInt32(bytes + 4), 1);
   return kOk;
@@ -54,11 +57,13 @@ EngineCode DatabaseHandle::ReadRecordsAt(int64_t position, std::string* buffer) 
                      kReadRecordFailed);
 }
 
-EngineCode DatabaseHandle::WriteCountAndSerial(int32_t count, int32_t next_serial) {
+EngineCode DatabaseHandle::WriteCountAndSerial(int32_t count, int32_t next_serial,
+                                               const char* old) {
   char bytes[8];
   EncodeInt32(bytes, count);
   EncodeInt32(bytes + 4, next_serial);
-  return WriteAll(&file_, kRecordCountOffset, bytes, sizeof bytes, kWriteRecordFailed);
+  return journal_.Overwrite(JournalTarget::kRecordFile, &file_, kRecordCountOffset, bytes,
+                            sizeof bytes, old, kWriteRecordFailed);
 }
 
 EngineCode DatabaseHandle::ReadRecordCount(int32_t* count, int32_t* next_serial) {
@@ -162,7 +167,8 @@ EngineCode DatabaseHandle::WriteField(int field_index, const TypedValue& value) 
   if (!TryResize(&bytes, field.Size())) return kAllocationFailed;
   if (!IsChainField(field.type)) {
     EncodeFixedValue(field, value, bytes.data());
-    rc = WriteAll(&file_, position, bytes.data(), bytes.size(), kWriteFieldFailed);
+    rc = journal_.Overwrite(JournalTarget::kRecordFile, &file_, position, bytes.data(),
+                            bytes.size(), nullptr, kWriteFieldFailed);
     if (rc != kOk) return rc;
     return record_lock.Release();
   }
@@ -177,7 +183,8 @@ EngineCode DatabaseHandle::WriteField(int field_index, const TypedValue& value) 
   if (rc == kOk) {
     char pointer[4];
     EncodeFixed32(pointer, first);
-    rc = WriteAll(&file_, position, pointer, sizeof pointer, kWriteFieldFailed);
+    rc = journal_.Overwrite(JournalTarget::kRecordFile, &file_, position, pointer,
+                            sizeof pointer, bytes.data(), kWriteFieldFailed);
   }
   if (rc != kOk) {
     chain.Undo();
@@ -219,12 +226,13 @@ EngineCode DatabaseHandle::PutRecord(RecordWrite what, const TypedValue* values,
   ByteLock count_lock;
   ByteLock record_lock;
   int32_t count = 0, serial = 1;
+  char stored_count[8];
   uint64_t position = 0;
   EngineCode rc = kOk;
   if (add) {
     rc = count_lock.Acquire(&locks_, kRecordCountOffset, BusyWait());
     if (rc != kOk) return rc;
-    rc = ReadCountLocked(&count, &serial);
+    rc = ReadCountLocked(&count, &serial, stored_count);
     if (rc != kOk) return rc;
     if (count == INT32_MAX || serial == INT32_MAX) return kWriteRecordFailed;
     position = RecordOffset(count);
@@ -270,28 +278,34 @@ EngineCode DatabaseHandle::PutRecord(RecordWrite what, const TypedValue* values,
   if (add) {
     EncodeInt32(record.data(), serial);
     if (rc == kOk) {
-      rc = WriteAll(&file_, position, record.data(), record.size(), kWriteRecordFailed);
+      // Past the counted records: nothing names these bytes until the count below.
+      rc = journal_.WriteFresh(JournalTarget::kRecordFile, &file_, position, record.data(),
+                               record.size(), kWriteRecordFailed);
     }
-    if (rc == kOk) rc = WriteCountAndSerial(count + 1, serial + 1);
+    if (rc == kOk) rc = WriteCountAndSerial(count + 1, serial + 1, stored_count);
     if (rc != kOk) {
       if (chains) chains->Undo();
       // Bytes past the counted records mean nothing; leave none behind (never extending a
       // file that is short of its counted records).
       uint64_t length = 0;
       if (file_.Length(&length) == FileError::kNone && length > position) {
-        (void)file_.SetLength(position);
+        IgnoreCode(journal_.SetLength(JournalTarget::kRecordFile, &file_, position,
+                                      kWriteRecordFailed));
       }
       return rc;
     }
     current_ = count;
   } else {
     if (rc == kOk) {
-      rc = WriteAll(&file_, position + kSerialSize, record.data() + kSerialSize,
-                    record.size() - kSerialSize, kWriteRecordFailed);
+      rc = journal_.Overwrite(JournalTarget::kRecordFile, &file_, position + kSerialSize,
+                              record.data() + kSerialSize, record.size() - kSerialSize,
+                              old_record.data() + kSerialSize, kWriteRecordFailed);
       if (rc != kOk) {
         // The write may have stopped part-way: put the old bytes back before the old chains.
-        (void)file_.WriteAt(position + kSerialSize, old_record.data() + kSerialSize,
-                            old_record.size() - kSerialSize);
+        IgnoreCode(journal_.Overwrite(JournalTarget::kRecordFile, &file_,
+                                      position + kSerialSize, old_record.data() + kSerialSize,
+                                      old_record.size() - kSerialSize, nullptr,
+                                      kWriteRecordFailed));
       }
     }
     if (rc != kOk) {

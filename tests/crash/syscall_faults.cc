@@ -22,6 +22,10 @@ struct Plan {
   bool sticky = false;
   bool fired = false;
   int64_t kill_at = 0;  // 0: never
+  int64_t cut_at = 0;   // pwrite number; 0: never
+  size_t cut_keep = 0;
+  AfterCut cut_after = AfterCut::kKill;
+  std::vector<WriteCall> pwrites;
 };
 
 Plan g_plan;
@@ -53,7 +57,17 @@ ssize_t Pread(int fd, void* buffer, size_t count, off_t offset) {
   return Fails(Call::kRead) ? -1 : Real().pread(fd, buffer, count, offset);
 }
 ssize_t Pwrite(int fd, const void* buffer, size_t count, off_t offset) {
-  return Fails(Call::kWrite) ? -1 : Real().pwrite(fd, buffer, count, offset);
+  g_plan.pwrites.push_back(WriteCall{count, static_cast<int64_t>(offset)});
+  if (Fails(Call::kWrite)) return -1;
+  if (g_plan.cut_at != 0 && static_cast<int64_t>(g_plan.pwrites.size()) == g_plan.cut_at &&
+      g_plan.cut_keep < count) {
+    g_plan.fired = true;
+    (void)Real().pwrite(fd, buffer, g_plan.cut_keep, offset);
+    if (g_plan.cut_after == AfterCut::kKill) kill(getpid(), SIGKILL);
+    errno = ENOSPC;
+    return -1;
+  }
+  return Real().pwrite(fd, buffer, count, offset);
 }
 ssize_t Read(int fd, void* buffer, size_t count) {
   return Fails(Call::kRead) ? -1 : Real().read(fd, buffer, count);
@@ -114,6 +128,15 @@ void SyscallFaults::FailAt(Call kind, int64_t n, int err, bool sticky) {
 }
 
 void SyscallFaults::KillBeforeChange(int64_t n) { g_plan.kill_at = g_plan.changes + n; }
+
+void SyscallFaults::CutWrite(int64_t n, size_t keep, AfterCut after) {
+  g_plan.cut_at = static_cast<int64_t>(g_plan.pwrites.size()) + n;
+  g_plan.cut_keep = keep;
+  g_plan.cut_after = after;
+  g_plan.fired = false;
+}
+
+const std::vector<WriteCall>& SyscallFaults::pwrites() const { return g_plan.pwrites; }
 
 void SyscallFaults::Reset() { g_plan = Plan(); }
 

@@ -392,7 +392,9 @@ TEST_F(SortTest, ReplacedTargetKeepsItsNameOnDiskAndLeavesNothingBeside) {
   ASSERT_EQ(handle_->SortInto(request), kOk);
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
-    names.push_back(entry.path().filename().string());
+    // The source's write journal lies beside it while it is open for writing.
+    const std::string name = entry.path().filename().string();
+    if (name.find(".~j") == std::string::npos) names.push_back(name);
   }
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"T.MCN", "T.edt", "s.EDT", "s.edb"}));
