@@ -14,7 +14,7 @@ deps:
 	@bash scripts/deps.sh
 
 build: deps
-	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DMEMO_BUILD_TESTS=OFF -DMEMO_BIN_DIR=$(CURDIR)/build/bin
+	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DMEMO_BUILD_TESTS=OFF -DMEMO_PORTABLE=ON -DMEMO_BIN_DIR=$(CURDIR)/build/bin
 	cmake --build $(RELEASE) -j $(JOBS)
 
 run: build
