@@ -2,23 +2,32 @@
 # make test  — install what is missing, build with sanitizers, run every test
 # make bench — install what is missing, build optimised, run the benchmarks
 # make fuzz  — build the libFuzzer targets with clang (FUZZ_SECONDS=60 make fuzz runs them)
+# make install — build optimised and install under PREFIX (default /usr/local); DESTDIR stages
+# make package — build optimised and make the Debian package build/release/memo_*.deb
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 RELEASE := build/release
 TESTING := build/test
 BENCHING := build/bench
 FUZZING := build/fuzz
 
-.PHONY: deps build run test bench fuzz clean
+.PHONY: deps build run test bench fuzz install package clean
 
 deps:
 	@bash scripts/deps.sh
 
 build: deps
-	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DMEMO_BUILD_TESTS=OFF -DMEMO_BIN_DIR=$(CURDIR)/build/bin
+	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DMEMO_BUILD_TESTS=OFF -DMEMO_PORTABLE=ON -DMEMO_BIN_DIR=$(CURDIR)/build/bin
 	cmake --build $(RELEASE) -j $(JOBS)
 
 run: build
 	./build/bin/memo
+
+install: build
+	cmake --install $(RELEASE) --prefix $(PREFIX)
+
+package: build
+	cd $(RELEASE) && cpack -G DEB
 
 test: deps
 	cmake -S . -B $(TESTING) -DCMAKE_BUILD_TYPE=Debug -DMEMO_SANITIZE=ON -DMEMO_BIN_DIR=$(CURDIR)/$(TESTING)/bin

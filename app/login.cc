@@ -1,6 +1,7 @@
 // The login window: the data-file bootstrap when it is created, and the sign-in against the one
 // account of "c.mcn".
 #include "app/app_support.h"
+#include "app/daily_backup.h"
 #include "app/program_state.h"
 #include "app/routines.h"
 #include "app/window_units.h"
@@ -136,6 +137,7 @@ void Login(ui::EventCall&) {
   }
   SetCurrentAccount(ReadTextField(Gbk("帐号")));
   CloseDatabase();
+  BackUpToday();
   ArgList load{IntValue(static_cast<int32_t>(main_window::kWindow)), Omitted(), BoolValue(false)};
   CallCommand(ui::LoadWindowCommand, load);
   ArgList close{Ref(login::kWindow, login::kWindowUnit, ui::unit_type::kWindow)};

@@ -21,6 +21,7 @@ namespace {
 struct ProgramState {
   WindowRuntimeHooks hooks;
   std::string run_directory;
+  std::string data_directory;  // replaces the executable's directory as run directory when set
   std::string executable_name;
   bool path_known = false;  // run_directory and executable_name are set
   ExitRoutine exit_routine = nullptr;
@@ -72,10 +73,17 @@ void SplitExecutablePath(ProgramState& state) {
     state.run_directory = path.substr(0, slash);
     state.executable_name = path.substr(slash + 1);
   }
+  if (!state.data_directory.empty()) state.run_directory = state.data_directory;
   state.path_known = true;
 }
 
 }  // namespace
+
+void SetDataDirectory(std::string directory_gbk) {
+  ProgramState& state = State();
+  state.data_directory = std::move(directory_gbk);
+  state.path_known = false;  // taken again on next use
+}
 
 void SetWindowRuntimeHooks(WindowRuntimeHooks hooks) { State().hooks = std::move(hooks); }
 

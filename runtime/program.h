@@ -37,6 +37,12 @@ void SetWindowRuntimeHooks(WindowRuntimeHooks hooks);
 // definitions is the fatal error "载入窗口模板数据段出错!".
 void InitialiseRuntime();
 
+// Makes `directory_gbk` (absolute, no trailing separator) the run directory that InitialiseRuntime
+// enters and RunDirectory reports, in place of the executable's directory: the desktop program
+// keeps its book in a data directory chosen at start. Empty: the executable's directory again.
+// The executable's file name is unaffected.
+void SetDataDirectory(std::string directory_gbk);
+
 // The run directory without a trailing separator, and the executable's file name (GBK). Before
 // InitialiseRuntime they are taken from the executable's path on first use.
 const std::string& RunDirectory();

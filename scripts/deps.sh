@@ -10,6 +10,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libssl-dev libsqlite3-dev libshp-dev
   clang libclang-rt-14-dev
+  librsvg2-bin scdoc
+  dpkg-dev fakeroot lintian desktop-file-utils appstream file
 )
 
 missing=()

@@ -163,7 +163,8 @@ TEST_F(StartAndSaveTest, AChangeLongerThanTheAccountsFileStoresIsRefused) {
     } else {
       EXPECT_EQ(ReadAll(dir_ + "/c.mcn"), before);
     }
-    for (const std::string& name : Entries(dir_)) std::filesystem::remove(dir_ + "/" + name);
+    // The sign-in's backup folder goes too.
+    for (const std::string& name : Entries(dir_)) std::filesystem::remove_all(dir_ + "/" + name);
   }
 }
 

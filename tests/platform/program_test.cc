@@ -189,6 +189,28 @@ TEST_F(ProgramTest, InitialiseSplitsThePathAndEntersTheRunDirectory) {
   Release(text);
 }
 
+TEST_F(ProgramTest, ADataDirectoryReplacesTheExecutablesDirectoryAsRunDirectory) {
+  std::string program_dir = MakeTempDir();
+  std::string data_dir = MakeTempDir();
+  backend_.SetExecutablePath(program_dir + "/memo");
+  EXPECT_EQ(RunDirectory(), program_dir);  // taken on first use, before the start
+  SetDataDirectory(data_dir);
+  InitialiseRuntime();
+  EXPECT_EQ(RunDirectory(), data_dir);
+  EXPECT_EQ(ExecutableName(), "memo");
+  EXPECT_EQ(platform::CurrentDirectory(), data_dir);
+  TypedValue result;
+  GetRunDirectory(&result, 0, nullptr);
+  char* text = static_cast<char*>(result.Pointer());
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(std::string(text), data_dir);
+  Release(text);
+  // The next program started in this process (memo-script runs several) is back beside its
+  // executable.
+  ResetProgramForTesting();
+  EXPECT_EQ(RunDirectory(), program_dir);
+}
+
 TEST_F(ProgramTest, ExecutableInTheRootDirectoryHasAnEmptyRunDirectory) {
   backend_.SetExecutablePath("/memo");
   InitialiseRuntime();

@@ -31,6 +31,7 @@ const CommandSpec kCommands[] = {
     {"import", ImportCommand, 1, 1, false, false},
     {"repair", RepairCommand, 0, 0, false, false},
     {"recover", RecoverCommand, 1, 1, false, false},
+    {"backup", BackupCommand, 1, 1, false, false},
 };
 
 const CommandSpec* FindCommand(const std::string& name) {
@@ -60,6 +61,9 @@ void PrintUsage(std::FILE* out) {
       "  recover FILE NEWFILE           copies every record and every value that can be read\n"
       "                                 into a new pair; each value that cannot is left empty\n"
       "                                 and reported\n"
+      "  backup FILE DIR                copies FILE and its memo file into DIR (made if\n"
+      "                                 missing), both read under their whole-file locks so\n"
+      "                                 that no writer can tear the copy\n"
       "  create FILE NAME:TYPE[:LENGTH]...\n"
       "                                 types: byte short int long float double bool datetime\n"
       "                                 text:N bytes memo; never replaces an existing file\n"

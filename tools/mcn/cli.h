@@ -71,5 +71,6 @@ int ExportCommand(const Invocation& invocation);
 int ImportCommand(const Invocation& invocation);
 int RepairCommand(const Invocation& invocation);
 int RecoverCommand(const Invocation& invocation);
+int BackupCommand(const Invocation& invocation);
 
 }  // namespace memo::mcn
