@@ -122,7 +122,9 @@ void Grid::Relayout(bool columns_changed) {
       // The data source's widths count reference letters; show them as letters of our font.
       int64_t units = source_->ColumnWidth(c);
       int width = static_cast<int>(units * (letter + 1) / (reference + 1));
-      metrics.column_widths.push_back(std::max(8, width));
+      auto sized = user_widths_.find(source_->ColumnName(c));
+      if (sized != user_widths_.end()) width = sized->second;
+      metrics.column_widths.push_back(std::max(kMinColumnWidth, width));
     }
     metrics.heading_width = 0;
     layout_.SetMetrics(std::move(metrics));
@@ -180,6 +182,7 @@ void Grid::Invalidate() {
 
 void Grid::OnDataSourceNotice(db::ViewNotice notice, int first, int count) {
   (void)count;
+  HideTip();
   switch (notice) {
     case db::ViewNotice::kFinishEditing:
       CommitEditor(false);
@@ -258,15 +261,22 @@ void Grid::HandleInput(const InputEvent& event) {
   switch (event.kind) {
     case InputKind::kLeftDown:
     case InputKind::kLeftDoubleClick:
+      HideTip();
+      if (PressOnBorder(event)) return;
       MouseDown(event);
       return;
     case InputKind::kMouseMove:
+      if (!button_down_) {
+        Hover(platform::Point{event.x, event.y});
+        return;
+      }
       MouseMove(event);
       return;
     case InputKind::kLeftUp:
       MouseUp(event);
       return;
     case InputKind::kWheel:
+      HideTip();
       CommitEditor(false);
       layout_.ScrollTo(layout_.top_row() - event.wheel * kWheelRows, layout_.left_column());
       UpdateScrollBars();
@@ -328,6 +338,10 @@ void Grid::MouseDown(const InputEvent& event) {
 
 void Grid::MouseMove(const InputEvent& event) {
   if (!button_down_ || drag_ == Drag::kNone) return;
+  if (drag_ == Drag::kResize) {
+    SetColumnWidth(resizing_column_, event.x - resizing_left_ + 1);  // the border is the last pixel
+    return;
+  }
   const GridCell at = layout_.DragTarget(platform::Point{event.x, event.y});
   GridCell target = at;
   if (drag_ == Drag::kRows) target = GridCell{at.row, selection_.columns()};
@@ -344,8 +358,10 @@ void Grid::MouseMove(const InputEvent& event) {
 void Grid::MouseUp(const InputEvent& event) {
   if (!button_down_) return;
   button_down_ = false;
+  const bool resized = drag_ == Drag::kResize;
   drag_ = Drag::kNone;
   canvas_->SetMouseCapture(false);
+  if (resized) return;  // sizing a column leaves the selection alone
   if (edit_on_release_) {
     edit_on_release_ = false;
     const GridLayout::Hit hit = layout_.HitTest(platform::Point{event.x, event.y});
@@ -358,6 +374,7 @@ void Grid::MouseUp(const InputEvent& event) {
 
 void Grid::KeyDown(const InputEvent& event) {
   if (editing_) return;
+  HideTip();
   const bool ctrl = (event.shift & platform::kShiftCtrl) != 0;
   const bool alt = (event.shift & platform::kShiftAlt) != 0;
   const GridSelection before = selection_;
@@ -485,6 +502,7 @@ void Grid::Paste() {
 void Grid::HandleScroll(platform::Orientation which, platform::ScrollAction action,
                         int position) {
   if (!canvas_) return;
+  HideTip();
   CommitEditor(false);
   const bool vertical = which == platform::Orientation::kVertical;
   const int now = vertical ? layout_.top_row() : layout_.left_column();
