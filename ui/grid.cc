@@ -8,6 +8,9 @@
 #include "db/registry.h"
 #include "platform/backend.h"
 #include "platform/input.h"
+#include "platform/message_box.h"
+#include "runtime/literal.h"
+#include "ui/grid_cells_text.h"
 
 namespace memo::ui {
 
@@ -434,32 +437,69 @@ bool Grid::Finish(const GridSelection& before) {
   return !alive.expired();
 }
 
+// The rectangle goes out in one buffer: the private data's header followed by the plain text,
+// which the backend hands to other programs as the clipboard's text (grid_cells_text.h). The
+// buffer is sized from the first rows, so that it grows once rather than by doubling: a copy of
+// 100 000 memos holds about its text's size. The pointer shows the busy shape meanwhile.
 void Grid::Copy() {
   platform::Backend* backend = platform::CurrentBackend();
   if (!backend || !source_) return;
   const int rows = source_->RowCount();
   const int columns = source_->ColumnCount();
   if (rows == 0 || columns == 0) return;
-  CellBlock block;
-  for (int r = selection_.top(); r <= std::min(selection_.bottom(), rows); ++r) {
-    std::vector<std::string> row;
-    for (int c = selection_.left(); c <= std::min(selection_.right(), columns); ++c) {
-      row.push_back(source_->ShownCellText(r - 1, c - 1));
+  const int top = selection_.top();
+  const int bottom = std::min(selection_.bottom(), rows);
+  const int left = selection_.left();
+  const int right = std::min(selection_.right(), columns);
+  if (bottom < top || right < left) return;
+  const int row_count = bottom - top + 1;
+  canvas_->SetCursor(platform::CursorShape::kWait);
+  GridCellsTextWriter writer(row_count, right - left + 1);
+  constexpr int kSampleRows = 64;
+  if (row_count > kSampleRows) {
+    // Rows spread over the rectangle tell its bytes per row; the buffer gets an eighth more.
+    std::string sample;
+    for (int i = 0; i < kSampleRows; ++i) {
+      const int r = top + static_cast<int>(static_cast<int64_t>(i) * (row_count - 1) /
+                                           (kSampleRows - 1));
+      for (int c = left; c <= right; ++c) {
+        AppendCellAsText(&sample, source_->ShownCellText(r - 1, c - 1));
+        sample.push_back('\t');
+      }
+      sample.push_back('\n');
     }
-    block.cells.push_back(std::move(row));
+    const size_t per_row = sample.size() / kSampleRows + 1;
+    const size_t estimate = static_cast<size_t>(row_count) * per_row;
+    writer.Reserve(estimate + estimate / 8);
   }
-  if (block.rows() == 0 || block.columns() == 0) return;
+  for (int r = top; r <= bottom; ++r) {
+    for (int c = left; c <= right; ++c) writer.AddCell(source_->ShownCellText(r - 1, c - 1));
+  }
   platform::ClipboardContent content;
-  content.text_gbk = GridCellsAsText(block);
-  content.formats.emplace_back(kGridCellsFormat, EncodeGridCells(block));
-  backend->SetClipboard(content);
+  content.formats.emplace_back(kGridCellsFormat, writer.Finish());
+  content.text_in_format = 0;
+  content.text_offset = kGridCellsHeaderSize;
+  backend->SetClipboard(std::move(content));
+  if (canvas_) {
+    canvas_->SetCursor(sizing_pointer_ ? platform::CursorShape::kSizeWe
+                                       : platform::CursorShape::kDefault);
+  }
 }
 
 void Grid::Paste() {
   platform::Backend* backend = platform::CurrentBackend();
   if (!backend || !source_ || source_->read_only()) return;
   std::optional<std::string> data = backend->ClipboardData(kGridCellsFormat);
-  if (!data) return;
+  if (!data) {
+    // Text from another program: its tabs, line breaks and quotes could be read as cell and row
+    // ends in more than one way, and a misread paste would write memos into the wrong cells.
+    std::optional<std::string> text = backend->ClipboardText();
+    if (text && !text->empty()) {
+      backend->ShowMessageBox(Gbk("只能粘贴从本表格复制的单元格"), Gbk("温馨提示"),
+                              platform::kMbOk | platform::kMbIconWarning);
+    }
+    return;
+  }
   std::optional<CellBlock> block = DecodeGridCells(*data);
   if (!block) return;  // damaged or foreign data: refused
   const int rows = source_->RowCount();

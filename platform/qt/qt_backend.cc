@@ -310,11 +310,13 @@ Size QtBackend::MeasureText(const FontSpec& font, std::string_view text_gbk) {
   return Size{size.width(), size.height()};
 }
 
-bool QtBackend::SetClipboard(const ClipboardContent& content) {
+bool QtBackend::SetClipboard(ClipboardContent content) {
   QClipboard* clipboard = QGuiApplication::clipboard();
   if (!clipboard) return false;
   auto* data = new QMimeData();  // the clipboard takes ownership
-  if (content.text_gbk) data->setText(ToQtLineBreaks(FromGbk(*content.text_gbk)));
+  if (std::optional<std::string_view> text = content.Text()) {
+    data->setText(ToQtLineBreaks(FromGbk(*text)));
+  }
   for (const auto& [name, bytes] : content.formats) {
     data->setData(ClipboardMimeType(name),
                   QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
