@@ -51,8 +51,13 @@ platform::Rect Grid::EditorRect() const {
     const int natural = WrapText(font_, text, room).widest + letter + kEditorPadding;
     width = std::clamp(natural, width, room);
     left = std::clamp(left, data_left, std::max(data_left, client.width - width));
-    const WrappedText lines = WrapText(font_, text + "W", width - kEditorPadding);
-    height = std::max(height, lines.height() + kEditorPadding);
+    // A native editor wraps inside its frame and its document's margins, and by its own rules
+    // (words of letters and digits stay whole): the lines are counted at a width that leaves
+    // room for the margins, and a multi-line text gets one line more, for the typing to come
+    // and for a line the native wrapping may need beyond this count.
+    const WrappedText lines = WrapText(font_, text + "W", width - 2 * kEditorPadding);
+    const int extra = lines.lines.size() > 1 ? lines.line_height : 0;
+    height = std::max(height, lines.height() + extra + kEditorPadding + kEditorPadding / 2);
     height = std::min(height, std::max(8, client.height - data_top));
     if (top + height > client.height) top = std::max(data_top, client.height - height);
   }
@@ -100,6 +105,9 @@ void Grid::OpenEditor(GridCell cell) {
     editor_->SetVisible(true);
   }
   editor_->SetGeometry(EditorRect());
+  // The caret to the start first, so that a box scrolled while it was smaller shows its first
+  // line again; then the whole text selected, so that typing replaces it.
+  editor_->SetSelection(0, 0);
   editor_->SetSelection(0, -1);
   editor_->SetFocus();
   Invalidate();
