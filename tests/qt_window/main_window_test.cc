@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QTest>
 
