@@ -75,6 +75,9 @@ bool DeleteRow(int32_t row);
 bool LockRow(int32_t row);
 bool UnlockRow(int32_t row);
 void SaveDataSource();
+// Moves the data source's current row, and with it the grid's cursor, to `row` (clamped), and
+// scrolls it into view.
+void MoveToRow(int32_t row);
 int32_t GridCursorRow();
 int32_t GridCursorColumn();
 // Redraws the provider and the grid at once.

@@ -94,6 +94,11 @@ void SaveDataSource() {
   CallCommand(ui::DataSrcSave, args);
 }
 
+void MoveToRow(int32_t row) {
+  ArgList args{DataSource(), IntValue(row)};
+  CallCommand(ui::DataSrcMoveTo, args);
+}
+
 int32_t GridCursorRow() {
   ArgList args{Grid()};
   return static_cast<int32_t>(CallCommand(ui::GridCursorRow, args).low);

@@ -224,6 +224,8 @@ void AddMemo() {
   WriteText(mw::kWindow, mw::kMemoBox, kEmptyText);
   Focus(mw::kWindow, mw::kMemoBox, ui::unit_type::kEditBox);
   RefreshMainWindow();
+  // The new memo is the table's last row: the cursor goes there, so that it is in view.
+  MoveToRow(RowCount());
 }
 
 void DeleteMemo() {

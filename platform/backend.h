@@ -51,6 +51,19 @@ struct SystemMetrics {
 struct ClipboardContent {
   std::optional<std::string> text_gbk;
   std::vector<std::pair<std::string, std::string>> formats;  // (format name, bytes)
+  // Without text_gbk: the plain text is the bytes of formats[text_in_format] from text_offset
+  // on, so that a large copy holds its text once (-1: no plain text).
+  int text_in_format = -1;
+  size_t text_offset = 0;
+  // The plain text, wherever it is held (valid while the content lives); nullopt when none.
+  std::optional<std::string_view> Text() const {
+    if (text_gbk) return std::string_view(*text_gbk);
+    if (text_in_format < 0 || static_cast<size_t>(text_in_format) >= formats.size()) {
+      return std::nullopt;
+    }
+    std::string_view bytes = formats[static_cast<size_t>(text_in_format)].second;
+    return bytes.substr(text_offset < bytes.size() ? text_offset : bytes.size());
+  }
 };
 
 class Backend {
@@ -140,7 +153,8 @@ class Backend {
 
   // The clipboard: a text and private formats registered by name (e.g. "MGridCells"). Setting
   // replaces the whole content; reading gives nullopt when the clipboard has no such data.
-  virtual bool SetClipboard(const ClipboardContent& content) = 0;
+  // Takes the content by value: a caller that moves it in hands over its bytes without a copy.
+  virtual bool SetClipboard(ClipboardContent content) = 0;
   virtual std::optional<std::string> ClipboardText() = 0;
   virtual std::optional<std::string> ClipboardData(std::string_view format_name) = 0;
 

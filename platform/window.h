@@ -81,6 +81,9 @@ class Window {
   // calls on_command with the item's command id.
   virtual void SetMenuBar(const std::vector<MenuEntry>& bar) = 0;
   virtual void SetAccelerators(const std::vector<Accelerator>& accelerators) = 0;
+  // Opens the menu bar for the keyboard at its entry `index` (its popup dropped), as F10 and Alt
+  // with an entry's letter do; an index outside the bar does nothing.
+  virtual void OpenMenuBar(int index) = 0;
 
   // Child controls, owned by the window. Each returns null when the control cannot be created.
   virtual EditControl* CreateEdit(const ControlPlacement& placement, const EditStyle& style) = 0;

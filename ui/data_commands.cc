@@ -65,6 +65,11 @@ bool UnlockRowOfUnit(Unit* unit, int32_t row) {
   return source && source->UnlockRow(row - 1);
 }
 
+bool MoveToRowOfUnit(Unit* unit, int32_t row) {
+  db::DataSource* source = DataSourceOfUnit(unit);
+  return source && source->MoveTo(row - 1);
+}
+
 int32_t CursorRowOfUnit(Unit* unit) {
   Grid* grid = GridOfUnit(unit);
   return grid ? grid->cursor().row : 0;
@@ -115,6 +120,11 @@ void DataSrcUnlockRow(TypedValue* result, int32_t arg_count, TypedValue* args) {
 void DataSrcSave(TypedValue* result, int32_t arg_count, TypedValue* args) {
   (void)result;
   SaveOfUnit(UnitOf(arg_count, args));
+}
+
+void DataSrcMoveTo(TypedValue* result, int32_t arg_count, TypedValue* args) {
+  Unit* unit = UnitOf(arg_count, args);
+  result->low = MoveToRowOfUnit(unit, IntArgument(arg_count, args, 1, 0)) ? 1 : 0;
 }
 
 void GridCursorRow(TypedValue* result, int32_t arg_count, TypedValue* args) {

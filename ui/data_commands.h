@@ -27,6 +27,9 @@ void DataSrcLockRow(TypedValue* result, int32_t arg_count, TypedValue* args);
 void DataSrcUnlockRow(TypedValue* result, int32_t arg_count, TypedValue* args);
 // data source -> nothing: the bound views get the save notice.
 void DataSrcSave(TypedValue* result, int32_t arg_count, TypedValue* args);
+// data source, row (Int) -> Bool: a navigation move to the row (clamped to the table); the bound
+// grid puts its cursor there and scrolls it into view. True when the current row changed.
+void DataSrcMoveTo(TypedValue* result, int32_t arg_count, TypedValue* args);
 // grid -> Int: the row / column of the cursor (the selection's top-left cell).
 void GridCursorRow(TypedValue* result, int32_t arg_count, TypedValue* args);
 void GridCursorColumn(TypedValue* result, int32_t arg_count, TypedValue* args);
@@ -40,6 +43,7 @@ bool DeleteRowsOfUnit(Unit* unit, int32_t row, int32_t count);
 void SaveOfUnit(Unit* unit);
 bool LockRowOfUnit(Unit* unit, int32_t row);
 bool UnlockRowOfUnit(Unit* unit, int32_t row);
+bool MoveToRowOfUnit(Unit* unit, int32_t row);
 int32_t CursorRowOfUnit(Unit* unit);
 int32_t CursorColumnOfUnit(Unit* unit);
 

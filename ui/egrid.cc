@@ -7,6 +7,7 @@
 #include "ui/egrid_layout.h"
 #include "ui/egrid_paint.h"
 #include "ui/property_values.h"
+#include "ui/text_wrap.h"
 
 namespace memo::ui {
 
@@ -215,8 +216,14 @@ void EGrid::HandleInput(const platform::InputEvent& event) {
   if (!canvas_) return;
   Point at{event.x, event.y};
   switch (event.kind) {
-    case InputKind::kLeftDown:
     case InputKind::kLeftDoubleClick:  // the second press of a double click
+      if (int column = ResizableColumnAt(at); column >= 0) {
+        FitColumn(column);
+        return;
+      }
+      Press(at);
+      return;
+    case InputKind::kLeftDown:
       Press(at);
       return;
     case InputKind::kLeftUp:
@@ -288,7 +295,31 @@ void EGrid::MouseMoved(Point at) {
     model_.SetColumnWidth(resizing_column_, std::max(0, at.x - resizing_start_ + 1));
     return;
   }
+  const bool over_border = ResizableColumnAt(at) >= 0;
+  if (over_border != sizing_pointer_) {
+    sizing_pointer_ = over_border;
+    canvas_->SetCursor(over_border ? platform::CursorShape::kSizeWe
+                                   : platform::CursorShape::kDefault);
+  }
+  if (over_border) {
+    HideTip();
+    return;
+  }
   UpdateTip(at);
+}
+
+void EGrid::FitColumn(int column) {
+  platform::Backend* backend = platform::CurrentBackend();
+  if (!backend || !canvas_ || column < 0 || column >= model_.columns()) return;
+  int widest = 0;
+  for (const EGridBand& row : VisibleRows(model_, Client().height)) {
+    std::string text = model_.DisplayText(row.index, column);
+    if (!text.empty()) widest = std::max(widest, backend->MeasureText(font_, text).width);
+  }
+  // The text area lies inside the cell: what the cell needs around it.
+  const Rect probe{0, 0, 100, 100};
+  const int around = probe.width - TextArea(probe).width;
+  model_.SetColumnWidth(column, widest + around + 1);
 }
 
 // The left button's release: the focus change since the previous release (event 0), the
@@ -369,10 +400,19 @@ void EGrid::UpdateTip(Point at) {
   platform::FontSpec font =
       stored && stored->style && stored->style->font ? *stored->style->font : font_;
   if (backend->MeasureText(font, text).width <= TextArea(*rect).width) return;
-  std::string shown = " " + text + " ";
+  // A long text is wrapped to a readable width (never wider than the grid), so that it reads
+  // as a paragraph; each line keeps a space before and after it.
+  Size client = Client();
+  int letter = std::max(1, backend->MeasureText(font, "W").width);
+  int readable = std::max(rect->width, std::min(48 * letter, std::max(letter, client.width - 8)));
+  WrappedText wrapped = WrapText(font, text, readable);
+  for (std::string& line : wrapped.lines) line = " " + line + " ";
+  std::string shown = wrapped.Joined();
   int width = backend->MeasureText(font, shown).width + 2;  // and the tip's border
-  canvas_->ShowTip(Rect{rect->left, rect->top, std::max(rect->width, width), rect->height}, shown,
-                   font);
+  width = std::max(rect->width, width);
+  int height = std::max(rect->height, wrapped.height() + 4);
+  int left = std::max(0, std::min(rect->left, client.width - width));
+  canvas_->ShowTip(Rect{left, rect->top, width, height}, shown, font);
   tip_shown_ = true;
 }
 

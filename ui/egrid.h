@@ -73,6 +73,9 @@ class EGrid {
   // and focus() this is what a script inspects and clicks.
   std::optional<platform::Rect> CellClientRect(int row, int column);
   void ScrollIntoView(CellPos cell);
+  // Fits a column to the widest text of its cells in view (fixed rows included), as a double
+  // click on its border in a fixed row does.
+  void FitColumn(int column);
 
   // The canvas's input, scroll bars and resizing, as the canvas hands them over.
   void HandleInput(const platform::InputEvent& event);
@@ -111,6 +114,7 @@ class EGrid {
   int resizing_start_ = 0;    // its left edge in client pixels
   CellPos tip_cell_;
   bool tip_shown_ = false;
+  bool sizing_pointer_ = false;  // the pointer shows the sizing shape over a column border
 };
 
 }  // namespace memo::ui

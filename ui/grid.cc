@@ -8,6 +8,9 @@
 #include "db/registry.h"
 #include "platform/backend.h"
 #include "platform/input.h"
+#include "platform/message_box.h"
+#include "runtime/literal.h"
+#include "ui/grid_cells_text.h"
 
 namespace memo::ui {
 
@@ -122,7 +125,9 @@ void Grid::Relayout(bool columns_changed) {
       // The data source's widths count reference letters; show them as letters of our font.
       int64_t units = source_->ColumnWidth(c);
       int width = static_cast<int>(units * (letter + 1) / (reference + 1));
-      metrics.column_widths.push_back(std::max(8, width));
+      auto sized = user_widths_.find(source_->ColumnName(c));
+      if (sized != user_widths_.end()) width = sized->second;
+      metrics.column_widths.push_back(std::max(kMinColumnWidth, width));
     }
     metrics.heading_width = 0;
     layout_.SetMetrics(std::move(metrics));
@@ -180,6 +185,7 @@ void Grid::Invalidate() {
 
 void Grid::OnDataSourceNotice(db::ViewNotice notice, int first, int count) {
   (void)count;
+  HideTip();
   switch (notice) {
     case db::ViewNotice::kFinishEditing:
       CommitEditor(false);
@@ -258,15 +264,22 @@ void Grid::HandleInput(const InputEvent& event) {
   switch (event.kind) {
     case InputKind::kLeftDown:
     case InputKind::kLeftDoubleClick:
+      HideTip();
+      if (PressOnBorder(event)) return;
       MouseDown(event);
       return;
     case InputKind::kMouseMove:
+      if (!button_down_) {
+        Hover(platform::Point{event.x, event.y});
+        return;
+      }
       MouseMove(event);
       return;
     case InputKind::kLeftUp:
       MouseUp(event);
       return;
     case InputKind::kWheel:
+      HideTip();
       CommitEditor(false);
       layout_.ScrollTo(layout_.top_row() - event.wheel * kWheelRows, layout_.left_column());
       UpdateScrollBars();
@@ -328,6 +341,10 @@ void Grid::MouseDown(const InputEvent& event) {
 
 void Grid::MouseMove(const InputEvent& event) {
   if (!button_down_ || drag_ == Drag::kNone) return;
+  if (drag_ == Drag::kResize) {
+    SetColumnWidth(resizing_column_, event.x - resizing_left_ + 1);  // the border is the last pixel
+    return;
+  }
   const GridCell at = layout_.DragTarget(platform::Point{event.x, event.y});
   GridCell target = at;
   if (drag_ == Drag::kRows) target = GridCell{at.row, selection_.columns()};
@@ -344,8 +361,10 @@ void Grid::MouseMove(const InputEvent& event) {
 void Grid::MouseUp(const InputEvent& event) {
   if (!button_down_) return;
   button_down_ = false;
+  const bool resized = drag_ == Drag::kResize;
   drag_ = Drag::kNone;
   canvas_->SetMouseCapture(false);
+  if (resized) return;  // sizing a column leaves the selection alone
   if (edit_on_release_) {
     edit_on_release_ = false;
     const GridLayout::Hit hit = layout_.HitTest(platform::Point{event.x, event.y});
@@ -358,6 +377,7 @@ void Grid::MouseUp(const InputEvent& event) {
 
 void Grid::KeyDown(const InputEvent& event) {
   if (editing_) return;
+  HideTip();
   const bool ctrl = (event.shift & platform::kShiftCtrl) != 0;
   const bool alt = (event.shift & platform::kShiftAlt) != 0;
   const GridSelection before = selection_;
@@ -417,32 +437,69 @@ bool Grid::Finish(const GridSelection& before) {
   return !alive.expired();
 }
 
+// The rectangle goes out in one buffer: the private data's header followed by the plain text,
+// which the backend hands to other programs as the clipboard's text (grid_cells_text.h). The
+// buffer is sized from the first rows, so that it grows once rather than by doubling: a copy of
+// 100 000 memos holds about its text's size. The pointer shows the busy shape meanwhile.
 void Grid::Copy() {
   platform::Backend* backend = platform::CurrentBackend();
   if (!backend || !source_) return;
   const int rows = source_->RowCount();
   const int columns = source_->ColumnCount();
   if (rows == 0 || columns == 0) return;
-  CellBlock block;
-  for (int r = selection_.top(); r <= std::min(selection_.bottom(), rows); ++r) {
-    std::vector<std::string> row;
-    for (int c = selection_.left(); c <= std::min(selection_.right(), columns); ++c) {
-      row.push_back(source_->ShownCellText(r - 1, c - 1));
+  const int top = selection_.top();
+  const int bottom = std::min(selection_.bottom(), rows);
+  const int left = selection_.left();
+  const int right = std::min(selection_.right(), columns);
+  if (bottom < top || right < left) return;
+  const int row_count = bottom - top + 1;
+  canvas_->SetCursor(platform::CursorShape::kWait);
+  GridCellsTextWriter writer(row_count, right - left + 1);
+  constexpr int kSampleRows = 64;
+  if (row_count > kSampleRows) {
+    // Rows spread over the rectangle tell its bytes per row; the buffer gets an eighth more.
+    std::string sample;
+    for (int i = 0; i < kSampleRows; ++i) {
+      const int r = top + static_cast<int>(static_cast<int64_t>(i) * (row_count - 1) /
+                                           (kSampleRows - 1));
+      for (int c = left; c <= right; ++c) {
+        AppendCellAsText(&sample, source_->ShownCellText(r - 1, c - 1));
+        sample.push_back('\t');
+      }
+      sample.push_back('\n');
     }
-    block.cells.push_back(std::move(row));
+    const size_t per_row = sample.size() / kSampleRows + 1;
+    const size_t estimate = static_cast<size_t>(row_count) * per_row;
+    writer.Reserve(estimate + estimate / 8);
   }
-  if (block.rows() == 0 || block.columns() == 0) return;
+  for (int r = top; r <= bottom; ++r) {
+    for (int c = left; c <= right; ++c) writer.AddCell(source_->ShownCellText(r - 1, c - 1));
+  }
   platform::ClipboardContent content;
-  content.text_gbk = GridCellsAsText(block);
-  content.formats.emplace_back(kGridCellsFormat, EncodeGridCells(block));
-  backend->SetClipboard(content);
+  content.formats.emplace_back(kGridCellsFormat, writer.Finish());
+  content.text_in_format = 0;
+  content.text_offset = kGridCellsHeaderSize;
+  backend->SetClipboard(std::move(content));
+  if (canvas_) {
+    canvas_->SetCursor(sizing_pointer_ ? platform::CursorShape::kSizeWe
+                                       : platform::CursorShape::kDefault);
+  }
 }
 
 void Grid::Paste() {
   platform::Backend* backend = platform::CurrentBackend();
   if (!backend || !source_ || source_->read_only()) return;
   std::optional<std::string> data = backend->ClipboardData(kGridCellsFormat);
-  if (!data) return;
+  if (!data) {
+    // Text from another program: its tabs, line breaks and quotes could be read as cell and row
+    // ends in more than one way, and a misread paste would write memos into the wrong cells.
+    std::optional<std::string> text = backend->ClipboardText();
+    if (text && !text->empty()) {
+      backend->ShowMessageBox(Gbk("只能粘贴从本表格复制的单元格"), Gbk("温馨提示"),
+                              platform::kMbOk | platform::kMbIconWarning);
+    }
+    return;
+  }
   std::optional<CellBlock> block = DecodeGridCells(*data);
   if (!block) return;  // damaged or foreign data: refused
   const int rows = source_->RowCount();
@@ -485,6 +542,7 @@ void Grid::Paste() {
 void Grid::HandleScroll(platform::Orientation which, platform::ScrollAction action,
                         int position) {
   if (!canvas_) return;
+  HideTip();
   CommitEditor(false);
   const bool vertical = which == platform::Orientation::kVertical;
   const int now = vertical ? layout_.top_row() : layout_.left_column();

@@ -11,7 +11,8 @@
 //     held, heading clicks) and keys; scrolls by the scroll bars (arrows one row or column, page
 //     areas five, the thumb), the wheel and Ctrl+arrows;
 //   - Ctrl+A selects all, Ctrl+C copies the rectangle ("MGridCells" and tab-separated text),
-//     Ctrl+V pastes "MGridCells" data at the rectangle's top-left (not when read-only);
+//     Ctrl+V pastes "MGridCells" data at the rectangle's top-left (not when read-only); plain text
+//     from another program is refused with a message rather than guessed at;
 //   - clicking the single selected cell again (without dragging), or F2, opens the in-place
 //     editor: a native multi-line edit box over the cell, holding its text; Enter (without Ctrl)
 //     or the focus leaving it writes the text through the data source, Ctrl+Enter breaks the
@@ -20,6 +21,11 @@
 //     type (db::CheckCellText: a mistyped date or number would otherwise store the empty date or
 //     0 over the old value; the user is told instead) and on_cell_editing lets it; a text equal
 //     to the cell's own is not written again;
+//   - columns are sized by dragging a heading border (the pointer shows the sizing shape over
+//     one) and fitted to their widest text in view by a double click on it; a width set so
+//     stays with the column's name for the grid's life, also when the table is replaced;
+//   - a tip with the whole text, wrapped to a readable width, lies over a cut-off cell while the
+//     pointer rests on it;
 //   - after a mouse button is released or a key has moved the selection it reports which corners
 //     changed (on_corners_changed), and makes the cursor row the data source's current row.
 //
@@ -29,6 +35,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -104,6 +111,18 @@ class Grid : private db::DataSourceView {
   const GridLayout& layout() const { return layout_; }
   platform::CanvasControl* canvas() const { return canvas_; }
 
+  // Column widths (grid_columns.cc). A data column's width in pixels (at least kMinColumnWidth),
+  // kept for its name while the grid lives; the fit is the widest of the heading and the texts of
+  // the rows in view, with the cells' padding.
+  static constexpr int kMinColumnWidth = 6;
+  void SetColumnWidth(int column, int width);
+  void FitColumn(int column);
+  // The data column whose right border in the heading row lies under the point, or -1.
+  int ColumnBorderAt(platform::Point at) const;
+  // The tip over a cut-off cell: which cell it explains ({-1, -1}: none) and its text.
+  GridCell tip_cell() const { return tip_cell_; }
+  const std::string& tip_text() const { return tip_text_; }
+
   // Repaints at once / marks for repainting.
   void RepaintNow();
   void Invalidate();
@@ -128,6 +147,11 @@ class Grid : private db::DataSourceView {
   void MouseMove(const platform::InputEvent& event);
   void MouseUp(const platform::InputEvent& event);
   void KeyDown(const platform::InputEvent& event);
+  // Column sizing and the tip (grid_columns.cc).
+  bool PressOnBorder(const platform::InputEvent& event);
+  void Hover(platform::Point at);
+  void UpdateTip(platform::Point at);
+  void HideTip();
   void Copy();
   void Paste();
   // After a user action: the data source's current row follows the cursor, then the corners
@@ -164,12 +188,19 @@ class Grid : private db::DataSourceView {
   platform::FontSpec font_;  // the scaled font cells and headings are drawn in
 
   // Mouse state between a press and its release.
-  enum class Drag { kNone, kCells, kRows, kColumns };
+  enum class Drag { kNone, kCells, kRows, kColumns, kResize };
   Drag drag_ = Drag::kNone;
   bool button_down_ = false;
   bool edit_on_release_ = false;  // pressed on the selected cell: release opens the editor
   GridCell pressed_cell_;
   GridSelection pressed_selection_;
+
+  int resizing_column_ = 0;
+  int resizing_left_ = 0;  // the sized column's left edge, client pixels
+  bool sizing_pointer_ = false;
+  std::map<std::string, int> user_widths_;  // column name -> width a person gave it
+  GridCell tip_cell_{-1, -1};
+  std::string tip_text_;
 
   platform::EditControl* editor_ = nullptr;
   bool editing_ = false;

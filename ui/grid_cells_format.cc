@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "ui/grid_cells_text.h"
+
 namespace memo::ui {
 namespace {
 
@@ -35,6 +37,9 @@ std::string EncodeGridCells(const CellBlock& block) {
 
 std::optional<CellBlock> DecodeGridCells(std::string_view data) {
   if (data.size() < kGridCellsHeaderSize) return std::nullopt;
+  if (std::memcmp(data.data(), kGridCellsTextMagic, sizeof kGridCellsTextMagic) == 0) {
+    return DecodeGridCellsText(data);
+  }
   if (std::memcmp(data.data(), kGridCellsMagic, sizeof kGridCellsMagic) != 0) return std::nullopt;
   const uint64_t rows = GetU32(data.data() + 4);
   const uint64_t columns = GetU32(data.data() + 8);
@@ -62,12 +67,25 @@ std::optional<CellBlock> DecodeGridCells(std::string_view data) {
   return block;
 }
 
+void AppendCellAsText(std::string* out, std::string_view cell) {
+  if (cell.find_first_of("\t\r\n\"") == std::string_view::npos) {
+    out->append(cell);
+    return;
+  }
+  out->push_back('"');
+  for (char c : cell) {
+    if (c == '"') out->push_back('"');
+    out->push_back(c);
+  }
+  out->push_back('"');
+}
+
 std::string GridCellsAsText(const CellBlock& block) {
   std::string out;
   for (const auto& row : block.cells) {
     for (size_t c = 0; c < row.size(); ++c) {
       if (c > 0) out += '\t';
-      out += row[c];
+      AppendCellAsText(&out, row[c]);
     }
     out += "\r\n";
   }

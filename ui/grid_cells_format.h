@@ -31,10 +31,16 @@ struct CellBlock {
 
 // REQUIRES: at least one row and column, every row as long as the first.
 std::string EncodeGridCells(const CellBlock& block);
-// nullopt for data that is not a valid rectangle (see above).
+// nullopt for data that is not a valid rectangle (see above). Reads this layout and the one the
+// grid writes now (grid_cells_text.h).
 std::optional<CellBlock> DecodeGridCells(std::string_view data);
 
-// The plain-text form put beside it: cells separated by a tab, rows ended by CR LF.
+// The plain-text form put beside it, as spreadsheets read tab-separated text: cells separated
+// by a tab, rows ended by CR LF; a cell holding a tab, a line break (CR or LF) or a double quote
+// is written in double quotes with each of its double quotes doubled. (In GBK none of these
+// bytes can be the second byte of a character, so the bytes are looked at one by one.)
 std::string GridCellsAsText(const CellBlock& block);
+// Appends one cell of that form (quoted when it needs to be).
+void AppendCellAsText(std::string* out, std::string_view cell);
 
 }  // namespace memo::ui

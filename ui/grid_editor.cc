@@ -3,6 +3,8 @@
 // input is being handled. While `editing_` is set it lies over `editing_cell_` and holds the
 // text being edited; the text reaches the table only through the data source's set cell text,
 // after WriteUserCell's checks (the same for pasted cells).
+// The editor wraps its text: it widens to the text's longest line (at most the data area's
+// width) and grows downwards to show every wrapped line, within the grid.
 #include <algorithm>
 #include <string>
 
@@ -12,6 +14,7 @@
 #include "platform/message_box.h"
 #include "runtime/literal.h"
 #include "ui/grid.h"
+#include "ui/text_wrap.h"
 
 namespace memo::ui {
 
@@ -29,19 +32,34 @@ constexpr int kEditorPadding = 8;
 platform::Rect Grid::EditorRect() const {
   platform::Rect cell = layout_.CellRect(editing_cell_.row, editing_cell_.column);
   platform::Size client = layout_.client_size();
+  const int data_left = layout_.metrics().heading_width;
+  const int data_top = layout_.metrics().row_height;
   // Keep the editor inside the data area: a cell partly scrolled out gets the visible part.
-  int left = std::max(cell.left, layout_.metrics().heading_width);
-  int top = std::max(cell.top, layout_.metrics().row_height);
-  int width = std::max(cell.right() - left, 8);
+  int left = std::max(cell.left, data_left);
+  int top = std::max(cell.top, data_top);
+  int width = std::max(std::min(cell.right(), client.width) - left, 8);
   int height = std::max(cell.bottom() - top, 8);
-  if (editor_) {
-    platform::Backend* backend = platform::CurrentBackend();
-    if (backend) {
-      // Grow to fit the text, one letter of room beyond it, up to the client area's edges.
-      platform::Size text = backend->MeasureText(font_, editor_->Text() + "W");
-      width = std::max(width, text.width + kEditorPadding);
-      height = std::max(height, text.height + kEditorPadding);
-    }
+  platform::Backend* backend = platform::CurrentBackend();
+  if (editor_ && backend) {
+    // As wide as the text's longest line needs, up to the data area's width (moving left when
+    // the cell lies too far right for that); then as tall as the text wrapped at that width
+    // needs, growing downwards and, at the bottom of the grid, upwards, so that a long memo
+    // shows whole while it is edited.
+    const std::string text = editor_->Text();
+    const int room = std::max(8, client.width - data_left);
+    const int letter = backend->MeasureText(font_, "W").width;
+    const int natural = WrapText(font_, text, room).widest + letter + kEditorPadding;
+    width = std::clamp(natural, width, room);
+    left = std::clamp(left, data_left, std::max(data_left, client.width - width));
+    // A native editor wraps inside its frame and its document's margins, and by its own rules
+    // (words of letters and digits stay whole): the lines are counted at a width that leaves
+    // room for the margins, and a multi-line text gets one line more, for the typing to come
+    // and for a line the native wrapping may need beyond this count.
+    const WrappedText lines = WrapText(font_, text + "W", width - 2 * kEditorPadding);
+    const int extra = lines.lines.size() > 1 ? lines.line_height : 0;
+    height = std::max(height, lines.height() + extra + kEditorPadding + kEditorPadding / 2);
+    height = std::min(height, std::max(8, client.height - data_top));
+    if (top + height > client.height) top = std::max(data_top, client.height - height);
   }
   width = std::max(8, std::min(width, client.width - left));
   height = std::max(8, std::min(height, client.height - top));
@@ -67,7 +85,7 @@ void Grid::OpenEditor(GridCell cell) {
     platform::EditStyle style;
     style.border = 1;
     style.multi_line = true;
-    style.scroll_bars = platform::ScrollBars::kNone;
+    style.scroll_bars = platform::ScrollBars::kNone;  // wraps at its width; the caret scrolls it
     style.hide_selection = false;
     style.font = font_;
     style.background = background();
@@ -87,6 +105,9 @@ void Grid::OpenEditor(GridCell cell) {
     editor_->SetVisible(true);
   }
   editor_->SetGeometry(EditorRect());
+  // The caret to the start first, so that a box scrolled while it was smaller shows its first
+  // line again; then the whole text selected, so that typing replaces it.
+  editor_->SetSelection(0, 0);
   editor_->SetSelection(0, -1);
   editor_->SetFocus();
   Invalidate();

@@ -180,8 +180,14 @@ bool GridLayout::ScrollIntoView(int row, int column) {
     if (column < left_column_) {
       left_column_ = column;
     } else {
+      // A cell wider than what is left of the view counts as shown once a third of the view
+      // (or the whole cell) shows it: its text is in the tip and the editor, while the columns
+      // to its left that fit stay in view.
+      const int room = std::max(1, client_.width - metrics_.heading_width);
+      const int enough = std::min(ColumnWidth(column), std::max(1, room / 3));
       while (left_column_ < column &&
-             ColumnLeft(column) + ColumnWidth(column) > client_.width) {
+             ColumnLeft(column) + ColumnWidth(column) > client_.width &&
+             client_.width - ColumnLeft(column) < enough) {
         ++left_column_;
       }
     }

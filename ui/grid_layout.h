@@ -59,8 +59,10 @@ class GridLayout {
   // point lies beyond an edge (so that the drag scrolls), clamped to the table.
   GridCell DragTarget(platform::Point point) const;
 
-  // Scrolls as little as possible to show the cell wholly (a row or column of 0 leaves that
-  // direction alone). True when the position changed.
+  // Scrolls as little as possible to show the cell (a row or column of 0 leaves that direction
+  // alone): its row wholly; its column wholly, or, when that would scroll columns to its left
+  // out of view, far enough that a third of the view (or the whole cell) shows it. True when the
+  // position changed.
   bool ScrollIntoView(int row, int column);
 
  private:

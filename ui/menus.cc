@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/input.h"
+#include "ui/pinyin_initial.h"
 
 namespace memo::ui {
 
@@ -97,6 +98,25 @@ const ShortcutKey* FindShortcut(uint32_t index) {
   return &table[index - 1];
 }
 
+std::string WithKeyboardLetter(const std::string& caption) {
+  if (caption == "-" || caption.empty()) return caption;
+  for (size_t i = 0; i < caption.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(caption[i]);
+    if (c >= 0x80) {
+      ++i;  // a two-byte character never holds the mark
+    } else if (c == '&') {
+      if (i + 1 < caption.size() && caption[i + 1] == '&') {
+        ++i;
+      } else {
+        return caption;  // the caption marks its own letter
+      }
+    }
+  }
+  const char letter = PinyinInitial(caption);
+  if (letter == 0) return caption;
+  return caption + "(&" + letter + ")";
+}
+
 BuiltMenu BuildMenu(const WindowRecord& window) {
   BuiltMenu menu;
   std::vector<int> positions = MenuPositions(window);
@@ -120,6 +140,7 @@ BuiltMenu BuildMenu(const WindowRecord& window) {
     }
     size_t here = at++;
     platform::MenuEntry entry = EntryOf(item, positions[here]);
+    entry.caption_gbk = WithKeyboardLetter(entry.caption_gbk);
     entry.children = SubItems(window, positions, &at, 0);
     if (!entry.children.empty()) entry.command_id = 0;
     if ((item.menu_flags & kMenuHidden) == 0) menu.bar.push_back(std::move(entry));

@@ -34,7 +34,12 @@ struct BuiltMenu {
 // The menu bar of a window record: each level-0 item that is not hidden becomes a bar entry, the
 // level-1 items after it (up to the next level-0 item) its popup; "-" makes a separator, a
 // disabled item is greyed, a checked one marked, a shortcut shown and made an accelerator.
+// A bar entry whose caption marks no letter with "&" gets the first letter of its pinyin (or
+// its first ASCII letter or digit) as "(&Z)" after the caption, as the platform shows keyboard
+// letters of Chinese captions; Alt with that letter opens it, F10 opens the bar.
 BuiltMenu BuildMenu(const WindowRecord& window);
+// The bar caption with its keyboard letter (unchanged when it marks one or has no initial).
+std::string WithKeyboardLetter(const std::string& caption);
 
 // The popup of the sub-items of the menu item at `item_index` (the items of a deeper level after
 // it), with the window's command ids; empty when it has none.

@@ -1,7 +1,8 @@
 // A window's input pre-processing: every input aimed at the window or one of its controls passes
 // here before the control sees it. In order:
 //   1. input to a helper control a unit adopted goes to that unit alone;
-//   2. the keys every window handles (Tab, Enter, Esc, F1, Alt with a marked letter) — a key
+//   2. the keys every window handles (Tab, Enter, Esc, F1, F10 and Alt with a letter of the
+//      menu bar, Alt with a marked letter) — a key
 //      consumed here raises no common event, and the character it would type is swallowed too;
 //   3. the common events -1 .. -12 of the unit under the input; a routine that returns false
 //      swallows a mouse or key input, and for a typed character a non-zero result replaces it;
@@ -15,6 +16,7 @@
 #include "runtime/program.h"
 #include "ui/events.h"
 #include "ui/live_window.h"
+#include "ui/menus.h"
 
 namespace memo::ui {
 
@@ -86,7 +88,22 @@ bool HandleEnter(LiveWindowImpl* window, int index) {
   return false;
 }
 
+// The menu bar entry whose keyboard letter is `key`, or -1.
+int MenuBarEntryOf(LiveWindowImpl* window, int key) {
+  const BuiltMenu menu = BuildMenu(window->record());
+  for (size_t i = 0; i < menu.bar.size(); ++i) {
+    if (!menu.bar[i].disabled && MnemonicOf(menu.bar[i].caption_gbk) == key) {
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
 bool HandleMnemonic(LiveWindowImpl* window, int key) {
+  if (int entry = MenuBarEntryOf(window, key); entry >= 0) {
+    window->native()->OpenMenuBar(entry);
+    return true;
+  }
   for (size_t i = 1; i < window->units_.size(); ++i) {
     Unit* unit = window->units_[i].get();
     if (!Usable(unit)) continue;
@@ -118,6 +135,10 @@ bool HandleWindowKey(LiveWindowImpl* window, int index, const InputEvent& event)
       return true;
     }
     return false;
+  }
+  if (key == vk::kF1 + 9 && plain && !BuildMenu(window->record()).bar.empty()) {  // F10
+    window->native()->OpenMenuBar(0);
+    return true;
   }
   bool alt_only = (event.shift & platform::kShiftAlt) != 0 &&
                   (event.shift & platform::kShiftCtrl) == 0;

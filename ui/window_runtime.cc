@@ -13,8 +13,10 @@
 //   8. Every unit, from the last to the first, is told that all units exist.
 //   9. Controls are shown or hidden by their visible bits.
 //  10. Events 0, 3 and 4 are raised on the window unit, stopping when the window is gone.
-//  11. A window whose visible bit is set is shown and its first tab-stop control takes the
-//      focus (event -7 comes from the focus notification).
+//  11. A window whose visible bit is set is shown and takes the focus on its first edit box in
+//      reading order (top to bottom, then left to right) that is visible, enabled and a tab stop,
+//      so that typing goes somewhere at once; a window without one gives it to its first tab-stop
+//      control (event -7 comes from the focus notification). The Tab order stays the table's.
 //  12. A modal window disables every other enabled window of the program, remembering each.
 //  13. Units are told loading is complete, the focus of step 11 is given back, the window is
 //      marked loaded.
@@ -327,6 +329,32 @@ void LiveWindowImpl::Destroy(std::vector<std::unique_ptr<Unit>>* graveyard) {
   alive_.reset();
 }
 
+namespace {
+
+// The first edit box in reading order that can take the focus; -1 when there is none.
+int FirstEditBoxIndex(LiveWindowImpl* window) {
+  int best = -1;
+  const auto& units = window->record().units;
+  for (size_t i = 1; i < units.size(); ++i) {
+    const UnitRecord& record = units[i];
+    if (record.type != unit_type::kEditBox || (record.flags & kFlagTabStop) == 0) continue;
+    Unit* unit = window->units_[i].get();
+    if (!unit || !unit->control()) continue;
+    if (!unit->control()->IsVisible() || !unit->control()->IsEnabled()) continue;
+    if (best < 0) {
+      best = static_cast<int>(i);
+      continue;
+    }
+    const UnitRecord& other = units[static_cast<size_t>(best)];
+    if (record.top < other.top || (record.top == other.top && record.left < other.left)) {
+      best = static_cast<int>(i);
+    }
+  }
+  return best;
+}
+
+}  // namespace
+
 bool LiveWindowImpl::MoveFocusByTab(int from_index, bool backwards) {
   int count = static_cast<int>(record_.units.size());
   if (count <= 1) return false;
@@ -465,7 +493,12 @@ bool LoadWindow(uint32_t window_id, const TypedValue* parent, bool modal) {
     window->shown_ = true;
     window->native()->Activate();
     if (life.expired() || window->destroying_) return true;
-    window->MoveFocusByTab(0, false);  // when no control takes it, the window keeps the focus
+    const int edit_box = FirstEditBoxIndex(window);
+    if (edit_box > 0) {
+      window->units_[static_cast<size_t>(edit_box)]->control()->SetFocus();
+    } else {
+      window->MoveFocusByTab(0, false);  // when no control takes it, the window keeps the focus
+    }
     if (life.expired() || window->destroying_) return true;
     focus = window->native()->FocusedControl();
   }

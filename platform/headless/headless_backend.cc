@@ -296,9 +296,15 @@ Size HeadlessBackend::MeasureText(const FontSpec& font, std::string_view text_gb
   return Size{widest, lines * h};
 }
 
-bool HeadlessBackend::SetClipboard(const ClipboardContent& content) {
-  clipboard_ = content;
+bool HeadlessBackend::SetClipboard(ClipboardContent content) {
+  clipboard_ = std::move(content);
   return true;
+}
+
+std::optional<std::string> HeadlessBackend::ClipboardText() {
+  std::optional<std::string_view> text = clipboard_.Text();
+  if (!text) return std::nullopt;
+  return std::string(*text);
 }
 
 std::optional<std::string> HeadlessBackend::ClipboardData(std::string_view format_name) {

@@ -127,8 +127,8 @@ class HeadlessBackend : public Backend {
   FontSpec DefaultGuiFont() override;
   FontMetrics MeasureFont(const FontSpec& font) override;
   Size MeasureText(const FontSpec& font, std::string_view text_gbk) override;
-  bool SetClipboard(const ClipboardContent& content) override;
-  std::optional<std::string> ClipboardText() override { return clipboard_.text_gbk; }
+  bool SetClipboard(ClipboardContent content) override;
+  std::optional<std::string> ClipboardText() override;
   std::optional<std::string> ClipboardData(std::string_view format_name) override;
   std::string ExecutablePath() override { return executable_path_; }
   LocalTime Now() override { return clock_; }

@@ -107,6 +107,12 @@ class HeadlessWindow : public Window {
   void Invalidate() override {}
   void RepaintNow() override { ++repaint_count_; }
   void SetMenuBar(const std::vector<MenuEntry>& bar) override { menu_bar_ = bar; }
+  void OpenMenuBar(int index) override {
+    if (index >= 0 && index < static_cast<int>(menu_bar_.size())) opened_menu_ = index;
+  }
+  // The bar entry the keyboard opened last, or -1; a person leaving the bar closes it.
+  int opened_menu() const { return opened_menu_; }
+  void CloseMenuBar() { opened_menu_ = -1; }
   void SetAccelerators(const std::vector<Accelerator>& accelerators) override {
     accelerators_ = accelerators;
   }
@@ -201,6 +207,7 @@ class HeadlessWindow : public Window {
   ShowMode mode_ = ShowMode::kNormal;
   CursorShape cursor_ = CursorShape::kDefault;
   std::vector<MenuEntry> menu_bar_;
+  int opened_menu_ = -1;
   std::vector<Accelerator> accelerators_;
   std::vector<std::unique_ptr<Control>> controls_;  // creation order
   std::vector<Control*> stacking_;                  // stacking order, all parents mixed

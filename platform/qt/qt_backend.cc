@@ -12,6 +12,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -19,6 +20,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpacerItem>
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
@@ -34,6 +36,10 @@
 namespace memo::platform::qt {
 
 namespace {
+
+// What a title bar holds beside its text: the window's icon, three buttons and the margins
+// (a window manager may draw minimise and maximise buttons whatever the window asks for).
+constexpr int kTitleBarFurniture = 4 * 28 + 24;
 
 // Builds a menu's items; chosen actions carry their command id as data.
 void FillMenu(QMenu* menu, const std::vector<MenuEntry>& items) {
@@ -155,6 +161,17 @@ int QtBackend::ShowMessageBox(std::string_view text_gbk, std::string_view title_
     for (const auto& [button, id] : buttons) {
       if (id == *layout.close_result) box.setEscapeButton(button);
     }
+  }
+  // At least as wide as its title needs beside the frame's icon and buttons, which a window
+  // manager draws whatever the box asks for: a box as narrow as a short text would show its
+  // title as "..." or not at all. QMessageBox sizes itself from its layout, so the width goes in
+  // as a spacer across the layout's columns.
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    QFontMetrics title_metrics(QApplication::font("QWorkspaceTitleBar"));
+    const int title = title_metrics.horizontalAdvance(box.windowTitle());
+    grid->addItem(new QSpacerItem(title + kTitleBarFurniture, 0, QSizePolicy::Minimum,
+                                  QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
   }
   box.setWindowModality(Qt::ApplicationModal);
   if (layout.modality == BoxModality::kSystem) {
@@ -310,11 +327,13 @@ Size QtBackend::MeasureText(const FontSpec& font, std::string_view text_gbk) {
   return Size{size.width(), size.height()};
 }
 
-bool QtBackend::SetClipboard(const ClipboardContent& content) {
+bool QtBackend::SetClipboard(ClipboardContent content) {
   QClipboard* clipboard = QGuiApplication::clipboard();
   if (!clipboard) return false;
   auto* data = new QMimeData();  // the clipboard takes ownership
-  if (content.text_gbk) data->setText(ToQtLineBreaks(FromGbk(*content.text_gbk)));
+  if (std::optional<std::string_view> text = content.Text()) {
+    data->setText(ToQtLineBreaks(FromGbk(*text)));
+  }
   for (const auto& [name, bytes] : content.formats) {
     data->setData(ClipboardMimeType(name),
                   QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));

@@ -49,7 +49,7 @@ class QtBackend : public QObject, public Backend {
   FontSpec DefaultGuiFont() override;
   FontMetrics MeasureFont(const FontSpec& font) override;
   Size MeasureText(const FontSpec& font, std::string_view text_gbk) override;
-  bool SetClipboard(const ClipboardContent& content) override;
+  bool SetClipboard(ClipboardContent content) override;
   std::optional<std::string> ClipboardText() override;
   std::optional<std::string> ClipboardData(std::string_view format_name) override;
   std::string ExecutablePath() override;

@@ -271,10 +271,12 @@ void QtCanvas::ShowTip(const Rect& rect, std::string_view text_gbk, const FontSp
     tip_->setAutoFillBackground(true);
   }
   tip_->setFont(ToQFont(font, QApplication::font()));
-  tip_->setText(FromGbk(text_gbk));
+  // The runtime has broken a long text into lines (CR LF) and sized the tip for them.
+  tip_->setText(ToQtLineBreaks(FromGbk(text_gbk)));
   QPoint at = viewport_->mapToGlobal(QPoint(rect.left, rect.top));
   tip_->move(at);
-  tip_->resize(std::max(rect.width, tip_->sizeHint().width()), rect.height);
+  QSize hint = tip_->sizeHint();
+  tip_->resize(std::max(rect.width, hint.width()), std::max(rect.height, hint.height()));
   tip_->show();
 }
 

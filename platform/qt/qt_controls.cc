@@ -190,6 +190,9 @@ void QtControl<Base>::SetFocus() {
   if (!widget_) return;
   QWidget* top = widget_->window();
   if (top && top->isVisible() && !top->isActiveWindow()) top->activateWindow();
+  // The runtime moves the focus for the keyboard (Tab, Enter, a window's load): the window then
+  // counts as used from the keyboard, so that the style rings the focused button or combo box.
+  if (top) top->setAttribute(Qt::WA_KeyboardFocusChange);
   widget_->setFocus(Qt::OtherFocusReason);
 }
 

@@ -533,6 +533,21 @@ void QtWindow::SetMenuBar(const std::vector<MenuEntry>& bar) {
   FitClient();
 }
 
+void QtWindow::OpenMenuBar(int index) {
+  if (!widget_) return;
+  QMenuBar* menu_bar = widget_->findChild<QMenuBar*>(QString(), Qt::FindDirectChildrenOnly);
+  if (!menu_bar) return;
+  const QList<QAction*> actions = menu_bar->actions();
+  int seen = 0;
+  for (QAction* action : actions) {
+    if (action->isSeparator()) continue;
+    if (seen++ != index) continue;
+    menu_bar->setFocus(Qt::MenuBarFocusReason);
+    menu_bar->setActiveAction(action);  // drops its popup, the keyboard in it
+    return;
+  }
+}
+
 void QtWindow::SetAccelerators(const std::vector<Accelerator>& accelerators) {
   for (QShortcut* shortcut : shortcuts_) shortcut->deleteLater();
   shortcuts_.clear();

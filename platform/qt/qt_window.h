@@ -124,6 +124,7 @@ class QtWindow : public QObject, public Window {
   void Invalidate() override;
   void RepaintNow() override;
   void SetMenuBar(const std::vector<MenuEntry>& bar) override;
+  void OpenMenuBar(int index) override;
   void SetAccelerators(const std::vector<Accelerator>& accelerators) override;
   EditControl* CreateEdit(const ControlPlacement& placement, const EditStyle& style) override;
   ButtonControl* CreateButton(const ControlPlacement& placement,

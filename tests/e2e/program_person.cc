@@ -30,8 +30,17 @@ namespace {
 
 QAction* ActionCaptioned(const QList<QAction*>& actions, const QString& caption) {
   for (QAction* action : actions) {
-    // A shortcut is shown after a tab; the caption is what comes before it.
-    if (action->text().section(QChar('\t'), 0, 0) == caption) return action;
+    // A shortcut is shown after a tab; the caption is what comes before it, read as a person
+    // reads it: without a keyboard letter "(&Z)" and without the marks of a marked letter.
+    QString shown = action->text().section(QChar('\t'), 0, 0);
+    if (shown.size() >= 4 && shown.endsWith(QChar(')')) &&
+        shown.mid(shown.size() - 4, 2) == QStringLiteral("(&")) {
+      shown.chop(4);
+    }
+    shown.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    shown.remove(QChar('&'));
+    shown.replace(QStringLiteral("\x01"), QStringLiteral("&"));
+    if (shown == caption) return action;
   }
   return nullptr;
 }

@@ -36,7 +36,7 @@ std::string StepDriver::waiting_for() const {
 }
 
 void StepDriver::Schedule(int delay_ms) {
-  QTimer::singleShot(delay_ms, [this] { Check(); });
+  QTimer::singleShot(delay_ms, &timers_, [this] { Check(); });
 }
 
 void StepDriver::Check() {

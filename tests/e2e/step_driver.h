@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QObject>
 
 #include <functional>
 #include <string>
@@ -50,6 +51,10 @@ class StepDriver {
   std::vector<Step> steps_;
   size_t next_ = 0;
   QElapsedTimer waiting_;
+  // The checks' timers belong to this object: a check still pending when the driver goes (the
+  // one scheduled before the last step acted) is dropped instead of running on a freed driver
+  // during the next test.
+  QObject timers_;
 };
 
 // What is on the screen now, for a report: the visible top-level widgets and their texts.

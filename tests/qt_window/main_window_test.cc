@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QTest>
 
@@ -198,6 +200,40 @@ TEST_F(MainWindowOnQtTest, AMistypedDateIsRefusedAndAnEditIsOfferedToTheProgramF
   refuse = false;
   edit(2, 2, "2014-08-01");
   EXPECT_EQ(Grid()->CellText(2, 2), G("2014年8月1日"));  // read from the file
+  ui::CloseWindow(kMain, 0, true);
+}
+
+// The keyboard reaches the menu bar: F10 drops the first entry's menu, Alt with a caption's
+// pinyin letter drops that entry's; the bar shows its letters the platform's way, 帐号管理(&Z).
+TEST_F(MainWindowOnQtTest, F10AndAltWithAPinyinLetterOpenTheMenuBar) {
+  ASSERT_TRUE(ui::LoadWindow(kMain, nullptr, false));
+  platform::qt::QtWindow* window = Window(kMain);
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window->widget()));
+  auto* bar = window->widget()->findChild<QMenuBar*>();
+  ASSERT_NE(bar, nullptr);
+  ASSERT_EQ(bar->actions().size(), 2);
+  EXPECT_EQ(bar->actions()[0]->text(), QString::fromUtf8("帐号管理(&Z)"));
+  EXPECT_EQ(bar->actions()[1]->text(), QString::fromUtf8("关于软件(&G)"));
+
+  // Keys as they reach the memo box, where the window's load put the focus.
+  ui::Unit* memo_box = ui::FindUnitObject(kMain, 0x16010005);
+  ASSERT_TRUE(memo_box && memo_box->control());
+  QWidget* focused = QtCommonOf(memo_box->control())->widget();
+  QTest::keyClick(focused, Qt::Key_F10);
+  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_NE(menu, nullptr);
+  ASSERT_FALSE(menu->actions().isEmpty());
+  EXPECT_EQ(menu->actions()[0]->text(), QString::fromUtf8("修改密码"));
+  menu->close();
+  QApplication::processEvents();
+
+  QTest::keyClick(focused, Qt::Key_G, Qt::AltModifier);
+  menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_NE(menu, nullptr);
+  ASSERT_FALSE(menu->actions().isEmpty());
+  EXPECT_EQ(menu->actions()[0]->text(), QString::fromUtf8("软件介绍"));
+  menu->close();
   ui::CloseWindow(kMain, 0, true);
 }
 

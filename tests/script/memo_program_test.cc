@@ -81,7 +81,7 @@ TEST_F(MemoProgramTest, CellsOutsideTheTableFailAndSayHowBigItIs) {
 
 TEST_F(MemoProgramTest, ClicksMoveTheCursorAndShiftExtendsFromTheTopLeft) {
   Outcome o = Run(std::string(kThreeMemos) +
-                  "expect-cursor main 表格1 1 1\n"
+                  "expect-cursor main 表格1 3 1\n"  // on the memo recorded last
                   "cell main 表格1 3 2\n"
                   "expect-cursor main 表格1 3 2\n"
                   "expect-focus main 表格1\n"

@@ -480,10 +480,10 @@ TEST(CarriedBlocksTest, IntroductionLabelText) {
   for (int i = 0; i < 16; ++i) EXPECT_EQ(b.words[i], words[i]) << i;
   EXPECT_EQ(b.text, G("软件名称:备忘录\r\n\r\n"
                       "版本号码:2.11\r\n\r\n"
-                      "系统:win7 win8 win8.1\r\n\r\n"
-                      "软件作者:备忘录开发组\r\n\r\n"
-                      "联系邮箱:memo-team@example.org\r\n\r\n"
-                      "官网地址:https://memo.example.org\r\n"));
+                      "系统:Linux\r\n\r\n"
+                      "软件作者:memo 开发组\r\n\r\n"
+                      "联系邮箱:memo@memo.invalid\r\n\r\n"
+                      "官网地址:https://memo.invalid\r\n"));
   EXPECT_TRUE(b.blob_a.empty());
   EXPECT_TRUE(b.text_a.empty());
 }

@@ -164,6 +164,24 @@ TEST_F(InputTest, MenuCommandsRunTheirItemsRoutines) {
   EXPECT_EQ(EventsOf(kMenuA), (std::vector<int32_t>{0}));
 }
 
+TEST_F(InputTest, F10AndAltWithTheBarsLetterOpenTheMenuBar) {
+  const auto& bar = W()->menu_bar();
+  ASSERT_EQ(bar.size(), 1u);
+  EXPECT_EQ(bar[0].caption_gbk, G("编辑(&B)"));  // the pinyin initial of its first character
+  EXPECT_EQ(W()->opened_menu(), -1);
+  W()->UserKey(Edit(kEdit1), 'B', platform::kShiftAlt);
+  EXPECT_EQ(W()->opened_menu(), 0);
+  const std::vector<int32_t> events = EventsOf(kEdit1);
+  EXPECT_EQ(std::count(events.begin(), events.end(), -9), 0);  // consumed before the key event
+  EXPECT_EQ(Edit(kEdit1)->Text(), "");  // the letter typed nothing
+  W()->CloseMenuBar();
+  W()->UserKey(Edit(kEdit2), vk::kF1 + 9);
+  EXPECT_EQ(W()->opened_menu(), 0);
+  // The button's own marked letter still presses it; a letter nobody has does nothing.
+  W()->UserKey(Edit(kEdit1), 'O', platform::kShiftAlt);
+  EXPECT_EQ(EventsOf(kButton1), (std::vector<int32_t>{0}));
+}
+
 TEST_F(InputTest, APopupShowsTheSubItemsBesideThePointer) {
   backend_.SetCursorPosition({200, 300});
   backend_.QueuePopupChoice(G("乙"));

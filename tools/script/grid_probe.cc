@@ -3,6 +3,7 @@
 #include "db/data_source.h"
 #include "ui/data_units.h"
 #include "ui/egrid.h"
+#include "ui/egrid_layout.h"
 #include "ui/egrid_unit.h"
 #include "ui/format/segment.h"
 #include "ui/grid.h"
@@ -95,6 +96,34 @@ bool GridCursor(const Target& target, int* row, int* column, std::string* why) {
   ui::GridCell cursor = grid.bound->cursor();
   *row = cursor.row;
   *column = cursor.column;
+  return true;
+}
+
+bool GridCellInView(const Target& target, int row, int column, bool* in_view, std::string* why) {
+  AnyGrid grid;
+  if (!FindGrid(target, &grid, why)) return false;
+  platform::Rect rect;
+  platform::Size client;
+  int data_left = 0;
+  int data_top = 0;
+  if (grid.advanced) {
+    if (!InAdvancedGrid(*grid.advanced, row, column, why)) return false;
+    platform::CanvasControl* canvas = grid.advanced->canvas();
+    client = canvas ? canvas->ClientSize() : platform::Size{};
+    std::optional<platform::Rect> shown = ui::CellRect(grid.advanced->model(), client,
+                                                       ui::CellPos{row, column});
+    *in_view = shown.has_value() && shown->top >= 0 && shown->bottom() <= client.height &&
+               shown->left >= 0 && shown->left < client.width;
+    return true;
+  }
+  if (!InBoundGrid(*grid.bound, row, column, why)) return false;
+  const ui::GridLayout& layout = grid.bound->layout();
+  rect = layout.CellRect(row, column);
+  client = layout.client_size();
+  data_left = column == 0 ? 0 : layout.metrics().heading_width;
+  data_top = row == 0 ? 0 : layout.metrics().row_height;
+  *in_view = rect.top >= data_top && rect.bottom() <= client.height && rect.left >= data_left &&
+             rect.left < client.width;
   return true;
 }
 

@@ -17,6 +17,9 @@ bool GridCellText(const Target& target, int row, int column, std::string* text_g
                   std::string* why);
 // The cursor (the advanced grid's focus cell); -1, -1 when there is none.
 bool GridCursor(const Target& target, int* row, int* column, std::string* why);
+// Whether the cell's row lies wholly in the grid's client area as the grid is scrolled now, with
+// the cell's left edge in view (a cell wider than the view counts as shown by its start).
+bool GridCellInView(const Target& target, int row, int column, bool* in_view, std::string* why);
 // Scrolls the cell into view and gives the point at its centre, in the client coordinates of
 // the grid's control, for a click.
 bool GridCellPoint(const Target& target, int row, int column, platform::Point* at,

@@ -1,5 +1,7 @@
 // Steps in which a person acts on a window: typing, keys, clicks, picking list items and menu
 // items, the close box. Each first checks that a person could reach the target at all.
+#include <cctype>
+
 #include "platform/headless/headless_controls.h"
 #include "tools/script/step_routines.h"
 #include "tools/script/targets.h"
@@ -12,8 +14,15 @@ platform::HeadlessControlKind KindOf(platform::Control* control) {
   return platform::HeadlessStateOf(control)->kind();
 }
 
-// Removes the "&" mnemonic marks of a menu caption ("&&" stands for one "&").
+// Removes the "&" mnemonic marks of a menu caption ("&&" stands for one "&"), and the keyboard
+// letter "(&Z)" the menu bar adds after a caption that marks none: a script names an item by
+// its caption as stored.
 std::string StripMnemonics(std::string_view caption) {
+  if (caption.size() > 4 && caption.substr(caption.size() - 4, 2) == "(&" &&
+      caption.back() == ')' &&
+      std::isalnum(static_cast<unsigned char>(caption[caption.size() - 2]))) {
+    caption.remove_suffix(4);
+  }
   std::string out;
   for (size_t i = 0; i < caption.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(caption[i]);

@@ -90,4 +90,17 @@ void RunExpectCursor(ScriptRunner& runner, const Step& step) {
   }
 }
 
+void RunExpectInView(ScriptRunner& runner, const Step& step) {
+  Target target = FindTarget(runner, step.window, step.unit);
+  bool in_view = false;
+  std::string why;
+  if (!GridCellInView(target, step.number, step.number2, &in_view, &why)) {
+    runner.Fail(target.shown + ": " + why);
+  }
+  if (!in_view) {
+    runner.Fail("expected cell " + Cell(step.number, step.number2) + " of " + target.shown +
+                " in view, it is scrolled out");
+  }
+}
+
 }  // namespace memo::script

@@ -33,6 +33,7 @@ void RunEdit(ScriptRunner& runner, const Step& step);
 void RunExpectRows(ScriptRunner& runner, const Step& step);
 void RunExpectCell(ScriptRunner& runner, const Step& step);
 void RunExpectCursor(ScriptRunner& runner, const Step& step);
+void RunExpectInView(ScriptRunner& runner, const Step& step);
 
 // Expectations.
 void RunExpectBox(ScriptRunner& runner, const Step& step);

@@ -257,6 +257,10 @@ bool ParseExpectCursor(const std::vector<Field>& f, Step* s, std::string* e) {
          ReadInteger(f[3], -1, kMaxGridIndex, "COL", &s->number2, e);
 }
 
+bool ParseExpectCell4(const std::vector<Field>& f, Step* s, std::string* e) {
+  return ParseWindowUnit(f, s, e) && ParseRowColumn(f[2], f[3], s, e);
+}
+
 bool ParseExpectPopup(const std::vector<Field>& f, Step* s, std::string* e) {
   size_t n = f.size();
   if (f[n - 3].plain() != "at" || f[n - 3].quoted()) {
@@ -362,6 +366,8 @@ const StepSpec kSteps[] = {
      ParseExpectCell, RunExpectCell, nullptr},
     {"expect-cursor", "expect-cursor WINDOW UNIT ROW COL", StepKind::kCheck, 4, 4,
      ParseExpectCursor, RunExpectCursor, nullptr},
+    {"expect-in-view", "expect-in-view WINDOW UNIT ROW COL", StepKind::kCheck, 4, 4,
+     ParseExpectCell4, RunExpectInView, nullptr},
     {"expect-popup", "expect-popup CAPTION... at X Y", StepKind::kCheck, 3, -1, ParseExpectPopup,
      RunExpectPopup, nullptr},
     {"expect-file", "expect-file NAME [SIZE]", StepKind::kCheck, 1, 2, ParseExpectFile,

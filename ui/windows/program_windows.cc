@@ -169,14 +169,16 @@ WindowRecord PasswordWindow() {
 }
 
 // The product information: lines separated by an empty line (CR LF pairs), a final line break.
+// The system line names the system the program is built for; the author, contact and web lines
+// name this project (the address domains are reserved ones: the project has no public site).
 std::string IntroductionText() {
   const char* const lines[] = {
       "软件名称:备忘录",
       "版本号码:2.11",
-      "系统:win7 win8 win8.1",
-      "软件作者:备忘录开发组",
-      "联系邮箱:memo-team@example.org",
-      "官网地址:https://memo.example.org",
+      "系统:Linux",
+      "软件作者:memo 开发组",
+      "联系邮箱:memo@memo.invalid",
+      "官网地址:https://memo.invalid",
   };
   std::string text;
   for (const char* line : lines) {
