@@ -1,4 +1,4 @@
-#include "db/cell_text.h"
+#include "data/cell_text.h"
 
 #include <cctype>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "db/data_source.h"
+#include "data/data_source.h"
 
 #include <algorithm>
 

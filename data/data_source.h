@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "db/db_provider.h"
+#include "data/db_provider.h"
 
 namespace memo::db {
 

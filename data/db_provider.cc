@@ -1,8 +1,8 @@
-#include "db/db_provider.h"
+#include "data/db_provider.h"
 
 #include <algorithm>
 
-#include "db/cell_text.h"
+#include "data/cell_text.h"
 #include "db/engine_code.h"
 #include "db/registry.h"
 #include "db/value_codec.h"

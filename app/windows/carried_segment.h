@@ -1,5 +1,5 @@
 // The window definition segment the programs carry: the program's five windows in the stored
-// layout, generated at build time from ui/windows/ (make_window_segment). Constant data that
+// layout, generated at build time from app/windows/ (make_window_segment). Constant data that
 // lives as long as the program; the window runtime reads it at start like any stored segment.
 #pragma once
 

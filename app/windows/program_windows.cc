@@ -1,10 +1,10 @@
-#include "ui/windows/program_windows.h"
+#include "app/windows/program_windows.h"
 
 #include <algorithm>
 #include <iterator>
 
-#include "ui/events.h"
-#include "ui/windows/unit_builders.h"
+#include "ui/window/events.h"
+#include "app/windows/unit_builders.h"
 
 namespace memo::ui::windows {
 

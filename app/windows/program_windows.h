@@ -1,6 +1,6 @@
 // The program's five windows, described once: every unit, its geometry, state flags, name, type
 // block and event bindings, in unit-table order. The build step serialises this store into the
-// segment the programs carry (ui/carried_segment.h).
+// segment the programs carry (app/windows/carried_segment.h).
 #pragma once
 
 #include "ui/format/segment.h"

@@ -1,4 +1,4 @@
-#include "ui/windows/unit_builders.h"
+#include "app/windows/unit_builders.h"
 
 #include <stdexcept>
 

@@ -11,7 +11,7 @@
 
 #include "ui/format/segment.h"
 #include "ui/format/type_blocks.h"
-#include "ui/program_routines.h"
+#include "app/windows/program_routines.h"
 
 namespace memo::ui::windows {
 
@@ -26,7 +26,7 @@ struct Rect {
   int32_t height = 0;
 };
 
-// Event numbers of the units that raise their own (the common ones are in ui/events.h).
+// Event numbers of the units that raise their own (the common ones are in ui/window/events.h).
 constexpr int32_t kGridCurrentCellChanged = 1;  // Grid
 constexpr int32_t kGridCellEditing = 2;         // Grid: before a user's edit or paste is written
 constexpr int32_t kEGridLeftButtonUp = 5;       // EGrid

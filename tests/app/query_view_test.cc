@@ -15,17 +15,17 @@
 
 #include "app/window_units.h"
 #include "bench/app_session.h"
-#include "db/cell_text.h"
+#include "data/cell_text.h"
 #include "db/create.h"
-#include "db/data_source.h"
+#include "data/data_source.h"
 #include "db/database.h"
 #include "db/engine_code.h"
 #include "db/images.h"
 #include "platform/codec.h"
 #include "platform/input.h"
 #include "runtime/heap.h"
-#include "ui/program_routines.h"
-#include "ui/window_runtime.h"
+#include "app/windows/program_routines.h"
+#include "ui/window/window_runtime.h"
 
 namespace memo::app {
 namespace {

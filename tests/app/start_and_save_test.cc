@@ -19,7 +19,7 @@
 #include "platform/codec.h"
 #include "platform/posix/syscalls.h"
 #include "runtime/literal.h"
-#include "ui/events.h"
+#include "ui/window/events.h"
 
 namespace memo::app {
 namespace {

@@ -1,4 +1,4 @@
-#include "db/cell_text.h"
+#include "data/cell_text.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include "runtime/dispatch.h"
 #include "runtime/heap.h"
 #include "runtime/text.h"
-#include "tests/db/test_util.h"
+#include "tests/support/test_util.h"
 
 namespace memo::db {
 namespace {

@@ -1,4 +1,4 @@
-#include "db/data_source.h"
+#include "data/data_source.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 
 #include "db/engine_code.h"
 #include "platform/headless/headless_backend.h"
-#include "tests/db/test_util.h"
+#include "tests/support/test_util.h"
 
 namespace memo::db {
 namespace {

@@ -1,18 +1,18 @@
-#include "db/db_provider.h"
+#include "data/db_provider.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "db/cell_text.h"
+#include "data/cell_text.h"
 #include "db/engine_code.h"
 #include "db/registry.h"
 #include "platform/file.h"
 #include "platform/headless/headless_backend.h"
 #include "runtime/heap.h"
 #include "runtime/text.h"
-#include "tests/db/test_util.h"
+#include "tests/support/test_util.h"
 
 namespace memo::db {
 namespace {

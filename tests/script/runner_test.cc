@@ -10,7 +10,7 @@
 #include "tests/script/script_test_util.h"
 #include "tests/script/test_program.h"
 #include "ui/format/segment.h"
-#include "ui/unit.h"
+#include "ui/window/unit.h"
 
 namespace memo::script::testing {
 namespace {

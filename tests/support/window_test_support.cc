@@ -1,4 +1,4 @@
-#include "tests/window/window_test_support.h"
+#include "tests/support/window_test_support.h"
 
 #include "runtime/fatal.h"
 

@@ -13,10 +13,10 @@
 #include "platform/headless/headless_backend.h"
 #include "platform/headless/headless_controls.h"
 #include "runtime/program.h"
-#include "ui/events.h"
+#include "ui/window/events.h"
 #include "ui/format/segment.h"
 #include "ui/format/type_blocks.h"
-#include "ui/window_runtime.h"
+#include "ui/window/window_runtime.h"
 
 namespace memo::testing {
 

@@ -1,12 +1,12 @@
-#include "ui/egrid.h"
+#include "ui/advanced_grid/egrid.h"
 
 #include <algorithm>
 #include <cstdlib>
 
 #include "platform/backend.h"
-#include "ui/egrid_layout.h"
-#include "ui/egrid_paint.h"
-#include "ui/property_values.h"
+#include "ui/advanced_grid/egrid_layout.h"
+#include "ui/advanced_grid/egrid_paint.h"
+#include "ui/window/property_values.h"
 
 namespace memo::ui {
 

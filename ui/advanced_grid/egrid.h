@@ -18,8 +18,8 @@
 #include "platform/font.h"
 #include "platform/input.h"
 #include "runtime/value.h"
-#include "ui/egrid_model.h"
-#include "ui/egrid_settings.h"
+#include "ui/advanced_grid/egrid_model.h"
+#include "ui/advanced_grid/egrid_settings.h"
 
 namespace memo::ui {
 

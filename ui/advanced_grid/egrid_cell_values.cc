@@ -1,4 +1,4 @@
-#include "ui/egrid_cell_values.h"
+#include "ui/advanced_grid/egrid_cell_values.h"
 
 #include <cinttypes>
 #include <cstdio>

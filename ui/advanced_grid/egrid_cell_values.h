@@ -7,7 +7,7 @@
 #include <string>
 
 #include "runtime/value.h"
-#include "ui/egrid_model.h"
+#include "ui/advanced_grid/egrid_model.h"
 
 namespace memo::ui {
 

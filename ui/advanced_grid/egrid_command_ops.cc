@@ -1,10 +1,10 @@
-#include "ui/egrid_command_ops.h"
+#include "ui/advanced_grid/egrid_command_ops.h"
 
 #include <optional>
 #include <string>
 
 #include "runtime/convert.h"
-#include "ui/egrid_cell_values.h"
+#include "ui/advanced_grid/egrid_cell_values.h"
 
 namespace memo::ui::egrid_ops {
 

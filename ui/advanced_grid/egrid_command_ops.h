@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "runtime/value.h"
-#include "ui/egrid.h"
+#include "ui/advanced_grid/egrid.h"
 
 namespace memo::ui::egrid_ops {
 

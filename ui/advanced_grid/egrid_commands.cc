@@ -1,10 +1,10 @@
-#include "ui/egrid_commands.h"
+#include "ui/advanced_grid/egrid_commands.h"
 
 #include "runtime/fatal.h"
 #include "runtime/literal.h"
-#include "ui/egrid_command_ops.h"
-#include "ui/egrid_unit.h"
-#include "ui/window_runtime.h"
+#include "ui/advanced_grid/egrid_command_ops.h"
+#include "ui/advanced_grid/egrid_unit.h"
+#include "ui/window/window_runtime.h"
 
 namespace memo::ui {
 

@@ -2,7 +2,7 @@
 // unit reference (data low the window id, data high the unit id). The live grid is reached
 // through UnitObject: a window that is not open, or a unit that does not exist or is no advanced
 // grid, ends the program with "指定窗口或窗口组件不存在或尚未载入". The arguments after the
-// reference are those of ui/egrid_command_ops.h.
+// reference are those of ui/advanced_grid/egrid_command_ops.h.
 #pragma once
 
 #include <cstdint>

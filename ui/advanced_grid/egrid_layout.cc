@@ -1,4 +1,4 @@
-#include "ui/egrid_layout.h"
+#include "ui/advanced_grid/egrid_layout.h"
 
 #include <algorithm>
 

@@ -9,7 +9,7 @@
 
 #include "platform/controls.h"
 #include "platform/geometry.h"
-#include "ui/egrid_model.h"
+#include "ui/advanced_grid/egrid_model.h"
 
 namespace memo::ui {
 

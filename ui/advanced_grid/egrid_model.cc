@@ -1,4 +1,4 @@
-#include "ui/egrid_model.h"
+#include "ui/advanced_grid/egrid_model.h"
 
 #include <algorithm>
 #include <cctype>

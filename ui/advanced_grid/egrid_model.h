@@ -1,6 +1,6 @@
 // The advanced grid's model: rows and columns with their sizes, fixed (heading) rows and columns,
 // the cells, the focus cell and the first visible cell. No drawing and no platform here; the view
-// (ui/egrid.h) repaints whenever on_change runs.
+// (ui/advanced_grid/egrid.h) repaints whenever on_change runs.
 //
 // Invariants, kept by every operation:
 //   1. fixed_rows() <= rows() and fixed_columns() <= columns();
@@ -21,7 +21,7 @@
 
 #include "platform/font.h"
 #include "platform/geometry.h"
-#include "ui/egrid_settings.h"
+#include "ui/advanced_grid/egrid_settings.h"
 
 namespace memo::ui {
 

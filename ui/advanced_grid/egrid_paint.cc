@@ -1,11 +1,11 @@
-#include "ui/egrid_paint.h"
+#include "ui/advanced_grid/egrid_paint.h"
 
 #include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "ui/egrid_layout.h"
+#include "ui/advanced_grid/egrid_layout.h"
 
 namespace memo::ui {
 

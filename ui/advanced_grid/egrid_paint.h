@@ -5,7 +5,7 @@
 #include "platform/font.h"
 #include "platform/geometry.h"
 #include "platform/painter.h"
-#include "ui/egrid_model.h"
+#include "ui/advanced_grid/egrid_model.h"
 
 namespace memo::ui {
 

@@ -1,4 +1,4 @@
-#include "ui/egrid_settings.h"
+#include "ui/advanced_grid/egrid_settings.h"
 
 #include <cstdint>
 

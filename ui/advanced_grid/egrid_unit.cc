@@ -1,7 +1,7 @@
-#include "ui/egrid_unit.h"
+#include "ui/advanced_grid/egrid_unit.h"
 
 #include "platform/controls.h"
-#include "ui/egrid_settings.h"
+#include "ui/advanced_grid/egrid_settings.h"
 
 namespace memo::ui {
 

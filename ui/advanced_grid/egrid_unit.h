@@ -1,12 +1,12 @@
 // The advanced grid as a unit of a window (type code 0x00020001): its canvas, its properties
-// 15 to 20 and its events 0, 5 and 8 (ui/egrid.h).
+// 15 to 20 and its events 0, 5 and 8 (ui/advanced_grid/egrid.h).
 #pragma once
 
 #include <memory>
 
-#include "ui/egrid.h"
+#include "ui/advanced_grid/egrid.h"
 #include "ui/format/type_blocks.h"
-#include "ui/unit.h"
+#include "ui/window/unit.h"
 
 namespace memo::ui {
 

@@ -1,11 +1,11 @@
 // Button: a push button with the caption of its block. A click raises event 0; a default
 // button (type 1) also takes an Enter pressed elsewhere in its window.
 #include "platform/controls.h"
-#include "ui/events.h"
-#include "ui/font_property.h"
+#include "ui/window/events.h"
+#include "ui/window/font_property.h"
 #include "ui/format/type_blocks.h"
-#include "ui/property_values.h"
-#include "ui/standard_units.h"
+#include "ui/window/property_values.h"
+#include "ui/window/standard_units.h"
 
 namespace memo::ui {
 

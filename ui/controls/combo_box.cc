@@ -2,18 +2,18 @@
 // from the stored items with their item data, the current item set to the stored index (clamped
 // to -1 .. count - 1), and for the kinds with an edit field the stored content and edit selection
 // applied after it. Property 9 is the shown text, 19 the current item index.
-#include "ui/combo_box.h"
+#include "ui/controls/combo_box.h"
 
 #include <algorithm>
 
 #include "platform/controls.h"
 #include "runtime/fatal.h"
 #include "runtime/literal.h"
-#include "ui/combo_commands.h"
-#include "ui/font_property.h"
-#include "ui/property_values.h"
-#include "ui/standard_units.h"
-#include "ui/window_runtime.h"
+#include "ui/controls/combo_commands.h"
+#include "ui/window/font_property.h"
+#include "ui/window/property_values.h"
+#include "ui/window/standard_units.h"
+#include "ui/window/window_runtime.h"
 
 namespace memo::ui {
 

@@ -1,9 +1,9 @@
 // The combo box unit: a ComboPresenter (model above the seam, view below) made from its block.
 #pragma once
 
-#include "ui/combo_presenter.h"
+#include "ui/controls/combo_presenter.h"
 #include "ui/format/type_blocks.h"
-#include "ui/unit.h"
+#include "ui/window/unit.h"
 
 namespace memo::ui {
 

@@ -1,4 +1,4 @@
-#include "ui/combo_model.h"
+#include "ui/controls/combo_model.h"
 
 #include <algorithm>
 

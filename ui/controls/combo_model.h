@@ -1,6 +1,6 @@
 // The state of a combo box, kept above the seam and written once: the items with their 32-bit
 // item data, the current item and the edit field's text. The backends' combo boxes are views of
-// it (ui/combo_presenter.h); every change of state is decided here.
+// it (ui/controls/combo_presenter.h); every change of state is decided here.
 //
 // Invariants:
 //   1. -1 <= current() < count(); -1 means none is current.

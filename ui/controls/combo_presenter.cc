@@ -1,4 +1,4 @@
-#include "ui/combo_presenter.h"
+#include "ui/controls/combo_presenter.h"
 
 #include <utility>
 

@@ -1,9 +1,9 @@
-// A combo box: the model (ui/combo_model.h) shown on a backend's view (platform::ComboControl).
+// A combo box: the model (ui/controls/combo_model.h) shown on a backend's view (platform::ComboControl).
 // Every change goes to the model first and then, piece by piece, to the view; the user's picks
 // and edits come back from the view into the model the same way. A combo-box unit calls this
 // object for its properties and commands and from its input filter.
 //
-// The edit field is held to its length limit like an edit box (ui/edit_rules.h): typed
+// The edit field is held to its length limit like an edit box (ui/controls/edit_rules.h): typed
 // characters through FilterInput, whole insertions (paste, drop) set right when reported.
 #pragma once
 
@@ -14,8 +14,8 @@
 
 #include "platform/controls.h"
 #include "platform/input.h"
-#include "ui/combo_model.h"
-#include "ui/edit_rules.h"
+#include "ui/controls/combo_model.h"
+#include "ui/controls/edit_rules.h"
 
 namespace memo::ui {
 

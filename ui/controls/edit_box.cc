@@ -6,13 +6,13 @@
 
 #include "platform/backend.h"
 #include "platform/controls.h"
-#include "ui/window_runtime.h"
-#include "ui/font_property.h"
+#include "ui/window/window_runtime.h"
+#include "ui/window/font_property.h"
 #include "ui/format/type_blocks.h"
-#include "ui/property_values.h"
-#include "ui/ruled_edit.h"
-#include "ui/standard_units.h"
-#include "ui/up_down_model.h"
+#include "ui/window/property_values.h"
+#include "ui/controls/ruled_edit.h"
+#include "ui/window/standard_units.h"
+#include "ui/controls/up_down_model.h"
 
 namespace memo::ui {
 

@@ -1,4 +1,4 @@
-#include "ui/edit_rules.h"
+#include "ui/controls/edit_rules.h"
 
 #include <algorithm>
 #include <cstring>

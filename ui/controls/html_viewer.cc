@@ -2,8 +2,8 @@
 // when there is one. Property 11 is the address: writing it stores and opens it.
 #include "platform/controls.h"
 #include "ui/format/type_blocks.h"
-#include "ui/property_values.h"
-#include "ui/standard_units.h"
+#include "ui/window/property_values.h"
+#include "ui/window/standard_units.h"
 
 namespace memo::ui {
 

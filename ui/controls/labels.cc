@@ -1,10 +1,10 @@
 // Label and transparent label: static text. A label shows several lines separated by CR LF; a
 // transparent label has no background of its own, the window shows through around its text.
 #include "platform/controls.h"
-#include "ui/font_property.h"
+#include "ui/window/font_property.h"
 #include "ui/format/type_blocks.h"
-#include "ui/property_values.h"
-#include "ui/standard_units.h"
+#include "ui/window/property_values.h"
+#include "ui/window/standard_units.h"
 
 namespace memo::ui {
 

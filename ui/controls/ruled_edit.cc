@@ -1,4 +1,4 @@
-#include "ui/ruled_edit.h"
+#include "ui/controls/ruled_edit.h"
 
 #include "platform/handler.h"
 

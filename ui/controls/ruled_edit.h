@@ -1,4 +1,4 @@
-// An edit control held to its rules (ui/edit_rules.h): what an edit-box unit puts between the
+// An edit control held to its rules (ui/controls/edit_rules.h): what an edit-box unit puts between the
 // runtime and its native box.
 //
 //   - FilterInput, called from the unit's Unit::FilterInput, passes, swallows or replaces each
@@ -19,7 +19,7 @@
 
 #include "platform/controls.h"
 #include "platform/input.h"
-#include "ui/edit_rules.h"
+#include "ui/controls/edit_rules.h"
 
 namespace memo::ui {
 

@@ -1,10 +1,10 @@
-#include "ui/up_down_model.h"
+#include "ui/controls/up_down_model.h"
 
 #include <algorithm>
 #include <climits>
 
 #include "platform/handler.h"
-#include "ui/ruled_edit.h"
+#include "ui/controls/ruled_edit.h"
 
 namespace memo::ui {
 

@@ -1,12 +1,12 @@
-#include "ui/data_commands.h"
+#include "ui/data_units/data_commands.h"
 
 #include <string>
 #include <string_view>
 
 #include "runtime/text.h"
-#include "ui/data_units.h"
-#include "ui/property_values.h"
-#include "ui/window_runtime.h"
+#include "ui/data_units/data_units.h"
+#include "ui/window/property_values.h"
+#include "ui/window/window_runtime.h"
 
 namespace memo::ui {
 

@@ -1,5 +1,5 @@
 // The data units' create operations: the type block read, then the unit made from it.
-#include "ui/data_units.h"
+#include "ui/data_units/data_units.h"
 
 namespace memo::ui {
 

@@ -1,11 +1,11 @@
-// The three data units. Each is a thin shell: the models (db/db_provider.h, db/data_source.h,
-// ui/grid.h) do the work; a unit holds its model, its control (if any), the stored names that
+// The three data units. Each is a thin shell: the models (data/db_provider.h, data/data_source.h,
+// ui/grid/grid.h) do the work; a unit holds its model, its control (if any), the stored names that
 // link it to the others, and turns the model's reports into events.
 //
 // Linking: when every unit of the window exists (AllUnitsCreated), the grid looks up its data
 // source and the data source its provider by unit name. The units of a window are destroyed
 // together; each unlinks in Destroying, while all of them still exist.
-#include "ui/data_units.h"
+#include "ui/data_units/data_units.h"
 
 #include <utility>
 
@@ -13,10 +13,10 @@
 #include "runtime/dispatch.h"
 #include "runtime/heap.h"
 #include "runtime/text.h"
-#include "ui/events.h"
-#include "ui/navigation_bar.h"
-#include "ui/property_values.h"
-#include "ui/window_runtime.h"
+#include "ui/window/events.h"
+#include "ui/data_units/navigation_bar.h"
+#include "ui/window/property_values.h"
+#include "ui/window/window_runtime.h"
 
 namespace memo::ui {
 

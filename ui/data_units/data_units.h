@@ -24,11 +24,11 @@
 
 #include <memory>
 
-#include "db/data_source.h"
-#include "db/db_provider.h"
+#include "data/data_source.h"
+#include "data/db_provider.h"
 #include "ui/format/type_blocks.h"
-#include "ui/grid.h"
-#include "ui/unit.h"
+#include "ui/grid/grid.h"
+#include "ui/window/unit.h"
 
 namespace memo::ui {
 

@@ -1,4 +1,4 @@
-#include "ui/navigation_bar.h"
+#include "ui/data_units/navigation_bar.h"
 
 #include <string>
 

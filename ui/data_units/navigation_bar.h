@@ -6,7 +6,7 @@
 #include <functional>
 #include <optional>
 
-#include "db/data_source.h"
+#include "data/data_source.h"
 #include "platform/controls.h"
 #include "platform/painter.h"
 

@@ -1,10 +1,10 @@
-#include "ui/grid.h"
+#include "ui/grid/grid.h"
 
 #include <algorithm>
 #include <string>
 #include <utility>
 
-#include "db/db_provider.h"
+#include "data/db_provider.h"
 #include "db/registry.h"
 #include "platform/backend.h"
 #include "platform/input.h"

@@ -32,15 +32,15 @@
 #include <memory>
 #include <string>
 
-#include "db/cell_text.h"
-#include "db/data_source.h"
+#include "data/cell_text.h"
+#include "data/data_source.h"
 #include "platform/controls.h"
 #include "platform/painter.h"
 #include "platform/window.h"
 #include "ui/format/type_blocks.h"
-#include "ui/grid_cells_format.h"
-#include "ui/grid_layout.h"
-#include "ui/grid_selection.h"
+#include "ui/grid/grid_cells_format.h"
+#include "ui/grid/grid_layout.h"
+#include "ui/grid/grid_selection.h"
 
 namespace memo::ui {
 

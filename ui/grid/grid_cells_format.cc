@@ -1,4 +1,4 @@
-#include "ui/grid_cells_format.h"
+#include "ui/grid/grid_cells_format.h"
 
 #include <cstdint>
 #include <cstring>

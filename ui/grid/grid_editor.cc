@@ -11,7 +11,7 @@
 #include "platform/backend.h"
 #include "platform/message_box.h"
 #include "runtime/literal.h"
-#include "ui/grid.h"
+#include "ui/grid/grid.h"
 
 namespace memo::ui {
 

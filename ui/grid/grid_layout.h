@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/geometry.h"
-#include "ui/grid_selection.h"
+#include "ui/grid/grid_selection.h"
 
 namespace memo::ui {
 

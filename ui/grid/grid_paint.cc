@@ -10,7 +10,7 @@
 #include "db/record_format.h"
 #include "platform/backend.h"
 #include "runtime/literal.h"
-#include "ui/grid.h"
+#include "ui/grid/grid.h"
 
 namespace memo::ui {
 

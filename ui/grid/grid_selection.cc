@@ -1,4 +1,4 @@
-#include "ui/grid_selection.h"
+#include "ui/grid/grid_selection.h"
 
 #include "platform/input.h"
 

@@ -6,9 +6,9 @@
 #include "runtime/fatal.h"
 #include "runtime/literal.h"
 #include "runtime/program.h"
-#include "ui/events.h"
-#include "ui/unit.h"
-#include "ui/window_runtime.h"
+#include "ui/window/events.h"
+#include "ui/window/unit.h"
+#include "ui/window/window_runtime.h"
 
 namespace memo::ui {
 

@@ -1,11 +1,11 @@
-#include "ui/font_property.h"
+#include "ui/window/font_property.h"
 
 #include <cmath>
 #include <cstdlib>
 
 #include "platform/backend.h"
 #include "runtime/text.h"
-#include "ui/property_values.h"
+#include "ui/window/property_values.h"
 
 namespace memo::ui {
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "platform/window.h"
-#include "ui/menus.h"
-#include "ui/window_runtime.h"
-#include "ui/window_unit.h"
+#include "ui/window/menus.h"
+#include "ui/window/window_runtime.h"
+#include "ui/window/window_unit.h"
 
 namespace memo::ui {
 

@@ -1,4 +1,4 @@
-#include "ui/menus.h"
+#include "ui/window/menus.h"
 
 #include <cstdio>
 

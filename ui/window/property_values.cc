@@ -1,4 +1,4 @@
-#include "ui/property_values.h"
+#include "ui/window/property_values.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "ui/format/type_blocks.h"
-#include "ui/unit.h"
+#include "ui/window/unit.h"
 
 namespace memo::ui {
 

@@ -1,9 +1,9 @@
 // The table of unit types the window runtime can create. A unit of a type that is not here (or
 // whose factory is missing) cannot be created, and its window's loading fails.
-#include "ui/data_units.h"
-#include "ui/egrid_unit.h"
-#include "ui/standard_units.h"
-#include "ui/unit.h"
+#include "ui/data_units/data_units.h"
+#include "ui/advanced_grid/egrid_unit.h"
+#include "ui/window/standard_units.h"
+#include "ui/window/unit.h"
 
 namespace memo::ui {
 

@@ -1,11 +1,11 @@
-#include "ui/window_commands.h"
+#include "ui/window/window_commands.h"
 
 #include "platform/backend.h"
-#include "ui/events.h"
-#include "ui/live_window.h"
-#include "ui/menus.h"
-#include "ui/property_values.h"
-#include "ui/window_runtime.h"
+#include "ui/window/events.h"
+#include "ui/window/live_window.h"
+#include "ui/window/menus.h"
+#include "ui/window/property_values.h"
+#include "ui/window/window_runtime.h"
 
 namespace memo::ui {
 

@@ -13,8 +13,8 @@
 #include "platform/file.h"
 #include "platform/gbk.h"
 #include "runtime/program.h"
-#include "ui/events.h"
-#include "ui/live_window.h"
+#include "ui/window/events.h"
+#include "ui/window/live_window.h"
 
 namespace memo::ui {
 

@@ -6,9 +6,9 @@
 #include "platform/backend.h"
 #include "runtime/fatal.h"
 #include "runtime/literal.h"
-#include "ui/live_window.h"
-#include "ui/property_values.h"
-#include "ui/window_runtime.h"
+#include "ui/window/live_window.h"
+#include "ui/window/property_values.h"
+#include "ui/window/window_runtime.h"
 
 namespace memo::ui {
 

@@ -24,7 +24,7 @@
 // record().units[i] (null for menu items and removed controls); destroyed windows and their
 // units are kept in a graveyard until the next posted task, so that code running inside one of
 // their event handlers never touches freed memory (their life tokens have expired).
-#include "ui/window_runtime.h"
+#include "ui/window/window_runtime.h"
 
 #include <algorithm>
 #include <utility>
@@ -33,8 +33,8 @@
 #include "runtime/fatal.h"
 #include "runtime/literal.h"
 #include "runtime/program.h"
-#include "ui/events.h"
-#include "ui/live_window.h"
+#include "ui/window/events.h"
+#include "ui/window/live_window.h"
 
 namespace memo::ui {
 

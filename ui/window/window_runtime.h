@@ -15,7 +15,7 @@
 #include "platform/window.h"
 #include "runtime/value.h"
 #include "ui/format/segment.h"
-#include "ui/unit.h"
+#include "ui/window/unit.h"
 
 namespace memo::ui {
 

@@ -1,6 +1,6 @@
-#include "ui/window_unit.h"
+#include "ui/window/window_unit.h"
 
-#include "ui/property_values.h"
+#include "ui/window/property_values.h"
 
 namespace memo::ui {
 

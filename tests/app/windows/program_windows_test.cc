@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "platform/codec.h"
-#include "ui/carried_segment.h"
+#include "app/windows/carried_segment.h"
 #include "ui/format/segment.h"
 #include "ui/format/type_blocks.h"
-#include "ui/program_routines.h"
+#include "app/windows/program_routines.h"
 
 namespace memo::ui {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "platform/file.h"
 #include "platform/file_calls.h"
-#include "tests/posix/test_util.h"
+#include "tests/platform/posix/test_util.h"
 
 namespace memo::platform {
 namespace {

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/file.h"
-#include "tests/posix/test_util.h"
+#include "tests/platform/posix/test_util.h"
 
 namespace memo::platform {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "platform/file.h"
 #include "platform/posix/syscalls.h"
-#include "tests/posix/test_util.h"
+#include "tests/platform/posix/test_util.h"
 
 namespace memo::platform {
 namespace {

@@ -12,7 +12,7 @@
 
 #include "platform/file.h"
 #include "platform/posix/share_lock.h"
-#include "tests/posix/test_util.h"
+#include "tests/platform/posix/test_util.h"
 
 namespace memo::platform {
 namespace {

@@ -21,7 +21,7 @@
 #include "runtime/dispatch.h"
 #include "runtime/program.h"
 #include "runtime/system_commands.h"
-#include "tests/qt/qt_support.h"
+#include "tests/platform/qt/qt_support.h"
 
 namespace memo::platform::qt {
 namespace {

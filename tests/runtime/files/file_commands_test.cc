@@ -11,7 +11,7 @@
 #include "runtime/literal.h"
 #include "runtime/program.h"
 #include "runtime/text.h"
-#include "tests/posix/test_util.h"
+#include "tests/platform/posix/test_util.h"
 
 namespace memo {
 namespace {

@@ -11,7 +11,7 @@
 #include "platform/message_box.h"
 #include "runtime/fatal.h"
 #include "runtime/literal.h"
-#include "tests/platform/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace memo {
 namespace {

@@ -15,7 +15,7 @@
 #include "runtime/fatal.h"
 #include "runtime/heap.h"
 #include "runtime/text.h"
-#include "tests/platform/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace memo {
 namespace {

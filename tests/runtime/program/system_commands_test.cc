@@ -9,7 +9,7 @@
 #include "runtime/heap.h"
 #include "runtime/system_commands.h"
 #include "runtime/text.h"
-#include "tests/platform/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace memo {
 namespace {

@@ -12,9 +12,9 @@
 #include "runtime/dispatch.h"
 #include "runtime/heap.h"
 #include "runtime/text.h"
-#include "tests/egrid/egrid_test_support.h"
-#include "ui/egrid_cell_values.h"
-#include "ui/egrid_command_ops.h"
+#include "tests/ui/advanced_grid/egrid_test_support.h"
+#include "ui/advanced_grid/egrid_cell_values.h"
+#include "ui/advanced_grid/egrid_command_ops.h"
 
 namespace memo::ui {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/egrid/egrid_test_support.h"
-#include "ui/egrid_model.h"
+#include "tests/ui/advanced_grid/egrid_test_support.h"
+#include "ui/advanced_grid/egrid_model.h"
 
 namespace memo::ui {
 namespace {

@@ -17,8 +17,8 @@
 #include "platform/qt/qt_backend.h"
 #include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_window.h"
-#include "ui/egrid.h"
-#include "ui/egrid_paint.h"
+#include "ui/advanced_grid/egrid.h"
+#include "ui/advanced_grid/egrid_paint.h"
 
 namespace memo::ui {
 namespace {

@@ -2,7 +2,7 @@
 // extension and its border styles, the selection colour, and blocks that cannot make a grid.
 #include <gtest/gtest.h>
 
-#include "ui/egrid_settings.h"
+#include "ui/advanced_grid/egrid_settings.h"
 #include "ui/format/type_blocks.h"
 
 namespace memo::ui {

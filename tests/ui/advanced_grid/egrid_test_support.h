@@ -13,7 +13,7 @@
 #include "platform/codec.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/headless/headless_controls.h"
-#include "ui/egrid.h"
+#include "ui/advanced_grid/egrid.h"
 
 namespace memo::ui::testing {
 

@@ -9,9 +9,9 @@
 
 #include "runtime/dispatch.h"
 #include "runtime/heap.h"
-#include "tests/egrid/egrid_test_support.h"
-#include "ui/egrid.h"
-#include "ui/egrid_paint.h"
+#include "tests/ui/advanced_grid/egrid_test_support.h"
+#include "ui/advanced_grid/egrid.h"
+#include "ui/advanced_grid/egrid_paint.h"
 
 namespace memo::ui {
 namespace {

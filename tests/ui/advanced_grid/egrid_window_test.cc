@@ -9,10 +9,10 @@
 #include "platform/headless/headless_controls.h"
 #include "runtime/dispatch.h"
 #include "runtime/heap.h"
-#include "tests/window/window_test_support.h"
-#include "ui/egrid_commands.h"
-#include "ui/egrid_unit.h"
-#include "ui/window_commands.h"
+#include "tests/support/window_test_support.h"
+#include "ui/advanced_grid/egrid_commands.h"
+#include "ui/advanced_grid/egrid_unit.h"
+#include "ui/window/window_commands.h"
 
 namespace memo::testing {
 namespace {

@@ -1,6 +1,6 @@
 // The combo box model: sorted insertion, the current item through insertions and removals, the
 // clamped index, the shown text of each kind, and the user's picks and edits.
-#include "ui/combo_model.h"
+#include "ui/controls/combo_model.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // A combo box model shown on the headless view: the view always shows the model, the user's picks
 // and edits come back into it, and the edit field keeps its length limit.
-#include "ui/combo_presenter.h"
+#include "ui/controls/combo_presenter.h"
 
 #include <gtest/gtest.h>
 

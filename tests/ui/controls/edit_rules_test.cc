@@ -1,6 +1,6 @@
 // The edit rules on their own: typed characters, insertions and whole changes against the byte
 // limit (never splitting a two-byte character) and the case conversion.
-#include "ui/edit_rules.h"
+#include "ui/controls/edit_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // An edit box of the headless backend held to its rules by a RuledEdit: typed characters judged
 // through the window's on_input, pastes and drops set right when reported, program writes.
-#include "ui/ruled_edit.h"
+#include "ui/controls/ruled_edit.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The up-down model (range, position, reversed ranges, steps at the edges of int) and its
 // presenter driving a headless up-down control and buddy box.
-#include "ui/up_down_model.h"
+#include "ui/controls/up_down_model.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 
 #include "platform/headless/headless_backend.h"
 #include "platform/headless/headless_controls.h"
-#include "ui/ruled_edit.h"
+#include "ui/controls/ruled_edit.h"
 
 namespace memo::ui {
 namespace {

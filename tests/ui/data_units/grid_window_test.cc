@@ -12,11 +12,11 @@
 #include "runtime/dispatch.h"
 #include "runtime/heap.h"
 #include "runtime/literal.h"
-#include "tests/db/test_util.h"
-#include "tests/window/window_test_support.h"
-#include "ui/data_commands.h"
-#include "ui/data_units.h"
-#include "ui/window_commands.h"
+#include "tests/support/test_util.h"
+#include "tests/support/window_test_support.h"
+#include "ui/data_units/data_commands.h"
+#include "ui/data_units/data_units.h"
+#include "ui/window/window_commands.h"
 
 namespace memo::testing {
 namespace {

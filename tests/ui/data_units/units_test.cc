@@ -12,13 +12,13 @@
 #include "platform/input.h"
 #include "runtime/heap.h"
 #include "runtime/literal.h"
-#include "tests/grid/grid_test_util.h"
-#include "ui/data_commands.h"
-#include "ui/data_units.h"
-#include "ui/events.h"
+#include "tests/ui/grid/grid_test_util.h"
+#include "ui/data_units/data_commands.h"
+#include "ui/data_units/data_units.h"
+#include "ui/window/events.h"
 #include "ui/format/segment.h"
-#include "ui/property_values.h"
-#include "ui/window_runtime.h"
+#include "ui/window/property_values.h"
+#include "ui/window/window_runtime.h"
 
 namespace memo::ui::testing {
 namespace {

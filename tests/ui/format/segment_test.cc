@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/carried_segment.h"
+#include "app/windows/carried_segment.h"
 #include "ui/format/byte_cursor.h"
 #include "ui/format/segment.h"
 

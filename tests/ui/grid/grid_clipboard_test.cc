@@ -1,6 +1,6 @@
 // The "MGridCells" layout (round trip, damaged data refused) and the grid's copy and paste
 // through the headless clipboard.
-#include "ui/grid_cells_format.h"
+#include "ui/grid/grid_cells_format.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 
 #include "platform/file.h"
 #include "platform/input.h"
-#include "tests/grid/grid_test_util.h"
-#include "ui/grid.h"
+#include "tests/ui/grid/grid_test_util.h"
+#include "ui/grid/grid.h"
 
 namespace memo::ui::testing {
 namespace {

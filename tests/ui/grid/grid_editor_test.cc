@@ -9,8 +9,8 @@
 #include "platform/input.h"
 #include "platform/message_box.h"
 #include "runtime/literal.h"
-#include "tests/grid/grid_test_util.h"
-#include "ui/grid.h"
+#include "tests/ui/grid/grid_test_util.h"
+#include "ui/grid/grid.h"
 
 namespace memo::ui::testing {
 namespace {

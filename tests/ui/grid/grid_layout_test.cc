@@ -1,4 +1,4 @@
-#include "ui/grid_layout.h"
+#include "ui/grid/grid_layout.h"
 
 #include <gtest/gtest.h>
 

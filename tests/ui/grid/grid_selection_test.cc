@@ -1,9 +1,9 @@
-#include "ui/grid_selection.h"
+#include "ui/grid/grid_selection.h"
 
 #include <gtest/gtest.h>
 
 #include "platform/input.h"
-#include "tests/grid/grid_test_util.h"
+#include "tests/ui/grid/grid_test_util.h"
 
 namespace memo::ui {
 namespace {

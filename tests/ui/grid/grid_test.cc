@@ -2,7 +2,7 @@
 // source's notices. The canvas's client area is 383 × 283; with the headless metrics rows are 18
 // pixels high, so 14 data rows fit wholly; the fixed table's columns are 93, 191, 86 and 121
 // pixels wide beside a 30-pixel heading column, so two fit wholly.
-#include "ui/grid.h"
+#include "ui/grid/grid.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 
 #include "platform/input.h"
 #include "runtime/literal.h"
-#include "tests/grid/grid_test_util.h"
+#include "tests/ui/grid/grid_test_util.h"
 
 namespace memo::ui::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/grid/grid_test_util.h"
+#include "tests/ui/grid/grid_test_util.h"
 
 #include <cstring>
 #include <fstream>

@@ -11,12 +11,12 @@
 #include <utility>
 #include <vector>
 
-#include "db/data_source.h"
-#include "db/db_provider.h"
+#include "data/data_source.h"
+#include "data/db_provider.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/headless/headless_controls.h"
-#include "tests/db/test_util.h"
-#include "ui/grid.h"
+#include "tests/support/test_util.h"
+#include "ui/grid/grid.h"
 
 namespace memo::ui {
 

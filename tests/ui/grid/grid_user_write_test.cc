@@ -8,9 +8,9 @@
 
 #include "platform/input.h"
 #include "runtime/literal.h"
-#include "tests/grid/grid_test_util.h"
-#include "ui/grid.h"
-#include "ui/grid_cells_format.h"
+#include "tests/ui/grid/grid_test_util.h"
+#include "ui/grid/grid.h"
+#include "ui/grid/grid_cells_format.h"
 
 namespace memo::ui::testing {
 namespace {

@@ -13,15 +13,15 @@
 #include <memory>
 #include <string>
 
-#include "db/data_source.h"
-#include "db/db_provider.h"
+#include "data/data_source.h"
+#include "data/db_provider.h"
 #include "platform/backend.h"
 #include "platform/codec.h"
 #include "platform/qt/qt_backend.h"
 #include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_window.h"
-#include "tests/db/test_util.h"
-#include "ui/grid.h"
+#include "tests/support/test_util.h"
+#include "ui/grid/grid.h"
 
 namespace memo::ui {
 namespace {

@@ -6,8 +6,8 @@
 
 #include "platform/headless/headless_controls.h"
 #include "runtime/dispatch.h"
-#include "tests/window/window_test_support.h"
-#include "ui/window_commands.h"
+#include "tests/support/window_test_support.h"
+#include "ui/window/window_commands.h"
 
 namespace memo::testing {
 namespace {

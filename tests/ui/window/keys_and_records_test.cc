@@ -8,8 +8,8 @@
 
 #include "platform/headless/headless_controls.h"
 #include "runtime/dispatch.h"
-#include "tests/window/window_test_support.h"
-#include "ui/menus.h"
+#include "tests/support/window_test_support.h"
+#include "ui/window/menus.h"
 
 namespace memo::testing {
 namespace {

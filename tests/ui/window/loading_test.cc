@@ -5,8 +5,8 @@
 #include "runtime/dispatch.h"
 #include "runtime/heap.h"
 #include "runtime/program.h"
-#include "tests/window/window_test_support.h"
-#include "ui/window_commands.h"
+#include "tests/support/window_test_support.h"
+#include "ui/window/window_commands.h"
 
 namespace memo::testing {
 namespace {

@@ -6,8 +6,8 @@
 #include "runtime/heap.h"
 #include "runtime/literal.h"
 #include "runtime/text.h"
-#include "tests/window/window_test_support.h"
-#include "ui/font_property.h"
+#include "tests/support/window_test_support.h"
+#include "ui/window/font_property.h"
 
 namespace memo::testing {
 namespace {

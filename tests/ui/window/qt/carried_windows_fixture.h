@@ -10,9 +10,9 @@
 #include "platform/qt/qt_backend.h"
 #include "platform/qt/qt_window.h"
 #include "runtime/program.h"
-#include "tests/window/window_test_support.h"
-#include "ui/carried_segment.h"
-#include "ui/window_runtime.h"
+#include "tests/support/window_test_support.h"
+#include "app/windows/carried_segment.h"
+#include "ui/window/window_runtime.h"
 
 namespace memo::testing {
 

@@ -16,11 +16,11 @@
 #include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_window.h"
 #include "runtime/program.h"
-#include "tests/qt_window/carried_windows_fixture.h"
-#include "tests/window/window_test_support.h"
-#include "ui/carried_segment.h"
-#include "ui/program_routines.h"
-#include "ui/window_runtime.h"
+#include "tests/ui/window/qt/carried_windows_fixture.h"
+#include "tests/support/window_test_support.h"
+#include "app/windows/carried_segment.h"
+#include "app/windows/program_routines.h"
+#include "ui/window/window_runtime.h"
 
 namespace memo::testing {
 namespace {
