@@ -2,18 +2,15 @@
 
 #include <algorithm>
 
-#include "platform/backend.h"
-#include "platform/message_box.h"
+#include "data/data_host.h"
 #include "runtime/literal.h"
 
 namespace memo::db {
 namespace {
 
+// A button that failed says so through the host; without one the failure is only not done.
 void ShowFailure(const char* text_utf8) {
-  if (platform::Backend* backend = platform::CurrentBackend()) {
-    backend->ShowMessageBox(Gbk(text_utf8), Gbk("温馨提示"),
-                            platform::kMbOk | platform::kMbIconWarning);
-  }
+  if (DataHost* host = CurrentDataHost()) host->ShowNotice(Gbk(text_utf8), Gbk("温馨提示"));
 }
 
 }  // namespace

@@ -3,10 +3,10 @@
 #include <algorithm>
 
 #include "data/cell_text.h"
+#include "data/data_host.h"
 #include "db/engine_code.h"
 #include "db/registry.h"
 #include "db/value_codec.h"
-#include "platform/backend.h"
 #include "runtime/heap.h"
 #include "runtime/literal.h"
 #include "runtime/text.h"
@@ -33,12 +33,9 @@ int InitialColumnWidth(const FieldDescriptor& field, int letter_width) {
 }
 
 int ReferenceLetterWidth() {
-  platform::Backend* backend = platform::CurrentBackend();
-  if (!backend) return kReferenceFontHeight / 2;
-  platform::FontSpec font;
-  font.height = kReferenceFontHeight;
-  font.face_gbk = Gbk("宋体");
-  int w = backend->MeasureText(font, "W").width;
+  DataHost* host = CurrentDataHost();
+  if (!host) return kReferenceFontHeight / 2;
+  int w = host->MeasureTextWidth(Gbk("宋体"), kReferenceFontHeight, "W");
   return w > 0 ? w : kReferenceFontHeight / 2;
 }
 

@@ -40,8 +40,8 @@ struct ProviderColumn {
 // long and double 16, single 10, logical 3, date-time 26, text its declared length, memo 40, any
 // other type 4), raised to the name's length + 1 when larger, and at most 100.
 int InitialColumnWidth(const FieldDescriptor& field, int letter_width);
-// w, measured through the installed backend; 20 (half the height, as a double-byte font's Latin
-// letters are) when none is installed.
+// w, measured through the installed data host (data/data_host.h); 20 (half the height, as a
+// double-byte font's Latin letters are) when none is installed.
 int ReferenceLetterWidth();
 // The font the widths refer to.
 constexpr int kReferenceFontHeight = 40;

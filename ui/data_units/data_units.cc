@@ -13,6 +13,7 @@
 #include "runtime/dispatch.h"
 #include "runtime/heap.h"
 #include "runtime/text.h"
+#include "ui/data_units/backend_data_host.h"
 #include "ui/window/events.h"
 #include "ui/data_units/navigation_bar.h"
 #include "ui/window/property_values.h"
@@ -236,11 +237,13 @@ class GridUnit final : public Unit {
 
 std::unique_ptr<Unit> CreateDBProviderUnitFromBlock(const UnitCreation& creation,
                                                     const DBProviderBlock& block) {
+  InstallBackendDataHost();  // before the provider connects and measures its columns
   return std::make_unique<DBProviderUnit>(creation.context, block);
 }
 
 std::unique_ptr<Unit> CreateDataSrcUnitFromBlock(const UnitCreation& creation,
                                                  const DataSrcBlock& block) {
+  InstallBackendDataHost();
   if (!creation.native) return nullptr;
   platform::CanvasStyle style;
   style.border = 1;
@@ -252,6 +255,7 @@ std::unique_ptr<Unit> CreateDataSrcUnitFromBlock(const UnitCreation& creation,
 
 std::unique_ptr<Unit> CreateGridUnitFromBlock(const UnitCreation& creation,
                                               const GridBlock& block) {
+  InstallBackendDataHost();
   if (!creation.native) return nullptr;
   platform::CanvasStyle style;
   style.border = 1;

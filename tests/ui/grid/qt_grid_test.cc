@@ -21,6 +21,7 @@
 #include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_window.h"
 #include "tests/support/test_util.h"
+#include "ui/data_units/backend_data_host.h"
 #include "ui/grid/grid.h"
 
 namespace memo::ui {
@@ -63,6 +64,7 @@ class QtGridTest : public ::testing::Test {
     canvas_ = window_->CreateCanvas(placement, canvas_style);
     ASSERT_NE(canvas_, nullptr);
     grid_ = std::make_unique<Grid>(window_.get(), canvas_, GridBlock{});
+    InstallBackendDataHost();  // as the data units do before their provider connects
     ASSERT_TRUE(provider_.Connect(dir_.File("a.mcn")));
     source_.Connect(&provider_);
     grid_->Bind(&source_);
