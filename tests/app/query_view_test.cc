@@ -26,6 +26,7 @@
 #include "runtime/heap.h"
 #include "app/windows/program_routines.h"
 #include "ui/window/window_runtime.h"
+#include "tests/support/gbk.h"
 
 namespace memo::app {
 namespace {
@@ -34,7 +35,7 @@ namespace mw = main_window;
 namespace fu = followup;
 using bench::AppSession;
 
-std::string G(const char* utf8) { return Utf8ToGbk(utf8); }
+using ::memo::testing::G;
 
 struct Memo {
   std::string category;  // GBK

@@ -38,6 +38,7 @@
 #include "ui/grid/grid.h"
 #include "app/windows/program_routines.h"
 #include "ui/window/window_runtime.h"
+#include "tests/support/gbk.h"
 
 #ifndef MEMO_SCREENSHOT_DIR
 #define MEMO_SCREENSHOT_DIR "screenshots"
@@ -69,7 +70,7 @@ constexpr const char* kNewPassword = "memo-2024";
 constexpr const char* kEntrySeparator = "||特殊跟进条目分割||";
 constexpr const char* kTimeSeparator = "||特殊跟进时间分割||";
 
-std::string G(const char* utf8) { return Utf8ToGbk(utf8); }
+using ::memo::testing::G;
 
 // The Qt backend with the executable placed in the test's run directory: the program makes
 // that directory its current one and keeps its data files there.

@@ -9,6 +9,7 @@
 #include "platform/codec.h"
 #include "platform/headless/headless_backend.h"
 #include "runtime/program.h"
+#include "tests/support/gbk.h"
 
 namespace memo::testing {
 
@@ -26,7 +27,5 @@ class HeadlessTest : public ::testing::Test {
   platform::HeadlessBackend backend_;
 };
 
-// GBK bytes of a UTF-8 literal.
-inline std::string G(const char* utf8) { return Utf8ToGbk(utf8); }
 
 }  // namespace memo::testing

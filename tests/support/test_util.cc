@@ -1,4 +1,4 @@
-#include "test_util.h"
+#include "tests/support/test_util.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -13,19 +13,6 @@
 #include "runtime/literal.h"
 
 namespace memo::db::testing {
-
-TempDir::TempDir() {
-  char pattern[] = "/tmp/memo_db_test_XXXXXX";
-  char* made = mkdtemp(pattern);
-  if (made != nullptr) path_ = made;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-}
-
-std::string TempDir::File(const std::string& name) const { return path_ + "/" + name; }
 
 ScopedChdir::ScopedChdir(const std::string& dir) {
   char buffer[4096];
@@ -96,8 +83,6 @@ uint64_t SizeOf(const std::string& path) {
   auto size = std::filesystem::file_size(path, error);
   return error ? 0 : size;
 }
-
-std::string G(const char* utf8) { return Gbk(utf8); }
 
 void MustCreate(const std::string& path, const std::vector<FieldSpec>& fields,
                 const std::string& password) {

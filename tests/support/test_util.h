@@ -12,24 +12,13 @@
 #include "db/record_format.h"
 #include "platform/posix/syscalls.h"
 #include "runtime/value.h"
+#include "tests/support/gbk.h"
+#include "tests/support/temp_dir.h"
 
 namespace memo::db::testing {
 
-// A fresh directory under /tmp, removed with its contents at the end of the scope.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::string& path() const { return path_; }
-  // path() + "/" + name
-  std::string File(const std::string& name) const;
-
- private:
-  std::string path_;
-};
+// A fresh directory, removed with its contents at the end of the scope (tests/support/temp_dir.h).
+using ::memo::testing::TempDir;
 
 // Changes the current directory for a scope.
 class ScopedChdir {
@@ -74,8 +63,8 @@ void WriteAll(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
 uint64_t SizeOf(const std::string& path);
 
-// GBK bytes of a UTF-8 literal.
-std::string G(const char* utf8);
+// GBK bytes of a UTF-8 literal (tests/support/gbk.h).
+using ::memo::testing::G;
 
 // Creates a database that must succeed.
 void MustCreate(const std::string& path, const std::vector<FieldSpec>& fields,

@@ -17,10 +17,9 @@
 #include "ui/format/segment.h"
 #include "ui/format/type_blocks.h"
 #include "ui/window/window_runtime.h"
+#include "tests/support/gbk.h"
 
 namespace memo::testing {
-
-inline std::string G(const char* utf8) { return Utf8ToGbk(utf8); }
 
 // Routine i of the test table runs behaviours[i] (when set) and logs its call.
 constexpr int kTestRoutines = 24;

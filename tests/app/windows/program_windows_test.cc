@@ -12,13 +12,14 @@
 #include "ui/format/segment.h"
 #include "ui/format/type_blocks.h"
 #include "app/windows/program_routines.h"
+#include "tests/support/gbk.h"
 
 namespace memo::ui {
 namespace {
 
 using R = ProgramRoutine;
 
-std::string G(const char* utf8) { return Utf8ToGbk(utf8); }
+using ::memo::testing::G;
 
 const DefinitionStore& Carried() {
   static const DefinitionStore store = [] {
@@ -151,7 +152,7 @@ void ExpectUnits(uint32_t window_id, const std::vector<Expected>& expected) {
   for (size_t i = 0; i < expected.size(); ++i) {
     const Expected& e = expected[i];
     const UnitRecord& u = window.units[i];
-    SCOPED_TRACE(testing::Message() << std::hex << "unit 0x" << e.id << " " << e.name);
+    SCOPED_TRACE(::testing::Message() << std::hex << "unit 0x" << e.id << " " << e.name);
     EXPECT_EQ(u.id, e.id);
     EXPECT_EQ(u.type, e.type);
     EXPECT_EQ(u.name, G(e.name));
@@ -308,7 +309,7 @@ TEST(CarriedWindowsTest, MainMenuItemsWithLevelsFlagsCaptionsAndRoutines) {
 TEST(CarriedBlocksTest, EveryBlockReadsThroughItsTypesReader) {
   for (const WindowRecord& window : Carried().windows) {
     for (const UnitRecord& unit : window.units) {
-      SCOPED_TRACE(testing::Message() << std::hex << unit.id);
+      SCOPED_TRACE(::testing::Message() << std::hex << unit.id);
       const std::string& b = unit.type_block;
       BlockStatus status = BlockStatus::kOk;
       switch (unit.type) {
@@ -395,7 +396,7 @@ TEST(CarriedBlocksTest, EditBoxes) {
       {kPasswordWindowId, 0x160100F2, 5, 0, 0, 2, "", 40},
   };
   for (const EditExpect& e : boxes) {
-    SCOPED_TRACE(testing::Message() << std::hex << e.unit);
+    SCOPED_TRACE(::testing::Message() << std::hex << e.unit);
     const std::string& bytes = UnitOf(e.window, e.unit).type_block;
     ASSERT_FALSE(bytes.empty());
     EditBoxBlock b;

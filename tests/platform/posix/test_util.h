@@ -17,30 +17,9 @@
 #include <string>
 
 #include "platform/file.h"
+#include "tests/support/temp_dir.h"
 
 namespace memo::testing {
-
-// A fresh directory under the system's temporary directory, removed with its contents.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "memo-posix-XXXXXX").string();
-    char* made = mkdtemp(pattern.data());
-    if (made != nullptr) path_ = made;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
 
 inline void WriteWholeFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -14,11 +14,11 @@
 #include "platform/headless/headless_backend.h"
 #include "platform/headless/headless_controls.h"
 #include "ui/advanced_grid/egrid.h"
+#include "tests/support/gbk.h"
 
 namespace memo::ui::testing {
 
-// GBK bytes of a UTF-8 literal.
-inline std::string G(const char* utf8) { return Utf8ToGbk(utf8); }
+using ::memo::testing::G;
 
 // The settings of the follow-up window's grid: one row, two columns 325 wide, no headings.
 inline EGridSettings FollowUpSettings() {

@@ -7,13 +7,14 @@
 #include <string>
 
 #include "platform/codec.h"
+#include "tests/support/gbk.h"
 
 namespace memo::ui {
 namespace {
 
 using platform::ComboKind;
 
-std::string G(const char* utf8) { return Utf8ToGbk(utf8); }
+using ::memo::testing::G;
 
 TEST(ComboModelTest, SortedBoxAnswersTheIndexItInsertedAt) {
   ComboModel model(ComboKind::kDropDownList, true);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/codec.h"
+#include "tests/support/gbk.h"
 
 namespace memo::ui {
 namespace {
@@ -14,7 +15,7 @@ namespace {
 using platform::InputDecision;
 using Action = InputDecision::Action;
 
-std::string G(const char* utf8) { return Utf8ToGbk(utf8); }
+using ::memo::testing::G;
 
 uint32_t Code(const std::string& gbk) {
   return (static_cast<uint32_t>(static_cast<unsigned char>(gbk[0])) << 8) |

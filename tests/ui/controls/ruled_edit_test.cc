@@ -11,13 +11,14 @@
 #include "platform/codec.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/headless/headless_controls.h"
+#include "tests/support/gbk.h"
 
 namespace memo::ui {
 namespace {
 
 using namespace memo::platform;
 
-std::string G(const char* utf8) { return Utf8ToGbk(utf8); }
+using ::memo::testing::G;
 
 class RuledEditTest : public ::testing::Test {
  protected:
