@@ -36,7 +36,7 @@ class GridWindowTest : public WindowTest {
  protected:
   void SetUp() override {
     WindowTest::SetUp();
-    if (!TypesRegistered()) GTEST_SKIP() << "Grid, DataSrc and DBProvider are not in the unit type table";
+    ASSERT_TRUE(TypesRegistered()) << "Grid, DataSrc and DBProvider are not in the unit type table";
     path_ = dir_.File("a.mcn");
     db::testing::MustCreate(path_, db::testing::MemoTableFields());
     auto handle = db::testing::MustOpen(path_);

@@ -267,9 +267,8 @@ TEST_F(DataUnitsTest, TypePropertiesOfTheThreeUnits) {
 }
 
 TEST_F(DataUnitsTest, TheGridRaisesEventZeroAndOneWithTheCornersCells) {
-  if (!FindUnitType(unit_type::kGrid)) {
-    GTEST_SKIP() << "the grid is not in the unit type table yet, so its events cannot run";
-  }
+  ASSERT_NE(FindUnitType(unit_type::kGrid), nullptr)
+      << "the grid is not in the unit type table, so its events cannot run";
   SetFileName(dir_.File("a.mcn"));
   Grid* grid = GridOfUnit(grid_unit_);
   platform::HeadlessCanvas* canvas = GridCanvas();
