@@ -94,18 +94,18 @@ class QueryViewTest : public ::testing::Test {
     EXPECT_EQ(db::DatabaseHandle::Open(dir_ + "/" + name, db::OpenOptions{}, &handle), db::kOk);
     if (!handle) return memos;
     int32_t count = 0;
-    handle->ReadRecordCount(&count);
+    EXPECT_EQ(handle->ReadRecordCount(&count), db::kOk);
     for (int32_t r = 0; r < count; ++r) {
       handle->set_current_record(r);
       Memo memo;
       std::string bytes;
-      handle->ReadFieldBytes(0, &bytes);
+      EXPECT_EQ(handle->ReadFieldBytes(0, &bytes), db::kOk);
       memo.category = bytes;
       TypedValue time;
-      handle->ReadField(1, &time);
+      EXPECT_EQ(handle->ReadField(1, &time), db::kOk);
       memo.time = time.Double();
-      handle->ReadFieldBytes(2, &memo.note);
-      handle->ReadFieldBytes(3, &memo.log);
+      EXPECT_EQ(handle->ReadFieldBytes(2, &memo.note), db::kOk);
+      EXPECT_EQ(handle->ReadFieldBytes(3, &memo.log), db::kOk);
       memos.push_back(memo);
     }
     return memos;
