@@ -11,8 +11,8 @@
 #include "runtime/literal.h"
 #include "runtime/system_commands.h"
 #include "runtime/text.h"
-#include "ui/window_commands.h"
-#include "ui/window_runtime.h"
+#include "ui/window/window_commands.h"
+#include "ui/window/window_runtime.h"
 
 namespace memo::app {
 

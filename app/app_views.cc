@@ -6,9 +6,9 @@
 #include "runtime/dispatch.h"
 #include "runtime/fatal.h"
 #include "runtime/literal.h"
-#include "ui/combo_commands.h"
-#include "ui/data_commands.h"
-#include "ui/window_commands.h"
+#include "ui/controls/combo_commands.h"
+#include "ui/data_units/data_commands.h"
+#include "ui/window/window_commands.h"
 
 namespace memo::app {
 

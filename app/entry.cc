@@ -3,10 +3,10 @@
 #include "app/program_state.h"
 #include "app/routines.h"
 #include "runtime/program.h"
-#include "ui/carried_segment.h"
-#include "ui/events.h"
-#include "ui/program_routines.h"
-#include "ui/window_runtime.h"
+#include "app/windows/carried_segment.h"
+#include "ui/window/events.h"
+#include "app/windows/program_routines.h"
+#include "ui/window/window_runtime.h"
 
 namespace memo::app {
 

@@ -13,7 +13,7 @@
 #include "runtime/system_commands.h"
 #include "runtime/text.h"
 #include "runtime/text_commands.h"
-#include "ui/egrid_commands.h"
+#include "ui/advanced_grid/egrid_commands.h"
 
 namespace memo::app {
 

@@ -3,7 +3,7 @@
 #include "app/routines.h"
 #include "app/window_units.h"
 #include "runtime/dispatch.h"
-#include "ui/window_commands.h"
+#include "ui/window/window_commands.h"
 
 namespace memo::app {
 

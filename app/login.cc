@@ -16,7 +16,7 @@
 #include "runtime/file_commands.h"
 #include "runtime/literal.h"
 #include "runtime/text.h"
-#include "ui/window_commands.h"
+#include "ui/window/window_commands.h"
 
 namespace memo::app {
 

@@ -14,7 +14,7 @@
 #include "runtime/system_commands.h"
 #include "runtime/text.h"
 #include "runtime/text_commands.h"
-#include "ui/window_commands.h"
+#include "ui/window/window_commands.h"
 
 namespace memo::app {
 

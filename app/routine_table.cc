@@ -1,7 +1,7 @@
 #include <array>
 
 #include "app/routines.h"
-#include "ui/program_routines.h"
+#include "app/windows/program_routines.h"
 
 namespace memo::app {
 

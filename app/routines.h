@@ -2,7 +2,7 @@
 // event call (its arguments) and, like every routine of this program, return nothing.
 #pragma once
 
-#include "ui/events.h"
+#include "ui/window/events.h"
 
 namespace memo::app {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "ui/format/segment.h"
-#include "ui/program_routines.h"
+#include "app/windows/program_routines.h"
 
 namespace memo::app {
 

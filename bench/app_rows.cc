@@ -23,15 +23,15 @@
 #include "bench/app_session.h"
 #include "bench/memo_tables.h"
 #include "bench/workload.h"
-#include "db/cell_text.h"
-#include "db/data_source.h"
+#include "data/cell_text.h"
+#include "data/data_source.h"
 #include "db/database.h"
 #include "db/engine_code.h"
 #include "platform/codec.h"
 #include "platform/input.h"
 #include "runtime/value.h"
-#include "ui/grid.h"
-#include "ui/program_routines.h"
+#include "ui/grid/grid.h"
+#include "app/windows/program_routines.h"
 
 namespace memo::bench {
 namespace {

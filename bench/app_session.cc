@@ -13,13 +13,13 @@
 #include "platform/headless/headless_window.h"
 #include "runtime/program.h"
 #include "platform/process.h"
-#include "ui/data_units.h"
-#include "ui/egrid.h"
-#include "ui/egrid_unit.h"
+#include "ui/data_units/data_units.h"
+#include "ui/advanced_grid/egrid.h"
+#include "ui/advanced_grid/egrid_unit.h"
 #include "ui/format/segment.h"
-#include "ui/program_routines.h"
-#include "ui/unit.h"
-#include "ui/window_runtime.h"
+#include "app/windows/program_routines.h"
+#include "ui/window/unit.h"
+#include "ui/window/window_runtime.h"
 
 namespace memo::bench {
 namespace {

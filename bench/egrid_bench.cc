@@ -10,8 +10,8 @@
 #include "platform/headless/headless_backend.h"
 #include "platform/headless/headless_controls.h"
 #include "runtime/dispatch.h"
-#include "ui/egrid.h"
-#include "ui/egrid_command_ops.h"
+#include "ui/advanced_grid/egrid.h"
+#include "ui/advanced_grid/egrid_command_ops.h"
 
 namespace memo::bench {
 namespace {

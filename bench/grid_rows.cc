@@ -12,14 +12,14 @@
 
 #include "bench/memo_tables.h"
 #include "bench/workload.h"
-#include "db/data_source.h"
+#include "data/data_source.h"
 #include "db/database.h"
-#include "db/db_provider.h"
+#include "data/db_provider.h"
 #include "db/engine_code.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/headless/headless_controls.h"
 #include "platform/input.h"
-#include "ui/grid.h"
+#include "ui/grid/grid.h"
 
 namespace memo::bench {
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "ui/carried_segment.h"
+#include "app/windows/carried_segment.h"
 #include "ui/format/segment.h"
 #include "ui/format/type_blocks.h"
 

@@ -4,30 +4,12 @@
 #include <utility>
 
 #include "platform/gbk.h"
+#include "platform/mnemonics.h"
 #include "platform/message_box.h"
 
 namespace memo::platform {
 
 namespace {
-
-// Removes the "&" mnemonic marks of a caption ("&&" stands for one "&").
-std::string StripMnemonics(std::string_view caption) {
-  std::string out;
-  for (size_t i = 0; i < caption.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(caption[i]);
-    if (GbkCharSize(caption, i) == 2) {  // a GBK pair: its trail byte is never a mark
-      out += caption[i];
-      out += caption[++i];
-      continue;
-    }
-    if (c == '&') {
-      if (i + 1 < caption.size() && caption[i + 1] == '&') out += caption[++i];
-      continue;
-    }
-    out += caption[i];
-  }
-  return out;
-}
 
 // The enabled, choosable item with that caption, depth first; null when none.
 const MenuEntry* FindMenuItem(const std::vector<MenuEntry>& items, const std::string& caption) {
@@ -104,10 +86,7 @@ void HeadlessBackend::RunPendingTasks() {
   while (std::function<void()> task = TakeTask()) task();
 }
 
-std::optional<int> HeadlessBackend::pending_quit() const {
-  if (!quit_pending_) return std::nullopt;
-  return quit_code_;
-}
+std::optional<int> HeadlessBackend::pending_quit() const { return loops_.pending_quit(); }
 
 std::unique_ptr<Window> HeadlessBackend::CreateWindow(const WindowStyle& style) {
   auto window = std::make_unique<HeadlessWindow>(this, style);
@@ -197,23 +176,19 @@ bool HeadlessBackend::OpenHelp(std::string_view file_gbk, int topic) {
 }
 
 Backend::LoopResult HeadlessBackend::RunLoop() {
-  loops_.push_back(LoopFrame{});
-  const size_t depth = loops_.size();
-  // Pops this loop's frame however the loop is left (ProgramEnded unwinds through here).
+  const int depth = loops_.Enter();
+  // Leaves this loop however it is left (ProgramEnded unwinds through here).
   struct FramePop {
-    std::vector<LoopFrame>* loops;
-    size_t depth;
-    ~FramePop() { loops->resize(depth - 1); }
+    LoopNest* loops;
+    int depth;
+    ~FramePop() { loops->Leave(depth); }
   } pop{&loops_, depth};
 
   for (;;) {
-    if (quit_pending_) {
-      // The quit message ends this loop and, re-posted, every loop around it; the outermost
-      // takes it for good.
-      if (depth == 1) quit_pending_ = false;
-      return LoopResult{LoopExit::kQuit, quit_code_};
+    if (std::optional<int> quit = loops_.TakeQuit(depth)) {
+      return LoopResult{LoopExit::kQuit, *quit};
     }
-    if (loops_[depth - 1].ended) return LoopResult{LoopExit::kEnded, 0};
+    if (loops_.ended(depth)) return LoopResult{LoopExit::kEnded, 0};
     if (std::function<void()> task = TakeTask()) {
       task();
       continue;
@@ -230,15 +205,9 @@ Backend::LoopResult HeadlessBackend::RunLoop() {
   }
 }
 
-void HeadlessBackend::EndLoop(int depth) {
-  if (depth < 1) return;
-  for (size_t i = static_cast<size_t>(depth) - 1; i < loops_.size(); ++i) loops_[i].ended = true;
-}
+void HeadlessBackend::EndLoop(int depth) { loops_.End(depth); }
 
-void HeadlessBackend::PostQuit(int code) {
-  quit_pending_ = true;
-  quit_code_ = code;
-}
+void HeadlessBackend::PostQuit(int code) { loops_.PostQuit(code); }
 
 void HeadlessBackend::PostTask(std::function<void()> task) {
   std::lock_guard<std::mutex> lock(tasks_mutex_);

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/loop_nest.h"
 #include "platform/headless/headless_window.h"
 
 namespace memo::platform {
@@ -113,7 +114,7 @@ class HeadlessBackend : public Backend {
                                          std::string_view prompt_gbk) override;
   bool OpenHelp(std::string_view file_gbk, int topic) override;
   LoopResult RunLoop() override;
-  int LoopDepth() const override { return static_cast<int>(loops_.size()); }
+  int LoopDepth() const override { return loops_.depth(); }
   void EndLoop(int depth) override;
   void PostQuit(int code) override;
   void PostTask(std::function<void()> task) override;
@@ -154,9 +155,6 @@ class HeadlessBackend : public Backend {
   uint64_t NextWindowSerial() { return ++last_window_serial_; }
   bool WindowAlive(uint64_t serial) const;
 
-  struct LoopFrame {
-    bool ended = false;
-  };
   struct Timer {
     int interval = 1;
     uint64_t due = 0;
@@ -177,14 +175,12 @@ class HeadlessBackend : public Backend {
   std::string executable_path_ = "/memo";
   uint64_t ticks_ = 0;
 
-  std::vector<LoopFrame> loops_;
+  LoopNest loops_;
   // Posted tasks; PostTask may come from any thread.
   mutable std::mutex tasks_mutex_;
   std::deque<std::function<void()>> tasks_;
   std::function<bool()> idle_;
   std::function<bool()> driver_;
-  bool quit_pending_ = false;
-  int quit_code_ = 0;
   std::map<int, Timer> timers_;
   int next_timer_ = 1;
 

@@ -4,6 +4,7 @@
 
 #include "platform/gbk.h"
 #include "platform/handler.h"
+#include "platform/key_chars.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/headless/headless_controls.h"
 
@@ -14,17 +15,9 @@ namespace {
 // The character a key types, as the classic keyboard translation gives it; 0 for none.
 uint32_t CharOfKey(int key, int shift) {
   if (shift & kShiftAlt) return 0;  // a system key: no character
-  bool ctrl = (shift & kShiftCtrl) != 0;
+  if (shift & kShiftCtrl) return CtrlCharacterOf(key);
   bool upper = (shift & kShiftShift) != 0;
-  if (key >= 'A' && key <= 'Z') {
-    if (ctrl) return static_cast<uint32_t>(key - 'A' + 1);
-    return static_cast<uint32_t>(upper ? key : key - 'A' + 'a');
-  }
-  if (ctrl) {
-    if (key == vk::kReturn) return 10;  // Ctrl+Enter: a line feed
-    if (key == vk::kBack) return 127;
-    return 0;
-  }
+  if (key >= 'A' && key <= 'Z') return static_cast<uint32_t>(upper ? key : key - 'A' + 'a');
   if (key >= '0' && key <= '9' && !upper) return static_cast<uint32_t>(key);
   switch (key) {
     case vk::kReturn: return 13;

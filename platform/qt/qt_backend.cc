@@ -223,36 +223,32 @@ bool QtBackend::OpenHelp(std::string_view file_gbk, int /*topic*/) {
 }
 
 Backend::LoopResult QtBackend::RunLoop() {
-  if (quit_pending_) {
-    if (loops_.empty()) quit_pending_ = false;
-    return LoopResult{LoopExit::kQuit, quit_code_};
+  // A quit already pending is taken before the loop would start.
+  if (std::optional<int> quit = loops_.TakeQuit(loops_.depth() + 1)) {
+    return LoopResult{LoopExit::kQuit, *quit};
   }
   QEventLoop loop;
-  loops_.push_back(LoopFrame{&loop, false});
-  const size_t depth = loops_.size();
+  const int depth = loops_.Enter();
+  event_loops_.push_back(&loop);
   idle_due_ = true;
   loop.exec();
-  loops_.resize(depth - 1);
-  if (quit_pending_) {
-    // The quit message ends every loop; the outermost takes it for good.
-    if (loops_.empty()) quit_pending_ = false;
-    return LoopResult{LoopExit::kQuit, quit_code_};
-  }
+  loops_.Leave(depth);
+  event_loops_.resize(static_cast<size_t>(depth) - 1);
+  if (std::optional<int> quit = loops_.TakeQuit(depth)) return LoopResult{LoopExit::kQuit, *quit};
   return LoopResult{LoopExit::kEnded, 0};
 }
 
 void QtBackend::EndLoop(int depth) {
-  if (depth < 1) return;
-  for (size_t i = static_cast<size_t>(depth) - 1; i < loops_.size(); ++i) {
-    loops_[i].ended = true;
-    loops_[i].loop->exit(0);
+  const int first = loops_.End(depth);
+  if (first == 0) return;
+  for (size_t i = static_cast<size_t>(first) - 1; i < event_loops_.size(); ++i) {
+    event_loops_[i]->exit(0);
   }
 }
 
 void QtBackend::PostQuit(int code) {
-  quit_pending_ = true;
-  quit_code_ = code;
-  for (LoopFrame& frame : loops_) frame.loop->exit(code);
+  loops_.PostQuit(code);
+  for (QEventLoop* loop : event_loops_) loop->exit(code);
 }
 
 void QtBackend::PostTask(std::function<void()> task) {

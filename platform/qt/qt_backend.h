@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/loop_nest.h"
 
 class QEventLoop;
 class QTimer;
@@ -35,7 +36,7 @@ class QtBackend : public QObject, public Backend {
                                          std::string_view prompt_gbk) override;
   bool OpenHelp(std::string_view file_gbk, int topic) override;
   LoopResult RunLoop() override;
-  int LoopDepth() const override { return static_cast<int>(loops_.size()); }
+  int LoopDepth() const override { return loops_.depth(); }
   void EndLoop(int depth) override;
   void PostQuit(int code) override;
   void PostTask(std::function<void()> task) override;
@@ -61,17 +62,11 @@ class QtBackend : public QObject, public Backend {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  struct LoopFrame {
-    QEventLoop* loop = nullptr;
-    bool ended = false;
-  };
-
   void LoopAboutToWait();
   void RunIdle();
 
-  std::vector<LoopFrame> loops_;
-  bool quit_pending_ = false;
-  int quit_code_ = 0;
+  LoopNest loops_;
+  std::vector<QEventLoop*> event_loops_;  // one per running loop, as loops_ counts them
   std::function<bool()> idle_;
   bool idle_due_ = true;   // something happened since the idle work last ran
   QTimer* idle_timer_ = nullptr;  // owned (child)

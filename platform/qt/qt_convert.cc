@@ -7,6 +7,7 @@
 
 #include "platform/codec.h"
 #include "platform/gbk.h"
+#include "platform/key_chars.h"
 
 namespace memo::platform::qt {
 
@@ -177,10 +178,8 @@ QString TypedText(const QKeyEvent& event) {
   if (key == Qt::Key_Delete) return QString();
   Qt::KeyboardModifiers modifiers = event.modifiers();
   if ((modifiers & Qt::ControlModifier) && !(modifiers & Qt::AltModifier)) {
-    if (key >= Qt::Key_A && key <= Qt::Key_Z) return QString(QChar(key - Qt::Key_A + 1));
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) return QString(QChar(10));
-    if (key == Qt::Key_Backspace) return QString(QChar(127));
-    return QString();
+    const uint32_t typed = CtrlCharacterOf(VirtualKeyOf(event));
+    return typed ? QString(QChar(static_cast<char16_t>(typed))) : QString();
   }
   return event.text();
 }

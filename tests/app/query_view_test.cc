@@ -15,17 +15,18 @@
 
 #include "app/window_units.h"
 #include "bench/app_session.h"
-#include "db/cell_text.h"
+#include "data/cell_text.h"
 #include "db/create.h"
-#include "db/data_source.h"
+#include "data/data_source.h"
 #include "db/database.h"
 #include "db/engine_code.h"
 #include "db/images.h"
 #include "platform/codec.h"
 #include "platform/input.h"
 #include "runtime/heap.h"
-#include "ui/program_routines.h"
-#include "ui/window_runtime.h"
+#include "app/windows/program_routines.h"
+#include "ui/window/window_runtime.h"
+#include "tests/support/gbk.h"
 
 namespace memo::app {
 namespace {
@@ -34,7 +35,7 @@ namespace mw = main_window;
 namespace fu = followup;
 using bench::AppSession;
 
-std::string G(const char* utf8) { return Utf8ToGbk(utf8); }
+using ::memo::testing::G;
 
 struct Memo {
   std::string category;  // GBK
@@ -93,18 +94,18 @@ class QueryViewTest : public ::testing::Test {
     EXPECT_EQ(db::DatabaseHandle::Open(dir_ + "/" + name, db::OpenOptions{}, &handle), db::kOk);
     if (!handle) return memos;
     int32_t count = 0;
-    handle->ReadRecordCount(&count);
+    EXPECT_EQ(handle->ReadRecordCount(&count), db::kOk);
     for (int32_t r = 0; r < count; ++r) {
       handle->set_current_record(r);
       Memo memo;
       std::string bytes;
-      handle->ReadFieldBytes(0, &bytes);
+      EXPECT_EQ(handle->ReadFieldBytes(0, &bytes), db::kOk);
       memo.category = bytes;
       TypedValue time;
-      handle->ReadField(1, &time);
+      EXPECT_EQ(handle->ReadField(1, &time), db::kOk);
       memo.time = time.Double();
-      handle->ReadFieldBytes(2, &memo.note);
-      handle->ReadFieldBytes(3, &memo.log);
+      EXPECT_EQ(handle->ReadFieldBytes(2, &memo.note), db::kOk);
+      EXPECT_EQ(handle->ReadFieldBytes(3, &memo.log), db::kOk);
       memos.push_back(memo);
     }
     return memos;

@@ -19,7 +19,8 @@
 #include "platform/codec.h"
 #include "platform/posix/syscalls.h"
 #include "runtime/literal.h"
-#include "ui/events.h"
+#include "tests/support/gbk.h"
+#include "ui/window/events.h"
 
 namespace memo::app {
 namespace {
@@ -28,7 +29,7 @@ using bench::AppSession;
 namespace posix = platform::posix;
 namespace pw = password;
 
-std::string G(const char* utf8) { return Utf8ToGbk(utf8); }
+using ::memo::testing::G;
 
 std::vector<std::string> Entries(const std::string& dir) {
   std::vector<std::string> names;

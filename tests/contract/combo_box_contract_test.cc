@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "tests/contract/contract_test.h"
-#include "ui/combo_presenter.h"
+#include "ui/controls/combo_presenter.h"
 
 namespace memo::contract {
 namespace {

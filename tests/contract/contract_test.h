@@ -17,6 +17,7 @@
 #include "platform/codec.h"
 #include "platform/window.h"
 #include "tests/contract/person.h"
+#include "tests/support/gbk.h"
 
 namespace memo::contract {
 
@@ -67,8 +68,9 @@ class ContractTest : public ::testing::TestWithParam<BackendKind> {
   std::function<platform::InputDecision(platform::Control*, const platform::InputEvent&)> filter_;
 };
 
-// GBK bytes of a UTF-8 literal, and the character code of a one-character GBK text.
-inline std::string G(const char* utf8) { return Utf8ToGbk(utf8); }
+// GBK bytes of a UTF-8 literal (tests/support/gbk.h), and the character code of a
+// one-character GBK text.
+using ::memo::testing::G;
 uint32_t CodeOf(const std::string& gbk);
 
 std::string BackendName(const ::testing::TestParamInfo<BackendKind>& info);

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "tests/contract/contract_test.h"
-#include "ui/ruled_edit.h"
+#include "ui/controls/ruled_edit.h"
 
 namespace memo::contract {
 namespace {

@@ -15,7 +15,7 @@
 #include "platform/qt/qt_backend.h"
 #include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_window.h"
-#include "ui/ruled_edit.h"
+#include "ui/controls/ruled_edit.h"
 
 namespace memo::platform::qt {
 namespace {

@@ -12,10 +12,10 @@
 #include "runtime/literal.h"
 #include "runtime/program.h"
 #include "tests/contract/contract_test.h"
-#include "tests/window/window_test_support.h"
-#include "ui/combo_commands.h"
-#include "ui/window_commands.h"
-#include "ui/window_runtime.h"
+#include "tests/support/window_test_support.h"
+#include "ui/controls/combo_commands.h"
+#include "ui/window/window_commands.h"
+#include "ui/window/window_runtime.h"
 
 namespace memo::contract {
 namespace {

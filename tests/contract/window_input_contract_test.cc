@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "tests/contract/contract_test.h"
-#include "ui/ruled_edit.h"
-#include "ui/up_down_model.h"
+#include "ui/controls/ruled_edit.h"
+#include "ui/controls/up_down_model.h"
 
 namespace memo::contract {
 namespace {

@@ -12,7 +12,7 @@
 #include "db/file_names.h"
 #include "tests/crash/crash_db.h"
 #include "tests/crash/scenarios.h"
-#include "tests/db/test_util.h"
+#include "tests/support/test_util.h"
 
 namespace memo::crash {
 namespace {

@@ -18,7 +18,7 @@
 #include "tests/crash/crash_db.h"
 #include "tests/crash/scenarios.h"
 #include "tests/crash/syscall_faults.h"
-#include "tests/db/test_util.h"
+#include "tests/support/test_util.h"
 
 namespace memo::crash {
 namespace {

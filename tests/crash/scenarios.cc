@@ -6,7 +6,7 @@
 
 #include "db/coding.h"
 #include "db/file_names.h"
-#include "tests/db/test_util.h"
+#include "tests/support/test_util.h"
 
 namespace memo::crash {
 namespace {

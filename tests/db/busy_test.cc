@@ -13,7 +13,7 @@
 #include "db/engine_code.h"
 #include "db/lock.h"
 #include "db/memo_format.h"
-#include "test_util.h"
+#include "tests/support/test_util.h"
 
 namespace memo::db {
 namespace {

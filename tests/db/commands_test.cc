@@ -15,7 +15,7 @@
 #include "runtime/literal.h"
 #include "runtime/routine.h"
 #include "runtime/text.h"
-#include "test_util.h"
+#include "tests/support/test_util.h"
 
 namespace memo::db {
 namespace {

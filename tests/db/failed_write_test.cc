@@ -7,7 +7,7 @@
 #include "db/coding.h"
 #include "db/engine_code.h"
 #include "db/memo_format.h"
-#include "test_util.h"
+#include "tests/support/test_util.h"
 
 namespace memo::db {
 namespace {

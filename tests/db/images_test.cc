@@ -11,7 +11,7 @@
 #include "runtime/convert.h"
 #include "runtime/heap.h"
 #include "runtime/text.h"
-#include "test_util.h"
+#include "tests/support/test_util.h"
 
 namespace memo::db {
 namespace {

@@ -13,12 +13,12 @@
 #include <filesystem>
 
 #include "db/coding.h"
-#include "db/db_provider.h"
+#include "data/db_provider.h"
 #include "db/engine_code.h"
 #include "db/file_names.h"
 #include "db/passing_files.h"
 #include "platform/posix/syscalls.h"
-#include "test_util.h"
+#include "tests/support/test_util.h"
 
 namespace memo::db {
 namespace {

@@ -8,7 +8,7 @@
 #include "db/memo_format.h"
 #include "runtime/heap.h"
 #include "runtime/text.h"
-#include "test_util.h"
+#include "tests/support/test_util.h"
 
 namespace memo::db {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "db/engine_code.h"
 #include "db/file_names.h"
-#include "test_util.h"
+#include "tests/support/test_util.h"
 
 namespace memo::db {
 namespace {

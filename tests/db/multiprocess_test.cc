@@ -14,12 +14,12 @@
 #include <sched.h>
 
 #include "db/coding.h"
-#include "db/data_source.h"
-#include "db/db_provider.h"
+#include "data/data_source.h"
+#include "data/db_provider.h"
 #include "db/engine_code.h"
 #include "db/memo_format.h"
 #include "platform/posix/syscalls.h"
-#include "test_util.h"
+#include "tests/support/test_util.h"
 
 namespace memo::db {
 namespace {

@@ -16,7 +16,7 @@
 #include "db/registry.h"
 #include "platform/backend.h"
 #include "platform/headless/headless_backend.h"
-#include "test_util.h"
+#include "tests/support/test_util.h"
 
 namespace memo::db {
 namespace {

@@ -15,7 +15,7 @@
 #include "db/check.h"
 #include "db/engine_code.h"
 #include "db/pair_copy.h"
-#include "test_util.h"
+#include "tests/support/test_util.h"
 
 namespace memo::db {
 namespace {

@@ -4,24 +4,23 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
-#include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <sstream>
-#include <thread>
 
 #include "db/coding.h"
 #include "db/engine_code.h"
 #include "db/images.h"
 #include "db/memo_format.h"
 #include "db/value_codec.h"
+#include "platform/posix/syscalls.h"
 #include "runtime/heap.h"
 #include "runtime/routine.h"
 #include "runtime/text.h"
-#include "test_util.h"
+#include "tests/support/test_util.h"
 
 namespace memo::db {
 namespace {
@@ -565,9 +564,36 @@ TEST(TwoHandlesTest, MemoReadTakesTheRecordLockAndNoBlockLock) {
   EXPECT_EQ(bytes, other);
 }
 
-// A chain of 8 MB takes far longer to read than the record's block number: another handle that
-// keeps trying the record's lock meanwhile finds it held nearly every time, and would find it
-// free nearly every time if the read let go of the record before reading the chain.
+// What the probe of the test below found: the record's lock held or free, once per read call of
+// the reader.
+struct ChainReadProbe {
+  LockTable* locks = nullptr;
+  uint64_t record = 0;
+  int held = 0;
+  int free = 0;
+};
+ChainReadProbe* g_chain_probe = nullptr;
+ssize_t (*g_probed_pread)(int, void*, size_t, off_t) = nullptr;
+
+// The read call of the installed table: before each read, the probe tries the record's lock
+// (without waiting) and lets it go again.
+ssize_t ProbingPread(int fd, void* buffer, size_t count, off_t offset) {
+  if (ChainReadProbe* probe = g_chain_probe) {
+    g_chain_probe = nullptr;  // the probe's own calls are not probed
+    if (probe->locks->Lock(probe->record, 0) == kOk) {
+      ++probe->free;
+      EXPECT_EQ(probe->locks->Unlock(probe->record), kOk);
+    } else {
+      ++probe->held;
+    }
+    g_chain_probe = probe;
+  }
+  return g_probed_pread(fd, buffer, count, offset);
+}
+
+// A chain of 8 MB is read in many calls after the record's block number: another handle that
+// tries the record's lock at each of the reader's read calls finds it held nearly every time, and
+// would find it free nearly every time if the read let go of the record before reading the chain.
 TEST(TwoHandlesTest, RecordStaysLockedWhileALongChainIsRead) {
   testing::TempDir dir;
   const std::string path = dir.File("long.edb");
@@ -588,27 +614,23 @@ TEST(TwoHandlesTest, RecordStaysLockedWhileALongChainIsRead) {
   ASSERT_TRUE(reader && probe);
   const uint64_t record0 = reader->records_start();
   constexpr int kReads = 8;
-  std::atomic<bool> finished{false};
   int whole_reads = 0;
-  std::thread read_thread([&] {
-    reader->set_current_record(0);
-    for (int i = 0; i < kReads; ++i) {
-      std::string bytes;
-      if (reader->ReadFieldBytes(1, &bytes) == kOk && bytes == text) ++whole_reads;
-    }
-    finished = true;
-  });
-  int held = 0, free = 0;
-  while (!finished) {
-    if (probe->locks()->Lock(record0, 0) == kOk) {
-      if (!finished) ++free;
-      EXPECT_EQ(probe->locks()->Unlock(record0), kOk);
-    } else {
-      ++held;
-    }
-    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  // The probe tries the record's lock at every read the reader makes, through the system-call
+  // table: what it finds depends only on the order of the reader's calls, never on timing.
+  ChainReadProbe probe_state{probe->locks(), record0};
+  platform::posix::SyscallTable table = platform::posix::Syscalls();
+  g_probed_pread = table.pread;
+  table.pread = ProbingPread;
+  const platform::posix::SyscallTable previous = platform::posix::InstallSyscalls(table);
+  g_chain_probe = &probe_state;
+  reader->set_current_record(0);
+  for (int i = 0; i < kReads; ++i) {
+    std::string bytes;
+    if (reader->ReadFieldBytes(1, &bytes) == kOk && bytes == text) ++whole_reads;
   }
-  read_thread.join();
+  g_chain_probe = nullptr;
+  platform::posix::InstallSyscalls(previous);
+  const int held = probe_state.held, free = probe_state.free;
   EXPECT_EQ(whole_reads, kReads);
   RecordProperty("held", held);
   RecordProperty("free", free);
@@ -637,6 +659,20 @@ TEST(TwoHandlesTest, MemoFileIsCheckedUnderItsWholeFileLock) {
   EXPECT_EQ(holder->memo_file()->locks()->Unlock(0), kOk);
 }
 
+// Run once, by the lock call of the installed table, after the first lock attempt that failed.
+std::function<void()> g_release_after_failed_lock;
+int (*g_released_set_lock)(int, struct flock*) = nullptr;
+
+int ReleasingSetLock(int fd, struct flock* lock) {
+  const int rc = g_released_set_lock(fd, lock);
+  if (rc != 0 && lock->l_type != F_UNLCK && g_release_after_failed_lock) {
+    std::function<void()> release = std::move(g_release_after_failed_lock);
+    g_release_after_failed_lock = nullptr;  // the release's own calls pass straight through
+    release();
+  }
+  return rc;
+}
+
 TEST(TwoHandlesTest, RecordCountWaitsForTheCountByteEvenWithoutALockWait) {
   testing::TempDir dir;
   testing::WriteAll(dir.File("c.mcn"), std::string(AccountsImageBytes()));
@@ -644,13 +680,21 @@ TEST(TwoHandlesTest, RecordCountWaitsForTheCountByteEvenWithoutALockWait) {
   auto counter = testing::MustOpen(dir.File("c.mcn"));  // lock wait 0
   ASSERT_TRUE(holder && counter);
   ASSERT_EQ(holder->locks()->Lock(kRecordCountOffset, 0), kOk);
-  std::thread release([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // The holder lets go right after the counter's first attempt failed (seen through the
+  // system-call table), so the count is read only if the counter tries again instead of failing.
+  g_release_after_failed_lock = [&] {
     EXPECT_EQ(holder->locks()->Unlock(kRecordCountOffset), kOk);
-  });
+  };
+  platform::posix::SyscallTable table = platform::posix::Syscalls();
+  g_released_set_lock = table.set_lock;
+  table.set_lock = ReleasingSetLock;
+  const platform::posix::SyscallTable previous = platform::posix::InstallSyscalls(table);
   int32_t count = -1;
   const int rc = counter->ReadRecordCount(&count);
-  release.join();
+  platform::posix::InstallSyscalls(previous);
+  const bool released = !g_release_after_failed_lock;
+  g_release_after_failed_lock = nullptr;
+  ASSERT_TRUE(released) << "the counter never found the count byte held";
   EXPECT_EQ(rc, kOk) << "the count is read with a lock wait of at least 2000 ms";
   EXPECT_EQ(count, 1);
 }

@@ -11,7 +11,7 @@
 #include "db/engine_code.h"
 #include "db/record_format.h"
 #include "runtime/heap.h"
-#include "test_util.h"
+#include "tests/support/test_util.h"
 
 namespace memo::db {
 namespace {

@@ -12,7 +12,7 @@
 #include "db/engine_code.h"
 #include "db/images.h"
 #include "db/memo_file.h"
-#include "test_util.h"
+#include "tests/support/test_util.h"
 
 namespace memo::db {
 namespace {

@@ -18,13 +18,13 @@
 #include "platform/codec.h"
 #include "platform/qt/qt_backend.h"
 #include "runtime/program.h"
-#include "tests/db/test_util.h"
+#include "tests/support/test_util.h"
 #include "tests/e2e/program_person.h"
 #include "tests/e2e/step_driver.h"
-#include "ui/egrid.h"
-#include "ui/grid.h"
-#include "ui/program_routines.h"
-#include "ui/window_runtime.h"
+#include "ui/advanced_grid/egrid.h"
+#include "ui/grid/grid.h"
+#include "app/windows/program_routines.h"
+#include "ui/window/window_runtime.h"
 
 #ifndef MEMO_SCREENSHOT_DIR
 #define MEMO_SCREENSHOT_DIR "screenshots"

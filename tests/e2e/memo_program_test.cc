@@ -25,19 +25,20 @@
 
 #include "app/entry.h"
 #include "db/database.h"
-#include "db/db_provider.h"
+#include "data/db_provider.h"
 #include "platform/backend.h"
 #include "platform/codec.h"
 #include "platform/qt/qt_backend.h"
 #include "runtime/program.h"
-#include "tests/db/test_util.h"
+#include "tests/support/test_util.h"
 #include "tests/e2e/program_person.h"
 #include "tests/e2e/step_driver.h"
-#include "ui/data_units.h"
-#include "ui/egrid.h"
-#include "ui/grid.h"
-#include "ui/program_routines.h"
-#include "ui/window_runtime.h"
+#include "ui/data_units/data_units.h"
+#include "ui/advanced_grid/egrid.h"
+#include "ui/grid/grid.h"
+#include "app/windows/program_routines.h"
+#include "ui/window/window_runtime.h"
+#include "tests/support/gbk.h"
 
 #ifndef MEMO_SCREENSHOT_DIR
 #define MEMO_SCREENSHOT_DIR "screenshots"
@@ -69,7 +70,7 @@ constexpr const char* kNewPassword = "memo-2024";
 constexpr const char* kEntrySeparator = "||特殊跟进条目分割||";
 constexpr const char* kTimeSeparator = "||特殊跟进时间分割||";
 
-std::string G(const char* utf8) { return Utf8ToGbk(utf8); }
+using ::memo::testing::G;
 
 // The Qt backend with the executable placed in the test's run directory: the program makes
 // that directory its current one and keeps its data files there.

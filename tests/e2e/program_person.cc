@@ -19,10 +19,10 @@
 #include "platform/codec.h"
 #include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_window.h"
-#include "ui/data_units.h"
-#include "ui/egrid_unit.h"
-#include "ui/unit.h"
-#include "ui/window_runtime.h"
+#include "ui/data_units/data_units.h"
+#include "ui/advanced_grid/egrid_unit.h"
+#include "ui/window/unit.h"
+#include "ui/window/window_runtime.h"
 
 namespace memo::e2e {
 

@@ -9,7 +9,7 @@
 #include "platform/headless/headless_backend.h"
 #include "platform/headless/headless_controls.h"
 #include "platform/message_box.h"
-#include "tests/platform/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace memo::platform {
 namespace {

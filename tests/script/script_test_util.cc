@@ -25,31 +25,6 @@ std::string ReadAll(std::FILE* file) {
 
 }  // namespace
 
-TempDir::TempDir() {
-  char pattern[] = "/tmp/memo_script_test_XXXXXX";
-  if (mkdtemp(pattern)) path_ = pattern;
-  EXPECT_FALSE(path_.empty());
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-}
-
-std::string TempDir::Read(const std::string& name) const {
-  std::ifstream in(File(name), std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-bool TempDir::Exists(const std::string& name) const {
-  return std::filesystem::exists(File(name));
-}
-
-void TempDir::Write(const std::string& name, std::string_view bytes) const {
-  std::ofstream out(File(name), std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 Outcome RunScript(std::string_view text, const TempDir& dir, std::function<int()> entry,
                   bool trace) {
   Outcome outcome;

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "tests/support/temp_dir.h"
+
 namespace memo::script::testing {
 
 struct Outcome {
@@ -14,23 +16,9 @@ struct Outcome {
   std::string err;  // the failure line, if any
 };
 
-// A fresh empty directory, removed with everything in it when the object goes.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-  // Reads a file of the directory ("" when missing).
-  std::string Read(const std::string& name) const;
-  bool Exists(const std::string& name) const;
-  void Write(const std::string& name, std::string_view bytes) const;
-
- private:
-  std::string path_;
-};
+// A fresh empty directory, removed with everything in it when the object goes
+// (tests/support/temp_dir.h).
+using ::memo::testing::TempDir;
 
 // Parses `text` (which must parse) and runs it in `dir` against `entry`, as script "s.script".
 Outcome RunScript(std::string_view text, const TempDir& dir, std::function<int()> entry,

@@ -10,14 +10,14 @@
 #include "runtime/heap.h"
 #include "runtime/literal.h"
 #include "runtime/program.h"
-#include "ui/egrid.h"
-#include "ui/egrid_unit.h"
-#include "ui/events.h"
+#include "ui/advanced_grid/egrid.h"
+#include "ui/advanced_grid/egrid_unit.h"
+#include "ui/window/events.h"
 #include "ui/format/segment.h"
 #include "ui/format/type_blocks.h"
-#include "ui/program_routines.h"
-#include "ui/window_commands.h"
-#include "ui/window_runtime.h"
+#include "app/windows/program_routines.h"
+#include "ui/window/window_commands.h"
+#include "ui/window/window_runtime.h"
 
 namespace memo::script::testing {
 

@@ -4,9 +4,9 @@
 #include "runtime/dispatch.h"
 #include "runtime/heap.h"
 #include "runtime/literal.h"
-#include "ui/combo_commands.h"
+#include "ui/controls/combo_commands.h"
 #include "ui/format/segment.h"
-#include "ui/window_commands.h"
+#include "ui/window/window_commands.h"
 
 namespace memo::script {
 

@@ -1,12 +1,12 @@
 #include "tools/script/grid_probe.h"
 
-#include "db/data_source.h"
-#include "ui/data_units.h"
-#include "ui/egrid.h"
-#include "ui/egrid_layout.h"
-#include "ui/egrid_unit.h"
+#include "data/data_source.h"
+#include "ui/data_units/data_units.h"
+#include "ui/advanced_grid/egrid.h"
+#include "ui/advanced_grid/egrid_unit.h"
+#include "ui/advanced_grid/egrid_layout.h"
 #include "ui/format/segment.h"
-#include "ui/grid.h"
+#include "ui/grid/grid.h"
 
 namespace memo::script {
 

@@ -12,8 +12,8 @@
 #include "runtime/literal.h"
 #include "runtime/program.h"
 #include "platform/process.h"
-#include "ui/program_routines.h"
-#include "ui/window_runtime.h"
+#include "app/windows/program_routines.h"
+#include "ui/window/window_runtime.h"
 
 namespace memo::script {
 

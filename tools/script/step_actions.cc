@@ -1,8 +1,7 @@
 // Steps in which a person acts on a window: typing, keys, clicks, picking list items and menu
 // items, the close box. Each first checks that a person could reach the target at all.
-#include <cctype>
-
 #include "platform/headless/headless_controls.h"
+#include "platform/mnemonics.h"
 #include "tools/script/step_routines.h"
 #include "tools/script/targets.h"
 
@@ -14,38 +13,12 @@ platform::HeadlessControlKind KindOf(platform::Control* control) {
   return platform::HeadlessStateOf(control)->kind();
 }
 
-// Removes the "&" mnemonic marks of a menu caption ("&&" stands for one "&"), and the keyboard
-// letter "(&Z)" the menu bar adds after a caption that marks none: a script names an item by
-// its caption as stored.
-std::string StripMnemonics(std::string_view caption) {
-  if (caption.size() > 4 && caption.substr(caption.size() - 4, 2) == "(&" &&
-      caption.back() == ')' &&
-      std::isalnum(static_cast<unsigned char>(caption[caption.size() - 2]))) {
-    caption.remove_suffix(4);
-  }
-  std::string out;
-  for (size_t i = 0; i < caption.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(caption[i]);
-    if (c >= 0x81 && i + 1 < caption.size()) {  // a GBK pair: its trail byte is never a mark
-      out += caption[i];
-      out += caption[++i];
-      continue;
-    }
-    if (c == '&') {
-      if (i + 1 < caption.size() && caption[i + 1] == '&') out += caption[++i];
-      continue;
-    }
-    out += caption[i];
-  }
-  return out;
-}
-
 // The menu-bar entry with that caption, depth first.
 const platform::MenuEntry* FindMenuEntry(const std::vector<platform::MenuEntry>& entries,
                                          const std::string& caption_gbk) {
   for (const platform::MenuEntry& entry : entries) {
     if (entry.separator) continue;
-    if (StripMnemonics(entry.caption_gbk) == caption_gbk) return &entry;
+    if (platform::StripMnemonics(entry.caption_gbk) == caption_gbk) return &entry;
     if (const platform::MenuEntry* found = FindMenuEntry(entry.children, caption_gbk))
       return found;
   }
@@ -56,7 +29,7 @@ void ListCaptions(const std::vector<platform::MenuEntry>& entries, std::string* 
   for (const platform::MenuEntry& entry : entries) {
     if (entry.separator) continue;
     *out += ' ';
-    *out += ShowGbk(StripMnemonics(entry.caption_gbk));
+    *out += ShowGbk(platform::StripMnemonics(entry.caption_gbk));
     ListCaptions(entry.children, out);
   }
 }

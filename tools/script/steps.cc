@@ -5,7 +5,7 @@
 
 #include "platform/message_box.h"
 #include "tools/script/step_routines.h"
-#include "ui/program_routines.h"
+#include "app/windows/program_routines.h"
 
 namespace memo::script {
 

@@ -7,8 +7,8 @@
 
 #include "platform/headless/headless_window.h"
 #include "tools/script/runner.h"
-#include "ui/unit.h"
-#include "ui/window_runtime.h"
+#include "ui/window/unit.h"
+#include "ui/window/window_runtime.h"
 
 namespace memo::script {
 

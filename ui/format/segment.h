@@ -51,7 +51,7 @@ constexpr uint32_t kMenuDisabled = 1u << 1;
 constexpr uint32_t kMenuChecked = 1u << 2;
 
 // A stored routine reference: -1 is "no routine"; any other value is an index into the
-// application's routine table (ui/program_routines.h), resolved when the segment is loaded.
+// application's routine table (app/windows/program_routines.h), resolved when the segment is loaded.
 constexpr int32_t kNoRoutine = -1;
 
 struct EventBinding {
