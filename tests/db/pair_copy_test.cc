@@ -162,7 +162,14 @@ TEST(PairCopyTest, CopiesTakenWhileAnotherProcessWritesAreNeverTorn) {
   constexpr int kCopies = 25;
   std::set<int> versions_seen;
   int torn = 0;
+  int rewrites_before = 0;
   for (int i = 0; i < kCopies; ++i) {
+    // Each copy after the writer has changed the pair again (however slow the machine is), so that
+    // the copies see many versions, not one the writer had no time to change.
+    for (int waited = 0; shared->rewrites.load() <= rewrites_before && waited < 10000; ++waited) {
+      usleep(1000);
+    }
+    rewrites_before = shared->rewrites.load();
     const std::string target = dir.File("copy" + std::to_string(i));
     ASSERT_EQ(mkdir(target.c_str(), 0700), 0);
     PairCopy copy = CopyDatabasePair(source, target, 10000);
@@ -190,7 +197,6 @@ TEST(PairCopyTest, CopiesTakenWhileAnotherProcessWritesAreNeverTorn) {
     ASSERT_EQ(handle->ReadFieldBytes(1, &text), kOk);
     if (text != Version(version)) ++torn;
     versions_seen.insert(version);
-    usleep(2000);
   }
   shared->stop = 1;
   int status = 0;
