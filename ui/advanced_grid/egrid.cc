@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
 
 #include "platform/backend.h"
 #include "ui/advanced_grid/egrid_layout.h"
@@ -308,6 +309,43 @@ void EGrid::MouseMoved(Point at) {
   UpdateTip(at);
 }
 
+namespace {
+
+// Column widths given by a person, per grid key and column, for the run of the program.
+std::map<uint64_t, std::map<int, int>>& UserWidths() {
+  static auto* widths = new std::map<uint64_t, std::map<int, int>>();
+  return *widths;
+}
+
+}  // namespace
+
+void EGrid::RememberWidthsAs(uint64_t key) {
+  width_key_ = key;
+  has_width_key_ = true;
+  auto found = UserWidths().find(key);
+  if (found == UserWidths().end()) return;
+  for (const auto& [column, width] : found->second) {
+    if (column < model_.columns()) model_.SetColumnWidth(column, width);
+  }
+}
+
+void EGrid::RememberUserWidth(int column) {
+  if (!has_width_key_ || column < 0 || column >= model_.columns()) return;
+  UserWidths()[width_key_][column] = model_.column_width(column);
+}
+
+bool EGrid::SetProgramColumnWidth(int column, int width) {
+  if (!model_.SetColumnWidth(column, width)) return false;
+  if (has_width_key_) {
+    auto found = UserWidths().find(width_key_);
+    if (found != UserWidths().end()) {
+      auto user = found->second.find(column);
+      if (user != found->second.end()) model_.SetColumnWidth(column, user->second);
+    }
+  }
+  return true;
+}
+
 void EGrid::FitColumn(int column) {
   platform::Backend* backend = platform::CurrentBackend();
   if (!backend || !canvas_ || column < 0 || column >= model_.columns()) return;
@@ -320,6 +358,7 @@ void EGrid::FitColumn(int column) {
   const Rect probe{0, 0, 100, 100};
   const int around = probe.width - TextArea(probe).width;
   model_.SetColumnWidth(column, widest + around + 1);
+  RememberUserWidth(column);
 }
 
 // The left button's release: the focus change since the previous release (event 0), the
@@ -327,6 +366,7 @@ void EGrid::FitColumn(int column) {
 // only while the grid lives.
 void EGrid::Release(Point at) {
   if (resizing_column_ >= 0) {
+    RememberUserWidth(resizing_column_);
     resizing_column_ = -1;
     canvas_->SetMouseCapture(false);
     return;

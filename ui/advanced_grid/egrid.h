@@ -77,6 +77,14 @@ class EGrid {
   // click on its border in a fixed row does.
   void FitColumn(int column);
 
+  // Widths a person gave columns (by dragging or fitting) last for the run of the program: they
+  // are kept under `key` (one per grid of a window definition) and win over the widths the
+  // program sets, in this grid and in every later one under the same key.
+  void RememberWidthsAs(uint64_t key);
+  // The program's column width (the set-column-width command): false for a column outside the
+  // grid; a width the person gave the column stays.
+  bool SetProgramColumnWidth(int column, int width);
+
   // The canvas's input, scroll bars and resizing, as the canvas hands them over.
   void HandleInput(const platform::InputEvent& event);
   void HandleScroll(platform::Orientation which, platform::ScrollAction action, int track);
@@ -91,6 +99,8 @@ class EGrid {
   void KeyDown(int key, int shift);
   void UpdateTip(platform::Point at);
   void HideTip();
+  // Keeps the width a person gave a column for the later grids under the same key.
+  void RememberUserWidth(int column);
   // The column whose right edge in a fixed row is under the point (resizing), or -1.
   int ResizableColumnAt(platform::Point at) const;
   platform::Size Client() const;
@@ -115,6 +125,8 @@ class EGrid {
   CellPos tip_cell_;
   bool tip_shown_ = false;
   bool sizing_pointer_ = false;  // the pointer shows the sizing shape over a column border
+  uint64_t width_key_ = 0;
+  bool has_width_key_ = false;
 };
 
 }  // namespace memo::ui

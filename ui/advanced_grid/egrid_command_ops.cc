@@ -54,7 +54,7 @@ void SetColumnWidth(EGrid& grid, TypedValue* result, int32_t count, const TypedV
   std::optional<int> column = IntArg(count, args, 0);
   std::optional<int> width = IntArg(count, args, 1);
   if (!column || !width) return SetBool(result, false);
-  SetBool(result, grid.model().SetColumnWidth(*column, *width));
+  SetBool(result, grid.SetProgramColumnWidth(*column, *width));
 }
 
 void InsertRow(EGrid& grid, TypedValue* result, int32_t count, const TypedValue* args) {

@@ -13,6 +13,7 @@ class EGridUnit final : public Unit {
             const EGridSettings& settings)
       : Unit(context), canvas_(canvas), grid_(canvas, settings) {
     grid_.SetLifeToken(LifeToken());
+    grid_.RememberWidthsAs(uint64_t{context.window_id} << 32 | context.unit_id);
     grid_.SetEventSink([this](int32_t event, std::initializer_list<int32_t> args) {
       Raise(event, args);
     });

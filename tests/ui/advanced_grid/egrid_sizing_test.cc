@@ -67,6 +67,37 @@ TEST_F(EGridSizingTest, ADoubleClickOnAnEdgeFitsTheColumnToItsWidestTextInView) 
   EXPECT_EQ(grid_->model().column_width(1), 60);
 }
 
+// A width a person gives a column outlasts the program's own widths and the grid itself: the
+// follow-up window sets its widths at every fill and is made anew at every opening.
+TEST_F(EGridSizingTest, AWidthAPersonGaveAColumnOutlastsTheProgramsWidthsAndTheGrid) {
+  constexpr uint64_t kKey = uint64_t{0x7E57} << 32 | 9;
+  Make(LogLike());
+  grid_->RememberWidthsAs(kKey);
+  ASSERT_TRUE(grid_->SetProgramColumnWidth(0, 170));
+  EXPECT_EQ(grid_->model().column_width(0), 170);
+  Send(InputKind::kLeftDown, Point{169, 12});  // the first column's right edge
+  Send(InputKind::kMouseMove, Point{99, 12});
+  Send(InputKind::kLeftUp, Point{99, 12});
+  const int dragged = grid_->model().column_width(0);
+  EXPECT_LT(dragged, 170);
+  ASSERT_TRUE(grid_->SetProgramColumnWidth(0, 170));
+  EXPECT_EQ(grid_->model().column_width(0), dragged);
+  ASSERT_TRUE(grid_->SetProgramColumnWidth(1, 400));  // a column nobody sized takes the program's
+  EXPECT_EQ(grid_->model().column_width(1), 400);
+  EXPECT_FALSE(grid_->SetProgramColumnWidth(5, 10));
+
+  Make(LogLike());  // the window opened again
+  grid_->RememberWidthsAs(kKey);
+  EXPECT_EQ(grid_->model().column_width(0), dragged);
+  ASSERT_TRUE(grid_->SetProgramColumnWidth(0, 170));
+  EXPECT_EQ(grid_->model().column_width(0), dragged);
+
+  Make(LogLike());  // another grid keeps its own widths
+  grid_->RememberWidthsAs(kKey + 1);
+  ASSERT_TRUE(grid_->SetProgramColumnWidth(0, 170));
+  EXPECT_EQ(grid_->model().column_width(0), 170);
+}
+
 TEST_F(EGridSizingTest, ALongEntrysTipIsWrappedIntoLinesWithinTheGrid) {
   Make(LogLike(), platform::Size{400, 200});
   std::string entry;
