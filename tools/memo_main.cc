@@ -2,12 +2,11 @@
 // the windowing system is reached (they work without a display); the data directory is chosen
 // first, since --help names it. The application's entry routine does the rest; the program ends
 // when its last window closes (exit code 0) or with the run-time error report (exit code -1).
-#include <QApplication>
-
 #include <cstdio>
 
 #include "platform/backend.h"
 #include "platform/data_directory.h"
+#include "platform/qt/qt_application.h"
 #include "platform/qt/qt_backend.h"
 #include "tools/desktop/desktop_start.h"
 
@@ -25,7 +24,7 @@ int main(int argc, char** argv) {
     case EarlyRequest::kRun:
       break;
   }
-  QApplication application(argc, argv);  // takes the toolkit's own options out of argv
+  memo::platform::qt::QtApplication application(argc, argv);  // takes the toolkit's own options
   std::string leftover = memo::desktop::CheckLeftoverArguments(argc, argv);
   if (!leftover.empty()) {
     std::fputs(leftover.c_str(), stderr);
