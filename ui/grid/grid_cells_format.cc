@@ -3,22 +3,14 @@
 #include <cstdint>
 #include <cstring>
 
+#include "db/coding.h"
+#include "ui/format/byte_cursor.h"
 #include "ui/grid/grid_cells_text.h"
 
 namespace memo::ui {
 namespace {
 
-void PutU32(std::string* out, uint32_t v) {
-  char bytes[4] = {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
-                   static_cast<char>((v >> 16) & 0xFF), static_cast<char>((v >> 24) & 0xFF)};
-  out->append(bytes, 4);
-}
-
-uint32_t GetU32(const char* p) {
-  const auto* b = reinterpret_cast<const unsigned char*>(p);
-  return static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
-         (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
-}
+uint32_t GetU32(const char* p) { return db::DecodeFixed32(p); }
 
 }  // namespace
 
