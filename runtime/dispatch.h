@@ -101,15 +101,15 @@ inline TypedValue CallAddOnCommand(CommandRoutine command, ArgList& args) {
 // a block result is owned by the returned owner (released exactly once, when the owner goes),
 // a number or a truth comes back by value, and a date-time comes back as a whole cell with its
 // tag set, ready to be passed on as an argument or stored in a field.
-TextOwner CallText(CommandRoutine command, ArgList& args);
-BlockOwner<void> CallBytes(CommandRoutine command, ArgList& args);
-int32_t CallInt(CommandRoutine command, ArgList& args);
-bool CallBool(CommandRoutine command, ArgList& args);
-TypedValue CallDateTime(CommandRoutine command, ArgList& args);
+[[nodiscard]] TextOwner CallText(CommandRoutine command, ArgList& args);
+[[nodiscard]] BlockOwner<void> CallBytes(CommandRoutine command, ArgList& args);
+[[nodiscard]] int32_t CallInt(CommandRoutine command, ArgList& args);
+[[nodiscard]] bool CallBool(CommandRoutine command, ArgList& args);
+[[nodiscard]] TypedValue CallDateTime(CommandRoutine command, ArgList& args);
 
 // The same for a command called without arguments.
-TextOwner CallText(CommandRoutine command);
-int32_t CallInt(CommandRoutine command);
-TypedValue CallDateTime(CommandRoutine command);
+[[nodiscard]] TextOwner CallText(CommandRoutine command);
+[[nodiscard]] int32_t CallInt(CommandRoutine command);
+[[nodiscard]] TypedValue CallDateTime(CommandRoutine command);
 
 }  // namespace memo

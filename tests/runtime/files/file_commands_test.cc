@@ -150,7 +150,7 @@ TEST_F(FileCommandsTest, ReadFileBytesFailsWhileAnotherProcessHasWriteAccess) {
   ASSERT_TRUE(remote.ok());
   ASSERT_EQ(remote.Open(0, path, FileAccess::kReadWrite, FileShare::kDenyNone), FileError::kNone);
   EXPECT_EQ(Read(path), "");
-  remote.Close(0);
+  ASSERT_EQ(remote.Close(0), FileError::kNone);
   EXPECT_EQ(Read(path), "data");
 }
 
@@ -202,7 +202,7 @@ TEST_F(FileCommandsTest, WriteFileBytesFailsWhileAnotherProcessHasTheFileOpen) {
   ASSERT_EQ(remote.Open(0, path, FileAccess::kRead, FileShare::kDenyNone), FileError::kNone);
   EXPECT_FALSE(Write(path, {"lost"}));
   EXPECT_EQ(ReadWholeFile(path), "keep");
-  remote.Close(0);
+  ASSERT_EQ(remote.Close(0), FileError::kNone);
   EXPECT_TRUE(Write(path, {"now"}));
   EXPECT_EQ(ReadWholeFile(path), "now");
 }
