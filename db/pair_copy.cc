@@ -104,7 +104,7 @@ PairCopy CopyDatabasePair(std::string_view record_full_path, std::string_view ta
   std::string buffer(kChunk, '\0');
   for (const auto& [source, final_path] : plan) {
     if (!WritePassing(*source, PassingName(final_path), &buffer, &copy)) {
-      files.Unlock();
+      IgnoreCode(files.Unlock());  // the copy's failure is the one reported
       remove_passing();
       return copy;
     }
