@@ -24,7 +24,7 @@ TypedValue Ref(uint32_t window_id, uint32_t unit_id, uint32_t type) {
 static char* TakeText(TypedValue value) {
   if (value.tag != TypeTag::kText) {
     ReleaseValue(&value);
-    ReportRuntimeError(5);
+    ReportRuntimeError(RuntimeError::kTypeMismatch);
   }
   return static_cast<char*>(value.Pointer());
 }

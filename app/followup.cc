@@ -6,6 +6,7 @@
 #include "app/app_support.h"
 #include "app/routines.h"
 #include "app/window_units.h"
+#include "platform/input.h"
 #include "runtime/array.h"
 #include "runtime/dispatch.h"
 #include "runtime/fatal.h"
@@ -23,7 +24,6 @@ namespace fu = followup;
 constexpr int32_t kContent = 8;
 constexpr int32_t kRowCount = 17;  // the advanced grid's row count
 constexpr int32_t kTextContent = 1;  // set cell content: plain text
-constexpr int kKeyEnter = 13;
 
 const char* EntrySeparator() { return Gbk("||特殊跟进条目分割||"); }
 const char* TimeSeparator() { return Gbk("||特殊跟进时间分割||"); }
@@ -204,7 +204,7 @@ void ShowFollowUpEntry(ui::EventCall&) {
   TypedValue cell = CallAddOnCommand(ui::EGridGetCell, cell_args);
   if (cell.tag != TypeTag::kText) {
     ReleaseValue(&cell);
-    ReportRuntimeError(5);
+    ReportRuntimeError(RuntimeError::kTypeMismatch);
   }
   TextOwner text(static_cast<char*>(cell.Pointer()));
   WriteText(fu::kWindow, fu::kEntryView, text.get());
@@ -212,7 +212,9 @@ void ShowFollowUpEntry(ui::EventCall&) {
 
 void AppendFollowUpClicked(ui::EventCall&) { AppendFollowUp(); }
 void FollowUpEntryKey(ui::EventCall& call) {
-  if (call.arg_count >= 1 && static_cast<int32_t>(call.args[0].low) == kKeyEnter) AppendFollowUp();
+  if (call.arg_count >= 1 && static_cast<int32_t>(call.args[0].low) == platform::vk::kReturn) {
+    AppendFollowUp();
+  }
 }
 
 }  // namespace memo::app

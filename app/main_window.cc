@@ -7,6 +7,7 @@
 #include "db/db_commands.h"
 #include "db/engine_code.h"
 #include "platform/file.h"
+#include "platform/input.h"
 #include "runtime/dispatch.h"
 #include "runtime/file_commands.h"
 #include "runtime/literal.h"
@@ -24,7 +25,6 @@ namespace mw = main_window;
 constexpr int32_t kContent = 8;         // edit box content
 constexpr int32_t kComboContent = 9;    // a combo box's shown text
 constexpr int32_t kComboSelection = 19;  // a combo box's current item index
-constexpr int kKeyEnter = 13;
 
 const char* AllCategories() { return Gbk("全部"); }
 const char* MemoTable() { return Gbk("a.mcn"); }
@@ -272,7 +272,9 @@ void OpenDialog(uint32_t window_id) {
 void MainWindowCreated(ui::EventCall&) { TellUnusableMemoFiles(RefreshMainWindow()); }
 void AddMemoClicked(ui::EventCall&) { AddMemo(); }
 void MemoTextKey(ui::EventCall& call) {
-  if (call.arg_count >= 1 && static_cast<int32_t>(call.args[0].low) == kKeyEnter) AddMemo();
+  if (call.arg_count >= 1 && static_cast<int32_t>(call.args[0].low) == platform::vk::kReturn) {
+    AddMemo();
+  }
 }
 void DeleteMemoClicked(ui::EventCall&) { DeleteMemo(); }
 void QueryClicked(ui::EventCall&) { QueryByCategory(); }
