@@ -24,7 +24,7 @@ TypedValue Ref(uint32_t window_id, uint32_t unit_id, uint32_t type) {
 static char* TakeText(TypedValue value) {
   if (value.tag != TypeTag::kText) {
     ReleaseValue(&value);
-    ReportRuntimeError(5);
+    ReportRuntimeError(RuntimeError::kTypeMismatch);
   }
   return static_cast<char*>(value.Pointer());
 }
@@ -48,7 +48,7 @@ void Focus(uint32_t window_id, uint32_t unit_id, uint32_t type) {
 
 int32_t Remind(const char* text, int32_t buttons) {
   ArgList args{TextValue(text), IntValue(buttons), TextValue(Gbk("温馨提示"))};
-  return static_cast<int32_t>(CallCommand(ShowMessageBox, args).low);
+  return CallInt(ShowMessageBox, args);
 }
 
 static void ReportFailure(const char* prefix, const char* file, int code) {
@@ -68,12 +68,12 @@ int LastEngineCode() { return db::LastError(); }
 
 bool OpenDatabase(const char* name) {
   ArgList args{TextValue(name)};
-  return CallCommand(db::OpenDatabase, args).low != 0;
+  return CallBool(db::OpenDatabase, args);
 }
 
 bool OpenDatabaseForReading(const char* name) {
   ArgList args{TextValue(name), Omitted(), IntValue(1)};
-  return CallCommand(db::OpenDatabase, args).low != 0;
+  return CallBool(db::OpenDatabase, args);
 }
 
 int ProbeForWriting(const char* name) {

@@ -22,18 +22,16 @@ TypedValue Combo(uint32_t window_id, uint32_t unit_id) {
 TypedValue DataSource() { return Ref(mw::kWindow, mw::kDataSource, ui::unit_type::kDataSrc); }
 TypedValue Grid() { return Ref(mw::kWindow, mw::kGrid, ui::unit_type::kGrid); }
 
-char* TextResultOf(TypedValue value) { return static_cast<char*>(value.Pointer()); }
-
 }  // namespace
 
 int32_t ComboCount(uint32_t window_id, uint32_t unit_id) {
   ArgList args{Combo(window_id, unit_id)};
-  return static_cast<int32_t>(CallCommand(ui::ComboItemCount, args).low);
+  return CallInt(ui::ComboItemCount, args);
 }
 
 char* ComboItem(uint32_t window_id, uint32_t unit_id, int32_t index) {
   ArgList args{Combo(window_id, unit_id), IntValue(index)};
-  return TextResultOf(CallCommand(ui::ComboItemText, args));
+  return CallText(ui::ComboItemText, args).Take();
 }
 
 void ComboAdd(uint32_t window_id, uint32_t unit_id, const char* text) {
@@ -48,17 +46,17 @@ void ComboClearItems(uint32_t window_id, uint32_t unit_id) {
 
 char* CellText(int32_t row, int32_t column) {
   ArgList args{DataSource(), IntValue(row), IntValue(column)};
-  return TextResultOf(CallCommand(ui::DataSrcGetCellText, args));
+  return CallText(ui::DataSrcGetCellText, args).Take();
 }
 
 bool SetCellText(int32_t row, int32_t column, const char* text) {
   ArgList args{DataSource(), IntValue(row), IntValue(column), TextValue(NonNullText(text))};
-  return CallCommand(ui::DataSrcSetCellText, args).low != 0;
+  return CallBool(ui::DataSrcSetCellText, args);
 }
 
 int32_t RowCount() {
   ArgList args{DataSource()};
-  return static_cast<int32_t>(CallCommand(ui::DataSrcRowCount, args).low);
+  return CallInt(ui::DataSrcRowCount, args);
 }
 
 bool RowShowsMemo(int32_t row, const char* category, const char* time, const char* text) {
@@ -76,17 +74,17 @@ bool RowShowsMemo(int32_t row, const char* category, const char* time, const cha
 
 bool DeleteRow(int32_t row) {
   ArgList args{DataSource(), IntValue(row)};
-  return CallCommand(ui::DataSrcDeleteRows, args).low != 0;
+  return CallBool(ui::DataSrcDeleteRows, args);
 }
 
 bool LockRow(int32_t row) {
   ArgList args{DataSource(), IntValue(row)};
-  return CallCommand(ui::DataSrcLockRow, args).low != 0;
+  return CallBool(ui::DataSrcLockRow, args);
 }
 
 bool UnlockRow(int32_t row) {
   ArgList args{DataSource(), IntValue(row)};
-  return CallCommand(ui::DataSrcUnlockRow, args).low != 0;
+  return CallBool(ui::DataSrcUnlockRow, args);
 }
 
 void SaveDataSource() {
@@ -101,12 +99,12 @@ void MoveToRow(int32_t row) {
 
 int32_t GridCursorRow() {
   ArgList args{Grid()};
-  return static_cast<int32_t>(CallCommand(ui::GridCursorRow, args).low);
+  return CallInt(ui::GridCursorRow, args);
 }
 
 int32_t GridCursorColumn() {
   ArgList args{Grid()};
-  return static_cast<int32_t>(CallCommand(ui::GridCursorColumn, args).low);
+  return CallInt(ui::GridCursorColumn, args);
 }
 
 void RefreshProvider() {
@@ -125,7 +123,7 @@ void SetProviderFile(const char* name) { WriteText(mw::kWindow, mw::kProvider, n
 
 int32_t RecordCount() {
   ArgList args;
-  return static_cast<int32_t>(CallCommand(db::GetRecordCount, args).low);
+  return CallInt(db::GetRecordCount, args);
 }
 
 void SkipRecord() {
@@ -140,7 +138,7 @@ void MoveToFirstRecord() {
 
 bool ClearRecords() {
   ArgList args;
-  return CallCommand(db::ClearAllRecords, args).low != 0;
+  return CallBool(db::ClearAllRecords, args);
 }
 
 }  // namespace memo::app

@@ -57,13 +57,15 @@ void Rotate(const std::string& backups, const std::string& today_partial_name) {
     } else if (name.size() == 10 + sizeof kPartialSuffix - 1 && IsDayName(name.substr(0, 10)) &&
                name.compare(10, std::string::npos, kPartialSuffix) == 0 &&
                name != today_partial_name) {
-      platform::RemoveTree(backups + "/" + name);
+      // Tidying only: a partial folder that stays is tried again at the next backup.
+      platform::IgnoreError(platform::RemoveTree(backups + "/" + name));
     }
   }
   if (days.size() <= static_cast<size_t>(kBackupDaysKept)) return;
   std::sort(days.begin(), days.end());
   for (size_t i = 0; i + kBackupDaysKept < days.size(); ++i) {
-    platform::RemoveTree(backups + "/" + days[i]);
+    // A day that cannot be removed is one backup more, tried again at the next rotation.
+    platform::IgnoreError(platform::RemoveTree(backups + "/" + days[i]));
   }
 }
 
@@ -114,7 +116,8 @@ DailyBackupOutcome MakeDailyBackup(const std::string& data_directory,
   for (const std::string& source : sources) {
     db::PairCopy copy = db::CopyDatabasePair(source, partial, lock_wait_ms);
     if (copy.code != db::kOk) {
-      platform::RemoveTree(partial);
+      // The copy's failure is what is reported; a partial folder left is removed next time.
+      platform::IgnoreError(platform::RemoveTree(partial));
       outcome.reason = Reason(copy.code, copy.failed_path);
       return outcome;
     }
@@ -122,7 +125,7 @@ DailyBackupOutcome MakeDailyBackup(const std::string& data_directory,
   error = platform::RenameFile(partial, outcome.folder);
   if (error == FileError::kNone) error = platform::SyncDirectory(backups);
   if (error != FileError::kNone) {
-    platform::RemoveTree(partial);
+    platform::IgnoreError(platform::RemoveTree(partial));  // as above
     outcome.reason = Reason(error, outcome.folder);
     return outcome;
   }

@@ -6,6 +6,7 @@
 #include "app/app_support.h"
 #include "app/routines.h"
 #include "app/window_units.h"
+#include "platform/input.h"
 #include "runtime/array.h"
 #include "runtime/dispatch.h"
 #include "runtime/fatal.h"
@@ -23,7 +24,6 @@ namespace fu = followup;
 constexpr int32_t kContent = 8;
 constexpr int32_t kRowCount = 17;  // the advanced grid's row count
 constexpr int32_t kTextContent = 1;  // set cell content: plain text
-constexpr int kKeyEnter = 13;
 
 const char* EntrySeparator() { return Gbk("||特殊跟进条目分割||"); }
 const char* TimeSeparator() { return Gbk("||特殊跟进时间分割||"); }
@@ -75,17 +75,8 @@ void FillFollowUpGrid() {
 
 // The log with one more entry: the current date-time, taken anew for every log built, and E.
 char* WithEntry(const char* log, const char* entry) {
-  TypedValue now;
-  {
-    ArgList none;
-    now = CallCommand(CurrentDateTime, none);
-    now.tag = TypeTag::kDateTime;
-  }
-  TextOwner time;
-  {
-    ArgList args{now};
-    time.Reset(static_cast<char*>(CallCommand(ToText, args).Pointer()));
-  }
+  ArgList args{CallDateTime(CurrentDateTime)};
+  TextOwner time = CallText(ToText, args);
   if (SameText(log, kEmptyText)) return JoinTexts({time.get(), TimeSeparator(), entry});
   return JoinTexts({log, EntrySeparator(), time.get(), TimeSeparator(), entry});
 }
@@ -122,7 +113,7 @@ void AppendFollowUp() {
   TextOwner entry(ReadText(fu::kWindow, fu::kEntryBox, kContent));
   {
     ArgList args{TextValue(NonNullText(entry.get()))};
-    TextOwner bare(static_cast<char*>(CallCommand(RemoveAllSpaces, args).Pointer()));
+    TextOwner bare = CallText(RemoveAllSpaces, args);
     if (SameText(bare.get(), kEmptyText)) return;
   }
   TextOwner file(ProviderFile());
@@ -205,15 +196,15 @@ void FollowUpWindowCreated(ui::EventCall&) {
 
 void ShowFollowUpEntry(ui::EventCall&) {
   ArgList row_args{GridRef()};
-  int32_t row = static_cast<int32_t>(CallAddOnCommand(ui::EGridCurrentRow, row_args).low);
+  int32_t row = CallInt(ui::EGridCurrentRow, row_args);
   ArgList column_args{GridRef()};
-  int32_t column = static_cast<int32_t>(CallAddOnCommand(ui::EGridCurrentColumn, column_args).low);
+  int32_t column = CallInt(ui::EGridCurrentColumn, column_args);
   if (row == -1 || column == -1) return;
   ArgList cell_args{GridRef(), IntValue(row), IntValue(1)};
   TypedValue cell = CallAddOnCommand(ui::EGridGetCell, cell_args);
   if (cell.tag != TypeTag::kText) {
     ReleaseValue(&cell);
-    ReportRuntimeError(5);
+    ReportRuntimeError(RuntimeError::kTypeMismatch);
   }
   TextOwner text(static_cast<char*>(cell.Pointer()));
   WriteText(fu::kWindow, fu::kEntryView, text.get());
@@ -221,7 +212,9 @@ void ShowFollowUpEntry(ui::EventCall&) {
 
 void AppendFollowUpClicked(ui::EventCall&) { AppendFollowUp(); }
 void FollowUpEntryKey(ui::EventCall& call) {
-  if (call.arg_count >= 1 && static_cast<int32_t>(call.args[0].low) == kKeyEnter) AppendFollowUp();
+  if (call.arg_count >= 1 && static_cast<int32_t>(call.args[0].low) == platform::vk::kReturn) {
+    AppendFollowUp();
+  }
 }
 
 }  // namespace memo::app

@@ -11,6 +11,7 @@
 #include "db/engine_code.h"
 #include "db/images.h"
 #include "platform/file.h"
+#include "platform/input.h"
 #include "runtime/convert.h"
 #include "runtime/dispatch.h"
 #include "runtime/file_commands.h"
@@ -21,8 +22,6 @@
 namespace memo::app {
 
 namespace {
-
-constexpr int kKeyEnter = 13;
 
 // Data files are created at first start only where nothing at all has their name: a file that
 // exists — busy, unreadable, read-only, damaged, a directory, a device, a dangling link — is never
@@ -87,7 +86,7 @@ void CheckMemoFiles(bool* told) {
 }
 
 bool IsEnter(const ui::EventCall& call) {
-  return call.arg_count >= 1 && static_cast<int32_t>(call.args[0].low) == kKeyEnter;
+  return call.arg_count >= 1 && static_cast<int32_t>(call.args[0].low) == platform::vk::kReturn;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "db/db_commands.h"
 #include "db/engine_code.h"
 #include "platform/file.h"
+#include "platform/input.h"
 #include "runtime/dispatch.h"
 #include "runtime/file_commands.h"
 #include "runtime/literal.h"
@@ -24,7 +25,6 @@ namespace mw = main_window;
 constexpr int32_t kContent = 8;         // edit box content
 constexpr int32_t kComboContent = 9;    // a combo box's shown text
 constexpr int32_t kComboSelection = 19;  // a combo box's current item index
-constexpr int kKeyEnter = 13;
 
 const char* AllCategories() { return Gbk("全部"); }
 const char* MemoTable() { return Gbk("a.mcn"); }
@@ -39,8 +39,7 @@ void SelectFirst(uint32_t combo) { WriteInt(mw::kWindow, combo, kComboSelection,
 // copied as an empty file.
 void CopyFile(const char* from, const char* to) {
   ArgList read{TextValue(from)};
-  // A fixed-type result carries no tag, so the block is owned as a block, not as a value.
-  BlockOwner<void> bytes(CallCommand(ReadFileBytes, read).Pointer());
+  BlockOwner<void> bytes = CallBytes(ReadFileBytes, read);
   std::string_view content;
   if (bytes.get() != nullptr && ByteSetSize(bytes.get()) > 0) {
     content = std::string_view(reinterpret_cast<const char*>(ByteSetData(bytes.get())),
@@ -115,7 +114,7 @@ const char* UnusableFile(int code) {
   }
   if (code <= db::kCreateFailed && code >= db::kEndOfFile) {
     ArgList args{TextValue(MemoTable())};
-    int32_t number = static_cast<int32_t>(CallCommand(OpenDiskFile, args).low);
+    int32_t number = CallInt(OpenDiskFile, args);
     if (number != 0) {
       CloseDiskFile(number);
       return MemoFileName();
@@ -135,11 +134,7 @@ void TellUnusableMemoFiles(int code) {
 }
 
 void QueryByCategory() {
-  TextOwner run_directory;
-  {
-    ArgList none;
-    run_directory.Reset(static_cast<char*>(CallCommand(GetRunDirectory, none).Pointer()));
-  }
+  TextOwner run_directory = CallText(GetRunDirectory);
   TextOwner path(JoinTexts({run_directory.get(), Gbk("\\b.mcn")}));
   // A query copy that does not open, or does not clear, is made again from the memo table: a
   // query stopped while it copied may have left "b.mcn" without "b.edt", or an empty "b.mcn".
@@ -171,7 +166,7 @@ void QueryByCategory() {
       MoveToFirstRecord();
       ArgList sort{TextValue(QueryCopy()), TextValue(Gbk("分类")), BoolValue(true),
                    SubStatementValue(CategoryMatches, 0)};
-      const bool sorted = CallCommand(db::SortIntoFile, sort).low != 0;
+      const bool sorted = CallBool(db::SortIntoFile, sort);
       const int code = LastEngineCode();
       CloseDatabase();
       if (!sorted) {
@@ -190,7 +185,7 @@ void AddMemo() {
   TextOwner category;
   {
     ArgList args{TextValue(NonNullText(typed_category.get()))};
-    category.Reset(static_cast<char*>(CallCommand(RemoveAllSpaces, args).Pointer()));
+    category = CallText(RemoveAllSpaces, args);
   }
   TextOwner memo(ReadText(mw::kWindow, mw::kMemoBox, kContent));
   if (SameText(category.get(), kEmptyText) || SameText(memo.get(), kEmptyText)) {
@@ -204,15 +199,9 @@ void AddMemo() {
     ReportSaveFailure(MemoTable(), LastEngineCode());
     return;
   }
-  TypedValue now;
-  {
-    ArgList none;
-    now = CallCommand(CurrentDateTime, none);
-    now.tag = TypeTag::kDateTime;
-  }
-  ArgList values{TextValue(NonNullText(typed_category.get())), now,
+  ArgList values{TextValue(NonNullText(typed_category.get())), CallDateTime(CurrentDateTime),
                  TextValue(NonNullText(memo.get()))};
-  const bool added = CallCommand(db::AddRecordValues, values).low != 0;
+  const bool added = CallBool(db::AddRecordValues, values);
   const int code = LastEngineCode();
   CloseDatabase();
   if (!added) {
@@ -283,7 +272,9 @@ void OpenDialog(uint32_t window_id) {
 void MainWindowCreated(ui::EventCall&) { TellUnusableMemoFiles(RefreshMainWindow()); }
 void AddMemoClicked(ui::EventCall&) { AddMemo(); }
 void MemoTextKey(ui::EventCall& call) {
-  if (call.arg_count >= 1 && static_cast<int32_t>(call.args[0].low) == kKeyEnter) AddMemo();
+  if (call.arg_count >= 1 && static_cast<int32_t>(call.args[0].low) == platform::vk::kReturn) {
+    AddMemo();
+  }
 }
 void DeleteMemoClicked(ui::EventCall&) { DeleteMemo(); }
 void QueryClicked(ui::EventCall&) { QueryByCategory(); }
@@ -291,7 +282,7 @@ void QueryClicked(ui::EventCall&) { QueryByCategory(); }
 void ShowGridMenu(ui::EventCall&) {
   if (GridCursorColumn() != 3) return;
   ArgList none;
-  int32_t x = static_cast<int32_t>(CallCommand(GetMouseX, none).low) + 30;
+  int32_t x = CallInt(GetMouseX, none) + 30;
   ArgList popup{Ref(mw::kWindow, mw::kWindowUnit, ui::unit_type::kWindow),
                 Ref(mw::kWindow, mw::kGridMenu, ui::unit_type::kMenu), IntValue(x)};
   CallCommand(ui::PopupMenuCommand, popup);

@@ -136,7 +136,7 @@ const ProviderColumn* DBProvider::Column(int column) const {
   return &columns_[static_cast<size_t>(column)];
 }
 
-bool DBProvider::Reported(int code) {
+bool DBProvider::Reported(EngineCode code) {
   SetLastError(code);
   return code == kOk;
 }
@@ -181,7 +181,7 @@ bool DBProvider::SetCellFromText(int row, int column, std::string_view text) {
   if (!FieldValueFromText(handle->fields()[static_cast<size_t>(field)], text, &value)) {
     return false;
   }
-  int rc = handle->WriteField(field, value);
+  EngineCode rc = handle->WriteField(field, value);
   ReleaseValue(&value);
   return Reported(rc);
 }
@@ -204,7 +204,7 @@ bool DBProvider::SetCellFromBytes(int row, int column, std::string_view bytes) {
   value.tag = TypeTag::kByteSet;
   value.SetPointer(bytes.empty() ? nullptr
                                  : MakeByteSet(bytes.data(), static_cast<int32_t>(bytes.size())));
-  int rc = handle->WriteField(field, value);
+  EngineCode rc = handle->WriteField(field, value);
   ReleaseValue(&value);
   return Reported(rc);
 }

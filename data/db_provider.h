@@ -125,12 +125,12 @@ class DBProvider {
   // The handle positioned on `row` with the column's field index, or null.
   DatabaseHandle* Seek(int row, int column, int* field);
   // Leaves `code` in the last-error cell; true when it is kOk.
-  bool Reported(int code);
+  bool Reported(EngineCode code);
   void NotifyChanging();
   void NotifyChanged();
 
   std::string file_name_;
-  int open_error_ = -27;  // the code of the latest open; -27 (no database open) before any
+  EngineCode open_error_ = kNoDatabaseOpen;  // the latest open's code (that one before any)
   std::string password_;
   bool show_byte_sets_ = false;
   std::unique_ptr<DatabaseHandle> handle_;

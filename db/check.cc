@@ -444,7 +444,7 @@ bool ReadRecords(const File& file, uint64_t offset, size_t bytes, std::string* b
 }
 
 // R5 and the chain heads, over the whole records and the readable part of a cut-short one.
-int CheckRecords(const File& file, CheckReport* report, FindingSink* sink) {
+EngineCode CheckRecords(const File& file, CheckReport* report, FindingSink* sink) {
   const auto record_size = static_cast<uint64_t>(report->header.record_size);
   std::vector<size_t> chain_fields;
   for (size_t f = 0; f < report->fields.size(); ++f) {
@@ -714,7 +714,7 @@ void AnalyzeFiles(const File& record, const File* memo, const std::string* passw
     }
 
     // R5.
-    int rc = CheckRecords(record, report, &sink);
+    EngineCode rc = CheckRecords(record, report, &sink);
     if (rc != kOk) {
       report->code = rc;
       return;
@@ -736,8 +736,8 @@ std::string MemoPathFor(std::string_view record_full_path) {
 
 DatabaseFiles::DatabaseFiles() : record_locks_(&record_, &policy_), memo_locks_(&memo_, &policy_) {}
 
-int DatabaseFiles::Open(std::string_view full_path, platform::FileAccess access,
-                        int32_t lock_wait_ms) {
+EngineCode DatabaseFiles::Open(std::string_view full_path, platform::FileAccess access,
+                               int32_t lock_wait_ms) {
   policy_.wait_ms = lock_wait_ms;
   record_path_ = std::string(full_path);
   memo_path_ = MemoPathFor(full_path);
@@ -754,20 +754,20 @@ int DatabaseFiles::Open(std::string_view full_path, platform::FileAccess access,
   return kOk;
 }
 
-int DatabaseFiles::LockWhole(bool memo_too) {
+EngineCode DatabaseFiles::LockWhole(bool memo_too) {
   record_whole_ = std::make_unique<WholeFileLock>();
-  int rc = record_whole_->Acquire(&record_locks_);
+  EngineCode rc = record_whole_->Acquire(&record_locks_);
   if (rc != kOk || !memo_too || !memo_.IsOpen()) return rc;
   memo_whole_ = std::make_unique<WholeFileLock>();
   return memo_whole_->Acquire(&memo_locks_);
 }
 
-int DatabaseFiles::Unlock() {
-  int rc = kOk;
+EngineCode DatabaseFiles::Unlock() {
+  EngineCode rc = kOk;
   // The MemoFile's lock first: the reverse of the order taken.
   if (memo_whole_) rc = memo_whole_->Release();
   if (record_whole_) {
-    int record_rc = record_whole_->Release();
+    EngineCode record_rc = record_whole_->Release();
     if (rc == kOk) rc = record_rc;
   }
   memo_whole_.reset();
@@ -779,7 +779,7 @@ void DatabaseFiles::Analyze(const std::string& password, CheckReport* report) co
   AnalyzeFiles(record_, memo_.IsOpen() ? &memo_ : nullptr, &password, report);
 }
 
-int ReadWalkedChain(const File& memo, uint32_t first, std::string* value) {
+EngineCode ReadWalkedChain(const File& memo, uint32_t first, std::string* value) {
   value->clear();
   uint64_t length = 0;
   FileError error = memo.Length(&length);
@@ -806,13 +806,13 @@ int ReadWalkedChain(const File& memo, uint32_t first, std::string* value) {
 // ---------------------------------------------------------------------------------------------
 // Through an engine handle.
 
-int CheckDatabase(DatabaseHandle* handle, CheckReport* report) {
+EngineCode CheckDatabase(DatabaseHandle* handle, CheckReport* report) {
   *report = CheckReport{};
   if (handle == nullptr || !handle->IsOpen()) return kNoDatabaseOpen;
   // Writers change records and chains only under record locks, which the whole-file lock keeps
   // out: the walk sees one consistent state.
   WholeFileLock whole;
-  int rc = whole.Acquire(handle->locks());
+  EngineCode rc = whole.Acquire(handle->locks());
   if (rc != kOk) return rc;
   File record;
   FileError error = File::Open(handle->full_path(), platform::FileAccess::kRead,
@@ -826,9 +826,9 @@ int CheckDatabase(DatabaseHandle* handle, CheckReport* report) {
   return report->code != kOk ? report->code : rc;
 }
 
-int CheckDatabase(DatabaseHandle* handle, std::vector<std::string>* problems) {
+EngineCode CheckDatabase(DatabaseHandle* handle, std::vector<std::string>* problems) {
   CheckReport report;
-  int rc = CheckDatabase(handle, &report);
+  EngineCode rc = CheckDatabase(handle, &report);
   for (const Finding& finding : report.findings) {
     if (finding.kind != FindingKind::kNote) problems->push_back(finding.text);
   }

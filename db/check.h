@@ -106,7 +106,7 @@ void WalkMemoChains(const MemoWalk& walk, const BlockReader& read_block, MemoWal
 struct CheckReport {
   // kOk, or the engine code for a pair that cannot be walked at all (R1, or R2 where the records
   // cannot be found): -22, -23, -78, or a file error. Findings say why where they can.
-  int code = 0;
+  EngineCode code = kOk;
   RecordHeader header;
   std::vector<FieldDescriptor> fields;
   uint64_t records_start = 0;
@@ -157,13 +157,13 @@ class DatabaseFiles {
   // Opens `full_path` (GBK, complete) and its MemoFile, sharing both with every other opener. A
   // missing MemoFile is no error (memo_open() is then false). Lock requests retry for
   // `lock_wait_ms`. Returns an engine code.
-  int Open(std::string_view full_path, platform::FileAccess access, int32_t lock_wait_ms);
+  EngineCode Open(std::string_view full_path, platform::FileAccess access, int32_t lock_wait_ms);
 
   // Takes the RecordFile's whole-file lock, which keeps out every writer of records and chains
   // (they hold record locks), and the MemoFile's when `memo_too`, which keeps out readers that
   // read chains under block locks. Released by Unlock or the destructor.
-  int LockWhole(bool memo_too);
-  int Unlock();
+  EngineCode LockWhole(bool memo_too);
+  EngineCode Unlock();
 
   const std::string& record_path() const { return record_path_; }  // GBK
   const std::string& memo_path() const { return memo_path_; }      // GBK
@@ -190,13 +190,13 @@ std::string MemoPathFor(std::string_view record_full_path);
 
 // Reads the value of a chain that the walk found readable (its chain_problem is empty).
 // A chain that has changed since, or cannot be read now, is -59.
-int ReadWalkedChain(const platform::File& memo, uint32_t first, std::string* value);
+EngineCode ReadWalkedChain(const platform::File& memo, uint32_t first, std::string* value);
 
 // The whole walk over a database open through the engine, under its whole-file lock. Appends one
 // UTF-8 line per damage and leak finding (notes are left out) and returns an engine code (kOk
 // when the walk could run; findings are not an error of the walk).
-int CheckDatabase(DatabaseHandle* handle, std::vector<std::string>* problems);
+EngineCode CheckDatabase(DatabaseHandle* handle, std::vector<std::string>* problems);
 // The same with every finding, kinds included.
-int CheckDatabase(DatabaseHandle* handle, CheckReport* report);
+EngineCode CheckDatabase(DatabaseHandle* handle, CheckReport* report);
 
 }  // namespace memo::db

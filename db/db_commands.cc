@@ -61,7 +61,7 @@ void AppendFlags(const TypedValue& cell, std::vector<bool>* out) {
   }
 }
 
-void SetBool(TypedValue* result, int code) {
+void SetBool(TypedValue* result, EngineCode code) {
   SetLastError(code);
   result->low = code == kOk ? 1 : 0;
 }
@@ -99,7 +99,7 @@ void GetRecordCount(TypedValue* result, int32_t, TypedValue*) {
   DatabaseHandle* handle = CurrentOrFail();
   if (handle == nullptr) return;
   int32_t count = 0;
-  int rc = handle->ReadRecordCount(&count);
+  EngineCode rc = handle->ReadRecordCount(&count);
   SetLastError(rc);
   result->low = rc == kOk ? static_cast<uint32_t>(count) : 0;
 }

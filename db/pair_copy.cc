@@ -89,7 +89,11 @@ PairCopy CopyDatabasePair(std::string_view record_full_path, std::string_view ta
   plan.emplace_back(&files.record(), copy_name(files.record()));
   if (files.memo_open()) plan.emplace_back(&files.memo(), copy_name(files.memo()));
   auto remove_passing = [&plan] {
-    for (const auto& [source, final_path] : plan) platform::RemoveFile(PassingName(final_path));
+    // After a failure that is reported on its own: a ".partial" file that stays is no copy
+    // under its final name, and the next copy writes over it.
+    for (const auto& [source, final_path] : plan) {
+      platform::IgnoreError(platform::RemoveFile(PassingName(final_path)));
+    }
   };
 
   copy.code = files.LockWhole(true);
@@ -100,7 +104,7 @@ PairCopy CopyDatabasePair(std::string_view record_full_path, std::string_view ta
   std::string buffer(kChunk, '\0');
   for (const auto& [source, final_path] : plan) {
     if (!WritePassing(*source, PassingName(final_path), &buffer, &copy)) {
-      files.Unlock();
+      IgnoreCode(files.Unlock());  // the copy's failure is the one reported
       remove_passing();
       return copy;
     }

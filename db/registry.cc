@@ -6,20 +6,20 @@
 namespace memo::db {
 namespace {
 
-thread_local int t_last_error = 0;
+thread_local EngineCode t_last_error = kOk;
 
 }  // namespace
 
-int LastError() { return t_last_error; }
-void SetLastError(int code) { t_last_error = code; }
+EngineCode LastError() { return t_last_error; }
+void SetLastError(EngineCode code) { t_last_error = code; }
 
 DatabaseRegistry& DatabaseRegistry::Instance() {
   static DatabaseRegistry* registry = new DatabaseRegistry();  // lives until the process ends
   return *registry;
 }
 
-int DatabaseRegistry::Open(std::string_view name, std::string_view alias,
-                           const OpenOptions& options) {
+EngineCode DatabaseRegistry::Open(std::string_view name, std::string_view alias,
+                                  const OpenOptions& options) {
   if (name.empty()) return kFileNotFound;
   if (!alias.empty() && !IsValidName(alias)) return kInvalidAlias;
   const std::string full_path = FullPathOf(name, kRecordFileExtension);
@@ -27,7 +27,7 @@ int DatabaseRegistry::Open(std::string_view name, std::string_view alias,
     if (EqualsIgnoreCase(handle->full_path(), full_path)) return kAlreadyOpen;
   }
   std::unique_ptr<DatabaseHandle> handle;
-  int rc = DatabaseHandle::Open(name, options, &handle);
+  EngineCode rc = DatabaseHandle::Open(name, options, &handle);
   if (rc != kOk) return rc;
   handle->set_alias(std::string(alias));
   handles_.push_back(std::move(handle));

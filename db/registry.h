@@ -26,7 +26,7 @@ class DatabaseRegistry {
   // -24 for a non-empty alias that is not a valid name, -38 when a database with the same full
   // path (compared ignoring case) is open already. Otherwise the DatabaseHandle::Open codes. On
   // failure the registry and the current database are unchanged.
-  int Open(std::string_view name, std::string_view alias, const OpenOptions& options);
+  EngineCode Open(std::string_view name, std::string_view alias, const OpenOptions& options);
 
   // Position of the database a name refers to, or -1: the current one for an empty name;
   // otherwise, ignoring case, the newest with that alias (empty aliases skipped), then the newest
@@ -50,7 +50,7 @@ class DatabaseRegistry {
 };
 
 // The calling thread's last-error cell: the engine code of its latest database command.
-int LastError();
-void SetLastError(int code);
+EngineCode LastError();
+void SetLastError(EngineCode code);
 
 }  // namespace memo::db

@@ -18,8 +18,9 @@ namespace memo::platform {
 constexpr uint32_t kSharedFileMode = 0666;
 constexpr uint32_t kPrivateFileMode = 0600;
 
-// What went wrong in a file operation; the engine maps each kind to its own error code.
-enum class FileError {
+// What went wrong in a file operation; the engine maps each kind to its own error code. A result
+// may not be dropped: a caller with nothing to do on failure says so with IgnoreError().
+enum class [[nodiscard]] FileError {
   kNone = 0,
   kCreateFailed,       // the file could not be created
   kNotFound,           // no such file
@@ -181,5 +182,10 @@ void SleepMs(uint32_t milliseconds);
 
 // The errno of the last failing call mapped to a FileError.
 FileError FileErrorFromErrno(int err);
+
+// Drops a result on purpose: a best-effort clean-up after an earlier failure or after the work
+// is done, whose own failure leaves nothing worse behind (a stray temporary file, one backup
+// more) and has no one to be reported to beyond the failure already reported.
+inline void IgnoreError(FileError) {}
 
 }  // namespace memo::platform

@@ -61,8 +61,8 @@ const void* ArrayElements(const void* block) {
 
 void* ArrayElement(void* block, uint32_t element_tag, int32_t index_1_based) {
   int64_t position = static_cast<int64_t>(index_1_based) - 1;
-  if (position < 0) ReportRuntimeError(4);
-  if (position >= ArrayElementCount(block)) ReportRuntimeError(1);
+  if (position < 0) ReportRuntimeError(RuntimeError::kIndexBelowOne);
+  if (position >= ArrayElementCount(block)) ReportRuntimeError(RuntimeError::kIndexOutOfRange);
   return static_cast<uint8_t*>(ArrayElements(block)) +
          static_cast<size_t>(position) * ElementSize(element_tag);
 }

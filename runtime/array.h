@@ -35,9 +35,9 @@ const char* TextArrayElement(const void* block, int32_t index_1_based);
 void* PointerElementAt(const void* block, int64_t position);
 
 // A new one-dimension text array {1, n, pointers}; takes ownership of the texts.
-void* MakeTextArray(const std::vector<char*>& texts);
+[[nodiscard]] void* MakeTextArray(const std::vector<char*>& texts);
 
 // A heap copy of {1, 0}: one dimension, no elements (how an array variable starts).
-void* NewEmptyArray();
+[[nodiscard]] void* NewEmptyArray();
 
 }  // namespace memo

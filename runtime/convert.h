@@ -32,7 +32,7 @@ DataView DataOf(const TypedValue& value);
 // Byte "%u"; Short, Int "%d"; Long signed 64-bit decimal; Float rounded to 6 significant digits
 // (halves away from zero) then "%.6g"; Double "%.13g"; Bool "真"/"假"; DateTime by
 // DateTimeToText; Text a copy; any other tag empty.
-char* ValueToText(const TypedValue& value);
+[[nodiscard]] char* ValueToText(const TypedValue& value);
 
 // A numeric value as a signed 32-bit integer: byte zero-extended, short sign-extended, int as is,
 // long its low 32 bits, float and double truncated toward zero (low 32 bits of the 64-bit
@@ -65,6 +65,6 @@ double MakeDateTime(const CalendarTime& time);
 
 // "%d年%d月%d日", then "%d时%d分%d秒" when the second is not 0, else "%d时%d分" when the minute
 // is not 0, else "%d时" when the hour is not 0. A new GBK text block.
-char* DateTimeToText(double day_number);
+[[nodiscard]] char* DateTimeToText(double day_number);
 
 }  // namespace memo

@@ -9,6 +9,42 @@ TypedValue CallCommand(CommandRoutine command, int32_t arg_count, TypedValue* ar
   return result;
 }
 
+TextOwner CallText(CommandRoutine command, ArgList& args) {
+  TypedValue cell = CallCommand(command, args);
+  return TextOwner(static_cast<char*>(cell.Pointer()));
+}
+
+BlockOwner<void> CallBytes(CommandRoutine command, ArgList& args) {
+  return BlockOwner<void>(CallCommand(command, args).Pointer());
+}
+
+int32_t CallInt(CommandRoutine command, ArgList& args) {
+  return static_cast<int32_t>(CallCommand(command, args).low);
+}
+
+bool CallBool(CommandRoutine command, ArgList& args) { return CallCommand(command, args).low != 0; }
+
+TypedValue CallDateTime(CommandRoutine command, ArgList& args) {
+  TypedValue cell = CallCommand(command, args);
+  cell.tag = TypeTag::kDateTime;
+  return cell;
+}
+
+TextOwner CallText(CommandRoutine command) {
+  ArgList none;
+  return CallText(command, none);
+}
+
+int32_t CallInt(CommandRoutine command) {
+  ArgList none;
+  return CallInt(command, none);
+}
+
+TypedValue CallDateTime(CommandRoutine command) {
+  ArgList none;
+  return CallDateTime(command, none);
+}
+
 namespace {
 
 // A cell whose value fits data low (data high stays 0).

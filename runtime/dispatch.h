@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "runtime/heap.h"
 #include "runtime/value.h"
 
 namespace memo {
@@ -94,5 +95,21 @@ inline TypedValue CallCommand(CommandRoutine command, ArgList& args) {
 inline TypedValue CallAddOnCommand(CommandRoutine command, ArgList& args) {
   return CallAddOnCommand(command, args.size(), args.data());
 }
+
+// Calls for commands whose result type is fixed. A fixed-type result comes back as bare data
+// words (tag 0), so what the words are is decided here, once, by the helper the caller picks:
+// a block result is owned by the returned owner (released exactly once, when the owner goes),
+// a number or a truth comes back by value, and a date-time comes back as a whole cell with its
+// tag set, ready to be passed on as an argument or stored in a field.
+[[nodiscard]] TextOwner CallText(CommandRoutine command, ArgList& args);
+[[nodiscard]] BlockOwner<void> CallBytes(CommandRoutine command, ArgList& args);
+[[nodiscard]] int32_t CallInt(CommandRoutine command, ArgList& args);
+[[nodiscard]] bool CallBool(CommandRoutine command, ArgList& args);
+[[nodiscard]] TypedValue CallDateTime(CommandRoutine command, ArgList& args);
+
+// The same for a command called without arguments.
+[[nodiscard]] TextOwner CallText(CommandRoutine command);
+[[nodiscard]] int32_t CallInt(CommandRoutine command);
+[[nodiscard]] TypedValue CallDateTime(CommandRoutine command);
 
 }  // namespace memo

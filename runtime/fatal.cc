@@ -1,6 +1,7 @@
 // The run-time error report. Every fatal condition of every layer ends here: the report is shown
 // in an ownerless modal box (or, with no backend installed, written to stderr as UTF-8), then the
 // end-program service ends the process with exit code -1.
+#include "platform/message_box.h"
 #include "runtime/fatal.h"
 
 #include <cstdio>
@@ -15,8 +16,8 @@ namespace memo {
 
 namespace {
 
-// The box of the report: stop icon (16), OK only, task-modal (8192) since it has no owner.
-constexpr uint32_t kReportBoxStyle = 16 | 8192;
+// The box of the report: stop icon, OK only, task-modal since it has no owner.
+constexpr uint32_t kReportBoxStyle = platform::kMbIconStop | platform::kMbTaskModal;
 
 }  // namespace
 

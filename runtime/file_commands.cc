@@ -76,8 +76,11 @@ void ReadFileBytes(TypedValue* result, int32_t arg_count, TypedValue* args) {
 
   void* block = Allocate(kByteSetHeaderSize + static_cast<size_t>(length));
   size_t done = 0;
-  file.ReadAt(0, static_cast<uint8_t*>(block) + kByteSetHeaderSize, static_cast<size_t>(length), &done);
-  if (done == 0) {
+  // A read that fails part way yields nothing: the bytes before the failure are not the file.
+  // A file that shrank since its length was taken is read to its new end.
+  const FileError read = file.ReadAt(0, static_cast<uint8_t*>(block) + kByteSetHeaderSize,
+                                     static_cast<size_t>(length), &done);
+  if (read != FileError::kNone || done == 0) {
     Release(block);
     return;
   }

@@ -18,8 +18,9 @@ namespace memo {
 
 // file name (Text) -> ByteSet: the whole file, read through a handle that denies other writers.
 // An empty name, a file that cannot be opened (missing, or another handle has write access), an
-// empty file, or one too long for a byte-set all give the empty byte-set (null). If fewer bytes
-// arrive than the length promised, the byte-set holds those read.
+// empty file, or one too long for a byte-set all give the empty byte-set (null), and so does a
+// read that fails part way. If the file ends before the length promised (it shrank while being
+// read), the byte-set holds the bytes up to its end.
 void ReadFileBytes(TypedValue* result, int32_t arg_count, TypedValue* args);
 
 // file name (Text), data (ByteSet), further data (ByteSet)... -> Bool: creates or truncates the

@@ -16,17 +16,17 @@ namespace memo {
 
 // A new block of n bytes (at least one byte is taken for n == 0). On failure the fatal error
 // "分配 %d 字节内存失败!" (code 0) ends the program.
-void* Allocate(size_t n);
+[[nodiscard]] void* Allocate(size_t n);
 
 // As Allocate, but returns null on failure instead of ending the program.
-void* AllocateNoCheck(size_t n);
+[[nodiscard]] void* AllocateNoCheck(size_t n);
 
 // Null block: as Allocate(n). A block inside constant data: a new heap block receiving
 // min(n, bytes from the block to the end of its constant region); the constant stays as it was.
 // (A pointer into the executable image that was never registered counts as a NUL-terminated
 // text: the copy takes at most its bytes and the NUL.) Otherwise the block is resized in place
 // or moved. Failure as Allocate. Bytes beyond the copied ones are zero for copies of constants.
-void* Reallocate(void* block, size_t n);
+[[nodiscard]] void* Reallocate(void* block, size_t n);
 
 // Returns the block to the heap. Null and constant pointers: nothing.
 void Release(void* block);

@@ -18,16 +18,16 @@
 namespace memo {
 
 // A new text block with the same bytes, or null when source is null or empty.
-char* CopyText(const char* source);
+[[nodiscard]] char* CopyText(const char* source);
 
 // A new text block of the n bytes at source plus a NUL, or null when n < 1.
-char* CopyBytesAsText(const void* source, int32_t n);
+[[nodiscard]] char* CopyBytesAsText(const void* source, int32_t n);
 
 // A new text block holding the bytes of a string view (null when empty).
-char* CopyStringAsText(std::string_view bytes);
+[[nodiscard]] char* CopyStringAsText(std::string_view bytes);
 
 // A new byte-set block {1, n, bytes}, or null when n <= 0.
-void* MakeByteSet(const void* source, int32_t n);
+[[nodiscard]] void* MakeByteSet(const void* source, int32_t n);
 
 // Byte comparison as unsigned values, no case folding: negative, 0 or positive (-1, 0, 1).
 // Null counts as the empty text.
@@ -38,9 +38,9 @@ int32_t TextLength(const char* text);
 
 // One new block holding the parts one after the other and a NUL (null parts count as empty).
 // Always a block, of 1 byte when every part is empty.
-char* JoinTexts(std::initializer_list<const char*> parts);
+[[nodiscard]] char* JoinTexts(std::initializer_list<const char*> parts);
 // The same for a list whose length is known only at run time.
-char* JoinTextList(const char* const* parts, size_t count);
+[[nodiscard]] char* JoinTextList(const char* const* parts, size_t count);
 
 // Byte count of a byte-set block: 0 for null (and for a corrupt negative count).
 int32_t ByteSetSize(const void* byte_set);

@@ -146,10 +146,10 @@ TEST_P(RuntimeContractCases, TheComboCommandsKeepASortedList) {
   ArgList count{ComboRef(kSorted)};
   EXPECT_EQ(static_cast<int32_t>(CallCommand(ui::ComboItemCount, count).low), 3);
   ArgList text{ComboRef(kSorted), IntValue(2)};
-  TextOwner item(static_cast<char*>(CallCommand(ui::ComboItemText, text).Pointer()));
+  TextOwner item = CallText(ui::ComboItemText, text);
   EXPECT_EQ(std::string(NonNullText(item.get())), "d");
   ArgList outside{ComboRef(kSorted), IntValue(7)};
-  TextOwner none(static_cast<char*>(CallCommand(ui::ComboItemText, outside).Pointer()));
+  TextOwner none = CallText(ui::ComboItemText, outside);
   EXPECT_EQ(none.get(), nullptr);
   EXPECT_EQ(person().ShownItems(ControlOf(kSorted)), (std::vector<std::string>{"b", "c", "d"}));
   ArgList clear{ComboRef(kSorted)};

@@ -9,6 +9,7 @@
 
 #include "runtime/literal.h"
 #include "runtime/routine.h"
+#include "runtime/text.h"
 
 namespace memo {
 namespace {
@@ -100,6 +101,66 @@ TEST(DispatchTest, CellBuilders) {
   EXPECT_EQ(TextValue(text).Pointer(), text);
   EXPECT_EQ(ArrayValue(TypeTag::kText, nullptr).tag, TypeTag::kText | kArrayFlag);
   EXPECT_EQ(ArrayValue(TypeTag::kText | kArrayFlag, nullptr).tag, TypeTag::kText | kArrayFlag);
+}
+
+// Fixed-type commands as the library writes them: data words only, no tag.
+void* last_block = nullptr;
+void TextResultCommand(TypedValue* result, int32_t, TypedValue*) {
+  last_block = CopyText("made");
+  result->SetPointer(last_block);
+}
+void BytesResultCommand(TypedValue* result, int32_t, TypedValue*) {
+  const unsigned char bytes[] = {1, 0, 2};
+  last_block = MakeByteSet(bytes, 3);
+  result->SetPointer(last_block);
+}
+void DateTimeResultCommand(TypedValue* result, int32_t arg_count, TypedValue*) {
+  result->SetDouble(45000.75 + arg_count);
+}
+void NumberResultCommand(TypedValue* result, int32_t arg_count, TypedValue* args) {
+  result->low = arg_count > 0 ? args[0].low : 0xFFFFFFF8u;
+}
+
+// Each typed call hands the block it got to exactly one owner: the owner holds the very block
+// the command made (the sanitizers report a second release or a block nobody released), and a
+// block taken from the owner is no longer the owner's to release.
+TEST(DispatchTest, TypedCallsOwnTheirBlocks) {
+  {
+    ArgList none;
+    TextOwner text = CallText(TextResultCommand, none);
+    EXPECT_EQ(static_cast<void*>(text.get()), last_block);
+    EXPECT_STREQ(text.get(), "made");
+    TextOwner moved = std::move(text);
+    EXPECT_EQ(text.get(), nullptr);
+    EXPECT_EQ(static_cast<void*>(moved.get()), last_block);
+  }
+  TextOwner bare = CallText(TextResultCommand);
+  char* taken = bare.Take();
+  EXPECT_EQ(static_cast<void*>(taken), last_block);
+  EXPECT_EQ(bare.get(), nullptr);
+  Release(taken);
+
+  ArgList none;
+  BlockOwner<void> bytes = CallBytes(BytesResultCommand, none);
+  ASSERT_EQ(bytes.get(), last_block);
+  ASSERT_EQ(ByteSetSize(bytes.get()), 3);
+  EXPECT_EQ(ByteSetData(bytes.get())[2], 2);
+}
+
+// Numbers and truths come back by value; a date-time comes back tagged, ready to pass on.
+TEST(DispatchTest, TypedCallsGiveValuesAndTags) {
+  TypedValue when = CallDateTime(DateTimeResultCommand);
+  EXPECT_EQ(when.tag, TypeTag::kDateTime);
+  EXPECT_EQ(when.Double(), 45000.75);
+  ArgList two{IntValue(1), IntValue(2)};
+  EXPECT_EQ(CallDateTime(DateTimeResultCommand, two).Double(), 45002.75);
+
+  EXPECT_EQ(CallInt(NumberResultCommand), -8) << "the data word is signed";
+  ArgList seven{IntValue(7)};
+  EXPECT_EQ(CallInt(NumberResultCommand, seven), 7);
+  ArgList yes{IntValue(2)}, no{IntValue(0)};
+  EXPECT_TRUE(CallBool(NumberResultCommand, yes)) << "any non-zero word is true";
+  EXPECT_FALSE(CallBool(NumberResultCommand, no));
 }
 
 TypedValue Statement(uint32_t context) { return IntValue(static_cast<int32_t>(context)); }

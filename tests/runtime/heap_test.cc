@@ -208,7 +208,7 @@ TEST(HeapTest, OwnersReleaseOnDestruction) {
 }
 
 TEST(HeapDeathTest, AllocationFailureIsFatalWithTheSize) {
-  EXPECT_EXIT(Allocate(static_cast<size_t>(1) << 62), ::testing::ExitedWithCode(255),
+  EXPECT_EXIT((void)Allocate(static_cast<size_t>(1) << 62), ::testing::ExitedWithCode(255),
               "分配 4611686018427387904 字节内存失败!");
   EXPECT_EQ(AllocateNoCheck(static_cast<size_t>(1) << 62), nullptr);
 }

@@ -131,7 +131,7 @@ TEST(SplitTextTest, BrokenLeadByteEndsTheScan) {
 
 std::string ConvertToText(const TypedValue& value) {
   ArgList args{value};
-  return Consume(static_cast<char*>(CallCommand(ToText, args).Pointer()));
+  return Consume(CallText(ToText, args).Take());
 }
 
 TEST(ToTextTest, ByteSetUpToTheFirstZero) {

@@ -83,7 +83,8 @@ int InfoCommand(const Invocation& invocation) {
     rc = memo->ReadHeader(&memo_header);
     if (rc != db::kOk) return ReportEngineError(rc);
     uint64_t length = 0;
-    memo->file()->Length(&length);
+    rc = db::FileErrorCode(memo->file()->Length(&length), db::kUnknownError);
+    if (rc != db::kOk) return ReportEngineError(rc);
     std::printf("memo file:     %s\n", memo->file()->Path().c_str());
     std::printf("  blocks:      %d (header block included; the file holds %" PRIu64 ")\n",
                 memo_header.block_count, length / db::kMemoBlockSize);

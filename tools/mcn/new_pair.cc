@@ -52,7 +52,8 @@ int CreateWithPermissions(const std::string& path, mode_t mode, platform::File* 
   if (error != platform::FileError::kNone) return db::FileErrorCode(error, db::kCreateFailed);
   if (::fchmod(out->Descriptor(), mode & kPermissionBits) != 0) {
     out->Close();
-    platform::RemoveFile(path);
+    // The refusal is what the caller reports; a file that cannot be removed either stays empty.
+    platform::IgnoreError(platform::RemoveFile(path));
     return db::kCreateFailed;
   }
   return db::kOk;
@@ -94,7 +95,8 @@ bool ClaimNewPair(const std::string& record_path, bool needs_memo, mode_t mode,
     rc = CreateWithPermissions(memo_path, mode, &memo);
     if (rc != db::kOk) {
       record.Close();
-      platform::RemoveFile(record_path);
+      // The memo file's failure is what is reported; the empty record file is only tidied.
+      platform::IgnoreError(platform::RemoveFile(record_path));
       *error = "the memo file " + Why(memo_path, rc);
       return false;
     }
@@ -103,8 +105,9 @@ bool ClaimNewPair(const std::string& record_path, bool needs_memo, mode_t mode,
 }
 
 void RemoveNewPair(const std::string& record_path, bool needs_memo) {
-  platform::RemoveFile(record_path);
-  if (needs_memo) platform::RemoveFile(db::MemoPathFor(record_path));
+  // Called after a failure that is reported on its own; what cannot be removed stays behind.
+  platform::IgnoreError(platform::RemoveFile(record_path));
+  if (needs_memo) platform::IgnoreError(platform::RemoveFile(db::MemoPathFor(record_path)));
 }
 
 }  // namespace memo::mcn

@@ -75,16 +75,17 @@ int KeepCopies(db::DatabaseFiles* files, std::vector<std::string>* copies) {
     if (platform::FileExists(record_copy) || platform::FileExists(memo_copy)) continue;
     int rc = CopyInto(files->record(), record_copy);
     if (rc == db::kCreateFailed && platform::FileExists(record_copy)) continue;  // taken just now
+    // A copy cut short is removed on a best-effort basis: the copy's own failure is reported.
     if (rc != db::kOk) {
-      platform::RemoveFile(record_copy);
+      platform::IgnoreError(platform::RemoveFile(record_copy));
       return rc;
     }
     if (files->memo_open()) {
       rc = CopyInto(files->memo(), memo_copy);
       if (rc != db::kOk) {
-        platform::RemoveFile(record_copy);
+        platform::IgnoreError(platform::RemoveFile(record_copy));
         if (!(rc == db::kCreateFailed && platform::FileExists(memo_copy))) {
-          platform::RemoveFile(memo_copy);
+          platform::IgnoreError(platform::RemoveFile(memo_copy));
           return rc;
         }
         continue;

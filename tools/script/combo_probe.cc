@@ -31,10 +31,10 @@ bool ComboItems(const Target& target, std::vector<std::string>* items_gbk, std::
   TypedValue combo = ui::UnitReference(target.window->window_id(), target.unit_id,
                                        ui::unit_type::kComboBox);
   ArgList count_args{combo};
-  int32_t count = static_cast<int32_t>(CallCommand(ui::ComboItemCount, count_args).low);
+  int32_t count = CallInt(ui::ComboItemCount, count_args);
   for (int32_t i = 0; i < count; ++i) {
     ArgList text_args{combo, IntValue(i)};
-    TextOwner text(static_cast<char*>(CallCommand(ui::ComboItemText, text_args).Pointer()));
+    TextOwner text = CallText(ui::ComboItemText, text_args);
     items_gbk->push_back(NonNullText(text.get()));
   }
   return true;

@@ -36,11 +36,9 @@ std::string_view BytesOf(const void* byte_set) {
 
 // The bytes of a bitmap file ("BM" and at least a file header), or nullopt.
 std::optional<std::string> ReadBitmapFile(const char* name) {
-  TypedValue args[1] = {TextValue(name)};
-  TypedValue bytes_read = CallCommand(ReadFileBytes, 1, args);
-  bytes_read.tag = TypeTag::kByteSet;  // a fixed-type result comes without its tag
-  ValueOwner read(bytes_read);
-  std::string_view bytes = BytesOf(read.get().Pointer());
+  ArgList args{TextValue(name)};
+  BlockOwner<void> read = CallBytes(ReadFileBytes, args);
+  std::string_view bytes = BytesOf(read.get());
   constexpr size_t kFileHeaderBytes = 14;
   if (bytes.size() < kFileHeaderBytes || bytes[0] != 'B' || bytes[1] != 'M') return std::nullopt;
   return std::string(bytes);

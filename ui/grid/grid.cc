@@ -37,7 +37,7 @@ Grid::Grid(platform::Window* window, platform::CanvasControl* canvas, const Grid
   canvas_->on_scroll = [this](platform::Orientation which, platform::ScrollAction action,
                               int position) { HandleScroll(which, action, position); };
   canvas_->on_resize = [this](platform::Size) {
-    CommitEditor(false);
+    CommitEditor(EditorFocus::kLeave);
     Relayout(false);
     Invalidate();
   };
@@ -50,7 +50,7 @@ Grid::~Grid() {
 
 void Grid::Bind(db::DataSource* source) {
   if (source == source_) return;
-  CommitEditor(false);
+  CommitEditor(EditorFocus::kLeave);
   if (source_) source_->RemoveView(this);
   source_ = source;
   if (source_) source_->AddView(this);
@@ -79,7 +79,7 @@ int Grid::scale() const { return static_cast<int>(block_.words[2]); }
 
 void Grid::SetScale(int percent) {
   block_.words[2] = static_cast<uint32_t>(std::clamp(percent, kMinGridScale, kMaxGridScale));
-  CommitEditor(false);
+  CommitEditor(EditorFocus::kLeave);
   Relayout(true);
   Invalidate();
 }
@@ -188,7 +188,7 @@ void Grid::OnDataSourceNotice(db::ViewNotice notice, int first, int count) {
   HideTip();
   switch (notice) {
     case db::ViewNotice::kFinishEditing:
-      CommitEditor(false);
+      CommitEditor(EditorFocus::kLeave);
       return;
     case db::ViewNotice::kCurrentRowChanged: {
       // A move the grid made itself names its own cursor row: nothing to follow.
@@ -280,7 +280,7 @@ void Grid::HandleInput(const InputEvent& event) {
       return;
     case InputKind::kWheel:
       HideTip();
-      CommitEditor(false);
+      CommitEditor(EditorFocus::kLeave);
       layout_.ScrollTo(layout_.top_row() - event.wheel * kWheelRows, layout_.left_column());
       UpdateScrollBars();
       Invalidate();
@@ -298,7 +298,7 @@ void Grid::HandleInput(const InputEvent& event) {
 }
 
 void Grid::MouseDown(const InputEvent& event) {
-  CommitEditor(false);
+  CommitEditor(EditorFocus::kLeave);
   if (!canvas_) return;
   canvas_->SetFocus();
   Relayout(false);
@@ -543,7 +543,7 @@ void Grid::HandleScroll(platform::Orientation which, platform::ScrollAction acti
                         int position) {
   if (!canvas_) return;
   HideTip();
-  CommitEditor(false);
+  CommitEditor(EditorFocus::kLeave);
   const bool vertical = which == platform::Orientation::kVertical;
   const int now = vertical ? layout_.top_row() : layout_.left_column();
   const int last = vertical ? layout_.MaxTopRow() : layout_.MaxLeftColumn();

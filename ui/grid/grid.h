@@ -164,14 +164,16 @@ class Grid : private db::DataSourceView {
   // Tells the user why a typed text was refused.
   void ShowCellTextFault(db::CellTextFault fault);
 
-  // The editor (grid_editor.cc).
+  // The editor (grid_editor.cc). When it closes, the focus stays where it is, or goes to the grid
+  // first (the editor had it, and it must not wander to another control as the editor hides).
+  enum class EditorFocus { kLeave, kToGrid };
   void OpenEditor(GridCell cell);
-  void CommitEditor(bool refocus_grid);
+  void CommitEditor(EditorFocus focus);
   // A cell write the data source refused: one box "保存失败：" + the provider's file + the
   // engine's reason. The cell keeps showing what the file holds, its old value.
   void TellWriteFailed();
   void CancelEditor();
-  void CloseEditor(bool refocus_grid);
+  void CloseEditor(EditorFocus focus);
   void GrowEditor();
   platform::Rect EditorRect() const;
 

@@ -65,7 +65,7 @@ void Grid::SetColumnWidth(int column, int width) {
   user_widths_[source_->ColumnName(column - 1)] = width;
   GridMetrics metrics = layout_.metrics();
   if (metrics.column_widths[static_cast<size_t>(column - 1)] == width) return;
-  if (editing_) CommitEditor(false);
+  if (editing_) CommitEditor(EditorFocus::kLeave);
   metrics.column_widths[static_cast<size_t>(column - 1)] = width;
   layout_.SetMetrics(std::move(metrics));
   UpdateScrollBars();
@@ -87,7 +87,7 @@ void Grid::FitColumn(int column) {
 bool Grid::PressOnBorder(const InputEvent& event) {
   const int column = ColumnBorderAt(Point{event.x, event.y});
   if (column < 1) return false;
-  CommitEditor(false);
+  CommitEditor(EditorFocus::kLeave);
   if (!canvas_) return true;
   if (event.kind == InputKind::kLeftDoubleClick) {
     FitColumn(column);

@@ -113,20 +113,20 @@ void Grid::OpenEditor(GridCell cell) {
   Invalidate();
 }
 
-void Grid::CloseEditor(bool refocus_grid) {
+void Grid::CloseEditor(EditorFocus focus) {
   editing_ = false;
   if (!editor_) return;
   // The grid takes the focus before the editor hides, so that it does not wander elsewhere.
-  if (refocus_grid && canvas_) canvas_->SetFocus();
+  if (focus == EditorFocus::kToGrid && canvas_) canvas_->SetFocus();
   editor_->SetVisible(false);
   Invalidate();
 }
 
-void Grid::CommitEditor(bool refocus_grid) {
+void Grid::CommitEditor(EditorFocus focus) {
   if (!editing_ || !editor_) return;
   const std::string text = editor_->Text();
   const GridCell cell = editing_cell_;
-  CloseEditor(refocus_grid);
+  CloseEditor(focus);
   std::weak_ptr<char> alive = alive_;
   db::CellTextFault fault = db::CellTextFault::kNone;
   if (!WriteUserCell(cell, text, &fault) && !alive.expired()) ShowCellTextFault(fault);
@@ -182,7 +182,7 @@ void Grid::ShowCellTextFault(db::CellTextFault fault) {
 
 void Grid::CancelEditor() {
   if (!editing_) return;
-  CloseEditor(canvas_ && editor_ && editor_->HasFocus());
+  CloseEditor(editor_ && editor_->HasFocus() ? EditorFocus::kToGrid : EditorFocus::kLeave);
 }
 
 void Grid::GrowEditor() {
@@ -206,7 +206,7 @@ InputDecision Grid::FilterEditorInput(const InputEvent& event) {
       }
       if (event.key == vk::kReturn) {
         swallow_character_ = 13;
-        CommitEditor(true);
+        CommitEditor(EditorFocus::kToGrid);
         return InputDecision::Swallow();
       }
       if (event.key == vk::kEscape) {
@@ -220,7 +220,7 @@ InputDecision Grid::FilterEditorInput(const InputEvent& event) {
       if (event.key == vk::kReturn || event.key == vk::kEscape) return InputDecision::Swallow();
       return InputDecision::Pass();
     case InputKind::kFocusLost:
-      CommitEditor(false);
+      CommitEditor(EditorFocus::kLeave);
       return InputDecision::Pass();
     default:
       return InputDecision::Pass();

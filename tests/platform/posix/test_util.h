@@ -55,7 +55,7 @@ class RemoteHolder {
   }
   ~RemoteHolder() {
     if (pid_ > 0) {
-      Call(Command{kExit});
+      platform::IgnoreError(Call(Command{kExit}));  // the child's exit is awaited below
       close(out_);
       close(in_);
       int status = 0;

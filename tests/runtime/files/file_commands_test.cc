@@ -2,6 +2,7 @@
 // other handles in this process and in another one.
 #include "runtime/file_commands.h"
 
+#include <cerrno>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include "runtime/literal.h"
 #include "runtime/program.h"
 #include "runtime/text.h"
+#include "platform/posix/syscalls.h"
 #include "tests/platform/posix/test_util.h"
 
 namespace memo {
@@ -81,6 +83,44 @@ TEST_F(FileCommandsTest, ReadFileBytesOfMissingEmptyOrUnnamedFileIsEmpty) {
   EXPECT_EQ(CallCommand(ReadFileBytes, 1, &none).Pointer(), nullptr);
 }
 
+// Reads that come in pieces of at most three bytes; the call numbered `fail_at` (1-based, 0 for
+// none) fails with EIO instead.
+int pread_calls = 0;
+int pread_fail_at = 0;
+ssize_t PiecewisePread(int fd, void* buffer, size_t count, off_t offset) {
+  if (++pread_calls == pread_fail_at) {
+    errno = EIO;
+    return -1;
+  }
+  return platform::posix::DefaultSyscalls().pread(fd, buffer, count < 3 ? count : 3, offset);
+}
+
+// A file that arrives in pieces is read whole; one whose read fails after some bytes is not
+// read at all: its first bytes are not a byte-set of the file.
+TEST_F(FileCommandsTest, ReadFileBytesIsWholeOrNothing) {
+  const std::string path = dir_ / "f.bin";
+  WriteWholeFile(path, "0123456789");
+  platform::posix::SyscallTable table = platform::posix::DefaultSyscalls();
+  table.pread = PiecewisePread;
+  platform::posix::SyscallTable previous = platform::posix::InstallSyscalls(table);
+  pread_calls = 0;
+  pread_fail_at = 0;
+  std::string pieces = Read(path);
+  const int calls_for_whole = pread_calls;
+  pread_calls = 0;
+  pread_fail_at = 3;
+  std::string failed_late = Read(path);
+  pread_calls = 0;
+  pread_fail_at = 1;
+  std::string failed_first = Read(path);
+  platform::posix::InstallSyscalls(previous);
+  EXPECT_EQ(pieces, "0123456789");
+  EXPECT_GE(calls_for_whole, 4) << "the file was not read in pieces";
+  EXPECT_EQ(failed_late, "") << "six bytes read, then a failure";
+  EXPECT_EQ(failed_first, "");
+  EXPECT_EQ(Read(path), "0123456789") << "the real calls again";
+}
+
 TEST_F(FileCommandsTest, ReadFileBytesFailsWhileAnotherHandleHasWriteAccess) {
   const std::string path = dir_ / "f.bin";
   WriteWholeFile(path, "data");
@@ -110,7 +150,7 @@ TEST_F(FileCommandsTest, ReadFileBytesFailsWhileAnotherProcessHasWriteAccess) {
   ASSERT_TRUE(remote.ok());
   ASSERT_EQ(remote.Open(0, path, FileAccess::kReadWrite, FileShare::kDenyNone), FileError::kNone);
   EXPECT_EQ(Read(path), "");
-  remote.Close(0);
+  ASSERT_EQ(remote.Close(0), FileError::kNone);
   EXPECT_EQ(Read(path), "data");
 }
 
@@ -162,7 +202,7 @@ TEST_F(FileCommandsTest, WriteFileBytesFailsWhileAnotherProcessHasTheFileOpen) {
   ASSERT_EQ(remote.Open(0, path, FileAccess::kRead, FileShare::kDenyNone), FileError::kNone);
   EXPECT_FALSE(Write(path, {"lost"}));
   EXPECT_EQ(ReadWholeFile(path), "keep");
-  remote.Close(0);
+  ASSERT_EQ(remote.Close(0), FileError::kNone);
   EXPECT_TRUE(Write(path, {"now"}));
   EXPECT_EQ(ReadWholeFile(path), "now");
 }
