@@ -24,6 +24,9 @@ using platform::FileError;
 // Findings of one sort beyond this many are counted, not listed.
 constexpr int kFindingsPerSort = 20;
 
+// Whether repair can set a piece of damage right without losing data.
+enum class Repair { kMendable, kUnmendable };
+
 // Collects findings, listing the first kFindingsPerSort of each sort and summing up the rest in
 // one line of the same kind (mendable only when every one it stands for is).
 class FindingSink {
@@ -53,8 +56,8 @@ class FindingSink {
     if (kind == FindingKind::kDamage) over.kind = kind;
     ++over.count;
   }
-  void Damage(bool mendable, const std::string& sort, std::string text) {
-    Add(FindingKind::kDamage, mendable, sort, std::move(text));
+  void Damage(Repair repair, const std::string& sort, std::string text) {
+    Add(FindingKind::kDamage, repair == Repair::kMendable, sort, std::move(text));
   }
   void Note(std::string text) { Add(FindingKind::kNote, false, "notes", std::move(text)); }
 
@@ -141,9 +144,10 @@ void WalkMemoChains(const MemoWalk& walk, const BlockReader& read_block, MemoWal
   // M2. A header that counts more blocks than the file holds makes readers that do not repair
   // refuse the pair; one that counts fewer makes the next allocation hand out a block again.
   if (counted <= 0) {
-    sink.Damage(true, "block count", "memo file: block count " + Num(counted) + " is not positive");
+    sink.Damage(Repair::kMendable, "block count",
+                "memo file: block count " + Num(counted) + " is not positive");
   } else if (static_cast<uint64_t>(counted) > whole) {
-    sink.Damage(true, "block count",
+    sink.Damage(Repair::kMendable, "block count",
                 "memo file: the header counts " + Num(counted) + " blocks, the file holds " +
                     Plural(static_cast<int64_t>(whole), "whole block", "whole blocks"));
   } else if (static_cast<uint64_t>(counted) < whole) {
@@ -171,7 +175,7 @@ void WalkMemoChains(const MemoWalk& walk, const BlockReader& read_block, MemoWal
     auto broken = [&](size_t which, const std::string& why) {
       if (!result->chain_problem[which].empty()) return;
       result->chain_problem[which] = why;
-      sink.Damage(false, "chain", DescribeHead(walk, walk.heads[which]) + ": " + why);
+      sink.Damage(Repair::kUnmendable, "chain", DescribeHead(walk, walk.heads[which]) + ": " + why);
     };
     bool beyond_told = false;
     uint32_t previous = 0;
@@ -215,7 +219,7 @@ void WalkMemoChains(const MemoWalk& walk, const BlockReader& read_block, MemoWal
       if (links.prev != previous) back_links.push_back({h, current, previous});
       if (beyond_count(current) && !beyond_told) {
         beyond_told = true;
-        sink.Damage(true, "chain beyond count",
+        sink.Damage(Repair::kMendable, "chain beyond count",
                     who + ": block " + Num(current) + " lies beyond the header's block count " +
                         Num(counted));
       }
@@ -232,7 +236,7 @@ void WalkMemoChains(const MemoWalk& walk, const BlockReader& read_block, MemoWal
     BlockLinks links;
     if (!read_block(fix.block, block)) continue;
     DecodeBlockLinks(block, &links);
-    sink.Damage(true, "back link",
+    sink.Damage(Repair::kMendable, "back link",
                 DescribeHead(walk, walk.heads[fix.head]) + ": block " + Num(fix.block) +
                     " links back to " + Num(links.prev) + ", expected " + Num(fix.prev));
     result->back_link_fixes.emplace_back(fix.block, fix.prev);
@@ -244,7 +248,7 @@ void WalkMemoChains(const MemoWalk& walk, const BlockReader& read_block, MemoWal
   const int64_t free_head = walk.header.free_head;
   uint32_t current = 0;
   if (free_head < 0 || static_cast<uint64_t>(free_head) >= std::max<uint64_t>(whole, 1)) {
-    sink.Damage(true, "free list",
+    sink.Damage(Repair::kMendable, "free list",
                 "free list: first free block " + Num(free_head) + " lies outside " + whole_text);
   } else {
     current = static_cast<uint32_t>(free_head);
@@ -252,23 +256,24 @@ void WalkMemoChains(const MemoWalk& walk, const BlockReader& read_block, MemoWal
   bool beyond_told = false;
   while (current != 0) {
     if (current >= whole) {
-      sink.Damage(true, "free list",
+      sink.Damage(Repair::kMendable, "free list",
                   "free list: link to block " + Num(current) + ", outside " + whole_text);
       break;
     }
     const int64_t owner = result->owner[current];
     if (owner == kFreeListBlock) {
-      sink.Damage(true, "free list", "free list loops back to block " + Num(current));
+      sink.Damage(Repair::kMendable, "free list", "free list loops back to block " + Num(current));
       break;
     }
     if (owner >= 0) {
-      sink.Damage(true, "free list",
+      sink.Damage(Repair::kMendable, "free list",
                   "free list: block " + Num(current) + " is also on the chain of " +
                       DescribeHead(walk, walk.heads[static_cast<size_t>(owner)]));
       break;
     }
     if (!read_block(current, block)) {
-      sink.Damage(true, "free list", "free list: block " + Num(current) + " cannot be read");
+      sink.Damage(Repair::kMendable, "free list",
+                  "free list: block " + Num(current) + " cannot be read");
       break;
     }
     result->owner[current] = kFreeListBlock;
@@ -276,18 +281,18 @@ void WalkMemoChains(const MemoWalk& walk, const BlockReader& read_block, MemoWal
     BlockLinks links;
     DecodeBlockLinks(block, &links);
     if (links.prev != previous) {
-      sink.Damage(true, "free list",
+      sink.Damage(Repair::kMendable, "free list",
                   "free list: block " + Num(current) + " links back to " + Num(links.prev) +
                       ", expected " + Num(previous));
     }
     if (links.used != 0) {
-      sink.Damage(true, "free list",
+      sink.Damage(Repair::kMendable, "free list",
                   "free list: block " + Num(current) + " has used count " + Num(links.used) +
                       " (0 when free)");
     }
     if (beyond_count(current) && !beyond_told) {
       beyond_told = true;
-      sink.Damage(true, "free list",
+      sink.Damage(Repair::kMendable, "free list",
                   "free list: block " + Num(current) + " lies beyond the header's block count " +
                       Num(counted));
     }
@@ -295,7 +300,7 @@ void WalkMemoChains(const MemoWalk& walk, const BlockReader& read_block, MemoWal
     current = links.next;
   }
   if (on_list != walk.header.free_count) {
-    sink.Damage(true, "free list",
+    sink.Damage(Repair::kMendable, "free list",
                 "free list holds " + Plural(on_list, "block", "blocks") + ", the header counts " +
                     Num(walk.header.free_count));
   }
@@ -375,34 +380,35 @@ void CheckDescriptors(const std::vector<FieldDescriptor>& fields, int32_t record
     const FieldDescriptor& field = fields[i];
     const std::string label = FieldLabel(field, i);
     if (std::memchr(field.raw_name, '\0', kFieldNameNulLimit) == nullptr) {
-      sink->Damage(false, "field", label + ": its name has no NUL within its first 17 bytes");
+      sink->Damage(Repair::kUnmendable, "field",
+                   label + ": its name has no NUL within its first 17 bytes");
     }
     const std::string name = field.Name();
     if (name.empty()) {
-      sink->Damage(false, "field", label + " has an empty name");
+      sink->Damage(Repair::kUnmendable, "field", label + " has an empty name");
     } else {
       auto [it, fresh] = names.emplace(GbkAsciiToLower(name), i);
       if (!fresh) {
-        sink->Damage(false, "field",
+        sink->Damage(Repair::kUnmendable, "field",
                      "fields " + Num(static_cast<int64_t>(it->second) + 1) + " and " +
                          Num(static_cast<int64_t>(i) + 1) + " have the same name " +
                          GbkToUtf8(name));
       }
     }
     if (!IsValidFieldType(field.type)) {
-      sink->Damage(false, "field",
+      sink->Damage(Repair::kUnmendable, "field",
                    label + ": type code " + Num(field.type) + " is not a field type (1..12)");
       continue;
     }
     if (field.type == kFieldText && static_cast<int32_t>(field.declared_length) <= 0) {
-      sink->Damage(false, "field",
+      sink->Damage(Repair::kUnmendable, "field",
                    label + ": a text field needs a length above 0, it declares " +
                        Num(static_cast<int32_t>(field.declared_length)));
       continue;
     }
     const uint64_t size = field.Size();
     if (field.offset < kSerialSize) {
-      sink->Damage(false, "field",
+      sink->Damage(Repair::kUnmendable, "field",
                    label + " at " + ByteRange(field.offset, size) +
                        " overlaps the record's serial (bytes 0..3)");
     }
@@ -419,20 +425,20 @@ void CheckDescriptors(const std::vector<FieldDescriptor>& fields, int32_t record
     if (widest != nullptr && span.begin < widest->end) {
       const FieldDescriptor& a = fields[widest->field];
       const FieldDescriptor& b = fields[span.field];
-      sink->Damage(false, "overlap",
-                   FieldLabel(a, widest->field) + " at " + ByteRange(a.offset, a.Size()) +
-                       " and " + FieldLabel(b, span.field) + " at " +
-                       ByteRange(b.offset, b.Size()) + " overlap");
+      sink->Damage(Repair::kUnmendable, "overlap",
+                   FieldLabel(a, widest->field) + " at " + ByteRange(a.offset, a.Size()) + " and " +
+                       FieldLabel(b, span.field) + " at " + ByteRange(b.offset, b.Size()) +
+                       " overlap");
     }
     if (widest == nullptr || span.end > widest->end) widest = &span;
   }
   if (record_size > 0 && need > static_cast<uint64_t>(record_size)) {
-    sink->Damage(false, "field",
-                 "record size " + Num(record_size) + " is smaller than its fields need: " +
-                     (need_field < fields.size()
-                          ? FieldLabel(fields[need_field], need_field) + " ends at byte " +
-                                Num(static_cast<int64_t>(need))
-                          : std::string("the serial takes 4 bytes")));
+    sink->Damage(
+        Repair::kUnmendable, "field",
+        "record size " + Num(record_size) + " is smaller than its fields need: " +
+            (need_field < fields.size() ? FieldLabel(fields[need_field], need_field) +
+                                              " ends at byte " + Num(static_cast<int64_t>(need))
+                                        : std::string("the serial takes 4 bytes")));
   }
 }
 
@@ -491,7 +497,7 @@ EngineCode CheckRecords(const File& file, CheckReport* report, FindingSink* sink
         const int32_t serial = DecodeInt32(word);
         const int64_t magnitude = serial < 0 ? -int64_t{serial} : serial;
         if (serial == 0) {
-          sink->Damage(false, "serial 0",
+          sink->Damage(Repair::kUnmendable, "serial 0",
                        "record " + Num(position + 1) + " has serial 0 (neither live nor deleted)");
         } else if (serial > 0) {
           live.emplace_back(serial, position);
@@ -513,7 +519,7 @@ EngineCode CheckRecords(const File& file, CheckReport* report, FindingSink* sink
   std::sort(live.begin(), live.end());
   for (size_t i = 1; i < live.size(); ++i) {
     if (live[i].first == live[i - 1].first) {
-      sink->Damage(false, "duplicate serial",
+      sink->Damage(Repair::kUnmendable, "duplicate serial",
                    "records " + Num(live[i - 1].second + 1) + " and " + Num(live[i].second + 1) +
                        " are both live with serial " + Num(live[i].first));
     }
@@ -526,7 +532,7 @@ EngineCode CheckRecords(const File& file, CheckReport* report, FindingSink* sink
                                   : " is not above every serial (record " +
                                         Num(highest_position + 1) + " has serial " +
                                         Num(report->highest_serial) + ")");
-    sink->Damage(mendable, "next serial", text);
+    sink->Damage(mendable ? Repair::kMendable : Repair::kUnmendable, "next serial", text);
     if (mendable) report->mended_next_serial = report->highest_serial + 1;
   }
   return kOk;
@@ -535,7 +541,8 @@ EngineCode CheckRecords(const File& file, CheckReport* report, FindingSink* sink
 // M1, then the walk.
 void CheckMemoFile(const File* memo, CheckReport* report, FindingSink* sink) {
   if (memo == nullptr || !memo->IsOpen()) {
-    sink->Damage(false, "memo", "the memo file is missing (a field is memo or byte-set)");
+    sink->Damage(Repair::kUnmendable, "memo",
+                 "the memo file is missing (a field is memo or byte-set)");
     return;
   }
   FileError error = memo->Length(&report->memo_length);
@@ -543,20 +550,21 @@ void CheckMemoFile(const File* memo, CheckReport* report, FindingSink* sink) {
   size_t done = 0;
   if (error == FileError::kNone) error = memo->ReadAt(0, bytes, sizeof bytes, &done);
   if (error != FileError::kNone || done != sizeof bytes) {
-    sink->Damage(false, "memo", "memo file: shorter than its 32-byte header, or unreadable");
+    sink->Damage(Repair::kUnmendable, "memo",
+                 "memo file: shorter than its 32-byte header, or unreadable");
     return;
   }
   report->memo_present = true;
   MemoHeader& header = report->walk.header;
   DecodeMemoHeader(bytes, &header);
   if (std::memcmp(header.magic, kMemoMagic, 4) != 0) {
-    sink->Damage(false, "memo",
+    sink->Damage(Repair::kUnmendable, "memo",
                  "memo file: magic " + MagicText(header.magic) + ", not \"WEDT\"");
     return;
   }
   report->memo_header_read = true;
   if (header.version != report->header.version) {
-    sink->Damage(false, "memo",
+    sink->Damage(Repair::kUnmendable, "memo",
                  "memo file: version " + Hex32(header.version) +
                      " differs from the record file's " + Hex32(report->header.version));
   }
@@ -612,7 +620,7 @@ void AnalyzeFiles(const File& record, const File* memo, const std::string* passw
     }
     if (done != sizeof bytes) {
       report->code = kNotDatabaseFile;
-      sink.Damage(false, "header",
+      sink.Damage(Repair::kUnmendable, "header",
                   "not a database file: " + Plural(static_cast<int64_t>(done), "byte", "bytes") +
                       ", shorter than the 112-byte header");
       return;
@@ -621,7 +629,8 @@ void AnalyzeFiles(const File& record, const File* memo, const std::string* passw
     DecodeRecordHeader(bytes, &header);
     if (!header.IsPlain() && !header.IsProtected()) {
       report->code = kNotDatabaseFile;
-      sink.Damage(false, "header", "not a database file: magic " + MagicText(header.magic));
+      sink.Damage(Repair::kUnmendable, "header",
+                  "not a database file: magic " + MagicText(header.magic));
       return;
     }
     const bool password_fits =
@@ -633,7 +642,7 @@ void AnalyzeFiles(const File& record, const File* memo, const std::string* passw
     }
     if (header.version > kFormatVersion) {
       report->code = kVersionTooHigh;
-      sink.Damage(false, "header",
+      sink.Damage(Repair::kUnmendable, "header",
                   "version " + Hex32(header.version) + " is newer than this engine reads (" +
                       Hex32(kFormatVersion) + ")");
       return;
@@ -642,28 +651,30 @@ void AnalyzeFiles(const File& record, const File* memo, const std::string* passw
     // R2.
     if (header.record_size <= 0) {
       report->code = kNotDatabaseFile;
-      sink.Damage(false, "header", "record size " + Num(header.record_size) + " is not positive");
+      sink.Damage(Repair::kUnmendable, "header",
+                  "record size " + Num(header.record_size) + " is not positive");
     }
     if (header.record_count < 0) {
-      sink.Damage(false, "header",
+      sink.Damage(Repair::kUnmendable, "header",
                   "the header counts " + Num(header.record_count) + " records, fewer than none");
     }
     char count_bytes[4];
     if (record.ReadAt(kFieldCountOffset, count_bytes, 4, &done) != FileError::kNone || done != 4) {
       report->code = kNotDatabaseFile;
-      sink.Damage(false, "header", "the field table is missing");
+      sink.Damage(Repair::kUnmendable, "header", "the field table is missing");
       return;
     }
     const int32_t field_count = DecodeInt32(count_bytes);
     if (field_count <= 0) {
       report->code = kNotDatabaseFile;
-      sink.Damage(false, "header", "field count " + Num(field_count) + " is not positive");
+      sink.Damage(Repair::kUnmendable, "header",
+                  "field count " + Num(field_count) + " is not positive");
       return;
     }
     report->records_start = RecordsStart(static_cast<uint64_t>(field_count));
     if (length < report->records_start) {
       report->code = kNotDatabaseFile;
-      sink.Damage(false, "header",
+      sink.Damage(Repair::kUnmendable, "header",
                   "the table of " + Plural(field_count, "field", "fields") +
                       " runs past the end of the file (" +
                       Plural(static_cast<int64_t>(length), "byte", "bytes") + ")");
@@ -701,7 +712,7 @@ void AnalyzeFiles(const File& record, const File* memo, const std::string* passw
         text += " and " + Plural(static_cast<int64_t>(leftover), "byte", "bytes") + " of record " +
                 Num(static_cast<int64_t>(available) + 1);
       }
-      sink.Damage(leftover == 0, "record count", text);
+      sink.Damage(leftover == 0 ? Repair::kMendable : Repair::kUnmendable, "record count", text);
       if (leftover == 0) report->mended_record_count = static_cast<int64_t>(available);
     } else {
       report->whole_records = header.record_count;
