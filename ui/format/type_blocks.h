@@ -182,19 +182,32 @@ struct HtmlViewerBlock {
   friend bool operator==(const HtmlViewerBlock&, const HtmlViewerBlock&) = default;
 };
 
-// Grid (the data-bound grid), version 1. words[2] is the display scale in percent, words[3]
-// allows range selection, words[4] (with words[3]) heading selection.
+// Grid (the data-bound grid), version 1. The words named below are the ones the grid reads; the
+// others are kept as stored.
 struct GridBlock {
+  enum Word : int {
+    kBackgroundWord = 1,
+    kScaleWord = 2,             // the display scale in percent
+    kRangeSelectionWord = 3,    // 1: range selection allowed
+    kHeadingSelectionWord = 4,  // 1 (with range selection): heading selection allowed
+    kWordCount = 9,
+  };
   uint32_t version = 1;
-  uint32_t words[9] = {0, 0xFFFFFF, 100, 1, 1, 1, 0, 0, 1};
+  uint32_t words[kWordCount] = {0, 0xFFFFFF, 100, 1, 1, 1, 0, 0, 1};
   std::string data_source;  // text32: name of the bound DataSrc unit
   friend bool operator==(const GridBlock&, const GridBlock&) = default;
 };
 
 // DataSrc, version 1.
 struct DataSrcBlock {
+  enum Word : int {  // logical switches, non-zero for on
+    kReadOnlyWord = 0,
+    kInsertAllowedWord = 1,
+    kDeleteAllowedWord = 2,
+    kWordCount = 3,
+  };
   uint32_t version = 1;
-  uint32_t words[3] = {0, 1, 1};
+  uint32_t words[kWordCount] = {0, 1, 1};
   std::string provider;  // text32: name of its DBProvider unit
   friend bool operator==(const DataSrcBlock&, const DataSrcBlock&) = default;
 };

@@ -28,8 +28,8 @@ constexpr int kWheelRows = 3;
 
 Grid::Grid(platform::Window* window, platform::CanvasControl* canvas, const GridBlock& block)
     : window_(window), canvas_(canvas), block_(block) {
-  block_.words[2] = static_cast<uint32_t>(std::clamp<int64_t>(
-      static_cast<int32_t>(block_.words[2]), kMinGridScale, kMaxGridScale));
+  block_.words[GridBlock::kScaleWord] = static_cast<uint32_t>(std::clamp<int64_t>(
+      static_cast<int32_t>(block_.words[GridBlock::kScaleWord]), kMinGridScale, kMaxGridScale));
   canvas_->on_paint = [this](platform::Painter& painter, const platform::Rect& dirty) {
     Paint(painter, dirty);
   };
@@ -75,18 +75,19 @@ void Grid::Detach() {
   canvas_ = nullptr;
 }
 
-int Grid::scale() const { return static_cast<int>(block_.words[2]); }
+int Grid::scale() const { return static_cast<int>(block_.words[GridBlock::kScaleWord]); }
 
 void Grid::SetScale(int percent) {
-  block_.words[2] = static_cast<uint32_t>(std::clamp(percent, kMinGridScale, kMaxGridScale));
+  block_.words[GridBlock::kScaleWord] =
+      static_cast<uint32_t>(std::clamp(percent, kMinGridScale, kMaxGridScale));
   CommitEditor(EditorFocus::kLeave);
   Relayout(true);
   Invalidate();
 }
 
 void Grid::SetBlockWord(int index, uint32_t value) {
-  if (index < 0 || index >= 9) return;
-  if (index == 2) {
+  if (index < 0 || index >= GridBlock::kWordCount) return;
+  if (index == GridBlock::kScaleWord) {
     SetScale(static_cast<int32_t>(value));
     return;
   }
@@ -95,7 +96,7 @@ void Grid::SetBlockWord(int index, uint32_t value) {
 }
 
 platform::Color Grid::background() const {
-  uint32_t colour = block_.words[1];
+  uint32_t colour = block_.words[GridBlock::kBackgroundWord];
   return colour == platform::kDefaultColor ? platform::Rgb(255, 255, 255) : colour;
 }
 

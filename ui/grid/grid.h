@@ -57,9 +57,9 @@ constexpr int kMaxGridScale = 1000;
 
 class Grid : private db::DataSourceView {
  public:
-  // `block` gives the settings: words[1] the background colour, words[2] the display scale
-  // (held within 20..1000), words[3] == 1 range selection, words[4] == 1 (with words[3]) heading
-  // selection. REQUIRES: `canvas` was created by `window`.
+  // `block` gives the settings: the background colour, the display scale (held within
+  // 20..1000), range selection and heading selection (GridBlock::Word).
+  // REQUIRES: `canvas` was created by `window`.
   Grid(platform::Window* window, platform::CanvasControl* canvas, const GridBlock& block);
   ~Grid() override;
   Grid(const Grid&) = delete;
@@ -89,10 +89,12 @@ class Grid : private db::DataSourceView {
   const GridBlock& block() const { return block_; }
   int scale() const;
   void SetScale(int percent);  // held within 20..1000
-  bool range_selection() const { return block_.words[3] == 1; }
-  bool heading_selection() const { return range_selection() && block_.words[4] == 1; }
+  bool range_selection() const { return block_.words[GridBlock::kRangeSelectionWord] == 1; }
+  bool heading_selection() const {
+    return range_selection() && block_.words[GridBlock::kHeadingSelectionWord] == 1;
+  }
   platform::Color background() const;
-  void SetBlockWord(int index, uint32_t value);  // words 0..8; redraws
+  void SetBlockWord(int index, uint32_t value);  // a word of the block; redraws
 
   // --- Inspection (the program's commands, memo-script and tests) ---------------------------------
   GridCell cursor() const { return selection_.cursor(); }

@@ -33,7 +33,7 @@ const PaintOp* FindText(const platform::HeadlessCanvas* canvas, const std::strin
 
 TEST_F(GridPaintTest, WithoutADataSourceItSaysSoAtTenTen) {
   GridBlock block;
-  block.words[1] = platform::Rgb(250, 240, 230);
+  block.words[GridBlock::kBackgroundWord] = platform::Rgb(250, 240, 230);
   MakeGrid(block);
   canvas_->RepaintNow();
   const auto& log = canvas_->paint_log();
@@ -166,7 +166,7 @@ TEST_F(GridMouseTest, AColumnHeadingClickKeepsTheViewWhereItIs) {
 
 TEST_F(GridMouseTest, HeadingClicksNeedRangeAndHeadingSelection) {
   GridBlock no_headings;
-  no_headings.words[4] = 0;
+  no_headings.words[GridBlock::kHeadingSelectionWord] = 0;
   Open(no_headings);
   Click(2, 2);
   Click(0, 0);
@@ -177,7 +177,8 @@ TEST_F(GridMouseTest, HeadingClicksNeedRangeAndHeadingSelection) {
   grid_.reset();
 
   GridBlock no_range;
-  no_range.words[3] = 0;  // heading selection then counts as off as well
+  // Heading selection then counts as off as well.
+  no_range.words[GridBlock::kRangeSelectionWord] = 0;
   Open(no_range);
   Click(2, 2);
   Click(0, 3);
@@ -332,7 +333,7 @@ TEST_F(GridKeyTest, CtrlASelectsAllWhenRangesAreAllowed) {
   grid_->Detach();
   grid_.reset();
   GridBlock no_range;
-  no_range.words[3] = 0;
+  no_range.words[GridBlock::kRangeSelectionWord] = 0;
   Open(no_range);
   Click(3, 3);
   Key('A', kCtrl);
@@ -442,7 +443,7 @@ TEST_F(GridSourceTest, InspectionNumbersHeadingsAndCellsLikeTheCursor) {
 
 TEST_F(GridSourceTest, TheDisplayScaleIsHeldWithinItsRangeAndScalesTheRows) {
   GridBlock block;
-  block.words[2] = 5;
+  block.words[GridBlock::kScaleWord] = 5;
   Open(block);
   EXPECT_EQ(grid_->scale(), 20);
   grid_->SetScale(5000);
