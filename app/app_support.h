@@ -8,15 +8,19 @@
 
 #include "runtime/heap.h"
 #include "runtime/value.h"
+#include "ui/window/property_numbers.h"
 
 namespace memo::app {
 
 // A unit reference of the given type.
 TypedValue Ref(uint32_t window_id, uint32_t unit_id, uint32_t type);
 
-// Property 8 (or `number`) of a unit as text. A value that is not text is run-time error 5.
-char* ReadText(uint32_t window_id, uint32_t unit_id, int32_t number = 8);
-void WriteText(uint32_t window_id, uint32_t unit_id, const char* text, int32_t number = 8);
+// A property of a unit as text: by default the type's first own property (an edit box's
+// content, a label's text, a window's caption, a provider's file name). A value that is not text
+// is a type-mismatch run-time error.
+char* ReadText(uint32_t window_id, uint32_t unit_id, int32_t number = ui::property::kFirstOwn);
+void WriteText(uint32_t window_id, uint32_t unit_id, const char* text,
+               int32_t number = ui::property::kFirstOwn);
 void WriteInt(uint32_t window_id, uint32_t unit_id, int32_t number, int32_t value);
 
 // Gives a unit the input focus.

@@ -14,16 +14,17 @@
 #include "runtime/system_commands.h"
 #include "runtime/text.h"
 #include "runtime/text_commands.h"
+#include "ui/advanced_grid/egrid_cell_values.h"
 #include "ui/advanced_grid/egrid_commands.h"
+#include "ui/window/property_numbers.h"
 
 namespace memo::app {
 
 namespace {
 
 namespace fu = followup;
-constexpr int32_t kContent = 8;
-constexpr int32_t kRowCount = 17;  // the advanced grid's row count
-constexpr int32_t kTextContent = 1;  // set cell content: plain text
+using ui::property::kEditContent;
+using ui::property::kEGridRows;
 
 const char* EntrySeparator() { return Gbk("||特殊跟进条目分割||"); }
 const char* TimeSeparator() { return Gbk("||特殊跟进时间分割||"); }
@@ -38,7 +39,7 @@ ArrayOwner Split(const char* text, const char* separator) {
 }
 
 void SetGridCell(int32_t row, int32_t column, const char* text) {
-  ArgList args{GridRef(), IntValue(row), IntValue(column), IntValue(kTextContent),
+  ArgList args{GridRef(), IntValue(row), IntValue(column), IntValue(ui::egrid_content::kText),
                TextValue(NonNullText(text))};
   CallAddOnCommand(ui::EGridSetCell, args);
 }
@@ -48,7 +49,7 @@ void FillFollowUpGrid() {
     ArgList args{GridRef()};
     CallAddOnCommand(ui::EGridReset, args);
   }
-  WriteInt(fu::kWindow, fu::kGrid, kRowCount, 1);
+  WriteInt(fu::kWindow, fu::kGrid, kEGridRows, 1);
   for (auto [column, width] : {std::pair{0, 170}, std::pair{1, 400}}) {
     ArgList args{GridRef(), IntValue(column), IntValue(width)};
     CallAddOnCommand(ui::EGridSetColumnWidth, args);
@@ -110,7 +111,7 @@ Appended AppendToLog(int32_t row, const char* entry, int* code,
 }
 
 void AppendFollowUp() {
-  TextOwner entry(ReadText(fu::kWindow, fu::kEntryBox, kContent));
+  TextOwner entry(ReadText(fu::kWindow, fu::kEntryBox, kEditContent));
   {
     ArgList args{TextValue(NonNullText(entry.get()))};
     TextOwner bare = CallText(RemoveAllSpaces, args);

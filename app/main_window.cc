@@ -15,6 +15,7 @@
 #include "runtime/system_commands.h"
 #include "runtime/text.h"
 #include "runtime/text_commands.h"
+#include "ui/window/property_numbers.h"
 #include "ui/window/window_commands.h"
 
 namespace memo::app {
@@ -22,16 +23,16 @@ namespace memo::app {
 namespace {
 
 namespace mw = main_window;
-constexpr int32_t kContent = 8;         // edit box content
-constexpr int32_t kComboContent = 9;    // a combo box's shown text
-constexpr int32_t kComboSelection = 19;  // a combo box's current item index
+using ui::property::kComboContent;
+using ui::property::kComboCurrentIndex;
+using ui::property::kEditContent;
 
 const char* AllCategories() { return Gbk("全部"); }
 const char* MemoTable() { return Gbk("a.mcn"); }
 const char* QueryCopy() { return Gbk("b.mcn"); }
 const char* MemoFileName() { return Gbk("a.edt"); }
 
-void SelectFirst(uint32_t combo) { WriteInt(mw::kWindow, combo, kComboSelection, 0); }
+void SelectFirst(uint32_t combo) { WriteInt(mw::kWindow, combo, kComboCurrentIndex, 0); }
 
 // Copies one whole file to another. The copy takes the source's permission bits (a copy of the
 // memos is as private as they are) and takes the target's name only once it is whole, so a copy
@@ -187,7 +188,7 @@ void AddMemo() {
     ArgList args{TextValue(NonNullText(typed_category.get()))};
     category = CallText(RemoveAllSpaces, args);
   }
-  TextOwner memo(ReadText(mw::kWindow, mw::kMemoBox, kContent));
+  TextOwner memo(ReadText(mw::kWindow, mw::kMemoBox, kEditContent));
   if (SameText(category.get(), kEmptyText) || SameText(memo.get(), kEmptyText)) {
     Remind(Gbk("记录事件和类型均不能为空"));
     return;

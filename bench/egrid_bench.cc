@@ -12,6 +12,7 @@
 #include "runtime/dispatch.h"
 #include "ui/advanced_grid/egrid.h"
 #include "ui/advanced_grid/egrid_command_ops.h"
+#include "ui/window/property_numbers.h"
 
 namespace memo::bench {
 namespace {
@@ -48,7 +49,7 @@ struct FollowUpGrid {
   void Fill(const std::string& time_text, const std::string& entry_text) {
     TypedValue result;
     ui::egrid_ops::Reset(*grid, &result);
-    grid->WriteProperty(ui::egrid_property::kRows, IntValue(1));
+    grid->WriteProperty(ui::property::kEGridRows, IntValue(1));
     TypedValue widths[2][2] = {{IntValue(0), IntValue(170)}, {IntValue(1), IntValue(400)}};
     for (auto& args : widths) ui::egrid_ops::SetColumnWidth(*grid, &result, 2, args);
     for (int i = 0; i < kRows; ++i) {

@@ -14,22 +14,25 @@
 #include <gtest/gtest.h>
 
 #include "app/window_units.h"
+#include "app/windows/program_routines.h"
 #include "bench/app_session.h"
 #include "data/cell_text.h"
-#include "db/create.h"
 #include "data/data_source.h"
+#include "db/create.h"
 #include "db/database.h"
 #include "db/engine_code.h"
 #include "db/images.h"
 #include "platform/codec.h"
 #include "platform/input.h"
 #include "runtime/heap.h"
-#include "app/windows/program_routines.h"
-#include "ui/window/window_runtime.h"
 #include "tests/support/gbk.h"
+#include "ui/window/property_numbers.h"
+#include "ui/window/window_runtime.h"
 
 namespace memo::app {
 namespace {
+
+using ui::property::kProviderFileName;
 
 namespace mw = main_window;
 namespace fu = followup;
@@ -138,7 +141,7 @@ class QueryViewTest : public ::testing::Test {
   }
 
   static std::string ProviderFile() {
-    TypedValue name = ui::ReadProperty(mw::kWindow, mw::kProvider, 8, -1);
+    TypedValue name = ui::ReadProperty(mw::kWindow, mw::kProvider, kProviderFileName, -1);
     std::string text = name.Pointer() ? static_cast<const char*>(name.Pointer()) : "";
     ReleaseValue(&name);
     return text;

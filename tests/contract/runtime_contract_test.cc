@@ -14,6 +14,7 @@
 #include "tests/contract/contract_test.h"
 #include "tests/support/window_test_support.h"
 #include "ui/controls/combo_commands.h"
+#include "ui/window/property_numbers.h"
 #include "ui/window/window_commands.h"
 #include "ui/window/window_runtime.h"
 
@@ -24,6 +25,9 @@ using testing::behaviours;
 using testing::EditBlock;
 using testing::routine_log;
 using testing::WindowBuilder;
+using ui::property::kComboContent;
+using ui::property::kComboCurrentIndex;
+using ui::property::kEditContent;
 using ui::unit_type::kButton;
 using ui::unit_type::kComboBox;
 using ui::unit_type::kEditBox;
@@ -110,34 +114,34 @@ CONTRACT_SUITE_OF(RuntimeContract);
 TEST_P(RuntimeContractCases, AnEditBoxHoldsItsByteLimitAndCaseConversion) {
   person().Type(ControlOf(kLimited), "abcdef");
   EXPECT_EQ(person().ShownText(ControlOf(kLimited)), "ABCD");
-  EXPECT_EQ(Text(kLimited, 8), "ABCD");
+  EXPECT_EQ(Text(kLimited, kEditContent), "ABCD");
   // A two-byte character never goes in half: with one byte left it does not fit.
-  ui::WriteProperty(kWin, kLimited, 8, -1, TextValue("abc"));
-  EXPECT_EQ(Text(kLimited, 8), "ABC");
+  ui::WriteProperty(kWin, kLimited, kEditContent, -1, TextValue("abc"));
+  EXPECT_EQ(Text(kLimited, kEditContent), "ABC");
   person().Type(ControlOf(kLimited), G("中"));
-  EXPECT_EQ(Text(kLimited, 8), "ABC");
+  EXPECT_EQ(Text(kLimited, kEditContent), "ABC");
   person().Paste(ControlOf(kLimited), "xyz");
-  EXPECT_EQ(Text(kLimited, 8).size(), 4u);
+  EXPECT_EQ(Text(kLimited, kEditContent).size(), 4u);
 }
 
 TEST_P(RuntimeContractCases, APasswordBoxShowsItsMaskAndReadsAsTyped) {
   person().Type(ControlOf(kPassword), "kqzv");
   EXPECT_EQ(person().ShownText(ControlOf(kPassword)), "****");
-  EXPECT_EQ(Text(kPassword, 8), "kqzv");
+  EXPECT_EQ(Text(kPassword, kEditContent), "kqzv");
 }
 
 TEST_P(RuntimeContractCases, TheCurrentIndexIsClampedAndTheShownTextFollows) {
-  EXPECT_EQ(Int(kList, 19), 0);
-  EXPECT_EQ(Text(kList, 9), G("资金借出"));
-  ui::WriteProperty(kWin, kList, 19, -1, IntValue(99));
-  EXPECT_EQ(Int(kList, 19), 1);
+  EXPECT_EQ(Int(kList, kComboCurrentIndex), 0);
+  EXPECT_EQ(Text(kList, kComboContent), G("资金借出"));
+  ui::WriteProperty(kWin, kList, kComboCurrentIndex, -1, IntValue(99));
+  EXPECT_EQ(Int(kList, kComboCurrentIndex), 1);
   EXPECT_EQ(person().ShownComboText(ControlOf(kList)), G("资金借入"));
-  ui::WriteProperty(kWin, kList, 19, -1, IntValue(-5));
-  EXPECT_EQ(Int(kList, 19), -1);
-  EXPECT_EQ(Text(kList, 9), "");
+  ui::WriteProperty(kWin, kList, kComboCurrentIndex, -1, IntValue(-5));
+  EXPECT_EQ(Int(kList, kComboCurrentIndex), -1);
+  EXPECT_EQ(Text(kList, kComboContent), "");
   person().Pick(ControlOf(kList), 0);
-  EXPECT_EQ(Int(kList, 19), 0);
-  EXPECT_EQ(Text(kList, 9), G("资金借出"));
+  EXPECT_EQ(Int(kList, kComboCurrentIndex), 0);
+  EXPECT_EQ(Text(kList, kComboContent), G("资金借出"));
 }
 
 TEST_P(RuntimeContractCases, TheComboCommandsKeepASortedList) {
@@ -165,7 +169,7 @@ TEST_P(RuntimeContractCases, RoutinesSeeKeysAndCharactersAndCanSwallowThem) {
     }
   };
   person().Type(ControlOf(kLimited), "aQb");
-  EXPECT_EQ(Text(kLimited, 8), "AB");
+  EXPECT_EQ(Text(kLimited, kEditContent), "AB");
   routine_log.clear();
   person().Key(ControlOf(kLimited), platform::vk::kReturn);
   ASSERT_FALSE(routine_log.empty());

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "app/windows/program_routines.h"
 #include "platform/backend.h"
 #include "platform/codec.h"
 #include "platform/message_box.h"
@@ -12,16 +13,18 @@
 #include "runtime/program.h"
 #include "ui/advanced_grid/egrid.h"
 #include "ui/advanced_grid/egrid_unit.h"
-#include "ui/window/events.h"
 #include "ui/format/segment.h"
 #include "ui/format/type_blocks.h"
-#include "app/windows/program_routines.h"
+#include "ui/window/events.h"
+#include "ui/window/property_numbers.h"
 #include "ui/window/window_commands.h"
 #include "ui/window/window_runtime.h"
 
 namespace memo::script::testing {
 
 namespace {
+
+using ui::property::kEditContent;
 
 constexpr uint32_t kLoginUnit = 0x06010008;
 constexpr uint32_t kLoginEdit = 0x1601000A;
@@ -68,7 +71,7 @@ void LoginCloseRequest(ui::EventCall& call) {
 void LoginDestroyed(ui::EventCall&) { Note("login destroyed"); }
 
 void ShowContent(ui::EventCall&) {
-  TypedValue content = ui::ReadProperty(ui::kLoginWindowId, kLoginEdit, 8, -1);
+  TypedValue content = ui::ReadProperty(ui::kLoginWindowId, kLoginEdit, kEditContent, -1);
   const char* block = content.tag == TypeTag::kText
                           ? static_cast<const char*>(content.Pointer())
                           : nullptr;

@@ -6,13 +6,12 @@
 #include "runtime/literal.h"
 #include "ui/controls/combo_commands.h"
 #include "ui/format/segment.h"
+#include "ui/window/property_numbers.h"
 #include "ui/window/window_commands.h"
 
 namespace memo::script {
 
 namespace {
-
-constexpr int32_t kCurrentIndexProperty = 19;
 
 bool IsCombo(const Target& target, std::string* why) {
   if (target.window->record().units[static_cast<size_t>(target.index)].type ==
@@ -43,7 +42,7 @@ bool ComboItems(const Target& target, std::vector<std::string>* items_gbk, std::
 bool ComboCurrentIndex(const Target& target, int* index, std::string* why) {
   if (!IsCombo(target, why)) return false;
   TypedValue value = ui::ReadProperty(target.window->window_id(), target.unit_id,
-                                      kCurrentIndexProperty, -1);
+                                      ui::property::kComboCurrentIndex, -1);
   bool numeric = IsNumeric(value.tag);
   if (numeric) *index = ToInteger(value);
   ReleaseValue(&value);

@@ -15,6 +15,7 @@
 #include "tools/script/combo_probe.h"
 #include "tools/script/step_routines.h"
 #include "tools/script/targets.h"
+#include "ui/window/property_numbers.h"
 
 namespace memo::script {
 
@@ -37,7 +38,8 @@ std::string ShowList(const std::vector<std::string>& texts_gbk) {
 // The unit id a property step reads from: a unit of the open window, or for a closed window's
 // common property (0..7) the stored one.
 uint32_t PropertyUnit(ScriptRunner& runner, const Step& step) {
-  if (ui::FindLiveWindow(step.window.id) || step.number >= 8 || !runner.ProgramState().empty()) {
+  if (ui::FindLiveWindow(step.window.id) || step.number >= ui::property::kFirstOwn ||
+      !runner.ProgramState().empty()) {
     return FindTarget(runner, step.window, step.unit).unit_id;
   }
   uint32_t unit_id = 0;

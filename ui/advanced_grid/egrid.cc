@@ -7,6 +7,7 @@
 #include "platform/backend.h"
 #include "ui/advanced_grid/egrid_layout.h"
 #include "ui/advanced_grid/egrid_paint.h"
+#include "ui/window/property_numbers.h"
 #include "ui/window/property_values.h"
 #include "ui/window/text_wrap.h"
 
@@ -101,29 +102,29 @@ bool EGrid::Raise(int32_t event, std::initializer_list<int32_t> args) {
 
 // --- Properties --------------------------------------------------------------------------------
 
-bool EGrid::ReadProperty(int k, TypedValue* out) const {
-  switch (k) {
-    case egrid_property::kRowHeight: *out = IntResult(model_.default_row_height()); return true;
-    case egrid_property::kColumnWidth: *out = IntResult(model_.default_column_width()); return true;
-    case egrid_property::kRows: *out = IntResult(model_.rows()); return true;
-    case egrid_property::kColumns: *out = IntResult(model_.columns()); return true;
-    case egrid_property::kFixedRows: *out = IntResult(model_.fixed_rows()); return true;
-    case egrid_property::kFixedColumns: *out = IntResult(model_.fixed_columns()); return true;
+bool EGrid::ReadProperty(int32_t number, TypedValue* out) const {
+  switch (number) {
+    case property::kEGridRowHeight: *out = IntResult(model_.default_row_height()); return true;
+    case property::kEGridColumnWidth: *out = IntResult(model_.default_column_width()); return true;
+    case property::kEGridRows: *out = IntResult(model_.rows()); return true;
+    case property::kEGridColumns: *out = IntResult(model_.columns()); return true;
+    case property::kEGridFixedRows: *out = IntResult(model_.fixed_rows()); return true;
+    case property::kEGridFixedColumns: *out = IntResult(model_.fixed_columns()); return true;
     default: return false;
   }
 }
 
-bool EGrid::WriteProperty(int k, const TypedValue& value) {
+bool EGrid::WriteProperty(int32_t number, const TypedValue& value) {
   // The models refuse what they cannot take (a count <= 0, a negative size); the write is
   // handled either way.
   int32_t v = PropertyInt(value);
-  switch (k) {
-    case egrid_property::kRowHeight: model_.SetDefaultRowHeight(v); return true;
-    case egrid_property::kColumnWidth: model_.SetDefaultColumnWidth(v); return true;
-    case egrid_property::kRows: model_.SetRowCount(v); return true;
-    case egrid_property::kColumns: model_.SetColumnCount(v); return true;
-    case egrid_property::kFixedRows: model_.SetFixedRows(v); return true;
-    case egrid_property::kFixedColumns: model_.SetFixedColumns(v); return true;
+  switch (number) {
+    case property::kEGridRowHeight: model_.SetDefaultRowHeight(v); return true;
+    case property::kEGridColumnWidth: model_.SetDefaultColumnWidth(v); return true;
+    case property::kEGridRows: model_.SetRowCount(v); return true;
+    case property::kEGridColumns: model_.SetColumnCount(v); return true;
+    case property::kEGridFixedRows: model_.SetFixedRows(v); return true;
+    case property::kEGridFixedColumns: model_.SetFixedColumns(v); return true;
     default: return false;
   }
 }

@@ -29,16 +29,6 @@ constexpr int32_t kLeftButtonUp = 5;     // x, y in client pixels
 constexpr int32_t kFixedCellClicked = 8; // row, column
 }  // namespace egrid_event
 
-// The grid's own properties, as k of property number 8 + k.
-namespace egrid_property {
-constexpr int kRowHeight = 7;      // 15: default row height; writing resizes every row
-constexpr int kColumnWidth = 8;    // 16: default column width; writing resizes every column
-constexpr int kRows = 9;           // 17: row count
-constexpr int kColumns = 10;       // 18: column count
-constexpr int kFixedRows = 11;     // 19
-constexpr int kFixedColumns = 12;  // 20
-}  // namespace egrid_property
-
 class EGrid {
  public:
   using EventSink = std::function<void(int32_t event, std::initializer_list<int32_t> args)>;
@@ -63,10 +53,11 @@ class EGrid {
   const platform::FontSpec& font() const { return font_; }
   void SetFont(const platform::FontSpec& font);
 
-  // Properties 8 + k (egrid_property). Reading fills *out (owned by the caller); false for a k
-  // the grid does not have. A refused write is still handled (true) and changes nothing.
-  bool ReadProperty(int k, TypedValue* out) const;
-  bool WriteProperty(int k, const TypedValue& value);
+  // The grid's own properties by number (property::kEGridRowHeight ...). Reading fills *out
+  // (owned by the caller); false for a number the grid does not have. A refused write is still
+  // handled (true) and changes nothing.
+  bool ReadProperty(int32_t number, TypedValue* out) const;
+  bool WriteProperty(int32_t number, const TypedValue& value);
 
   // Scrolls so that the cell is fully shown (where it fits) and returns its client rectangle;
   // nullopt outside the grid or without a canvas. With model().rows(), columns(), CellText()

@@ -2,6 +2,7 @@
 
 #include "platform/controls.h"
 #include "ui/advanced_grid/egrid_settings.h"
+#include "ui/window/property_numbers.h"
 
 namespace memo::ui {
 
@@ -25,11 +26,11 @@ class EGridUnit final : public Unit {
 
   bool ReadProperty(int k, int sub_index, TypedValue* out) override {
     (void)sub_index;
-    return grid_.ReadProperty(k, out);
+    return grid_.ReadProperty(property::OwnNumber(k), out);
   }
   bool WriteProperty(int k, int sub_index, const TypedValue& value) override {
     (void)sub_index;
-    return grid_.WriteProperty(k, value);
+    return grid_.WriteProperty(property::OwnNumber(k), value);
   }
 
   // The canvas goes with the window right after this.

@@ -1,17 +1,16 @@
 // Button: a push button with the caption of its block. A click raises event 0; a default
 // button (type 1) also takes an Enter pressed elsewhere in its window.
 #include "platform/controls.h"
+#include "ui/format/type_blocks.h"
 #include "ui/window/events.h"
 #include "ui/window/font_property.h"
-#include "ui/format/type_blocks.h"
+#include "ui/window/property_numbers.h"
 #include "ui/window/property_values.h"
 #include "ui/window/standard_units.h"
 
 namespace memo::ui {
 
 namespace {
-
-enum ButtonProperty { kCaption = 0, kType, kHAlign, kVAlign, kPicture, kFont };
 
 platform::Align AlignOf(uint32_t v) {
   return v == 0 ? platform::Align::kLeft
@@ -35,32 +34,37 @@ class ButtonUnit : public Unit {
   void Activate() override { button_->Click(); }
 
   bool ReadProperty(int k, int sub_index, TypedValue* out) override {
-    switch (k) {
-      case kCaption: *out = TextResult(block_.caption); return true;
-      case kType: *out = IntResult(static_cast<int32_t>(block_.type)); return true;
-      case kHAlign: *out = IntResult(static_cast<int32_t>(block_.halign)); return true;
-      case kVAlign: *out = IntResult(static_cast<int32_t>(block_.valign)); return true;
-      case kPicture: *out = ByteSetResult(block_.picture); return true;
-      case kFont: *out = ReadFontProperty(block_.font, sub_index); return true;
+    const int32_t number = property::OwnNumber(k);
+    switch (number) {
+      case property::kButtonCaption: *out = TextResult(block_.caption); return true;
+      case property::kButtonType: *out = IntResult(static_cast<int32_t>(block_.type)); return true;
+      case property::kButtonHAlign:
+        *out = IntResult(static_cast<int32_t>(block_.halign));
+        return true;
+      case property::kButtonVAlign:
+        *out = IntResult(static_cast<int32_t>(block_.valign));
+        return true;
+      case property::kButtonPicture: *out = ByteSetResult(block_.picture); return true;
+      case property::kButtonFont: *out = ReadFontProperty(block_.font, sub_index); return true;
       default: return false;
     }
   }
 
   bool WriteProperty(int k, int sub_index, const TypedValue& value) override {
-    switch (k) {
-      case kCaption:
+    const int32_t number = property::OwnNumber(k);
+    switch (number) {
+      case property::kButtonCaption:
         block_.caption = PropertyText(value);
         button_->SetCaption(block_.caption);
         return true;
-      case kType:
+      case property::kButtonType:
         block_.type = PropertyInt(value) == 1 ? 1 : 0;
         button_->SetDefault(block_.type == 1);
         return true;
-      case kHAlign:
-      case kVAlign:
-      case kPicture:
-        return true;  // fixed at creation
-      case kFont:
+      case property::kButtonHAlign:
+      case property::kButtonVAlign:
+      case property::kButtonPicture: return true;  // fixed at creation
+      case property::kButtonFont:
         if (WriteFontProperty(&block_.font, sub_index, value)) {
           button_->SetFont(FontSpecOf(block_.font));
         }

@@ -11,6 +11,7 @@
 #include "runtime/literal.h"
 #include "ui/controls/combo_commands.h"
 #include "ui/window/font_property.h"
+#include "ui/window/property_numbers.h"
 #include "ui/window/property_values.h"
 #include "ui/window/standard_units.h"
 #include "ui/window/window_runtime.h"
@@ -18,22 +19,6 @@
 namespace memo::ui {
 
 namespace {
-
-enum ComboProperty {
-  kStyle = 0,
-  kContent,
-  kMaxLength,
-  kSelectionStart,
-  kSelectionLength,
-  kSorted,
-  kExtraItemHeight,
-  kTextColour,
-  kBackground,
-  kFont,
-  kItemCount,
-  kCurrentIndex,
-  kCurrentItemData,
-};
 
 platform::ComboKind KindOf(uint32_t style) {
   switch (style) {
@@ -62,29 +47,36 @@ ComboBoxUnit::ComboBoxUnit(const UnitContext& context, const ComboBoxBlock& bloc
       presenter_(std::move(model), view, static_cast<int>(block.max_length)) {}
 
 bool ComboBoxUnit::ReadProperty(int k, int sub_index, TypedValue* out) {
+  const int32_t number = property::OwnNumber(k);
   const ComboModel& m = model();
-  switch (k) {
-    case kStyle: *out = IntResult(static_cast<int32_t>(block_.style)); return true;
-    case kContent: *out = TextResult(m.ShownText()); return true;
-    case kMaxLength: *out = IntResult(static_cast<int32_t>(block_.max_length)); return true;
-    case kSelectionStart:
-    case kSelectionLength: {
+  switch (number) {
+    case property::kComboStyle: *out = IntResult(static_cast<int32_t>(block_.style)); return true;
+    case property::kComboContent: *out = TextResult(m.ShownText()); return true;
+    case property::kComboMaxLength:
+      *out = IntResult(static_cast<int32_t>(block_.max_length));
+      return true;
+    case property::kComboSelectionStart:
+    case property::kComboSelectionLength: {
       int start = 0;
       int length = 0;
       view_->GetEditSelection(&start, &length);
-      *out = IntResult(k == kSelectionStart ? start : length);
+      *out = IntResult(number == property::kComboSelectionStart ? start : length);
       return true;
     }
-    case kSorted: *out = BoolResult(m.sorted()); return true;
-    case kExtraItemHeight:
+    case property::kComboSorted: *out = BoolResult(m.sorted()); return true;
+    case property::kComboExtraItemHeight:
       *out = IntResult(static_cast<int32_t>(block_.extra_item_height));
       return true;
-    case kTextColour: *out = IntResult(static_cast<int32_t>(block_.text_colour)); return true;
-    case kBackground: *out = IntResult(static_cast<int32_t>(block_.background)); return true;
-    case kFont: *out = ReadFontProperty(block_.font, sub_index); return true;
-    case kItemCount: *out = IntResult(m.count()); return true;
-    case kCurrentIndex: *out = IntResult(m.current()); return true;
-    case kCurrentItemData:
+    case property::kComboTextColour:
+      *out = IntResult(static_cast<int32_t>(block_.text_colour));
+      return true;
+    case property::kComboBackground:
+      *out = IntResult(static_cast<int32_t>(block_.background));
+      return true;
+    case property::kComboFont: *out = ReadFontProperty(block_.font, sub_index); return true;
+    case property::kComboItemCount: *out = IntResult(m.count()); return true;
+    case property::kComboCurrentIndex: *out = IntResult(m.current()); return true;
+    case property::kComboCurrentItemData:
       *out = IntResult(static_cast<int32_t>(m.ItemData(m.current())));
       return true;
     default: return false;
@@ -92,44 +84,44 @@ bool ComboBoxUnit::ReadProperty(int k, int sub_index, TypedValue* out) {
 }
 
 bool ComboBoxUnit::WriteProperty(int k, int sub_index, const TypedValue& value) {
-  switch (k) {
-    case kContent: presenter_.SetText(PropertyText(value)); return true;
-    case kMaxLength:
+  const int32_t number = property::OwnNumber(k);
+  switch (number) {
+    case property::kComboContent: presenter_.SetText(PropertyText(value)); return true;
+    case property::kComboMaxLength:
       block_.max_length = static_cast<uint32_t>(std::max(0, PropertyInt(value)));
       presenter_.SetMaxEditBytes(static_cast<int>(block_.max_length));
       return true;
-    case kSelectionStart: {
+    case property::kComboSelectionStart: {
       int start = 0;
       int length = 0;
       view_->GetEditSelection(&start, &length);
       presenter_.SetEditSelection(std::max(0, PropertyInt(value)), 0);
       return true;
     }
-    case kSelectionLength: {
+    case property::kComboSelectionLength: {
       int start = 0;
       int length = 0;
       view_->GetEditSelection(&start, &length);
       presenter_.SetEditSelection(start, PropertyInt(value));
       return true;
     }
-    case kTextColour:
-    case kBackground:
-      (k == kTextColour ? block_.text_colour : block_.background) =
+    case property::kComboTextColour:
+    case property::kComboBackground:
+      (number == property::kComboTextColour ? block_.text_colour : block_.background) =
           static_cast<uint32_t>(PropertyInt(value));
       view_->SetColors(block_.text_colour, block_.background);
       return true;
-    case kFont:
+    case property::kComboFont:
       if (WriteFontProperty(&block_.font, sub_index, value)) view_->SetFont(FontSpecOf(block_.font));
       return true;
-    case kCurrentIndex: presenter_.SetCurrent(PropertyInt(value)); return true;
-    case kCurrentItemData:
+    case property::kComboCurrentIndex: presenter_.SetCurrent(PropertyInt(value)); return true;
+    case property::kComboCurrentItemData:
       presenter_.SetItemData(model().current(), static_cast<uint32_t>(PropertyInt(value)));
       return true;
-    case kStyle:
-    case kSorted:
-    case kExtraItemHeight:
-    case kItemCount:
-      return true;  // fixed at creation, or read only
+    case property::kComboStyle:
+    case property::kComboSorted:
+    case property::kComboExtraItemHeight:
+    case property::kComboItemCount: return true;  // fixed at creation, or read only
     default: return false;
   }
 }

@@ -6,39 +6,18 @@
 
 #include "platform/backend.h"
 #include "platform/controls.h"
-#include "ui/window/window_runtime.h"
-#include "ui/window/font_property.h"
-#include "ui/format/type_blocks.h"
-#include "ui/window/property_values.h"
 #include "ui/controls/ruled_edit.h"
-#include "ui/window/standard_units.h"
 #include "ui/controls/up_down_model.h"
+#include "ui/format/type_blocks.h"
+#include "ui/window/font_property.h"
+#include "ui/window/property_numbers.h"
+#include "ui/window/property_values.h"
+#include "ui/window/standard_units.h"
+#include "ui/window/window_runtime.h"
 
 namespace memo::ui {
 
 namespace {
-
-enum EditProperty {
-  kContent = 0,
-  kBorder,
-  kTextColour,
-  kBackground,
-  kHideSelection,
-  kMaxLength,
-  kMultiLine,
-  kScrollBars,
-  kAlignment,
-  kInputMode,
-  kPasswordChar,
-  kCaseConversion,
-  kSpin,
-  kSpinMinimum,
-  kSpinMaximum,
-  kSelectionStart,
-  kSelectionLength,
-  kSelectedText,
-  kFont,
-};
 
 constexpr int kSpinWidth = 16;
 
@@ -100,33 +79,48 @@ class EditBoxUnit : public Unit {
   }
 
   bool ReadProperty(int k, int sub_index, TypedValue* out) override {
-    switch (k) {
-      case kContent: *out = TextResult(edit_->Text()); return true;
-      case kBorder: *out = IntResult(static_cast<int32_t>(block_.border)); return true;
-      case kTextColour: *out = IntResult(static_cast<int32_t>(block_.text_colour)); return true;
-      case kBackground: *out = IntResult(static_cast<int32_t>(block_.background)); return true;
-      case kHideSelection: *out = BoolResult(block_.hide_selection != 0); return true;
-      case kMaxLength: *out = IntResult(static_cast<int32_t>(block_.max_length)); return true;
-      case kMultiLine: *out = BoolResult(block_.multi_line != 0); return true;
-      case kScrollBars: *out = IntResult(static_cast<int32_t>(block_.scroll_bars)); return true;
-      case kAlignment: *out = IntResult(static_cast<int32_t>(block_.alignment)); return true;
-      case kInputMode: *out = IntResult(static_cast<int32_t>(block_.input_mode)); return true;
-      case kPasswordChar: *out = IntResult(block_.password_char); return true;
-      case kCaseConversion:
+    const int32_t number = property::OwnNumber(k);
+    switch (number) {
+      case property::kEditContent: *out = TextResult(edit_->Text()); return true;
+      case property::kEditBorder:
+        *out = IntResult(static_cast<int32_t>(block_.border));
+        return true;
+      case property::kEditTextColour:
+        *out = IntResult(static_cast<int32_t>(block_.text_colour));
+        return true;
+      case property::kEditBackground:
+        *out = IntResult(static_cast<int32_t>(block_.background));
+        return true;
+      case property::kEditHideSelection: *out = BoolResult(block_.hide_selection != 0); return true;
+      case property::kEditMaxLength:
+        *out = IntResult(static_cast<int32_t>(block_.max_length));
+        return true;
+      case property::kEditMultiLine: *out = BoolResult(block_.multi_line != 0); return true;
+      case property::kEditScrollBars:
+        *out = IntResult(static_cast<int32_t>(block_.scroll_bars));
+        return true;
+      case property::kEditAlignment:
+        *out = IntResult(static_cast<int32_t>(block_.alignment));
+        return true;
+      case property::kEditInputMode:
+        *out = IntResult(static_cast<int32_t>(block_.input_mode));
+        return true;
+      case property::kEditPasswordChar: *out = IntResult(block_.password_char); return true;
+      case property::kEditCaseConversion:
         *out = IntResult(static_cast<int32_t>(block_.case_conversion));
         return true;
-      case kSpin: *out = IntResult(static_cast<int32_t>(block_.spin)); return true;
-      case kSpinMinimum: *out = IntResult(block_.spin_minimum); return true;
-      case kSpinMaximum: *out = IntResult(block_.spin_maximum); return true;
-      case kSelectionStart:
-      case kSelectionLength:
-      case kSelectedText: {
+      case property::kEditSpin: *out = IntResult(static_cast<int32_t>(block_.spin)); return true;
+      case property::kEditSpinMinimum: *out = IntResult(block_.spin_minimum); return true;
+      case property::kEditSpinMaximum: *out = IntResult(block_.spin_maximum); return true;
+      case property::kEditSelectionStart:
+      case property::kEditSelectionLength:
+      case property::kEditSelectedText: {
         int start = 0;
         int length = 0;
         edit_->GetSelection(&start, &length);
-        if (k == kSelectionStart) *out = IntResult(start);
-        if (k == kSelectionLength) *out = IntResult(length);
-        if (k == kSelectedText) {
+        if (number == property::kEditSelectionStart) *out = IntResult(start);
+        if (number == property::kEditSelectionLength) *out = IntResult(length);
+        if (number == property::kEditSelectedText) {
           std::string text = edit_->Text();
           start = std::clamp(start, 0, static_cast<int>(text.size()));
           length = std::clamp(length, 0, static_cast<int>(text.size()) - start);
@@ -134,69 +128,70 @@ class EditBoxUnit : public Unit {
         }
         return true;
       }
-      case kFont: *out = ReadFontProperty(block_.font, sub_index); return true;
+      case property::kEditFont: *out = ReadFontProperty(block_.font, sub_index); return true;
       default: return false;
     }
   }
 
   bool WriteProperty(int k, int sub_index, const TypedValue& value) override {
-    switch (k) {
-      case kContent: ruled_.SetText(PropertyText(value)); return true;
-      case kTextColour:
-      case kBackground:
-        (k == kTextColour ? block_.text_colour : block_.background) =
+    const int32_t number = property::OwnNumber(k);
+    switch (number) {
+      case property::kEditContent: ruled_.SetText(PropertyText(value)); return true;
+      case property::kEditTextColour:
+      case property::kEditBackground:
+        (number == property::kEditTextColour ? block_.text_colour : block_.background) =
             static_cast<uint32_t>(PropertyInt(value));
         edit_->SetColors(block_.text_colour, block_.background);
         return true;
-      case kMaxLength:
+      case property::kEditMaxLength:
         block_.max_length = static_cast<uint32_t>(std::max(0, PropertyInt(value)));
         ruled_.SetRules(RulesOf(block_));
         return true;
-      case kAlignment:
+      case property::kEditAlignment:
         block_.alignment = static_cast<uint32_t>(std::clamp(PropertyInt(value), 0, 2));
         edit_->SetAlign(AlignOf(block_.alignment));
         return true;
-      case kInputMode:
+      case property::kEditInputMode:
         block_.input_mode = static_cast<uint32_t>(std::clamp(PropertyInt(value), 0, 2));
         ApplyInputMode();
         return true;
-      case kPasswordChar:
+      case property::kEditPasswordChar:
         block_.password_char = static_cast<uint16_t>(PropertyInt(value));
         ApplyInputMode();
         return true;
-      case kCaseConversion:
+      case property::kEditCaseConversion:
         block_.case_conversion = static_cast<uint32_t>(std::clamp(PropertyInt(value), 0, 2));
         ruled_.SetRules(RulesOf(block_));
         return true;
-      case kSpinMinimum:
-      case kSpinMaximum:
-        (k == kSpinMinimum ? block_.spin_minimum : block_.spin_maximum) = PropertyInt(value);
+      case property::kEditSpinMinimum:
+      case property::kEditSpinMaximum:
+        (number == property::kEditSpinMinimum ? block_.spin_minimum : block_.spin_maximum) =
+            PropertyInt(value);
         if (spin_presenter_) spin_presenter_->SetRange(block_.spin_minimum, block_.spin_maximum);
         return true;
-      case kSelectionStart: {
+      case property::kEditSelectionStart: {
         int start = 0;
         int length = 0;
         edit_->GetSelection(&start, &length);
         edit_->SetSelection(std::max(0, PropertyInt(value)), 0);
         return true;
       }
-      case kSelectionLength: {
+      case property::kEditSelectionLength: {
         int start = 0;
         int length = 0;
         edit_->GetSelection(&start, &length);
         edit_->SetSelection(start, PropertyInt(value));
         return true;
       }
-      case kSelectedText: ruled_.ReplaceSelection(PropertyText(value)); return true;
-      case kFont:
+      case property::kEditSelectedText: ruled_.ReplaceSelection(PropertyText(value)); return true;
+      case property::kEditFont:
         if (WriteFontProperty(&block_.font, sub_index, value)) edit_->SetFont(FontSpecOf(block_.font));
         return true;
-      case kBorder:
-      case kHideSelection:
-      case kMultiLine:
-      case kScrollBars:
-      case kSpin:
-        return true;  // fixed at creation
+      case property::kEditBorder:
+      case property::kEditHideSelection:
+      case property::kEditMultiLine:
+      case property::kEditScrollBars:
+      case property::kEditSpin: return true;  // fixed at creation
       default: return false;
     }
   }

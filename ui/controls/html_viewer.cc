@@ -1,7 +1,11 @@
 // HTML viewer: a browser view over the whole control, opening its stored address at creation
-// when there is one. Property 11 is the address: writing it stores and opens it.
+// when there is one. Its own properties are the block's three words, then the address
+// (property::kHtmlAddress): writing it stores and opens it.
+#include <type_traits>
+
 #include "platform/controls.h"
 #include "ui/format/type_blocks.h"
+#include "ui/window/property_numbers.h"
 #include "ui/window/property_values.h"
 #include "ui/window/standard_units.h"
 
@@ -9,7 +13,8 @@ namespace memo::ui {
 
 namespace {
 
-constexpr int kAddress = 3;  // property 11
+static_assert(property::kHtmlAddress - property::kHtmlFirstWord ==
+              std::extent_v<decltype(HtmlViewerBlock::words)>);
 
 class HtmlViewerUnit : public Unit {
  public:
@@ -21,11 +26,12 @@ class HtmlViewerUnit : public Unit {
 
   bool ReadProperty(int k, int sub_index, TypedValue* out) override {
     (void)sub_index;
-    if (k >= 0 && k < kAddress) {
-      *out = IntResult(static_cast<int32_t>(block_.words[k]));
+    const int32_t number = property::OwnNumber(k);
+    if (number >= property::kHtmlFirstWord && number < property::kHtmlAddress) {
+      *out = IntResult(static_cast<int32_t>(block_.words[number - property::kHtmlFirstWord]));
       return true;
     }
-    if (k == kAddress) {
+    if (number == property::kHtmlAddress) {
       *out = TextResult(block_.address);
       return true;
     }
@@ -34,11 +40,12 @@ class HtmlViewerUnit : public Unit {
 
   bool WriteProperty(int k, int sub_index, const TypedValue& value) override {
     (void)sub_index;
-    if (k >= 0 && k < kAddress) {
-      block_.words[k] = static_cast<uint32_t>(PropertyInt(value));
+    const int32_t number = property::OwnNumber(k);
+    if (number >= property::kHtmlFirstWord && number < property::kHtmlAddress) {
+      block_.words[number - property::kHtmlFirstWord] = static_cast<uint32_t>(PropertyInt(value));
       return true;
     }
-    if (k == kAddress) {
+    if (number == property::kHtmlAddress) {
       block_.address = PropertyText(value);
       browser_->Navigate(block_.address);
       return true;

@@ -1,16 +1,15 @@
 // Label and transparent label: static text. A label shows several lines separated by CR LF; a
 // transparent label has no background of its own, the window shows through around its text.
 #include "platform/controls.h"
-#include "ui/window/font_property.h"
 #include "ui/format/type_blocks.h"
+#include "ui/window/font_property.h"
+#include "ui/window/property_numbers.h"
 #include "ui/window/property_values.h"
 #include "ui/window/standard_units.h"
 
 namespace memo::ui {
 
 namespace {
-
-enum LabelProperty { kText = 0, kFont };
 
 class StaticUnit : public Unit {
  public:
@@ -21,11 +20,12 @@ class StaticUnit : public Unit {
   platform::Control* control() const override { return label_; }
 
   bool ReadProperty(int k, int sub_index, TypedValue* out) override {
-    if (k == kText) {
+    const int32_t number = property::OwnNumber(k);
+    if (number == property::kLabelText) {
       *out = TextResult(label_->Text());
       return true;
     }
-    if (k == kFont && has_font_) {
+    if (number == property::kLabelFont && has_font_) {
       *out = ReadFontProperty(font_, sub_index);
       return true;
     }
@@ -33,11 +33,12 @@ class StaticUnit : public Unit {
   }
 
   bool WriteProperty(int k, int sub_index, const TypedValue& value) override {
-    if (k == kText) {
+    const int32_t number = property::OwnNumber(k);
+    if (number == property::kLabelText) {
       label_->SetText(PropertyText(value));
       return true;
     }
-    if (k == kFont && has_font_) {
+    if (number == property::kLabelFont && has_font_) {
       if (WriteFontProperty(&font_, sub_index, value)) label_->SetFont(FontSpecOf(font_));
       return true;
     }

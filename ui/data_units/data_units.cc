@@ -14,8 +14,9 @@
 #include "runtime/heap.h"
 #include "runtime/text.h"
 #include "ui/data_units/backend_data_host.h"
-#include "ui/window/events.h"
 #include "ui/data_units/navigation_bar.h"
+#include "ui/window/events.h"
+#include "ui/window/property_numbers.h"
 #include "ui/window/property_values.h"
 #include "ui/window/window_runtime.h"
 
@@ -24,8 +25,6 @@ namespace memo::ui {
 namespace {
 
 // --- DBProvider ---------------------------------------------------------------------------------
-
-enum ProviderProperty { kFileName = 0, kShowByteSets = 1, kPassword = 2 };
 
 class DBProviderUnit final : public Unit {
  public:
@@ -41,20 +40,24 @@ class DBProviderUnit final : public Unit {
 
   bool ReadProperty(int k, int sub_index, TypedValue* out) override {
     (void)sub_index;
-    switch (k) {
-      case kFileName: *out = TextResult(provider_.file_name()); return true;
-      case kShowByteSets: *out = BoolResult(provider_.show_byte_sets()); return true;
-      case kPassword: *out = TextResult(provider_.password()); return true;
+    switch (property::OwnNumber(k)) {
+      case property::kProviderFileName: *out = TextResult(provider_.file_name()); return true;
+      case property::kProviderShowByteSets:
+        *out = BoolResult(provider_.show_byte_sets());
+        return true;
+      case property::kProviderPassword: *out = TextResult(provider_.password()); return true;
       default: return false;
     }
   }
 
   bool WriteProperty(int k, int sub_index, const TypedValue& value) override {
     (void)sub_index;
-    switch (k) {
-      case kFileName: provider_.Connect(PropertyText(value)); return true;
-      case kShowByteSets: provider_.set_show_byte_sets(PropertyBool(value)); return true;
-      case kPassword: provider_.set_password(PropertyText(value)); return true;
+    switch (property::OwnNumber(k)) {
+      case property::kProviderFileName: provider_.Connect(PropertyText(value)); return true;
+      case property::kProviderShowByteSets:
+        provider_.set_show_byte_sets(PropertyBool(value));
+        return true;
+      case property::kProviderPassword: provider_.set_password(PropertyText(value)); return true;
       default: return false;
     }
   }
@@ -68,16 +71,14 @@ class DBProviderUnit final : public Unit {
 
 // --- DataSrc ------------------------------------------------------------------------------------
 
-enum DataSrcProperty { kReadOnly = 0, kInsertAllowed = 1, kDeleteAllowed = 2, kProviderName = 3 };
-
 class DataSrcUnit final : public Unit {
  public:
   DataSrcUnit(const UnitContext& context, const DataSrcBlock& block,
               platform::CanvasControl* canvas)
       : Unit(context), block_(block), canvas_(canvas), bar_(canvas) {
-    source_.set_read_only(block_.words[0] != 0);
-    source_.set_insert_allowed(block_.words[1] != 0);
-    source_.set_delete_allowed(block_.words[2] != 0);
+    source_.set_read_only(block_.words[DataSrcBlock::kReadOnlyWord] != 0);
+    source_.set_insert_allowed(block_.words[DataSrcBlock::kInsertAllowedWord] != 0);
+    source_.set_delete_allowed(block_.words[DataSrcBlock::kDeleteAllowedWord] != 0);
     bar_.on_button = [this](db::NavigationButton button) { source_.Navigate(button); };
   }
 
@@ -88,22 +89,30 @@ class DataSrcUnit final : public Unit {
 
   bool ReadProperty(int k, int sub_index, TypedValue* out) override {
     (void)sub_index;
-    switch (k) {
-      case kReadOnly: *out = BoolResult(source_.read_only()); return true;
-      case kInsertAllowed: *out = BoolResult(source_.insert_allowed()); return true;
-      case kDeleteAllowed: *out = BoolResult(source_.delete_allowed()); return true;
-      case kProviderName: *out = TextResult(block_.provider); return true;
+    switch (property::OwnNumber(k)) {
+      case property::kDataSrcReadOnly: *out = BoolResult(source_.read_only()); return true;
+      case property::kDataSrcInsertAllowed:
+        *out = BoolResult(source_.insert_allowed());
+        return true;
+      case property::kDataSrcDeleteAllowed:
+        *out = BoolResult(source_.delete_allowed());
+        return true;
+      case property::kDataSrcProviderName: *out = TextResult(block_.provider); return true;
       default: return false;
     }
   }
 
   bool WriteProperty(int k, int sub_index, const TypedValue& value) override {
     (void)sub_index;
-    switch (k) {
-      case kReadOnly: source_.set_read_only(PropertyBool(value)); return true;
-      case kInsertAllowed: source_.set_insert_allowed(PropertyBool(value)); return true;
-      case kDeleteAllowed: source_.set_delete_allowed(PropertyBool(value)); return true;
-      case kProviderName:
+    switch (property::OwnNumber(k)) {
+      case property::kDataSrcReadOnly: source_.set_read_only(PropertyBool(value)); return true;
+      case property::kDataSrcInsertAllowed:
+        source_.set_insert_allowed(PropertyBool(value));
+        return true;
+      case property::kDataSrcDeleteAllowed:
+        source_.set_delete_allowed(PropertyBool(value));
+        return true;
+      case property::kDataSrcProviderName:
         block_.provider = PropertyText(value);
         ConnectByName();
         return true;
@@ -130,8 +139,14 @@ class DataSrcUnit final : public Unit {
 
 // --- Grid ---------------------------------------------------------------------------------------
 
-constexpr int kGridWordCount = 9;
-constexpr int kDataSourceName = 9;
+// The grid's own properties are its block's words, then the data source's name.
+static_assert(property::kGridDataSourceName - property::kGridFirstWord == GridBlock::kWordCount);
+static_assert(property::kGridBackground - property::kGridFirstWord == GridBlock::kBackgroundWord);
+static_assert(property::kGridScale - property::kGridFirstWord == GridBlock::kScaleWord);
+static_assert(property::kGridRangeSelection - property::kGridFirstWord ==
+              GridBlock::kRangeSelectionWord);
+static_assert(property::kGridHeadingSelection - property::kGridFirstWord ==
+              GridBlock::kHeadingSelectionWord);
 
 class GridUnit final : public Unit {
  public:
@@ -164,11 +179,13 @@ class GridUnit final : public Unit {
 
   bool ReadProperty(int k, int sub_index, TypedValue* out) override {
     (void)sub_index;
-    if (k >= 0 && k < kGridWordCount) {
-      *out = IntResult(static_cast<int32_t>(grid_.block().words[k]));
+    const int32_t number = property::OwnNumber(k);
+    if (number >= property::kGridFirstWord && number < property::kGridDataSourceName) {
+      *out =
+          IntResult(static_cast<int32_t>(grid_.block().words[number - property::kGridFirstWord]));
       return true;
     }
-    if (k == kDataSourceName) {
+    if (number == property::kGridDataSourceName) {
       *out = TextResult(data_source_name_);
       return true;
     }
@@ -177,11 +194,13 @@ class GridUnit final : public Unit {
 
   bool WriteProperty(int k, int sub_index, const TypedValue& value) override {
     (void)sub_index;
-    if (k >= 0 && k < kGridWordCount) {
-      grid_.SetBlockWord(k, static_cast<uint32_t>(PropertyInt(value)));
+    const int32_t number = property::OwnNumber(k);
+    if (number >= property::kGridFirstWord && number < property::kGridDataSourceName) {
+      grid_.SetBlockWord(number - property::kGridFirstWord,
+                         static_cast<uint32_t>(PropertyInt(value)));
       return true;
     }
-    if (k == kDataSourceName) {
+    if (number == property::kGridDataSourceName) {
       data_source_name_ = PropertyText(value);
       BindByName();
       return true;
@@ -259,7 +278,7 @@ std::unique_ptr<Unit> CreateGridUnitFromBlock(const UnitCreation& creation,
   if (!creation.native) return nullptr;
   platform::CanvasStyle style;
   style.border = 1;
-  style.background = block.words[1];
+  style.background = block.words[GridBlock::kBackgroundWord];
   style.horizontal_scroll_bar = true;
   style.vertical_scroll_bar = true;
   style.wants_all_keys = true;

@@ -3,7 +3,7 @@
 // no control). Each is created from its type block; once every unit of the window exists, the
 // grid finds its data source and the data source its provider by unit name in the same window.
 //
-// Type properties (number 8 + k):
+// Type properties (number 8 + k, named in ui/window/property_numbers.h):
 //   Grid        k 0..8 the block's nine words (k 2 the display scale, held within 20..1000;
 //               k 3 range selection; k 4 heading selection), k 9 the data source's unit name
 //               (writing it binds the grid to that unit).

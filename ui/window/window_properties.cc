@@ -7,15 +7,13 @@
 #include "runtime/fatal.h"
 #include "runtime/literal.h"
 #include "ui/window/live_window.h"
+#include "ui/window/property_numbers.h"
 #include "ui/window/property_values.h"
 #include "ui/window/window_runtime.h"
 
 namespace memo::ui {
 
 namespace {
-
-enum Common { kLeft = 0, kTop, kWidth, kHeight, kTag, kVisible, kDisabled, kMousePointer };
-enum MenuProperty { kItemCaption = 0, kItemChecked, kItemDisabled, kItemVisible };
 
 DefinitionStore& MutableStore() { return const_cast<DefinitionStore&>(Store()); }
 
@@ -52,10 +50,10 @@ void SetFlagBit(UnitRecord* unit, uint32_t bit, bool on) {
 
 TypedValue ReadMenuItem(const UnitRecord& item, int32_t number) {
   switch (number) {
-    case kItemCaption: return TextResult(item.caption);
-    case kItemChecked: return BoolResult((item.menu_flags & kMenuChecked) != 0);
-    case kItemDisabled: return BoolResult((item.menu_flags & kMenuDisabled) != 0);
-    case kItemVisible: return BoolResult((item.menu_flags & kMenuHidden) == 0);
+    case property::kMenuItemCaption: return TextResult(item.caption);
+    case property::kMenuItemChecked: return BoolResult((item.menu_flags & kMenuChecked) != 0);
+    case property::kMenuItemDisabled: return BoolResult((item.menu_flags & kMenuDisabled) != 0);
+    case property::kMenuItemVisible: return BoolResult((item.menu_flags & kMenuHidden) == 0);
     default: return TypedValue{};
   }
 }
@@ -65,10 +63,10 @@ void WriteMenuItem(UnitRecord* item, int32_t number, const TypedValue& value) {
     item->menu_flags = on ? (item->menu_flags | bit) : (item->menu_flags & ~bit);
   };
   switch (number) {
-    case kItemCaption: item->caption = PropertyText(value); break;
-    case kItemChecked: set(kMenuChecked, PropertyBool(value)); break;
-    case kItemDisabled: set(kMenuDisabled, PropertyBool(value)); break;
-    case kItemVisible: set(kMenuHidden, !PropertyBool(value)); break;
+    case property::kMenuItemCaption: item->caption = PropertyText(value); break;
+    case property::kMenuItemChecked: set(kMenuChecked, PropertyBool(value)); break;
+    case property::kMenuItemDisabled: set(kMenuDisabled, PropertyBool(value)); break;
+    case property::kMenuItemVisible: set(kMenuHidden, !PropertyBool(value)); break;
     default: break;
   }
 }
@@ -97,10 +95,10 @@ void WriteGeometry(const Target& target, int32_t number, int32_t v) {
   platform::Rect rect;
   if (!LiveRect(target, &rect)) return;
   switch (number) {
-    case kLeft: rect.left = v; break;
-    case kTop: rect.top = v; break;
-    case kWidth: rect.width = v; break;
-    case kHeight: rect.height = v; break;
+    case property::kLeft: rect.left = v; break;
+    case property::kTop: rect.top = v; break;
+    case property::kWidth: rect.width = v; break;
+    case property::kHeight: rect.height = v; break;
   }
   if (target.index == 0) {
     target.live->native()->SetGeometry(rect);
@@ -149,25 +147,26 @@ TypedValue ReadProperty(uint32_t window_id, uint32_t unit_id, int32_t number,
   Target target = Find(window_id, unit_id);
   const UnitRecord& unit = *target.working_unit();
   if (unit.is_menu_item()) return ReadMenuItem(unit, number);
-  if (number >= 0 && number <= kMousePointer) {
+  if (number >= 0 && number <= property::kMousePointer) {
     platform::Rect rect;
     bool live = LiveRect(target, &rect);
     switch (number) {
-      case kLeft: return IntResult(live ? rect.left : unit.left);
-      case kTop: return IntResult(live ? rect.top : unit.top);
-      case kWidth: return IntResult(live ? rect.width : unit.width);
-      case kHeight: return IntResult(live ? rect.height : unit.height);
-      case kTag: return TextResult(unit.tag);
-      case kVisible: return BoolResult(FlagBit(unit, kFlagVisible));
-      case kDisabled: return BoolResult(FlagBit(unit, kFlagDisabled));
-      case kMousePointer: return ByteSetResult(unit.mouse_pointer);
+      case property::kLeft: return IntResult(live ? rect.left : unit.left);
+      case property::kTop: return IntResult(live ? rect.top : unit.top);
+      case property::kWidth: return IntResult(live ? rect.width : unit.width);
+      case property::kHeight: return IntResult(live ? rect.height : unit.height);
+      case property::kTag: return TextResult(unit.tag);
+      case property::kVisible: return BoolResult(FlagBit(unit, kFlagVisible));
+      case property::kDisabled: return BoolResult(FlagBit(unit, kFlagDisabled));
+      case property::kMousePointer: return ByteSetResult(unit.mouse_pointer);
     }
   }
   if (number < 0) return TypedValue{};
   if (!target.live) FatalError(Gbk("指定窗口尚未载入"));
   Unit* live = target.live->UnitAt(target.index);
   TypedValue out;
-  if (!live || !live->ReadProperty(number - 8, sub_index, &out)) return TypedValue{};
+  if (!live || !live->ReadProperty(property::OwnIndex(number), sub_index, &out))
+    return TypedValue{};
   return out;
 }
 
@@ -184,21 +183,17 @@ void WriteProperty(uint32_t window_id, uint32_t unit_id, int32_t number, int32_t
     return;
   }
   switch (number) {
-    case kLeft:
-    case kTop:
-      WriteGeometry(target, number, ClampPosition(PropertyInt(value)));
-      return;
-    case kWidth:
-    case kHeight:
-      WriteGeometry(target, number, ClampSize(PropertyInt(value)));
-      return;
-    case kTag:
+    case property::kLeft:
+    case property::kTop: WriteGeometry(target, number, ClampPosition(PropertyInt(value))); return;
+    case property::kWidth:
+    case property::kHeight: WriteGeometry(target, number, ClampSize(PropertyInt(value))); return;
+    case property::kTag:
       target.stored_unit()->tag = PropertyText(value);
       unit->tag = target.stored_unit()->tag;
       return;
-    case kVisible: WriteVisible(target, PropertyBool(value)); return;
-    case kDisabled: WriteDisabled(target, PropertyBool(value)); return;
-    case kMousePointer: {
+    case property::kVisible: WriteVisible(target, PropertyBool(value)); return;
+    case property::kDisabled: WriteDisabled(target, PropertyBool(value)); return;
+    case property::kMousePointer: {
       std::string image = PropertyBytes(value);
       target.stored_unit()->mouse_pointer = image;
       unit->mouse_pointer = image;
@@ -212,7 +207,8 @@ void WriteProperty(uint32_t window_id, uint32_t unit_id, int32_t number, int32_t
   }
   if (number < 0) return;
   if (!target.live) FatalError(Gbk("指定窗口尚未载入"));
-  if (Unit* live = target.live->UnitAt(target.index)) live->WriteProperty(number - 8, sub_index, value);
+  if (Unit* live = target.live->UnitAt(target.index))
+    live->WriteProperty(property::OwnIndex(number), sub_index, value);
 }
 
 }  // namespace memo::ui

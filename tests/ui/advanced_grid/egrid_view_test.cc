@@ -12,6 +12,7 @@
 #include "tests/ui/advanced_grid/egrid_test_support.h"
 #include "ui/advanced_grid/egrid.h"
 #include "ui/advanced_grid/egrid_paint.h"
+#include "ui/window/property_numbers.h"
 
 namespace memo::ui {
 namespace {
@@ -406,23 +407,23 @@ TEST_F(EGridViewTest, PropertiesFifteenToTwentyReadAndWrite) {
     EXPECT_EQ(value.tag, TypeTag::kInt);
     return static_cast<int32_t>(value.low);
   };
-  EXPECT_EQ(read(egrid_property::kRows), 5);
-  EXPECT_TRUE(grid_->WriteProperty(egrid_property::kRows, IntValue(0)));
-  EXPECT_EQ(read(egrid_property::kRows), 5);  // refused, but handled
-  EXPECT_TRUE(grid_->WriteProperty(egrid_property::kRowHeight, IntValue(30)));
-  EXPECT_TRUE(grid_->WriteProperty(egrid_property::kRows, IntValue(1)));
-  EXPECT_EQ(read(egrid_property::kRows), 1);
+  EXPECT_EQ(read(property::kEGridRows), 5);
+  EXPECT_TRUE(grid_->WriteProperty(property::kEGridRows, IntValue(0)));
+  EXPECT_EQ(read(property::kEGridRows), 5);  // refused, but handled
+  EXPECT_TRUE(grid_->WriteProperty(property::kEGridRowHeight, IntValue(30)));
+  EXPECT_TRUE(grid_->WriteProperty(property::kEGridRows, IntValue(1)));
+  EXPECT_EQ(read(property::kEGridRows), 1);
   EXPECT_EQ(grid_->model().row_height(0), 30);
-  EXPECT_EQ(read(egrid_property::kRowHeight), 30);
-  EXPECT_TRUE(grid_->WriteProperty(egrid_property::kColumns, IntValue(-2)));
-  EXPECT_EQ(read(egrid_property::kColumns), 5);
-  EXPECT_TRUE(grid_->WriteProperty(egrid_property::kColumnWidth, IntValue(77)));
+  EXPECT_EQ(read(property::kEGridRowHeight), 30);
+  EXPECT_TRUE(grid_->WriteProperty(property::kEGridColumns, IntValue(-2)));
+  EXPECT_EQ(read(property::kEGridColumns), 5);
+  EXPECT_TRUE(grid_->WriteProperty(property::kEGridColumnWidth, IntValue(77)));
   EXPECT_EQ(grid_->model().column_width(4), 77);
-  EXPECT_EQ(read(egrid_property::kColumnWidth), 77);
-  EXPECT_TRUE(grid_->WriteProperty(egrid_property::kFixedColumns, IntValue(3)));
-  EXPECT_EQ(read(egrid_property::kFixedColumns), 3);
-  EXPECT_TRUE(grid_->WriteProperty(egrid_property::kFixedRows, IntValue(0)));
-  EXPECT_EQ(read(egrid_property::kFixedRows), 0);
+  EXPECT_EQ(read(property::kEGridColumnWidth), 77);
+  EXPECT_TRUE(grid_->WriteProperty(property::kEGridFixedColumns, IntValue(3)));
+  EXPECT_EQ(read(property::kEGridFixedColumns), 3);
+  EXPECT_TRUE(grid_->WriteProperty(property::kEGridFixedRows, IntValue(0)));
+  EXPECT_EQ(read(property::kEGridFixedRows), 0);
   TypedValue unused;
   EXPECT_FALSE(grid_->ReadProperty(0, &unused));
   EXPECT_FALSE(grid_->WriteProperty(13, IntValue(1)));

@@ -12,11 +12,16 @@
 #include "tests/support/window_test_support.h"
 #include "ui/advanced_grid/egrid_commands.h"
 #include "ui/advanced_grid/egrid_unit.h"
+#include "ui/window/property_numbers.h"
 #include "ui/window/window_commands.h"
 
 namespace memo::testing {
 namespace {
 
+using ui::property::kEGridColumns;
+using ui::property::kEGridColumnWidth;
+using ui::property::kEGridRowHeight;
+using ui::property::kEGridRows;
 using ui::unit_type::kEGrid;
 
 constexpr uint32_t kWin = 0x52010001;
@@ -101,9 +106,9 @@ TEST_F(EGridWindowTest, BlocksThatCannotMakeAGridFailTheLoad) {
 TEST_F(EGridWindowTest, FollowUpFillThroughCommandsAndProperties) {
   ASSERT_TRUE(Load(ui::WriteEGridBlock(FollowUpBlock())));
   EXPECT_EQ(Call(ui::EGridReset, {}).low, 1u);
-  ui::WriteProperty(kWin, kGrid, 17, -1, IntValue(0));  // refused
-  EXPECT_EQ(Property(17), 1);
-  ui::WriteProperty(kWin, kGrid, 17, -1, IntValue(1));
+  ui::WriteProperty(kWin, kGrid, kEGridRows, -1, IntValue(0));  // refused
+  EXPECT_EQ(Property(kEGridRows), 1);
+  ui::WriteProperty(kWin, kGrid, kEGridRows, -1, IntValue(1));
   EXPECT_EQ(Call(ui::EGridSetColumnWidth, {IntValue(0), IntValue(170)}).low, 1u);
   EXPECT_EQ(Call(ui::EGridSetColumnWidth, {IntValue(1), IntValue(400)}).low, 1u);
   EXPECT_EQ(Call(ui::EGridSetColumnWidth, {IntValue(2), IntValue(400)}).low, 0u);
@@ -114,10 +119,10 @@ TEST_F(EGridWindowTest, FollowUpFillThroughCommandsAndProperties) {
     EXPECT_EQ(Call(ui::EGridSetCell, {IntValue(1), IntValue(1), IntValue(1), TextValue(entry)}).low,
               1u);
   }
-  EXPECT_EQ(Property(17), 4);
-  EXPECT_EQ(Property(18), 2);
-  EXPECT_EQ(Property(15), 24);
-  EXPECT_EQ(Property(16), 325);  // the default width; the columns have their own
+  EXPECT_EQ(Property(kEGridRows), 4);
+  EXPECT_EQ(Property(kEGridColumns), 2);
+  EXPECT_EQ(Property(kEGridRowHeight), 24);
+  EXPECT_EQ(Property(kEGridColumnWidth), 325);  // the default width; the columns have their own
   ValueOwner top(Call(ui::EGridGetCell, {IntValue(1), IntValue(1)}));
   EXPECT_EQ(top.get().tag, TypeTag::kText);
   EXPECT_STREQ(static_cast<const char*>(top.get().Pointer()), "third");

@@ -16,10 +16,13 @@
 #include "tests/support/window_test_support.h"
 #include "ui/data_units/data_commands.h"
 #include "ui/data_units/data_units.h"
+#include "ui/window/property_numbers.h"
 #include "ui/window/window_commands.h"
 
 namespace memo::testing {
 namespace {
+
+using ui::property::kProviderFileName;
 
 constexpr uint32_t kWin = 0x52010001;
 constexpr uint32_t kWinUnit = 0x06010000;
@@ -71,7 +74,7 @@ class GridWindowTest : public WindowTest {
   }
 
   void SetFileName(const std::string& name) {
-    ui::WriteProperty(kWin, kProvider, 8, -1, TextValue(name.c_str()));
+    ui::WriteProperty(kWin, kProvider, kProviderFileName, -1, TextValue(name.c_str()));
   }
   TypedValue Call(CommandRoutine command, uint32_t unit, uint32_t type, ArgList args) {
     ArgList all{ui::UnitReference(kWin, unit, type)};
@@ -96,7 +99,7 @@ TEST_F(GridWindowTest, TheChainLinksAndTheFileNamePropertyConnects) {
   ASSERT_NE(Grid(), nullptr);
   EXPECT_FALSE(ControlOf(kWin, kSource)->IsVisible());  // hidden in this window
   EXPECT_EQ(ControlOf(kWin, kProvider), nullptr);
-  TypedValue name = ui::ReadProperty(kWin, kProvider, 8, -1);
+  TypedValue name = ui::ReadProperty(kWin, kProvider, kProviderFileName, -1);
   EXPECT_STREQ(static_cast<const char*>(name.Pointer()), "C:\\memo\\db.edb");
   ReleaseValue(&name);
   EXPECT_EQ(Grid()->DataRowCount(), 0);

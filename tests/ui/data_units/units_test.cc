@@ -15,13 +15,25 @@
 #include "tests/ui/grid/grid_test_util.h"
 #include "ui/data_units/data_commands.h"
 #include "ui/data_units/data_units.h"
-#include "ui/window/events.h"
 #include "ui/format/segment.h"
+#include "ui/window/events.h"
+#include "ui/window/property_numbers.h"
 #include "ui/window/property_values.h"
 #include "ui/window/window_runtime.h"
 
 namespace memo::ui::testing {
 namespace {
+
+using property::kDataSrcDeleteAllowed;
+using property::kDataSrcInsertAllowed;
+using property::kDataSrcProviderName;
+using property::kDataSrcReadOnly;
+using property::kGridBackground;
+using property::kGridDataSourceName;
+using property::kGridScale;
+using property::kProviderFileName;
+using property::kProviderShowByteSets;
+using property::OwnIndex;
 
 constexpr uint32_t kWindowId = 0x52010001;
 constexpr uint32_t kWindowUnitId = 0x06010000;
@@ -194,7 +206,7 @@ class DataUnitsTest : public GridTest {
     TypedValue value;
     value.tag = TypeTag::kText;
     value.SetPointer(text.c_str());
-    ASSERT_TRUE(provider_unit_->WriteProperty(0, -1, value));
+    ASSERT_TRUE(provider_unit_->WriteProperty(OwnIndex(kProviderFileName), -1, value));
   }
 
   std::string ReadText(Unit* unit, int k) {
@@ -233,35 +245,35 @@ TEST_F(DataUnitsTest, TheChainLinksByNameAndTheFileNameConnects) {
 
   EXPECT_EQ(grid->DataRowCount(), 0);
   SetFileName(dir_.File("a.mcn"));
-  EXPECT_EQ(ReadText(provider_unit_, 0), dir_.File("a.mcn"));
+  EXPECT_EQ(ReadText(provider_unit_, OwnIndex(kProviderFileName)), dir_.File("a.mcn"));
   EXPECT_EQ(grid->DataRowCount(), 30);
   EXPECT_EQ(grid->CellText(2, 3), "memo 2");
   SetFileName("");
   EXPECT_EQ(grid->DataRowCount(), 0);
-  EXPECT_EQ(ReadText(provider_unit_, 0), "");
+  EXPECT_EQ(ReadText(provider_unit_, OwnIndex(kProviderFileName)), "");
 }
 
 TEST_F(DataUnitsTest, TypePropertiesOfTheThreeUnits) {
   // DBProvider: the byte-set display flag and the password.
-  EXPECT_EQ(ReadInt(provider_unit_, 1), 0);
-  ASSERT_TRUE(provider_unit_->WriteProperty(1, -1, BoolResult(true)));
+  EXPECT_EQ(ReadInt(provider_unit_, OwnIndex(kProviderShowByteSets)), 0);
+  ASSERT_TRUE(provider_unit_->WriteProperty(OwnIndex(kProviderShowByteSets), -1, BoolResult(true)));
   EXPECT_TRUE(ProviderOfUnit(provider_unit_)->show_byte_sets());
   EXPECT_FALSE(provider_unit_->ReadProperty(9, -1, nullptr));
   // DataSrc: the three switches and the provider's name.
-  EXPECT_EQ(ReadInt(source_unit_, 0), 0);
-  EXPECT_EQ(ReadInt(source_unit_, 1), 1);
-  EXPECT_EQ(ReadInt(source_unit_, 2), 1);
-  ASSERT_TRUE(source_unit_->WriteProperty(0, -1, BoolResult(true)));
+  EXPECT_EQ(ReadInt(source_unit_, OwnIndex(kDataSrcReadOnly)), 0);
+  EXPECT_EQ(ReadInt(source_unit_, OwnIndex(kDataSrcInsertAllowed)), 1);
+  EXPECT_EQ(ReadInt(source_unit_, OwnIndex(kDataSrcDeleteAllowed)), 1);
+  ASSERT_TRUE(source_unit_->WriteProperty(OwnIndex(kDataSrcReadOnly), -1, BoolResult(true)));
   EXPECT_TRUE(DataSourceOfUnit(source_unit_)->read_only());
-  EXPECT_EQ(ReadText(source_unit_, 3), G("数据库提供者1"));
+  EXPECT_EQ(ReadText(source_unit_, OwnIndex(kDataSrcProviderName)), G("数据库提供者1"));
   // Grid: the nine words, the scale held in its range, the data source's name.
-  EXPECT_EQ(ReadInt(grid_unit_, 1), 0xFFFFFF);
-  EXPECT_EQ(ReadInt(grid_unit_, 2), 100);
-  ASSERT_TRUE(grid_unit_->WriteProperty(2, -1, IntResult(5)));
-  EXPECT_EQ(ReadInt(grid_unit_, 2), 20);
-  EXPECT_EQ(ReadText(grid_unit_, 9), G("数据源1"));
+  EXPECT_EQ(ReadInt(grid_unit_, OwnIndex(kGridBackground)), 0xFFFFFF);
+  EXPECT_EQ(ReadInt(grid_unit_, OwnIndex(kGridScale)), 100);
+  ASSERT_TRUE(grid_unit_->WriteProperty(OwnIndex(kGridScale), -1, IntResult(5)));
+  EXPECT_EQ(ReadInt(grid_unit_, OwnIndex(kGridScale)), 20);
+  EXPECT_EQ(ReadText(grid_unit_, OwnIndex(kGridDataSourceName)), G("数据源1"));
   TypedValue none = TextResult("nothing");
-  ASSERT_TRUE(grid_unit_->WriteProperty(9, -1, none));
+  ASSERT_TRUE(grid_unit_->WriteProperty(OwnIndex(kGridDataSourceName), -1, none));
   ReleaseValue(&none);
   EXPECT_EQ(GridOfUnit(grid_unit_)->data_source(), nullptr);
 }

@@ -6,12 +6,15 @@
 #include "runtime/heap.h"
 #include "runtime/program.h"
 #include "tests/support/window_test_support.h"
+#include "ui/window/property_numbers.h"
 #include "ui/window/window_commands.h"
 
 namespace memo::testing {
 namespace {
 
 using ui::EventBinding;
+using ui::property::kTag;
+using ui::property::kVisible;
 using ui::unit_type::kButton;
 using ui::unit_type::kEditBox;
 
@@ -194,10 +197,10 @@ TEST_F(LoadingTest, UnitsAreFoundByIdWhicheverWasAskedBefore) {
     EXPECT_EQ(ui::FindUnitObject(kMain, 0x16019999), nullptr);
   }
   // Properties by id reach the same units.
-  ui::WriteProperty(kMain, kEditA, 4, -1, TextValue(G("甲").c_str()));
-  ui::WriteProperty(kMain, kEditB, 4, -1, TextValue(G("乙").c_str()));
+  ui::WriteProperty(kMain, kEditA, kTag, -1, TextValue(G("甲").c_str()));
+  ui::WriteProperty(kMain, kEditB, kTag, -1, TextValue(G("乙").c_str()));
   for (uint32_t id : {kEditA, kEditB, kEditA}) {
-    TypedValue tag = ui::ReadProperty(kMain, id, 4, -1);
+    TypedValue tag = ui::ReadProperty(kMain, id, kTag, -1);
     EXPECT_EQ(std::string(static_cast<const char*>(tag.Pointer())), G(id == kEditA ? "甲" : "乙"));
     ReleaseValue(&tag);
   }
@@ -266,7 +269,7 @@ TEST_F(LoadingTest, AHiddenWindowIsLoadedButNotShownUntilItsVisiblePropertyIsSet
   Install({hidden.Build()});
   ASSERT_TRUE(ui::LoadWindow(0x52010006, nullptr, false));
   EXPECT_FALSE(Native(0x52010006)->IsVisible());
-  ui::WriteProperty(0x52010006, 0, 5, -1, BoolValue(true));
+  ui::WriteProperty(0x52010006, 0, kVisible, -1, BoolValue(true));
   EXPECT_TRUE(Native(0x52010006)->IsVisible());
 }
 

@@ -9,6 +9,8 @@
 #include <QMessageBox>
 #include <QTest>
 
+#include "app/windows/carried_segment.h"
+#include "app/windows/program_routines.h"
 #include "db/engine_code.h"
 #include "platform/codec.h"
 #include "platform/file.h"
@@ -17,14 +19,13 @@
 #include "platform/qt/qt_window.h"
 #include "runtime/dispatch.h"
 #include "runtime/program.h"
-#include "tests/support/test_util.h"
 #include "tests/platform/qt/qt_support.h"
-#include "tests/ui/window/qt/carried_windows_fixture.h"
+#include "tests/support/test_util.h"
 #include "tests/support/window_test_support.h"
-#include "app/windows/carried_segment.h"
+#include "tests/ui/window/qt/carried_windows_fixture.h"
 #include "ui/data_units/data_units.h"
 #include "ui/grid/grid.h"
-#include "app/windows/program_routines.h"
+#include "ui/window/property_numbers.h"
 #include "ui/window/window_runtime.h"
 
 namespace memo::testing {
@@ -32,6 +33,7 @@ namespace {
 
 using platform::qt::QtCommonOf;
 using ui::ProgramRoutine;
+using ui::property::kProviderFileName;
 
 constexpr uint32_t kMain = ui::kMainWindowId;
 constexpr uint32_t kProvider = 0x16010004;
@@ -79,7 +81,7 @@ TEST_F(MainWindowOnQtTest, TheGridShowsTheTableAndAnEditReachesTheFile) {
   platform::qt::QtWindow* window = Window(kMain);
   ASSERT_NE(window, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window->widget()));
-  ui::WriteProperty(kMain, kProvider, 8, -1, TextValue(path_.c_str()));
+  ui::WriteProperty(kMain, kProvider, kProviderFileName, -1, TextValue(path_.c_str()));
   EXPECT_EQ(Grid()->DataRowCount(), 3);
   EXPECT_EQ(Grid()->CellText(2, 1), G("生活"));
   EXPECT_EQ(Grid()->CellText(3, 3), G("备忘3"));
@@ -113,7 +115,7 @@ TEST_F(MainWindowOnQtTest, AnEditThatCannotBeWrittenIsSaidInAWarningBox) {
   platform::qt::QtWindow* window = Window(kMain);
   ASSERT_NE(window, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window->widget()));
-  ui::WriteProperty(kMain, kProvider, 8, -1, TextValue(path_.c_str()));
+  ui::WriteProperty(kMain, kProvider, kProviderFileName, -1, TextValue(path_.c_str()));
   QTest::mouseClick(Canvas(), Qt::LeftButton, Qt::NoModifier, CellCentre(2, 3));
   QTest::mouseClick(Canvas(), Qt::LeftButton, Qt::NoModifier, CellCentre(2, 3));
   ASSERT_TRUE(Grid()->editor_open());
@@ -160,7 +162,7 @@ TEST_F(MainWindowOnQtTest, AMistypedDateIsRefusedAndAnEditIsOfferedToTheProgramF
   platform::qt::QtWindow* window = Window(kMain);
   ASSERT_NE(window, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window->widget()));
-  ui::WriteProperty(kMain, kProvider, 8, -1, TextValue(path_.c_str()));
+  ui::WriteProperty(kMain, kProvider, kProviderFileName, -1, TextValue(path_.c_str()));
   const int check = static_cast<int>(ProgramRoutine::kCheckGridEdit);
   bool refuse = true;
   behaviours[check] = [&refuse](ui::EventCall& call) {
