@@ -46,6 +46,12 @@ void Focus(uint32_t window_id, uint32_t unit_id, uint32_t type) {
   CallCommand(ui::SetFocusCommand, args);
 }
 
+void OpenWindow(uint32_t window_id, ui::WindowMode mode) {
+  ArgList args{IntValue(static_cast<int32_t>(window_id)), Omitted(),
+               BoolValue(mode == ui::WindowMode::kModal)};
+  CallCommand(ui::LoadWindowCommand, args);
+}
+
 int32_t Remind(const char* text, int32_t buttons) {
   ArgList args{TextValue(text), IntValue(buttons), TextValue(Gbk("温馨提示"))};
   return CallInt(ShowMessageBox, args);

@@ -9,6 +9,7 @@
 #include "runtime/heap.h"
 #include "runtime/value.h"
 #include "ui/window/property_numbers.h"
+#include "ui/window/window_runtime.h"
 
 namespace memo::app {
 
@@ -25,6 +26,9 @@ void WriteInt(uint32_t window_id, uint32_t unit_id, int32_t number, int32_t valu
 
 // Gives a unit the input focus.
 void Focus(uint32_t window_id, uint32_t unit_id, uint32_t type);
+
+// Loads one of the program's windows, without a parent, through the load-window command.
+void OpenWindow(uint32_t window_id, ui::WindowMode mode);
 
 // A message box titled "温馨提示" with the application's buttons (0 OK, 1 OK and Cancel);
 // returns the button pressed (0 OK, 1 Cancel).

@@ -137,8 +137,7 @@ void Login(ui::EventCall&) {
   SetCurrentAccount(ReadTextField(Gbk("帐号")));
   CloseDatabase();
   BackUpToday();
-  ArgList load{IntValue(static_cast<int32_t>(main_window::kWindow)), Omitted(), BoolValue(false)};
-  CallCommand(ui::LoadWindowCommand, load);
+  OpenWindow(main_window::kWindow, ui::WindowMode::kModeless);
   ArgList close{Ref(login::kWindow, login::kWindowUnit, ui::unit_type::kWindow)};
   CallCommand(ui::CloseWindowCommand, close);
 }

@@ -263,10 +263,7 @@ void DeleteMemo() {
   }
 }
 
-void OpenDialog(uint32_t window_id) {
-  ArgList args{IntValue(static_cast<int32_t>(window_id)), Omitted(), BoolValue(true)};
-  CallCommand(ui::LoadWindowCommand, args);
-}
+void OpenDialog(uint32_t window_id) { OpenWindow(window_id, ui::WindowMode::kModal); }
 
 }  // namespace
 

@@ -30,8 +30,10 @@ void LoadWindowCommand(TypedValue* result, int32_t arg_count, TypedValue* args) 
   if (!Given(arg_count, args, 0)) return;
   uint32_t window_id = args[0].low;
   const TypedValue* parent = Given(arg_count, args, 1) ? &args[1] : nullptr;
-  bool modal = Given(arg_count, args, 2) && PropertyBool(args[2]);
-  result->low = LoadWindow(window_id, parent, modal) ? 1 : 0;
+  const WindowMode mode = Given(arg_count, args, 2) && PropertyBool(args[2])
+                              ? WindowMode::kModal
+                              : WindowMode::kModeless;
+  result->low = LoadWindow(window_id, parent, mode) ? 1 : 0;
 }
 
 void CloseWindowCommand(TypedValue* result, int32_t arg_count, TypedValue* args) {

@@ -421,7 +421,7 @@ void InstallWindowRuntime(const uint8_t* segment, size_t size) {
   WindowRuntimeHooks hooks;
   hooks.load_definitions = [segment, size] { return LoadSegment(segment, size); };
   hooks.load_startup_window = [](uint32_t window_id) {
-    return LoadWindow(window_id, nullptr, false);
+    return LoadWindow(window_id, nullptr, WindowMode::kModeless);
   };
   hooks.any_window_loaded = [] { return AnyWindowLoaded(); };
   hooks.release_windows = [] { ReleaseWindows(); };
@@ -440,7 +440,8 @@ bool LoadSegment(const uint8_t* segment, size_t size) {
 
 const DefinitionStore& Store() { return State().store; }
 
-bool LoadWindow(uint32_t window_id, const TypedValue* parent, bool modal) {
+bool LoadWindow(uint32_t window_id, const TypedValue* parent, WindowMode mode) {
+  const bool modal = mode == WindowMode::kModal;
   RuntimeState& state = State();
   int store_index = state.store.Find(window_id);
   if (store_index < 0) return false;

@@ -28,11 +28,18 @@ void InstallWindowRuntime(const uint8_t* segment, size_t size);
 bool LoadSegment(const uint8_t* segment, size_t size);
 const DefinitionStore& Store();
 
+// How a window is loaded. A modal window disables the program's other windows, and its load
+// returns only after it has been destroyed again.
+enum class WindowMode { kModeless, kModal };
+
 // Loads a window (see the loading steps in window_runtime.cc). `parent`, when not null, is a unit
-// reference whose live control becomes the owner of a non-modal window. A modal load returns only
-// after the window has been destroyed again. True when the window was created (or was open
-// already and has been activated); false when it cannot be created.
-bool LoadWindow(uint32_t window_id, const TypedValue* parent, bool modal);
+// reference whose live control becomes the owner of a modeless window. True when the window was
+// created (or was open already and has been activated); false when it cannot be created.
+bool LoadWindow(uint32_t window_id, const TypedValue* parent, WindowMode mode);
+// The same with a logical, as the load command takes it: true for modal.
+inline bool LoadWindow(uint32_t window_id, const TypedValue* parent, bool modal) {
+  return LoadWindow(window_id, parent, modal ? WindowMode::kModal : WindowMode::kModeless);
+}
 
 // Closes a window: marks it closing and destroys it after the calling routine has returned, or at
 // once with `at_once`. No close request (event 1) is raised; event 2 is. A unit id that names a
