@@ -70,8 +70,8 @@ struct ChainHead {
   uint32_t block = 0;
 };
 
-// Reads the 512 bytes of block `block` (only the links and used count are looked at); false when
-// the file does not hold them.
+// Reads block `block` into `out` (512 bytes): at least its first kMemoBlockHeaderSize bytes, the
+// links and used count, which are all the walk looks at; false when the file does not hold them.
 using BlockReader = std::function<bool(uint32_t block, char* out)>;
 
 struct MemoWalk {

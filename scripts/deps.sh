@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libgl-dev
   fonts-wqy-microhei
   libgtest-dev libgmock-dev libbenchmark-dev
-  libssl-dev libsqlite3-dev libshp-dev
+  libssl-dev libsqlite3-dev sqlite3 libshp-dev
   clang libclang-rt-14-dev
   librsvg2-bin scdoc
   dpkg-dev fakeroot lintian desktop-file-utils appstream file
