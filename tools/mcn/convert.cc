@@ -8,10 +8,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <vector>
 
+#include "db/coding.h"
 #include "db/file_names.h"
 #include "db/record_format.h"
 #include "platform/codec.h"
+#include "db/value_codec.h"
 #include "runtime/text.h"
 #include "tools/mcn/format.h"
 
@@ -34,7 +37,14 @@ std::string_view Trimmed(std::string_view text) {
   return text;
 }
 
-std::string Quote(std::string_view text) { return "\"" + std::string(text) + "\""; }
+std::string Quote(std::string_view text) {
+  std::string quoted;
+  quoted.reserve(text.size() + 2);
+  quoted += '"';
+  quoted += text;
+  quoted += '"';
+  return quoted;
+}
 
 // A decimal integer: an optional sign and digits, nothing else. False with *error set when the
 // text is no such number or lies outside [min, max].
@@ -326,6 +336,159 @@ std::string FormatValue(uint32_t field_type, const TypedValue& cell, Notation no
     }
     default:
       return notation == Notation::kJson ? "null" : "";
+  }
+}
+
+namespace {
+
+// What a two-byte code converts to, for AppendGbkAsUtf8.
+struct PairUtf8 {
+  uint8_t size = 0;  // 0: not converted yet; kNotVouched: the text must go through GbkToUtf8
+  char bytes[8] = {};
+};
+constexpr uint8_t kNotVouched = 0xFF;
+
+// The conversion of every single byte below 0x80 and of each two-byte code met so far, as
+// GbkToUtf8 gives them. A code's conversion stands for the code inside any text when it
+// converts whole, to something without a '?': the conversion keeps no state from one character
+// to the next, so a text made of such codes and single bytes converts to the concatenation of
+// their conversions. A code GBK has no character for converts to '?' and goes on with its second
+// byte as a character of its own, which depends on what follows: such texts go through
+// GbkToUtf8 whole.
+class GbkTable {
+ public:
+  GbkTable() : pairs_(0x8000) {
+    for (int c = 0; c < 0x80; ++c) {
+      const char byte = static_cast<char>(c);
+      if (GbkToUtf8(std::string_view(&byte, 1)) != std::string_view(&byte, 1)) ascii_ = false;
+    }
+  }
+  bool ascii() const { return ascii_; }
+  // REQUIRES: lead >= 0x80.
+  const PairUtf8& Pair(unsigned char lead, unsigned char trail) {
+    PairUtf8& pair = pairs_[((lead & 0x7Fu) << 8) | trail];
+    if (pair.size == 0) {
+      const char code[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+      const std::string utf8 = GbkToUtf8(std::string_view(code, 2));
+      if (utf8.empty() || utf8.size() > sizeof pair.bytes ||
+          utf8.find('?') != std::string::npos) {
+        pair.size = kNotVouched;
+      } else {
+        std::memcpy(pair.bytes, utf8.data(), utf8.size());
+        pair.size = static_cast<uint8_t>(utf8.size());
+      }
+    }
+    return pair;
+  }
+
+ private:
+  std::vector<PairUtf8> pairs_;  // by (lead - 0x80) * 256 + trail
+  bool ascii_ = true;
+};
+
+}  // namespace
+
+void AppendGbkAsUtf8(std::string_view gbk, std::string* out) {
+  static GbkTable table;
+  const size_t start = out->size();
+  const auto* p = reinterpret_cast<const unsigned char*>(gbk.data());
+  const size_t n = gbk.size();
+  // Converted bytes gather here and go to *out in pieces.
+  char piece[512];
+  size_t used = 0;
+  bool vouched = table.ascii();
+  for (size_t i = 0; vouched && i < n;) {
+    if (used + sizeof PairUtf8::bytes > sizeof piece) {
+      out->append(piece, used);
+      used = 0;
+    }
+    const unsigned char c = p[i];
+    if (c < 0x80) {
+      piece[used++] = static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    if (c == 0x80 || i + 1 == n) {
+      vouched = false;
+      break;
+    }
+    const PairUtf8& pair = table.Pair(c, p[i + 1]);
+    if (pair.size == kNotVouched) {
+      vouched = false;
+      break;
+    }
+    std::memcpy(piece + used, pair.bytes, sizeof pair.bytes);
+    used += pair.size;
+    i += 2;
+  }
+  if (!vouched) {
+    out->resize(start);
+    out->append(GbkToUtf8(gbk));
+    return;
+  }
+  out->append(piece, used);
+}
+
+void AppendStoredValue(const db::FieldDescriptor& field, std::string_view stored,
+                       Notation notation, std::string* out) {
+  const char* p = stored.data();
+  switch (field.type) {
+    case db::kFieldByte:
+      *out += std::to_string(static_cast<uint8_t>(p[0]));
+      return;
+    case db::kFieldShort:
+      *out += std::to_string(static_cast<int16_t>(db::DecodeFixed16(p)));
+      return;
+    case db::kFieldInt:
+      *out += std::to_string(static_cast<int32_t>(db::DecodeFixed32(p)));
+      return;
+    case db::kFieldLong:
+      *out += std::to_string(static_cast<int64_t>(db::DecodeFixed64(p)));
+      return;
+    case db::kFieldFloat: {
+      const float value = db::DecodeFloat(p);
+      std::string text = NumberText(value);
+      *out += text == "null" && notation != Notation::kJson ? std::to_string(value) : text;
+      return;
+    }
+    case db::kFieldDouble: {
+      const double value = db::DecodeDouble(p);
+      std::string text = NumberText(value);
+      *out += text == "null" && notation != Notation::kJson ? std::to_string(value) : text;
+      return;
+    }
+    case db::kFieldBool:
+      *out += p[0] != 0 ? "true" : "false";
+      return;
+    case db::kFieldDateTime:
+      *out += Quoted(IsoDateTime(db::ClampDateTime(db::DecodeDouble(p))), notation);
+      return;
+    case db::kFieldRoutine:
+      *out += std::to_string(db::DecodeFixed32(p));
+      return;
+    case db::kFieldText:
+    case db::kFieldMemo:
+      if (notation == Notation::kJson) {
+        std::string utf8;
+        AppendGbkAsUtf8(stored, &utf8);
+        *out += JsonString(utf8);
+      } else {
+        AppendGbkAsUtf8(stored, out);
+      }
+      return;
+    case db::kFieldByteSet: {
+      std::string hex = HexText(stored);
+      if (notation == Notation::kJson) {
+        *out += JsonString(hex);
+      } else {
+        if (notation == Notation::kCsv && !hex.empty()) *out += "0x";
+        *out += hex;
+      }
+      return;
+    }
+    default:
+      if (notation == Notation::kJson) *out += "null";
+      return;
   }
 }
 

@@ -50,6 +50,17 @@ extern const char* const kFalseWords[7];
 enum class Notation { kJson, kCsv, kPlain };
 std::string FormatValue(uint32_t field_type, const TypedValue& cell, Notation notation);
 
+// FormatValue of the value that reading the field gives for `stored` (StoredValueBytes of the
+// field: a text or memo without NULs, a byte-set's bytes, the raw bytes of any other type),
+// appended to *out without making the typed value. A fixed-size field's bytes must be whole.
+void AppendStoredValue(const db::FieldDescriptor& field, std::string_view stored,
+                       Notation notation, std::string* out);
+
+// GbkToUtf8(gbk) appended to *out. Characters are converted once each and then taken from a
+// table; a text with anything the table does not vouch for (a byte 0x80, a lead byte at the end,
+// a pair GBK has no character for) goes through GbkToUtf8 whole.
+void AppendGbkAsUtf8(std::string_view gbk, std::string* out);
+
 // The type word mcn uses for a stored type code ("byte", "short", ..., "memo"; "routine" for 9).
 const char* TypeWord(uint32_t field_type);
 

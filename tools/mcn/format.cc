@@ -2,6 +2,8 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <cstdio>
 
 #include "runtime/convert.h"
@@ -116,6 +118,29 @@ bool ParseHex(std::string_view hex, std::string* bytes) {
 
 std::string IsoDateTime(double day_number) {
   CalendarTime t = SplitDateTime(day_number);
+  if (t.year >= 0 && t.year <= 9999 && t.month >= 0 && t.month <= 99 && t.day >= 0 &&
+      t.day <= 99 && t.hour >= 0 && t.hour <= 99 && t.minute >= 0 && t.minute <= 99 &&
+      t.second >= 0 && t.second <= 99) {
+    // What the format below gives, without its cost: a dump prints one per record.
+    char text[19];
+    auto two = [&text](int at, int value) {
+      text[at] = static_cast<char>('0' + value / 10);
+      text[at + 1] = static_cast<char>('0' + value % 10);
+    };
+    two(0, t.year / 100);
+    two(2, t.year % 100);
+    text[4] = '-';
+    two(5, t.month);
+    text[7] = '-';
+    two(8, t.day);
+    text[10] = 'T';
+    two(11, t.hour);
+    text[13] = ':';
+    two(14, t.minute);
+    text[16] = ':';
+    two(17, t.second);
+    return std::string(text, sizeof text);
+  }
   char buffer[40];
   std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day,
                 t.hour, t.minute, t.second);
@@ -220,6 +245,52 @@ std::string CsvField(std::string_view text) {
   }
   out += '"';
   return out;
+}
+
+namespace {
+
+bool IsCsvSpecial(char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; }
+
+// Whether the text holds a byte that makes a CSV field quoted, looked for eight bytes at a time.
+bool HasCsvSpecial(std::string_view text) {
+  constexpr uint64_t kOnes = 0x0101010101010101u;
+  constexpr uint64_t kHighs = 0x8080808080808080u;
+  // Non-zero exactly when some byte of `word` equals `byte`.
+  auto holds = [](uint64_t word, unsigned char byte) {
+    const uint64_t x = word ^ (kOnes * byte);
+    return ((x - kOnes) & ~x & kHighs) != 0;
+  };
+  size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + i, sizeof word);
+    if (holds(word, ',') || holds(word, '"') || holds(word, '\r') || holds(word, '\n')) {
+      return true;
+    }
+  }
+  for (; i < text.size(); ++i) {
+    if (IsCsvSpecial(text[i])) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void AppendCsvField(std::string_view text, std::string* out) {
+  const bool quote = (!text.empty() && (text.front() == ' ' || text.back() == ' ')) ||
+                     HasCsvSpecial(text);
+  if (!quote) {
+    out->append(text);
+    return;
+  }
+  *out += '"';
+  for (size_t quote_at; (quote_at = text.find('"')) != std::string_view::npos;) {
+    out->append(text.substr(0, quote_at + 1));
+    *out += '"';
+    text.remove_prefix(quote_at + 1);
+  }
+  out->append(text);
+  *out += '"';
 }
 
 std::string CsvRow(const std::vector<std::string>& fields) {

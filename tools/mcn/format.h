@@ -42,6 +42,8 @@ DateParse ParseDateTime(std::string_view text, double* day_number);
 // One CSV field: quoted when it holds a comma, a quote, CR or LF, or starts or ends with a space.
 std::string CsvField(std::string_view text);
 std::string CsvRow(const std::vector<std::string>& fields);
+// CsvField(text) appended to *out.
+void AppendCsvField(std::string_view text, std::string* out);
 
 // Reads CSV rows (RFC 4180: quoted fields, doubled quotes, line breaks inside quotes; CRLF or LF
 // between rows). A leading UTF-8 byte-order mark is skipped.

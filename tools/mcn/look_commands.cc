@@ -5,6 +5,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "db/check.h"
@@ -31,18 +32,42 @@ std::string FieldName(const db::FieldDescriptor& field) { return Utf8(field.Name
 // A CSV row as it goes to standard output. On a terminal, each cell's control characters are
 // escaped as the plain and JSON forms escape them, so that a stored escape sequence cannot steer
 // the terminal; into a file or a pipe the bytes stay exactly as stored, for import to read back.
+// Rows are gathered and written in large pieces.
 class CsvOutput {
  public:
   CsvOutput() : terminal_(::isatty(STDOUT_FILENO) == 1) {}
-  void Row(std::vector<std::string> cells) const {
+  ~CsvOutput() { Flush(); }
+  CsvOutput(const CsvOutput&) = delete;
+  CsvOutput& operator=(const CsvOutput&) = delete;
+
+  void Cell(std::string_view cell) {
+    if (!row_start_) buffer_ += ',';
+    row_start_ = false;
     if (terminal_) {
-      for (std::string& cell : cells) cell = EscapedCell(cell);
+      AppendCsvField(EscapedCell(cell), &buffer_);
+    } else {
+      AppendCsvField(cell, &buffer_);
     }
-    std::fputs(CsvRow(cells).c_str(), stdout);
+  }
+  void EndRow() {
+    buffer_ += "\r\n";
+    row_start_ = true;
+    if (buffer_.size() >= kFlushBytes) Flush();
+  }
+  void Row(const std::vector<std::string>& cells) {
+    for (const std::string& cell : cells) Cell(cell);
+    EndRow();
+  }
+  void Flush() {
+    if (!buffer_.empty()) std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);
+    buffer_.clear();
   }
 
  private:
+  static constexpr size_t kFlushBytes = 256 * 1024;
   bool terminal_;
+  bool row_start_ = true;
+  std::string buffer_;
 };
 
 }  // namespace
@@ -130,16 +155,17 @@ int DumpCommand(const Invocation& invocation) {
     });
     std::fputs("\n]}\n", stdout);
   } else if (invocation.csv) {
-    const CsvOutput csv;
+    CsvOutput csv;
     std::vector<std::string> heading = {"serial", "deleted"};
     for (const db::FieldDescriptor& field : fields) heading.push_back(FieldName(field));
     csv.Row(heading);
     rc = ForEachRecord(handle.get(), invocation.all, Notation::kCsv,
                        [&](const PrintedRecord& record) {
       int64_t serial = record.serial < 0 ? -int64_t{record.serial} : record.serial;
-      std::vector<std::string> row = {std::to_string(serial), record.deleted ? "true" : "false"};
-      row.insert(row.end(), record.values.begin(), record.values.end());
-      csv.Row(std::move(row));
+      csv.Cell(std::to_string(serial));
+      csv.Cell(record.deleted ? "true" : "false");
+      for (const std::string& value : record.values) csv.Cell(value);
+      csv.EndRow();
     });
   } else {
     std::string heading = "serial";
@@ -167,7 +193,7 @@ int ExportCommand(const Invocation& invocation) {
   std::unique_ptr<db::DatabaseHandle> handle;
   int rc = OpenDatabase(invocation, OpenPurpose::kLook, &handle);
   if (rc != db::kOk) return ReportEngineError(rc);
-  const CsvOutput csv;
+  CsvOutput csv;
   std::vector<std::string> heading;
   for (const db::FieldDescriptor& field : handle->fields()) heading.push_back(FieldName(field));
   csv.Row(heading);
