@@ -170,7 +170,8 @@ class ChunkReader {
                              &file_) != FileError::kNone) {
       return false;
     }
-    // The same file as the engine's (not one put in its place since): the same field table.
+    // The same file as the engine's, not one put in its place since (as a sort into it does):
+    // the same creation time and field table.
     const size_t table = db::RecordsStart(handle_->fields().size());
     std::string bytes;
     if (table != handle_->records_start() || !db::TryResize(&bytes, table) ||
@@ -180,6 +181,8 @@ class ChunkReader {
     db::RecordHeader header;
     db::DecodeRecordHeader(bytes.data(), &header);
     if (header.record_size != record_size ||
+        std::memcmp(&header.creation_time, &handle_->header().creation_time,
+                    sizeof header.creation_time) != 0 ||
         db::DecodeInt32(bytes.data() + db::kFieldCountOffset) != handle_->field_count()) {
       return false;
     }
