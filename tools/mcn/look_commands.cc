@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "db/check.h"
-#include "db/coding.h"
 #include "db/engine_code.h"
 #include "db/memo_format.h"
 #include "platform/codec.h"
@@ -81,12 +80,8 @@ int InfoCommand(const Invocation& invocation) {
   rc = handle->ReadRecordCount(&count, &next_serial);
   if (rc != db::kOk) return ReportEngineError(rc);
   int32_t live = 0, deleted = 0;
-  std::string raw;
-  for (int32_t i = 0; i < count; ++i) {
-    rc = handle->ReadRecordBytes(i, &raw);
-    if (rc != db::kOk) return ReportEngineError(rc);
-    (db::DecodeInt32(raw.data()) < 0 ? deleted : live) += 1;
-  }
+  rc = CountRecords(handle.get(), count, &live, &deleted);
+  if (rc != db::kOk) return ReportEngineError(rc);
 
   std::printf("file:          %s\n", Utf8(handle->full_path()).c_str());
   std::printf("magic:         %.4s (%s)\n", header.magic,

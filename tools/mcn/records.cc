@@ -156,7 +156,10 @@ class MemoWindow {
 // The chunked reader of one handle's records.
 class ChunkReader {
  public:
-  explicit ChunkReader(db::DatabaseHandle* handle) : handle_(handle) {}
+  // `values`: read and format every field (else only the serials); `report`: say on stderr why
+  // the walk ends.
+  ChunkReader(db::DatabaseHandle* handle, bool values, bool report)
+      : handle_(handle), values_(values), report_(report) {}
 
   // False when chunks cannot be read: the walk then reads every record through the engine.
   bool Open() {
@@ -218,7 +221,7 @@ class ChunkReader {
     const uint64_t lock_length = RecordOffset(first + planned - 1) - lock_start + 1;
     *rc = LockRange(lock_start, lock_length);
     if (*rc != db::kOk) {
-      ReportRecordFailure(first, *rc);
+      if (report_) ReportRecordFailure(first, *rc);
       return Outcome::kEnd;
     }
     Outcome outcome = ReadLocked(first, planned, include_deleted, notation, next,
@@ -266,12 +269,12 @@ class ChunkReader {
     int32_t count = 0;
     *rc = handle_->ReadRecordCount(&count);
     if (*rc != db::kOk) {
-      ReportRecordFailure(first, *rc);
+      if (report_) ReportRecordFailure(first, *rc);
       return Outcome::kEnd;
     }
     if (first >= count) {
       *rc = db::kNoSuchRecord;
-      ReportRecordFailure(first, *rc);
+      if (report_) ReportRecordFailure(first, *rc);
       return Outcome::kEnd;
     }
     const int64_t records = std::min<int64_t>(planned, count - first);
@@ -281,7 +284,7 @@ class ChunkReader {
                         db::kReadRecordFailed) != db::kOk) {
       return Outcome::kOneByOne;
     }
-    if (memo_) {
+    if (memo_ && values_) {
       *rc = memo_->Reset();
       if (*rc != db::kOk) return Outcome::kOneByOne;
     }
@@ -299,8 +302,8 @@ class ChunkReader {
       row.position = position;
       row.serial = serial;
       row.deleted = serial < 0;
-      row.values.resize(fields.size());
-      for (size_t f = 0; f < fields.size(); ++f) {
+      row.values.resize(values_ ? fields.size() : 0);
+      for (size_t f = 0; f < row.values.size(); ++f) {
         const db::FieldDescriptor& field = fields[f];
         std::string& cell = row.values[f];
         cell.clear();
@@ -326,6 +329,8 @@ class ChunkReader {
   }
 
   db::DatabaseHandle* handle_;
+  const bool values_;
+  const bool report_;
   File file_;  // the RecordFile again: its own descriptor for the chunk locks and reads
   std::optional<MemoWindow> memo_;
   uint64_t per_chunk_ = 1;
@@ -346,7 +351,7 @@ int ForEachRecord(db::DatabaseHandle* handle, bool include_deleted, Notation not
     return rc;
   }
   int first_failure = db::kOk;
-  ChunkReader chunks(handle);
+  ChunkReader chunks(handle, true, true);
   const bool chunked = chunks.Open();
   PrintedRecord single;
   for (int32_t position = 0; position < count;) {
@@ -372,6 +377,36 @@ int ForEachRecord(db::DatabaseHandle* handle, bool include_deleted, Notation not
     ++position;
   }
   return first_failure;
+}
+
+int CountRecords(db::DatabaseHandle* handle, int32_t count, int32_t* live, int32_t* deleted) {
+  *live = *deleted = 0;
+  ChunkReader chunks(handle, false, false);
+  const bool chunked = chunks.Open();
+  for (int32_t position = 0; position < count;) {
+    if (chunked) {
+      int32_t next = position;
+      int unused = db::kOk, rc = db::kOk;
+      switch (chunks.Read(position, count, true, Notation::kPlain, &next, &unused, &rc)) {
+        case ChunkReader::Outcome::kRead:
+          for (size_t r = 0; r < chunks.rows_used(); ++r) {
+            (chunks.rows()[r].deleted ? *deleted : *live) += 1;
+          }
+          position = next;
+          continue;
+        case ChunkReader::Outcome::kEnd:
+          return rc;
+        case ChunkReader::Outcome::kOneByOne:
+          break;
+      }
+    }
+    std::string raw;
+    int rc = handle->ReadRecordBytes(position, &raw);
+    if (rc != db::kOk) return rc;
+    (db::DecodeInt32(raw.data()) < 0 ? *deleted : *live) += 1;
+    ++position;
+  }
+  return db::kOk;
 }
 
 }  // namespace memo::mcn

@@ -24,4 +24,8 @@ struct PrintedRecord {
 int ForEachRecord(db::DatabaseHandle* handle, bool include_deleted, Notation notation,
                   const std::function<void(const PrintedRecord&)>& visit);
 
+// Counts the first `count` records by their serials (deleted: negative; live: the rest), read
+// as ForEachRecord reads them. Prints nothing. Returns kOk, or the engine code of the failure.
+int CountRecords(db::DatabaseHandle* handle, int32_t count, int32_t* live, int32_t* deleted);
+
 }  // namespace memo::mcn
