@@ -60,17 +60,18 @@ TypedValue CategoryMatches(uint32_t) {
   return BoolValue(SameText(category.get(), wanted.get()));
 }
 
+// The category of the scanned record goes into both lists unless 组合框1 holds it already. The
+// passes i = 1 .. c + 1 over 组合框1's c items compare ScannedCategory with the text of item i - 1,
+// the last pass with the empty text beyond the list, and the first equal text ends the routine;
+// c + 1 misses add it. The list's find command makes the same comparisons inside the list, where
+// no item is copied for them (the lists are searched once for every memo of the table): the
+// category is added exactly when it is not empty and no item equals it.
 void AddCategoryIfNew() {
-  int32_t count = ComboCount(mw::kWindow, mw::kCategoryCombo);
-  int32_t misses = 0;
-  for (int32_t i = 1; i <= count + 1; ++i) {
-    TextOwner item(ComboItem(mw::kWindow, mw::kCategoryCombo, i - 1));
-    if (SameText(item.get(), ScannedCategory())) return;
-    if (++misses == count + 1) {
-      ComboAdd(mw::kWindow, mw::kCategoryCombo, ScannedCategory());
-      ComboAdd(mw::kWindow, mw::kQueryCombo, ScannedCategory());
-    }
-  }
+  const char* category = ScannedCategory();
+  if (SameText(category, kEmptyText)) return;  // the last pass's empty text
+  if (ComboFind(mw::kWindow, mw::kCategoryCombo, category) >= 0) return;
+  ComboAdd(mw::kWindow, mw::kCategoryCombo, category);
+  ComboAdd(mw::kWindow, mw::kQueryCombo, category);
 }
 
 // Returns the engine code of opening the memo table (0 when it opened).
