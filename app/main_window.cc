@@ -31,6 +31,12 @@ const char* AllCategories() { return Gbk("全部"); }
 const char* MemoTable() { return Gbk("a.mcn"); }
 const char* QueryCopy() { return Gbk("b.mcn"); }
 const char* MemoFileName() { return Gbk("a.edt"); }
+// Read for every memo of the table (the category lists, the query's condition): interned once
+// here, since even a remembered literal costs a comparison of its bytes on every lookup.
+const char* CategoryField() {
+  static const char* const field = Gbk("分类");
+  return field;
+}
 
 void SelectFirst(uint32_t combo) { WriteInt(mw::kWindow, combo, kComboCurrentIndex, 0); }
 
@@ -55,7 +61,7 @@ void CopyFile(const char* from, const char* to) {
 
 // The record filter of the category query: the current record's "分类" equals the query box.
 TypedValue CategoryMatches(uint32_t) {
-  TextOwner category(ReadTextField(Gbk("分类")));
+  TextOwner category(ReadTextField(CategoryField()));
   TextOwner wanted(ReadText(mw::kWindow, mw::kQueryCombo, kComboContent));
   return BoolValue(SameText(category.get(), wanted.get()));
 }
@@ -83,7 +89,7 @@ int FillCategoryLists() {
   const int opened = OpenDatabase(MemoTable()) ? 0 : LastEngineCode();
   int32_t count = RecordCount();
   for (int32_t i = 0; i < count; ++i) {
-    SetScannedCategory(ReadTextField(Gbk("分类")));
+    SetScannedCategory(ReadTextField(CategoryField()));
     AddCategoryIfNew();
     SkipRecord();
   }
@@ -166,7 +172,7 @@ void QueryByCategory() {
       SetProviderFile(MemoTable());
     } else {
       MoveToFirstRecord();
-      ArgList sort{TextValue(QueryCopy()), TextValue(Gbk("分类")), BoolValue(true),
+      ArgList sort{TextValue(QueryCopy()), TextValue(CategoryField()), BoolValue(true),
                    SubStatementValue(CategoryMatches, 0)};
       const bool sorted = CallBool(db::SortIntoFile, sort);
       const int code = LastEngineCode();
