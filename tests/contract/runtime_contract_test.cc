@@ -216,9 +216,12 @@ TEST_P(RuntimeContractCases, TheFindCommandAnswersWhatReadingEveryItemAnswers) {
   ASSERT_EQ(shown.size(), reference.size());
   for (size_t i = 0; i < reference.size(); ++i) {
     const std::string& item = reference[i];
-    size_t whole = 0;
-    while (whole < item.size() && whole + (IsLeadByte(static_cast<unsigned char>(item[whole])) ? 2 : 1) <= item.size()) {
-      whole += IsLeadByte(static_cast<unsigned char>(item[whole])) ? 2 : 1;
+    size_t whole = 0;  // bytes of the item's whole characters
+    for (;;) {
+      if (whole >= item.size()) break;
+      const size_t next = whole + (IsLeadByte(static_cast<unsigned char>(item[whole])) ? 2 : 1);
+      if (next > item.size()) break;
+      whole = next;
     }
     EXPECT_EQ(shown[i].substr(0, whole), item.substr(0, whole)) << "item " << i;
   }
