@@ -64,8 +64,8 @@ bool SameText(const char* a, const char* b);
 namespace memo::app {
 
 // --- Combo boxes (through the library's combo box commands) ---
-int32_t ComboCount(uint32_t window_id, uint32_t unit_id);
-char* ComboItem(uint32_t window_id, uint32_t unit_id, int32_t index);
+// The index of the first item that equals `text` by the application's comparison, or -1.
+int32_t ComboFind(uint32_t window_id, uint32_t unit_id, const char* text);
 void ComboAdd(uint32_t window_id, uint32_t unit_id, const char* text);
 void ComboClearItems(uint32_t window_id, uint32_t unit_id);
 

@@ -24,14 +24,9 @@ TypedValue Grid() { return Ref(mw::kWindow, mw::kGrid, ui::unit_type::kGrid); }
 
 }  // namespace
 
-int32_t ComboCount(uint32_t window_id, uint32_t unit_id) {
-  ArgList args{Combo(window_id, unit_id)};
-  return CallInt(ui::ComboItemCount, args);
-}
-
-char* ComboItem(uint32_t window_id, uint32_t unit_id, int32_t index) {
-  ArgList args{Combo(window_id, unit_id), IntValue(index)};
-  return CallText(ui::ComboItemText, args).Take();
+int32_t ComboFind(uint32_t window_id, uint32_t unit_id, const char* text) {
+  ArgList args{Combo(window_id, unit_id), TextValue(NonNullText(text))};
+  return CallInt(ui::ComboFindItem, args);
 }
 
 void ComboAdd(uint32_t window_id, uint32_t unit_id, const char* text) {

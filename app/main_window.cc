@@ -31,6 +31,12 @@ const char* AllCategories() { return Gbk("全部"); }
 const char* MemoTable() { return Gbk("a.mcn"); }
 const char* QueryCopy() { return Gbk("b.mcn"); }
 const char* MemoFileName() { return Gbk("a.edt"); }
+// Read for every memo of the table (the category lists, the query's condition): interned once
+// here, since even a remembered literal costs a comparison of its bytes on every lookup.
+const char* CategoryField() {
+  static const char* const field = Gbk("分类");
+  return field;
+}
 
 void SelectFirst(uint32_t combo) { WriteInt(mw::kWindow, combo, kComboCurrentIndex, 0); }
 
@@ -55,22 +61,23 @@ void CopyFile(const char* from, const char* to) {
 
 // The record filter of the category query: the current record's "分类" equals the query box.
 TypedValue CategoryMatches(uint32_t) {
-  TextOwner category(ReadTextField(Gbk("分类")));
+  TextOwner category(ReadTextField(CategoryField()));
   TextOwner wanted(ReadText(mw::kWindow, mw::kQueryCombo, kComboContent));
   return BoolValue(SameText(category.get(), wanted.get()));
 }
 
+// The category of the scanned record goes into both lists unless 组合框1 holds it already. The
+// passes i = 1 .. c + 1 over 组合框1's c items compare ScannedCategory with the text of item i - 1,
+// the last pass with the empty text beyond the list, and the first equal text ends the routine;
+// c + 1 misses add it. The list's find command makes the same comparisons inside the list, where
+// no item is copied for them (the lists are searched once for every memo of the table): the
+// category is added exactly when it is not empty and no item equals it.
 void AddCategoryIfNew() {
-  int32_t count = ComboCount(mw::kWindow, mw::kCategoryCombo);
-  int32_t misses = 0;
-  for (int32_t i = 1; i <= count + 1; ++i) {
-    TextOwner item(ComboItem(mw::kWindow, mw::kCategoryCombo, i - 1));
-    if (SameText(item.get(), ScannedCategory())) return;
-    if (++misses == count + 1) {
-      ComboAdd(mw::kWindow, mw::kCategoryCombo, ScannedCategory());
-      ComboAdd(mw::kWindow, mw::kQueryCombo, ScannedCategory());
-    }
-  }
+  const char* category = ScannedCategory();
+  if (SameText(category, kEmptyText)) return;  // the last pass's empty text
+  if (ComboFind(mw::kWindow, mw::kCategoryCombo, category) >= 0) return;
+  ComboAdd(mw::kWindow, mw::kCategoryCombo, category);
+  ComboAdd(mw::kWindow, mw::kQueryCombo, category);
 }
 
 // Returns the engine code of opening the memo table (0 when it opened).
@@ -82,7 +89,7 @@ int FillCategoryLists() {
   const int opened = OpenDatabase(MemoTable()) ? 0 : LastEngineCode();
   int32_t count = RecordCount();
   for (int32_t i = 0; i < count; ++i) {
-    SetScannedCategory(ReadTextField(Gbk("分类")));
+    SetScannedCategory(ReadTextField(CategoryField()));
     AddCategoryIfNew();
     SkipRecord();
   }
@@ -165,7 +172,7 @@ void QueryByCategory() {
       SetProviderFile(MemoTable());
     } else {
       MoveToFirstRecord();
-      ArgList sort{TextValue(QueryCopy()), TextValue(Gbk("分类")), BoolValue(true),
+      ArgList sort{TextValue(QueryCopy()), TextValue(CategoryField()), BoolValue(true),
                    SubStatementValue(CategoryMatches, 0)};
       const bool sorted = CallBool(db::SortIntoFile, sort);
       const int code = LastEngineCode();

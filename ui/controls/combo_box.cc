@@ -161,9 +161,22 @@ void ComboItemCount(TypedValue* result, int32_t arg_count, TypedValue* args) {
 void ComboItemText(TypedValue* result, int32_t arg_count, TypedValue* args) {
   ComboBoxUnit* combo = ComboArgument(arg_count, args);
   int index = arg_count >= 2 && args[1].Present() ? PropertyInt(args[1]) : -1;
-  TypedValue text = TextResult(combo->model().ItemText(index));
+  TypedValue text = TextResult(combo->model().ItemView(index));
   result->low = text.low;
   result->high = text.high;
+}
+
+void ComboFindItem(TypedValue* result, int32_t arg_count, TypedValue* args) {
+  ComboBoxUnit* combo = ComboArgument(arg_count, args);
+  int found = -1;
+  if (arg_count < 2 || args[1].tag == TypeTag::kText) {
+    // A text is searched for where it lies: no copy per search.
+    const char* text = arg_count >= 2 ? static_cast<const char*>(args[1].Pointer()) : nullptr;
+    found = combo->model().FindItem(NonNullText(text));
+  } else {
+    found = combo->model().FindItem(PropertyText(args[1]));  // as the add command converts it
+  }
+  result->low = static_cast<uint32_t>(found);
 }
 
 void ComboAddItem(TypedValue* result, int32_t arg_count, TypedValue* args) {

@@ -22,6 +22,25 @@ std::string ComboModel::ItemText(int index) const {
   return items_[static_cast<size_t>(index)].text;
 }
 
+std::string_view ComboModel::ItemView(int index) const {
+  if (index < 0 || index >= count()) return std::string_view();
+  return items_[static_cast<size_t>(index)].text;
+}
+
+int ComboModel::FindItem(std::string_view text) const {
+  if (!index_current_) RebuildIndex();
+  auto it = first_index_.find(text);
+  return it == first_index_.end() ? -1 : it->second;
+}
+
+void ComboModel::RebuildIndex() const {
+  first_index_.clear();
+  for (size_t i = 0; i < items_.size(); ++i) {
+    first_index_.emplace(items_[i].text, static_cast<int>(i));  // keeps the first of equal texts
+  }
+  index_current_ = true;
+}
+
 uint32_t ComboModel::ItemData(int index) const {
   if (index < 0 || index >= count()) return 0;
   return items_[static_cast<size_t>(index)].data;
@@ -48,7 +67,13 @@ int ComboModel::AddItem(std::string_view text, uint32_t data) {
 int ComboModel::InsertItem(int index, std::string_view text, uint32_t data) {
   if (index == -1) index = count();
   if (index < 0 || index > count()) return -1;
+  const bool appended = index == count();
   items_.insert(items_.begin() + index, Item{std::string(text), data});
+  if (appended && index_current_) {
+    first_index_.emplace(std::string(text), index);  // an earlier equal text stays the first
+  } else {
+    index_current_ = false;
+  }
   if (current_ >= index) ++current_;
   return index;
 }
@@ -56,6 +81,7 @@ int ComboModel::InsertItem(int index, std::string_view text, uint32_t data) {
 bool ComboModel::RemoveItem(int index) {
   if (index < 0 || index >= count()) return false;
   items_.erase(items_.begin() + index);
+  index_current_ = false;
   if (current_ == index) {
     current_ = -1;
   } else if (current_ > index) {
@@ -66,6 +92,8 @@ bool ComboModel::RemoveItem(int index) {
 
 void ComboModel::Clear() {
   items_.clear();
+  first_index_.clear();
+  index_current_ = true;
   current_ = -1;
   edit_text_.clear();
 }

@@ -13,11 +13,17 @@
 //      its text in the edit field, and selecting none empties the field; the shown text is the
 //      edit text. A drop-down list has no edit text: its shown text is the current item's ("" for
 //      none).
+//   5. FindItem answers the first index whose text equals the given one byte for byte. Lists
+//      filled item by item and searched for every record of a table (the category lists) make
+//      this the hot path: the first index of every text is kept in a hash index, extended by an
+//      append and rebuilt on the next search after any other change of the item order.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/controls.h"
@@ -46,6 +52,10 @@ class ComboModel {
   const std::vector<Item>& items() const { return items_; }
   // "" and 0 outside the list.
   std::string ItemText(int index) const;
+  // The same without a copy; valid until the list next changes.
+  std::string_view ItemView(int index) const;
+  // The first index whose text is exactly `text` (bytes, case-sensitive), or -1 when none is.
+  int FindItem(std::string_view text) const;
   uint32_t ItemData(int index) const;
   bool SetItemData(int index, uint32_t data);  // false outside the list
 
@@ -80,10 +90,25 @@ class ComboModel {
 
  private:
   void SelectAt(int index);  // REQUIRES: -1 <= index < count()
+  void RebuildIndex() const;
+
+  // FNV-1a: item texts are short (a category is at most 10 bytes), where it costs a fraction of
+  // the library's hash of byte strings.
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const {
+      uint64_t hash = 14695981039346656037ull;
+      for (char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+      return static_cast<size_t>(hash);
+    }
+  };
 
   platform::ComboKind kind_;
   bool sorted_;
   std::vector<Item> items_;
+  // Text -> first index holding it; current only while index_current_ (invariant 5).
+  mutable std::unordered_map<std::string, int, TextHash, std::equal_to<>> first_index_;
+  mutable bool index_current_ = true;
   int current_ = -1;
   std::string edit_text_;  // always empty for a drop-down list
 };

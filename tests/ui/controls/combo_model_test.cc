@@ -1,10 +1,13 @@
 // The combo box model: sorted insertion, the current item through insertions and removals, the
-// clamped index, the shown text of each kind, and the user's picks and edits.
+// clamped index, the shown text of each kind, the user's picks and edits, and the search for an
+// item's text against a plain scan of the list.
 #include "ui/controls/combo_model.h"
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <vector>
 
 #include "platform/codec.h"
 #include "tests/support/gbk.h"
@@ -128,6 +131,63 @@ TEST(ComboModelTest, UserPicksAndEdits) {
   EXPECT_FALSE(model.Pick(2));
   EXPECT_FALSE(model.Pick(-1));
   EXPECT_FALSE(model.UserEdit("two"));
+}
+
+// The first index whose text equals `text`, by reading every item in turn: what FindItem answers.
+int ScanFor(const ComboModel& model, const std::string& text) {
+  for (int i = 0; i < model.count(); ++i) {
+    if (model.ItemText(i) == text) return i;
+  }
+  return -1;
+}
+
+TEST(ComboModelTest, FindItemAnswersTheFirstEqualItemThroughEveryChange) {
+  // Near misses on purpose: prefixes, case, a GBK character cut after its lead byte, the empty
+  // text, texts that differ only in their last byte.
+  const std::vector<std::string> texts = {
+      "",        "a",      "A",       "ab",      "abc",       G("资金借出"), G("资金借入"),
+      G("资金"), G("客户"), "\xD7",   G("拜访") + "\xB0", G("拜访"),   "1234567890", "123456789"};
+  std::mt19937 random(16);
+  for (bool sorted : {false, true}) {
+    ComboModel model(ComboKind::kDropDown, sorted);
+    for (int step = 0; step < 3000; ++step) {
+      const std::string& text = texts[random() % texts.size()];
+      switch (random() % 10) {
+        case 0: model.InsertItem(static_cast<int>(random() % (model.count() + 2)) - 1, text); break;
+        case 1: model.RemoveItem(static_cast<int>(random() % (model.count() + 1))); break;
+        case 2:
+          if (random() % 20 == 0) model.Clear();
+          break;
+        default: model.AddItem(text); break;
+      }
+      // Searches between changes, and twice in a row (the index built by the first serves the
+      // second).
+      for (int probe = 0; probe < 2; ++probe) {
+        const std::string& wanted = texts[random() % texts.size()];
+        ASSERT_EQ(model.FindItem(wanted), ScanFor(model, wanted))
+            << (sorted ? "sorted" : "unsorted") << " step " << step << " count " << model.count();
+      }
+    }
+  }
+}
+
+TEST(ComboModelTest, FindItemOverManyItemsAndACopiedModel) {
+  ComboModel model(ComboKind::kDropDownList, false);
+  for (int i = 0; i < 500; ++i) model.AddItem(G("类") + std::to_string(i % 300));
+  EXPECT_EQ(model.count(), 500);
+  EXPECT_EQ(model.FindItem(G("类") + "299"), 299);
+  EXPECT_EQ(model.FindItem(G("类") + "0"), 0) << "the first of the two equal items";
+  EXPECT_EQ(model.FindItem(G("类") + "300"), -1);
+  EXPECT_EQ(model.FindItem(""), -1) << "no item is empty";
+  model.RemoveItem(0);
+  EXPECT_EQ(model.FindItem(G("类") + "0"), 299) << "the later equal item, moved up by one";
+  ComboModel copy = model;
+  copy.AddItem("x");
+  EXPECT_EQ(copy.FindItem("x"), 499);
+  EXPECT_EQ(model.FindItem("x"), -1) << "the copy's items are its own";
+  EXPECT_EQ(model.ItemView(3), G("类") + "4");
+  EXPECT_EQ(model.ItemView(500), "");
+  EXPECT_EQ(model.ItemView(-1), "");
 }
 
 }  // namespace
