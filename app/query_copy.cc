@@ -135,10 +135,16 @@ bool ReadMemoHead(const char* memo, std::string* head) {
   return ReadUpTo(source, 0, db::kMemoBlockSize, head);
 }
 
-// Whether the copy opens as the routine's open of it will (every optional argument omitted).
-bool CopyOpens(const char* copy) {
+// Opens the copy as the routine's open of it will (every optional argument omitted) and, when it
+// opens, clears it as the routine will: its open repairs the header of a short copy (a count of
+// records or blocks it does not hold) in a way a second open would refuse (a free list beyond
+// the lowered block count), so the clear must follow that very open. The routine's own open and
+// clear after it then find a cleared copy and write the same bytes again. False when it does not
+// open or does not clear (the copy is then made whole, and the routine clears that).
+bool OpenAndClear(const char* copy) {
   std::unique_ptr<db::DatabaseHandle> handle;
-  return db::DatabaseHandle::Open(copy, db::OpenOptions{}, &handle) == db::kOk;
+  return db::DatabaseHandle::Open(copy, db::OpenOptions{}, &handle) == db::kOk &&
+         handle->ClearAll() == db::kOk;
 }
 
 }  // namespace
@@ -158,7 +164,7 @@ void MakeQueryCopy(const char* table, const char* table_memo, const char* copy,
   if (CopyHead(table, copy, head) &&
       (!has_chains ||
        (ReadMemoHead(table_memo, &memo_head) && CopyHead(table_memo, copy_memo, memo_head))) &&
-      CopyOpens(copy)) {
+      OpenAndClear(copy)) {
     return;
   }
   CopyWhole(table, copy);
