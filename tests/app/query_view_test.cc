@@ -13,12 +13,17 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "app/app_support.h"
+#include "app/query_origins.h"
 #include "app/window_units.h"
 #include "app/windows/program_routines.h"
 #include "bench/app_session.h"
@@ -556,6 +561,82 @@ TEST_F(QueryViewTest, AReplacedQueryCopyIsNotReadByTheOldQuerysSerials) {
   });
   ASSERT_TRUE(session.Run()) << session.error();
   EXPECT_EQ(TableLogs(), (std::vector<std::string>{"yi-1", "jia-2", "yi-2", "jia-3", "yi-4"}));
+}
+
+
+// At 100 000 memos (20 categories, every memo's time and text its own): for rows all over the
+// view of one category, the memo the query remembers for the row is the one the search by texts
+// finds, and the query copy holds exactly the category's memos in table order.
+TEST_F(QueryViewTest, AtAHundredThousandMemosTheRememberedMemoIsTheOneTheSearchFinds) {
+  constexpr int kMemos = 100000;
+  constexpr int kCategories = 20;
+  auto category_of = [](int i) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%s%02d", G("分类").c_str(), i % kCategories);
+    return std::string(text);
+  };
+  WriteTable({});  // the accounts file, and the memo table made anew below
+  {
+    std::vector<db::FieldSpec> fields = {{G("分类"), db::kFieldText, 10},
+                                         {G("时间"), db::kFieldDateTime, 0},
+                                         {G("记事"), db::kFieldMemo, 0},
+                                         {G("跟进"), db::kFieldMemo, 0}};
+    ASSERT_EQ(db::CreateDatabase(dir_ + "/a.mcn", fields), db::kOk);
+    std::unique_ptr<db::DatabaseHandle> handle;
+    db::OpenOptions options;
+    options.share = db::OpenShare::kDenyBoth;  // nobody else has it yet: no locks
+    ASSERT_EQ(db::DatabaseHandle::Open(dir_ + "/a.mcn", options, &handle), db::kOk);
+    for (int i = 0; i < kMemos; ++i) {
+      const std::string category = category_of(i), note = "memo " + std::to_string(i);
+      TypedValue values[3] = {Text(category), {}, Text(note)};
+      values[1].tag = TypeTag::kDateTime;
+      values[1].SetDouble(At(i));
+      ASSERT_EQ(handle->AddRecord(values, 3), db::kOk);
+    }
+  }
+  // Rows of the view (1-based) and the table rows the remembered serials lead to.
+  std::vector<std::pair<int, int>> found;
+  AppSession session(dir_);
+  SignInAndQuery(session, 8);  // "分类07"
+  session.Then([&] {
+    ASSERT_EQ(ProviderFile(), G("b.mcn"));
+    const int rows = session.MainDataSource()->RowCount();
+    ASSERT_EQ(rows, kMemos / kCategories);
+    std::vector<std::pair<int, int32_t>> origins;
+    for (int row = 1; row <= rows; row += (row < 20 || row > rows - 20) ? 1 : 37) {
+      origins.push_back({row, QueryRowOrigin(row)});
+      ASSERT_NE(origins.back().second, 0) << "row " << row;
+    }
+    SetProviderFile(G("a.mcn").c_str());
+    for (const auto& [row, origin] : origins) found.push_back({row, RowOfSerial(origin)});
+  });
+  ASSERT_TRUE(session.Run()) << session.error();
+
+  // The search's answer: the first memo of the table with the row's category, time and text.
+  std::vector<Memo> table = ReadTable("a.mcn");
+  std::vector<Memo> copy = ReadTable("b.mcn");
+  ASSERT_EQ(table.size(), static_cast<size_t>(kMemos));
+  std::vector<Memo> expected_copy;
+  for (const Memo& memo : table) {
+    if (memo.category == category_of(7)) expected_copy.push_back(memo);
+  }
+  ASSERT_EQ(copy.size(), expected_copy.size());
+  for (size_t i = 0; i < copy.size(); ++i) {
+    ASSERT_EQ(copy[i].note, expected_copy[i].note) << "copy record " << i + 1;
+    ASSERT_EQ(copy[i].time, expected_copy[i].time);
+  }
+  std::map<std::tuple<std::string, double, std::string>, int> first_row;
+  for (size_t i = 0; i < table.size(); ++i) {
+    first_row.emplace(std::make_tuple(table[i].category, table[i].time, table[i].note),
+                      static_cast<int>(i) + 1);
+  }
+  ASSERT_GT(found.size(), 100u);
+  for (const auto& [row, table_row] : found) {
+    const Memo& shown = copy[static_cast<size_t>(row - 1)];
+    auto it = first_row.find(std::make_tuple(shown.category, shown.time, shown.note));
+    ASSERT_NE(it, first_row.end());
+    EXPECT_EQ(table_row, it->second) << "row " << row;
+  }
 }
 
 }  // namespace
