@@ -1,5 +1,6 @@
 // The main window: the memo table in the grid, recording, deleting and querying memos, the
 // category lists, and the menu that opens the other windows.
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -40,28 +41,60 @@ const char* MemoFileName() { return Gbk("a.edt"); }
 
 void SelectFirst(uint32_t combo) { WriteInt(mw::kWindow, combo, kComboCurrentIndex, 0); }
 
-// The record filter of the category query: the current record's "分类" equals `wanted`, the
-// content of the query box. The box is read once per sort, not once per record: the sort runs no
-// event and no other routine, so nothing can change the box while it runs.
-bool CategoryMatches(const char* wanted) {
-  TextOwner category(ReadTextField(Gbk("分类")));
-  return SameText(category.get(), wanted);
-}
+// The record filter of the category query, called by the sort once per record of the memo table
+// with that record current and served from memory: the record's "分类" equals `wanted`, the
+// content of the query box.
+//
+// The box is read once per sort, not once per record: the sort runs no event and no other
+// routine, so nothing can change the box while it runs. The field is read as the read-field
+// command reads it — by the field's number, found once per sort, into one buffer kept across the
+// records — instead of as a new text per record; a field that is not there or not text goes
+// through the command, which reports it as it always did.
+class CategoryMatches {
+ public:
+  CategoryMatches(db::DatabaseHandle* handle, const char* wanted)
+      : handle_(handle), wanted_(NonNullText(wanted)) {
+    const int field = handle->FindField(Gbk("分类"));
+    if (field >= 0 && handle->fields()[static_cast<size_t>(field)].type == db::kFieldText) {
+      field_ = field;
+    }
+  }
+
+  bool operator()() {
+    if (field_ < 0) {
+      TextOwner category(ReadTextField(Gbk("分类")));
+      return SameText(category.get(), wanted_.c_str());
+    }
+    // A read that fails gives the empty text, as the command's does.
+    if (handle_->ReadFieldBytes(field_, &category_) != db::kOk) category_.clear();
+    return category_ == wanted_;
+  }
+
+ private:
+  db::DatabaseHandle* handle_;
+  std::string wanted_;
+  int field_ = -1;
+  std::string category_;
+};
 
 // Sorts the current database into the query copy by "分类" (ascending, every field copied),
 // keeping the records of the category `wanted`, and remembers which memo each record of the copy
 // came from. Leaves the engine code in the last-error cell; true when the copy was written.
 bool SortIntoQueryCopy(const char* wanted) {
   db::DatabaseHandle* handle = db::DatabaseRegistry::Instance().Current();
+  if (handle == nullptr) {
+    db::SetLastError(db::kNoCurrentDatabase);
+    return false;
+  }
   std::vector<int32_t> origins;
   db::SortRequest request;
   request.target = QueryCopy();
   request.key_names = {Gbk("分类")};
   request.ascending = {true};
-  request.condition = [wanted] { return CategoryMatches(wanted); };
+  CategoryMatches matches(handle, wanted);
+  request.condition = [&matches] { return matches(); };
   request.source_serials = &origins;
-  const db::EngineCode code =
-      handle != nullptr ? handle->SortInto(request) : db::kNoCurrentDatabase;
+  const db::EngineCode code = handle->SortInto(request);
   db::SetLastError(code);
   if (code != db::kOk) return false;
   RememberQueryOrigins(std::move(origins));
