@@ -4,6 +4,7 @@
 // The log is stored in the memo field "跟进": entries joined by the entry separator, each a time
 // text, the time separator and the entry text.
 #include "app/app_support.h"
+#include "app/query_origins.h"
 #include "app/routines.h"
 #include "app/window_units.h"
 #include "platform/input.h"
@@ -87,16 +88,18 @@ enum class Appended { kDone, kNotThatMemo, kFailed };
 // Appends the entry to the log of data-source row `row`. The log is read again and written back
 // under the row's record lock: another program appending to the same memo between a read and a
 // write of ours would otherwise lose its entry. With a key, the row must still show that memo
-// once it is held (another program may have moved the memos since the row was found).
+// once it is held (another program may have moved the memos since the row was found); with a
+// serial too, its record must carry that serial.
 // On failure `*code` is the engine's code of the step that failed.
 Appended AppendToLog(int32_t row, const char* entry, int* code,
-                     const char* const* key = nullptr) {
+                     const char* const* key = nullptr, int32_t serial = 0) {
   if (!LockRow(row)) {
     *code = LastEngineCode();
     return Appended::kFailed;
   }
   Appended result = Appended::kDone;
-  if (key && !RowShowsMemo(row, key[0], key[1], key[2])) {
+  if ((key && !RowShowsMemo(row, key[0], key[1], key[2])) ||
+      (serial != 0 && RowSerial(row) != serial)) {
     result = Appended::kNotThatMemo;
   } else {
     TextOwner log(CellText(row, 4));
@@ -146,6 +149,7 @@ void AppendFollowUp() {
       ReportSaveFailure(Gbk("a.mcn"), probe);
       return;
     }
+    const int32_t origin = QueryRowOrigin(row);
     if (AppendToLog(row, entry.get(), &code) != Appended::kDone) {
       ReportSaveFailure(file.get(), code);
       return;
@@ -156,12 +160,19 @@ void AppendFollowUp() {
     RefreshGrid();
     const char* const key[3] = {category.get(), time.get(), text.get()};
     bool failed = false;
-    int32_t count = RowCount();
+    // The memo the row came from, when the query knows it and it checks out under its lock;
+    // otherwise the table is searched.
+    Appended appended = Appended::kNotThatMemo;
+    if (const int32_t found = RowOfSerial(origin); found > 0) {
+      appended = AppendToLog(found, entry.get(), &code, key, origin);
+      failed = appended == Appended::kFailed;
+    }
+    int32_t count = appended == Appended::kNotThatMemo ? RowCount() : 0;
     for (int32_t i = 1; i <= count; ++i) {
       if (RowShowsMemo(i, category.get(), time.get(), text.get())) {
-        Appended appended = AppendToLog(i, entry.get(), &code, key);
-        if (appended == Appended::kNotThatMemo) continue;
-        failed = appended == Appended::kFailed;
+        const Appended result = AppendToLog(i, entry.get(), &code, key);
+        if (result == Appended::kNotThatMemo) continue;
+        failed = result == Appended::kFailed;
         break;
       }
     }

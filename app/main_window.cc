@@ -1,12 +1,19 @@
 // The main window: the memo table in the grid, recording, deleting and querying memos, the
 // category lists, and the menu that opens the other windows.
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "app/app_support.h"
 #include "app/program_state.h"
+#include "app/query_copy.h"
+#include "app/query_origins.h"
 #include "app/routines.h"
 #include "app/window_units.h"
+#include "db/database.h"
 #include "db/db_commands.h"
 #include "db/engine_code.h"
-#include "platform/file.h"
+#include "db/registry.h"
 #include "platform/input.h"
 #include "runtime/dispatch.h"
 #include "runtime/file_commands.h"
@@ -40,30 +47,64 @@ const char* CategoryField() {
 
 void SelectFirst(uint32_t combo) { WriteInt(mw::kWindow, combo, kComboCurrentIndex, 0); }
 
-// Copies one whole file to another. The copy takes the source's permission bits (a copy of the
-// memos is as private as they are) and takes the target's name only once it is whole, so a copy
-// cut short leaves the old target or none, never a part of one. A source that cannot be read is
-// copied as an empty file.
-void CopyFile(const char* from, const char* to) {
-  ArgList read{TextValue(from)};
-  BlockOwner<void> bytes = CallBytes(ReadFileBytes, read);
-  std::string_view content;
-  if (bytes.get() != nullptr && ByteSetSize(bytes.get()) > 0) {
-    content = std::string_view(reinterpret_cast<const char*>(ByteSetData(bytes.get())),
-                               static_cast<size_t>(ByteSetSize(bytes.get())));
+// The record filter of the category query, called by the sort once per record of the memo table
+// with that record current and served from memory: the record's "分类" equals `wanted`, the
+// content of the query box.
+//
+// The box is read once per sort, not once per record: the sort runs no event and no other
+// routine, so nothing can change the box while it runs. The field is read as the read-field
+// command reads it — by the field's number, found once per sort, into one buffer kept across the
+// records — instead of as a new text per record; a field that is not there or not text goes
+// through the command, which reports it as it always did.
+class CategoryMatches {
+ public:
+  CategoryMatches(db::DatabaseHandle* handle, const char* wanted)
+      : handle_(handle), wanted_(NonNullText(wanted)) {
+    const int field = handle->FindField(CategoryField());
+    if (field >= 0 && handle->fields()[static_cast<size_t>(field)].type == db::kFieldText) {
+      field_ = field;
+    }
   }
-  uint32_t mode = platform::kPrivateFileMode;
-  if (platform::FilePermissions(from, &mode) != platform::FileError::kNone) {
-    mode = platform::kPrivateFileMode;
-  }
-  (void)platform::ReplaceFileContent(to, content, mode);
-}
 
-// The record filter of the category query: the current record's "分类" equals the query box.
-TypedValue CategoryMatches(uint32_t) {
-  TextOwner category(ReadTextField(CategoryField()));
-  TextOwner wanted(ReadText(mw::kWindow, mw::kQueryCombo, kComboContent));
-  return BoolValue(SameText(category.get(), wanted.get()));
+  bool operator()() {
+    if (field_ < 0) {
+      TextOwner category(ReadTextField(CategoryField()));
+      return SameText(category.get(), wanted_.c_str());
+    }
+    // A read that fails gives the empty text, as the command's does.
+    if (handle_->ReadFieldBytes(field_, &category_) != db::kOk) category_.clear();
+    return category_ == wanted_;
+  }
+
+ private:
+  db::DatabaseHandle* handle_;
+  std::string wanted_;
+  int field_ = -1;
+  std::string category_;
+};
+
+// Sorts the current database into the query copy by "分类" (ascending, every field copied),
+// keeping the records of the category `wanted`, and remembers which memo each record of the copy
+// came from. Leaves the engine code in the last-error cell; true when the copy was written.
+bool SortIntoQueryCopy(const char* wanted) {
+  db::DatabaseHandle* handle = db::DatabaseRegistry::Instance().Current();
+  if (handle == nullptr) {
+    db::SetLastError(db::kNoCurrentDatabase);
+    return false;
+  }
+  std::vector<int32_t> origins;
+  db::SortRequest request;
+  request.target = QueryCopy();
+  request.key_names = {CategoryField()};
+  request.ascending = {true};
+  CategoryMatches matches(handle, wanted);
+  request.condition = [&matches] { return matches(); };
+  request.source_serials = &origins;
+  const db::EngineCode code = handle->SortInto(request);
+  db::SetLastError(code);
+  if (code != db::kOk) return false;
+  RememberQueryOrigins(std::move(origins));
+  return true;
 }
 
 // The category of the scanned record goes into both lists unless 组合框1 holds it already. The
@@ -142,6 +183,8 @@ void TellUnusableMemoFiles(int code) {
 }
 
 void QueryByCategory() {
+  // Whatever the copy held is gone with the clear below.
+  ForgetQueryOrigins();
   TextOwner run_directory = CallText(GetRunDirectory);
   TextOwner path(JoinTexts({run_directory.get(), Gbk("\\b.mcn")}));
   // A query copy that does not open, or does not clear, is made again from the memo table: a
@@ -153,8 +196,7 @@ void QueryByCategory() {
   }
   if (!cleared) {
     SetProviderFile(kEmptyText);
-    CopyFile(MemoTable(), QueryCopy());
-    CopyFile(Gbk("a.edt"), Gbk("b.edt"));
+    MakeQueryCopy(MemoTable(), MemoFileName(), QueryCopy(), Gbk("b.edt"));
     SetProviderFile(MemoTable());
     OpenDatabase(path.get());
     ClearRecords();
@@ -172,9 +214,7 @@ void QueryByCategory() {
       SetProviderFile(MemoTable());
     } else {
       MoveToFirstRecord();
-      ArgList sort{TextValue(QueryCopy()), TextValue(CategoryField()), BoolValue(true),
-                   SubStatementValue(CategoryMatches, 0)};
-      const bool sorted = CallBool(db::SortIntoFile, sort);
+      const bool sorted = SortIntoQueryCopy(wanted.get());
       const int code = LastEngineCode();
       CloseDatabase();
       if (!sorted) {
@@ -251,12 +291,32 @@ void DeleteMemo() {
     ReportSaveFailure(MemoTable(), code);
     return;
   }
+  const int32_t origin = QueryRowOrigin(row);
   // A row that could not be deleted from the copy must not cost a memo of the table.
   if (!DeleteRow(row)) {
     ReportSaveFailure(QueryCopy(), LastEngineCode());
     return;
   }
+  QueryRowDeleted();
   SetProviderFile(MemoTable());
+  // The memo the row came from, when the query knows it: held under its record lock while it is
+  // checked and deleted, so that no other program can move it in between. When it does not check
+  // out, the table is searched.
+  if (const int32_t found = RowOfSerial(origin); found > 0 && LockRow(found)) {
+    const bool same =
+        RowSerial(found) == origin && RowShowsMemo(found, category.get(), time.get(), text.get());
+    const bool deleted = same && DeleteRow(found);
+    const int code = LastEngineCode();
+    UnlockRow(found);
+    if (same) {
+      if (!deleted) {
+        ReportSaveFailure(MemoTable(), code);
+        return;  // the grid stays on the table, which still holds the memo
+      }
+      SetProviderFile(QueryCopy());
+      return;
+    }
+  }
   int32_t count = RowCount();
   for (int32_t i = 1; i <= count; ++i) {
     if (RowShowsMemo(i, category.get(), time.get(), text.get())) {

@@ -13,6 +13,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -299,6 +303,68 @@ void AppQueryCategory(benchmark::State& state) {
       });
 }
 
+// The resident set now, and the most it has been since the last ResetPeakResident(), in bytes
+// (/proc/self/status); 0 where the system does not say.
+size_t ResidentBytes(const char* field) {
+  std::FILE* status = std::fopen("/proc/self/status", "r");
+  if (status == nullptr) return 0;
+  char line[256];
+  size_t kb = 0;
+  const size_t length = std::strlen(field);
+  while (std::fgets(line, sizeof line, status) != nullptr) {
+    if (std::strncmp(line, field, length) == 0 && line[length] == ':') {
+      kb = std::strtoull(line + length + 1, nullptr, 10);
+      break;
+    }
+  }
+  std::fclose(status);
+  return kb * 1024;
+}
+
+// Makes the peak resident set the current one (Linux: "5" to /proc/self/clear_refs).
+bool ResetPeakResident() {
+  std::FILE* refs = std::fopen("/proc/self/clear_refs", "w");
+  if (refs == nullptr) return false;
+  const bool ok = std::fputs("5", refs) >= 0;
+  return std::fclose(refs) == 0 && ok;
+}
+
+// QueryByCategory in a directory without a query copy — the first query there, or the first memo
+// recorded there, whose first step is this query — with "全部" picked: "b.mcn" and "b.edt" made
+// from the memo files and cleared, the grid on every memo. The copy is removed again before each
+// action (untimed). Also reports how far the resident set rose above where it stood before the
+// click (peak_mb), the most over the row's actions.
+void AppFirstQuery(benchmark::State& state) {
+  const int memos = Memos(state);
+  std::string dir = RunDirectory("first_query", memos);
+  if (dir.empty()) return state.SkipWithError("making the run directory failed");
+  AppSession session(dir);
+  Tally tally;
+  SignIn(session);
+  size_t resident_before = 0;
+  double peak_rise = 0;
+  RepeatMainAction(
+      state, session, tally,
+      [&] {
+        namespace fs = std::filesystem;
+        std::error_code ignored;
+        for (const char* name : {"b.mcn", "b.edt", "b.EDT"}) fs::remove(dir + "/" + name, ignored);
+        if (!ResetPeakResident()) throw SessionFailed{"the peak resident set cannot be reset"};
+        resident_before = ResidentBytes("VmRSS");
+      },
+      [&] { session.Click(mw::kWindow, mw::kQueryButton); },
+      [&] {
+        const size_t peak = ResidentBytes("VmHWM");
+        if (peak > resident_before) {
+          peak_rise = std::max(peak_rise, static_cast<double>(peak - resident_before) / (1 << 20));
+        }
+        if (!std::filesystem::exists(dir + "/b.mcn")) throw SessionFailed{"no query copy made"};
+        if (session.MainDataSource()->RowCount() != memos)
+          throw SessionFailed{"the grid does not show every memo"};
+      });
+  state.counters["peak_mb"] = peak_rise;
+}
+
 // DeleteMemo in the view of all memos: the memo in the middle of the table (the records after it
 // move up). A memo is added at the end again afterwards.
 void AppDeleteMemo(benchmark::State& state) {
@@ -483,6 +549,7 @@ void PerTable(benchmark::internal::Benchmark* b) {
 BENCHMARK(AppSignIn)->Name("app_sign_in")->Apply(PerTable);
 BENCHMARK(AppAddMemo)->Name("app_add_memo")->Apply(PerTable);
 BENCHMARK(AppQueryCategory)->Name("app_query_category")->Apply(PerTable);
+BENCHMARK(AppFirstQuery)->Name("app_first_query")->Apply(PerTable);
 BENCHMARK(AppDeleteMemo)->Name("app_delete_memo")->Apply(PerTable);
 BENCHMARK(AppDeleteMemoQuery)->Name("app_delete_memo_query")->Apply(PerTable);
 BENCHMARK(AppOpenFollowUp)->Name("app_open_follow_up")->Apply(PerTable);

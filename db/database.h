@@ -93,6 +93,10 @@ struct SortRequest {
   // which it returns false are left out. Empty: every record is kept.
   std::function<bool()> condition;
   std::vector<std::string> copy_fields;  // fields of the target in this order; empty = all
+  // When set, receives the serial each target record's source record carries (as stored:
+  // negative when marked deleted), in target order: the target numbers its records afresh, and
+  // this says which record of the source each one came from.
+  std::vector<int32_t>* source_serials = nullptr;
 };
 
 class DatabaseHandle {

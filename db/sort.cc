@@ -17,7 +17,9 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <string>
+#include <vector>
 
 #include "db/buffer.h"
 #include "db/coding.h"
@@ -446,6 +448,14 @@ EngineCode DatabaseHandle::SortInto(const SortRequest& request) {
   std::stable_sort(order.begin(), order.end(), before);
 
   // Pass 3: write the target.
+  if (request.source_serials) {
+    request.source_serials->clear();
+    try {
+      request.source_serials->reserve(order.size());
+    } catch (const std::exception&) {
+      return kAllocationFailed;
+    }
+  }
   const size_t out_size = static_cast<size_t>(target_record_size);
   const uint64_t target_start = RecordsStart(target_fields.size());
   std::string out;
@@ -457,7 +467,9 @@ EngineCode DatabaseHandle::SortInto(const SortRequest& request) {
     if (!TryResize(&out, at + out_size)) return kAllocationFailed;
     char* record = out.data() + at;
     const int32_t serial = static_cast<int32_t>(i + 1);
-    EncodeInt32(record, DecodeInt32(source) < 0 ? -serial : serial);
+    const int32_t source_serial = DecodeInt32(source);
+    EncodeInt32(record, source_serial < 0 ? -serial : serial);
+    if (request.source_serials) request.source_serials->push_back(source_serial);
     for (size_t f = 0; f < copied.size(); ++f) {
       const FieldDescriptor& from = fields_[copied[f]];
       const FieldDescriptor& to = target_fields[f];

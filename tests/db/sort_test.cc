@@ -125,8 +125,12 @@ TEST_F(SortTest, ConditionSeesEachRecordAsCurrentFromMemory) {
     EXPECT_FALSE(note.empty());
     return cat == "x";
   };
+  std::vector<int32_t> origins = {99};  // replaced, not appended to
+  request.source_serials = &origins;
   ASSERT_EQ(handle_->SortInto(request), kOk);
   EXPECT_EQ(seen, (std::vector<int32_t>{0, 1, 2, 3}));
+  // Target record i came from the source record with serial origins[i - 1] (n = 2, 3, 5).
+  EXPECT_EQ(origins, (std::vector<int32_t>{4, 3, 1}));
   EXPECT_EQ(handle_->current_record(), 1) << "restored";
   std::string cat;
   ASSERT_EQ(handle_->ReadFieldBytes(0, &cat), kOk);
@@ -152,8 +156,11 @@ TEST_F(SortTest, DeletedRecordsKeepANegativeSerial) {
   request.target = dir_.File("t.edb");
   request.key_names = {"cat"};
   request.copy_fields = {"cat"};
+  std::vector<int32_t> origins;
+  request.source_serials = &origins;
   ASSERT_EQ(handle_->SortInto(request), kOk);
   EXPECT_EQ(Rows(dir_.File("t.edb")), (std::vector<std::string>{"1:a", "-2:b"}));
+  EXPECT_EQ(origins, (std::vector<int32_t>{2, -1})) << "as stored, the mark of deletion kept";
 }
 
 TEST_F(SortTest, KeysOfEveryOrderedKind) {
