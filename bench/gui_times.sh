@@ -12,8 +12,9 @@
 #   --sizes "A B"    book sizes in memos (default "100 10000 100000")
 #   --quiet-ms MS    the quiet period that ends an action (default 300)
 #   --samples FILE   also keep every sample there (tab-separated, one line each)
-#   --smoke          one round over 100 memos; exit 77 (skipped) when Xvfb or the X headers are
-#                    missing. The test suite runs this, to keep the script working.
+#   --smoke          one round over 100 memos, a quiet period of 150 ms, the probe built without
+#                    optimisation; exit 77 (skipped) when Xvfb or the X headers are missing. The
+#                    test suite runs this, to keep the script working.
 # MEMO_BENCH_DIR chooses where the books and data directories go (default /tmp).
 #
 # Each round of a size starts the program in a fresh data directory holding a copy of the book,
@@ -38,7 +39,7 @@ while [ $# -gt 0 ]; do
     --sizes) sizes=$2; shift 2 ;;
     --quiet-ms) quiet_ms=$2; shift 2 ;;
     --samples) samples_out=$2; shift 2 ;;
-    --smoke) smoke=1; rounds=1; sizes=100; shift ;;
+    --smoke) smoke=1; rounds=1; sizes=100; quiet_ms=150; shift ;;
     -h|--help) sed -n '2,27p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) echo "gui_times.sh: unknown option $1" >&2; exit 2 ;;
     *) builds+=("$1"); shift ;;
@@ -88,7 +89,9 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
 
 probe=$work/memo_gui_probe
-if ! "$cxx" -std=c++17 -O2 -o "$probe" "$here/gui/gui_probe.cc" -lXdamage -lXfixes -lXtst -lX11 \
+optimise=-O2
+[ "$smoke" = 1 ] && optimise=-O0
+if ! "$cxx" -std=c++17 "$optimise" -o "$probe" "$here/gui/gui_probe.cc" -lXdamage -lXfixes -lXtst -lX11 \
     2> "$work/probe-build.log"; then
   cat "$work/probe-build.log" >&2
   echo "gui_times.sh: the probe does not build (see above)" >&2

@@ -13,6 +13,11 @@ packages=(
   librsvg2-bin scdoc
   dpkg-dev fakeroot lintian desktop-file-utils appstream file
 )
+# The benchmark of the desktop program on a virtual X server (bench/gui_times.sh) needs the
+# server and the headers of its probe; only `bash scripts/deps.sh --gui-bench` installs them.
+if [ "${1:-}" = "--gui-bench" ]; then
+  packages+=(xvfb libx11-dev libxtst-dev libxdamage-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,24 +1,33 @@
 // What a person waits for: drives the real desktop program on an X server (Xvfb) with synthetic
 // input (XTest) and times each action from the input event to the last repaint it caused, as the
 // X server sees it (DAMAGE on the root window, which reports drawing into every window under it).
+// bench/gui_times.sh builds and runs it.
 //
 //   memo_gui_probe --memo BIN --book DIR --work DIR [--rounds N] [--quiet-ms MS]
-//                  [--timeout-ms MS] [--label TEXT] [--raw]
+//                  [--timeout-ms MS] [--label NAME] [--size MEMOS]
+//   memo_gui_probe --summarise SAMPLES
 //
 // DIR of --book holds a book ("c.mcn" with the account "test" / "kqzv", "a.mcn", "a.edt"); each
 // round copies it into a fresh data directory under --work ($XDG_DATA_HOME/memo) with today's
 // backup folder already made, starts the program, signs in and runs every action once, each
 // right after a baseline action (one character typed into an edit box), and ends the program.
-// One line per action is printed: median, min and max over the rounds, the median of the
-// baselines taken in the same rounds and the ratio of the two; with --raw every sample too.
+// Every measurement is printed as it is taken, one tab-separated line each (see Samples);
+// --summarise turns such lines, from any number of runs, into the table.
 //
 // An action ends at the last damage report that is followed by a quiet period (--quiet-ms, 300 by
-// default) in which the program neither drew nor used the processor (/proc/PID/stat), and the
-// window the action leads to is there. Nothing is subtracted. The text cursor's blinking is not
-// an action's repaint: a damaged rectangle no wider than a cursor is ignored.
+// default) in which the program neither drew nor used the processor (/proc/PID/task/*/stat), and
+// the window the action leads to is there: a routine that works for longer than the quiet period
+// before it draws anything is still waited for. Nothing is subtracted. The text cursor's blinking
+// is not an action's repaint: a damaged rectangle no wider than a cursor (12 pixels) is ignored.
+//
+// The controls are found as a person finds them: windows by title, the login and follow-up
+// windows by keyboard (each starts with the focus in its first box; Enter moves on, signs in,
+// appends), the main window's boxes and buttons by their place in the window definition, below
+// the menu bar, whose height is read off the screen. MEMO_PROBE_DEBUG=1 prints every damage
+// report; a failed round leaves a screen shot (PPM) in --work.
 //
 // Exit status: 0 when every action of every round was seen to repaint; 1 when one timed out or
-// drew nothing; 2 for bad usage or a missing X extension.
+// drew nothing (the round ends there); 2 for bad usage or a missing X extension.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -116,6 +125,7 @@ class Program {
     pid_t r = waitpid(pid_, &status, WNOHANG);
     if (r == pid_) {
       pid_ = -1;
+      g_child = -1;
       return false;
     }
     return true;
@@ -133,6 +143,7 @@ class Program {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
     pid_ = -1;
+    g_child = -1;
   }
 
   // Processor time (ticks) and whether a thread is running or in a disk wait.

@@ -48,7 +48,7 @@ run_deps() {
     path="$work/nosudo:$(printf '%s' "$PATH" | tr ':' '\n' | while read -r d; do
       [ -x "$d/sudo" ] || printf '%s:' "$d"; done)"
   fi
-  STUB_UID=$1 PATH="$path" DEBIAN_FRONTEND= bash "$deps" > "$work/out.log" 2>&1
+  STUB_UID=$1 PATH="$path" DEBIAN_FRONTEND= bash "$deps" "${@:3}" > "$work/out.log" 2>&1
 }
 
 # 1. Nothing installed, a user with sudo: update and install through sudo, non-interactively even
@@ -88,6 +88,14 @@ grep -v '^cmake$' "$work/installed" > "$work/installed.new" && mv "$work/install
 run_deps 0 nosudo || fail "deps.sh failed with one package missing"
 grep -qE 'install -y -qq --no-install-recommends cmake$' "$work/apt.log" ||
   fail "not exactly the missing package: $(cat "$work/apt.log")"
+
+# 6. The desktop benchmark's X server and probe headers only when asked for.
+: > "$work/installed"
+run_deps 0 nosudo || fail "deps.sh failed as root"
+grep -q 'xvfb' "$work/apt.log" && fail "xvfb installed without --gui-bench: $(cat "$work/apt.log")"
+run_deps 0 nosudo --gui-bench || fail "deps.sh --gui-bench failed: $(cat "$work/out.log")"
+grep -qE 'install .*xvfb.*libxtst-dev libxdamage-dev' "$work/apt.log" ||
+  fail "--gui-bench did not ask for the X server and headers: $(cat "$work/apt.log")"
 
 if [ "$failures" -ne 0 ]; then exit 1; fi
 echo "deps.sh: all checks passed"
