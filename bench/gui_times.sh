@@ -40,7 +40,7 @@ while [ $# -gt 0 ]; do
     --quiet-ms) quiet_ms=$2; shift 2 ;;
     --samples) samples_out=$2; shift 2 ;;
     --smoke) smoke=1; rounds=1; sizes=100; quiet_ms=150; shift ;;
-    -h|--help) sed -n '2,27p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,26p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) echo "gui_times.sh: unknown option $1" >&2; exit 2 ;;
     *) builds+=("$1"); shift ;;
   esac
