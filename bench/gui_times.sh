@@ -162,6 +162,11 @@ for round in $(seq "$rounds"); do
         failures=$((failures + 1))
         echo "gui_times.sh: round $round, $size memos, ${names[$i]}: the probe failed ($status):" >&2
         cat "$work/probe.err" >&2
+        # The screen as the probe left it, and the program's output, outlive the work folder.
+        keep=${MEMO_BENCH_DIR:-/tmp}/memo-gui-failed-$$-$round-$size-$i
+        mkdir -p "$keep"
+        cp "$work/run/"failed-*.ppm "$work/run/"round*/memo.log "$keep/" 2>/dev/null || true
+        echo "gui_times.sh: screen shot (PPM) and the program's output in $keep" >&2
       fi
     done
   done
