@@ -12,6 +12,7 @@
 #   --sizes "A B"    book sizes in memos (default "100 10000 100000")
 #   --quiet-ms MS    the quiet period that ends an action (default 300)
 #   --samples FILE   also keep every sample there (tab-separated, one line each)
+#   --summarise FILE...  only print the table of samples kept before (several runs together)
 #   --smoke          one round over 100 memos, a quiet period of 150 ms, the probe built without
 #                    optimisation; exit 77 (skipped) when Xvfb or the X headers are missing. The
 #                    test suite runs this, to keep the script working.
@@ -33,12 +34,14 @@ quiet_ms=300
 samples_out=""
 smoke=0
 builds=()
+summarise=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --rounds) rounds=$2; shift 2 ;;
     --sizes) sizes=$2; shift 2 ;;
     --quiet-ms) quiet_ms=$2; shift 2 ;;
     --samples) samples_out=$2; shift 2 ;;
+    --summarise) shift; summarise=("$@"); break ;;
     --smoke) smoke=1; rounds=1; sizes=100; quiet_ms=150; shift ;;
     -h|--help) sed -n '2,26p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) echo "gui_times.sh: unknown option $1" >&2; exit 2 ;;
@@ -53,8 +56,6 @@ missing() {
   if [ "$smoke" = 1 ]; then exit 77; fi
   exit 1
 }
-command -v Xvfb >/dev/null 2>&1 ||
-  missing "Xvfb not found; install it with: bash scripts/deps.sh --gui-bench (Debian: xvfb)"
 cxx=${CXX:-c++}
 command -v "$cxx" >/dev/null 2>&1 || missing "no C++ compiler ($cxx) to build the probe"
 for header in X11/Xlib.h X11/extensions/XTest.h X11/extensions/Xdamage.h; do
@@ -62,8 +63,14 @@ for header in X11/Xlib.h X11/extensions/XTest.h X11/extensions/Xdamage.h; do
     missing "/usr/include/$header not found; install with: bash scripts/deps.sh --gui-bench"
 done
 
+if [ ${#summarise[@]} -eq 0 ]; then
+  command -v Xvfb >/dev/null 2>&1 ||
+    missing "Xvfb not found; install it with: bash scripts/deps.sh --gui-bench (Debian: xvfb)"
+fi
+
 names=()
 dirs=()
+[ ${#summarise[@]} -eq 0 ] || builds=()
 for build in "${builds[@]}"; do
   if [[ "$build" == *=* ]]; then name=${build%%=*}; dir=${build#*=}; else name=$build; dir=$build; fi
   for tool in memo mcn; do
@@ -75,7 +82,6 @@ for build in "${builds[@]}"; do
   names+=("$name")
   dirs+=("$(cd "$dir" && pwd)")
 done
-mcn=${dirs[0]}/mcn
 
 work=$(mktemp -d "${MEMO_BENCH_DIR:-/tmp}/memo-gui-XXXXXX")
 xvfb_pid=""
@@ -97,6 +103,13 @@ if ! "$cxx" -std=c++17 "$optimise" -o "$probe" "$here/gui/gui_probe.cc" -lXdamag
   echo "gui_times.sh: the probe does not build (see above)" >&2
   exit 1
 fi
+
+if [ ${#summarise[@]} -gt 0 ]; then
+  cat "${summarise[@]}" > "$work/samples.tsv"
+  "$probe" --summarise "$work/samples.tsv"
+  exit
+fi
+mcn=${dirs[0]}/mcn
 
 # The X server picks a free display itself and writes its number once it accepts clients.
 exec 3> "$work/display"

@@ -281,7 +281,8 @@ class Desk {
 
   // --- settling ---
   struct Outcome {
-    bool repainted = false;
+    bool repainted = false;  // settled, having drawn something
+    bool drew = false;       // drew something, settled or not
     double ms = 0;  // input to the last damage
   };
 
@@ -306,9 +307,9 @@ class Desk {
       Clock::time_point quiet_since = std::max(last_damage_, last_busy);
       bool quiet = now - quiet_since >= quiet_;
       if (quiet && (!need_damage || damage_count_ > 0) && (!ready || ready())) {
-        return Outcome{damage_count_ > 0, Ms(last_damage_ - input)};
+        return Outcome{damage_count_ > 0, damage_count_ > 0, Ms(last_damage_ - input)};
       }
-      if (now > deadline) return Outcome{false, Ms(now - input)};
+      if (now > deadline) return Outcome{false, damage_count_ > 0, Ms(now - input)};
     }
   }
 
@@ -659,7 +660,9 @@ class Round {
     Desk::Outcome o = screen_.Settle(at, options_.timeout_ms, ready);
     if (!o.repainted) {
       std::fprintf(stderr, "round %d: \"%s\" %s\n", number_, action.c_str(),
-                   ready && !ready() ? "did not reach its window in time" : "drew nothing");
+                   !o.drew             ? "drew nothing in time"
+                   : ready && !ready() ? "did not reach its window in time"
+                                       : "did not come to rest in time");
       ++samples_.failures;
       throw Failure("the round cannot go on");
     }
