@@ -24,7 +24,7 @@
 # gives per size, action and build the median and the spread over the rounds, the baselines'
 # median and the median of the per-round ratios. The probe is bench/gui/gui_probe.cc, compiled
 # here. Needs: Xvfb, a C++ compiler, the headers of libX11, libXtst and libXdamage
-# (`bash scripts/deps.sh --gui-bench` installs them).
+# (`bash scripts/deps.sh` installs them).
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -60,12 +60,12 @@ cxx=${CXX:-c++}
 command -v "$cxx" >/dev/null 2>&1 || missing "no C++ compiler ($cxx) to build the probe"
 for header in X11/Xlib.h X11/extensions/XTest.h X11/extensions/Xdamage.h; do
   [ -e "/usr/include/$header" ] ||
-    missing "/usr/include/$header not found; install with: bash scripts/deps.sh --gui-bench"
+    missing "/usr/include/$header not found; install with: bash scripts/deps.sh"
 done
 
 if [ ${#summarise[@]} -eq 0 ]; then
   command -v Xvfb >/dev/null 2>&1 ||
-    missing "Xvfb not found; install it with: bash scripts/deps.sh --gui-bench (Debian: xvfb)"
+    missing "Xvfb not found; install it with: bash scripts/deps.sh (Debian: xvfb)"
 fi
 
 names=()

@@ -12,12 +12,12 @@ packages=(
   clang libclang-rt-14-dev
   librsvg2-bin scdoc
   dpkg-dev fakeroot lintian desktop-file-utils appstream file
+  clang-format
+  # The desktop program on a virtual X server (bench/gui_times.sh and its smoke test in
+  # `make test`): the server and the headers of its probe.
+  xvfb libx11-dev libxtst-dev libxdamage-dev
 )
-# The benchmark of the desktop program on a virtual X server (bench/gui_times.sh) needs the
-# server and the headers of its probe; only `bash scripts/deps.sh --gui-bench` installs them.
-if [ "${1:-}" = "--gui-bench" ]; then
-  packages+=(xvfb libx11-dev libxtst-dev libxdamage-dev)
-fi
+# `--gui-bench` is still accepted: everything the desktop benchmark needs is in the list above.
 
 missing=()
 for p in "${packages[@]}"; do
