@@ -67,6 +67,11 @@ EngineCode DatabaseHandle::WriteCountAndSerial(int32_t count, int32_t next_seria
 }
 
 EngineCode DatabaseHandle::ReadRecordCount(int32_t* count, int32_t* next_serial) {
+  EndWalk();
+  return ReadRecordCountLocked(count, next_serial);
+}
+
+EngineCode DatabaseHandle::ReadRecordCountLocked(int32_t* count, int32_t* next_serial) {
   if (!IsOpen()) return kNoDatabaseOpen;
   ByteLock lock;
   EngineCode rc = lock.Acquire(&locks_, kRecordCountOffset,
@@ -84,9 +89,15 @@ EngineCode DatabaseHandle::ReadRecordCount(int32_t* count, int32_t* next_serial)
 
 EngineCode DatabaseHandle::Skip(int32_t n) {
   if (n == 0) return kOk;
+  if (!IsOpen()) return kNoDatabaseOpen;
   int32_t count = 0;
-  EngineCode rc = ReadRecordCount(&count);
-  if (rc != kOk) return rc;
+  if (n == 1 && ReadAheadServes(current_)) {
+    count = ahead_.count;  // read under the chunk's hold
+  } else {
+    if (n != 1) EndWalk();
+    EngineCode rc = ReadRecordCountLocked(&count, nullptr);
+    if (rc != kOk) return rc;
+  }
   if (n > 0) {
     if (count == 0 || current_ >= count) return kAfterLastRecord;
   } else {
@@ -106,6 +117,16 @@ EngineCode DatabaseHandle::ReadFieldBytes(int field_index, std::string* bytes) {
   const uint32_t size = field.Size();
 
   std::string raw;
+  if (memory_record_ == nullptr) {
+    bool served = false;
+    EngineCode rc = ReadAheadField(field_index, &raw, &served);
+    if (served || rc != kOk) {
+      if (rc != kOk) return rc;
+      raw.resize(StoredValueBytes(field, raw).size());
+      bytes->swap(raw);
+      return kOk;
+    }
+  }
   ByteLock record_lock;  // held until the memo chain has been read as well
   if (memory_record_ != nullptr) {
     if (uint64_t{field.offset} + size > memory_record_->size()) return kReadFieldFailed;
@@ -128,6 +149,13 @@ EngineCode DatabaseHandle::ReadFieldBytes(int field_index, std::string* bytes) {
   }
   EngineCode rc = record_lock.Release();
   if (rc != kOk) return rc;
+  if (memory_record_ == nullptr) {
+    // A step of a walk: the next record's read may read ahead, with this field's chain.
+    walk_last_ = current_;
+    if (IsChainField(field.type) && field_index < 64) {
+      walk_chain_fields_ |= uint64_t{1} << field_index;
+    }
+  }
   // The value is a prefix of the raw bytes: keep that buffer instead of copying it.
   raw.resize(StoredValueBytes(field, raw).size());
   bytes->swap(raw);
@@ -150,6 +178,7 @@ EngineCode DatabaseHandle::WriteField(int field_index, const TypedValue& value) 
   if (!IsOpen()) return kNoDatabaseOpen;
   if (field_index < 0 || field_index >= field_count()) return kNoSuchField;
   if (current_ < 0) return kNoCurrentRecord;
+  EndWalk();
   const FieldDescriptor& field = fields_[field_index];
   EngineCode rc = CheckValueForField(field, value);
   if (rc != kOk) return rc;
@@ -211,6 +240,7 @@ EngineCode DatabaseHandle::ModifyRecord(const TypedValue* values, int count) {
 EngineCode DatabaseHandle::PutRecord(RecordWrite what, const TypedValue* values,
                                      int value_count) {
   if (!IsOpen()) return kNoDatabaseOpen;
+  EndWalk();
   const bool add = what != RecordWrite::kModify;
   if (!add && current_ < 0) return kNoCurrentRecord;
   const int given = std::max(0, std::min(value_count, field_count()));
@@ -324,6 +354,7 @@ EngineCode DatabaseHandle::PutRecord(RecordWrite what, const TypedValue* values,
 
 EngineCode DatabaseHandle::LockRecord(int32_t position) {
   if (!IsOpen()) return kNoDatabaseOpen;
+  EndWalk();  // the reads under the held lock come from the file
   int32_t count = 0;
   EngineCode rc = ReadRecordCount(&count);
   if (rc != kOk) return rc;
