@@ -47,6 +47,11 @@ EngineCode DatabaseHandle::ReadAheadField(int field_index, std::string* raw, boo
   *served = false;
   const int64_t position = current_;
   if (!ReadAheadServes(position)) {
+    if (ahead_.Holds(position)) {
+      // Gone stale before the walk used it up: the next chunk holds what this walk reads in the
+      // time a chunk stays fresh, twice over.
+      walk_chunk_records_ = std::max(kReadAheadFirstRecords, 2 * (position - ahead_.first));
+    }
     ahead_.Drop();
     // Only a walk that has just stepped to the next record reads ahead.
     if (walk_last_ != position - 1) return kOk;
@@ -205,7 +210,6 @@ EngineCode DatabaseHandle::ReadAheadChains(int64_t* records) {
       break;
     }
   }
-  if (a.span.size() > MemoFile::kScratchKept) std::string().swap(a.span);
   return kOk;
 }
 

@@ -58,10 +58,11 @@ constexpr int64_t kReadAheadFirstRecords = 64;
 // The chains' values of one chunk: past this many bytes the chunk ends after the record that
 // crossed it.
 constexpr uint64_t kReadAheadValueBytes = uint64_t{4} << 20;
-// The span of memo blocks read with one call: at most this many blocks (2 MB), and only when the
-// chains' first blocks lie close together (kReadAheadSpanSlack blocks per chain, plus a tail for
-// chains of several blocks).
-constexpr uint64_t kReadAheadSpanBlocks = 4096;
+// The span of memo blocks read with one call: at most this many blocks (8 MB: a full chunk of the
+// memo table's records with both memos), and only when the chains' first blocks lie close
+// together (kReadAheadSpanSlack blocks per chain, plus a tail for chains of several blocks). The
+// buffer is kept while the handle is open.
+constexpr uint64_t kReadAheadSpanBlocks = 16384;
 constexpr uint64_t kReadAheadSpanSlack = 2;
 constexpr uint64_t kReadAheadSpanTail = 16;
 // A chunk older than this (milliseconds) is not served.
