@@ -250,7 +250,11 @@ class DatabaseHandle {
   // Serves field `field_index` of the current record from the walk's chunk, reading a chunk first
   // when the walk has just stepped past the one it has. *served false: the caller reads the
   // field as the protocol does (no chunk, or a chain field the chunk did not read).
-  EngineCode ReadAheadField(int field_index, std::string* raw, bool* served);
+  // *raw points into the chunk until the next call on the handle.
+  EngineCode ReadAheadField(int field_index, std::string_view* raw, bool* served);
+  // The stored bytes of a field of the current record (as ReadFieldBytes gives them), from the
+  // walk's chunk or read into *storage by the protocol; *value points at them.
+  EngineCode ReadFieldView(int field_index, std::string* storage, std::string_view* value);
   // Reads a chunk from `position` on; leaves none when the locks or the reads fail (the caller
   // then reads by the protocol, which reports its own failure). Only a failed unlock is an error.
   EngineCode FillReadAhead(int64_t position);

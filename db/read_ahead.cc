@@ -40,10 +40,10 @@ bool DatabaseHandle::ReadAheadServes(int64_t position) const {
   if (ahead_.writes != ProcessWriteCount()) return false;
   // Nobody else can open a lock-free handle's files: only its own writes change them.
   if (policy_.lock_free) return true;
-  return platform::TickCount() - ahead_.tick < kReadAheadTrustMs;
+  return platform::CoarseTickCount() - ahead_.tick < kReadAheadTrustMs;
 }
 
-EngineCode DatabaseHandle::ReadAheadField(int field_index, std::string* raw, bool* served) {
+EngineCode DatabaseHandle::ReadAheadField(int field_index, std::string_view* raw, bool* served) {
   *served = false;
   const int64_t position = current_;
   if (!ReadAheadServes(position)) {
@@ -60,18 +60,19 @@ EngineCode DatabaseHandle::ReadAheadField(int field_index, std::string* raw, boo
     if (!ahead_.Holds(position)) return kOk;
   }
   const FieldDescriptor& field = fields_[field_index];
-  const char* record = ahead_.Record(position, static_cast<uint32_t>(header_.record_size));
   if (IsChainField(field.type)) {
     const ReadAhead::Chain* chain = ahead_.ChainOf(position, field_index);
     if (chain == nullptr) return kOk;  // read from the file; the next chunk reads it too
     *served = true;
     walk_last_ = position;
     if (chain->code != kOk) return chain->code;
-    raw->assign(ahead_.values, chain->offset, chain->length);
+    *raw = std::string_view(ahead_.values).substr(chain->offset, chain->length);
     return kOk;
   }
   // Open checked that every field lies inside the record.
-  raw->assign(record + field.offset, field.Size());
+  *raw = std::string_view(ahead_.Record(position, static_cast<uint32_t>(header_.record_size)) +
+                              field.offset,
+                          field.Size());
   *served = true;
   walk_last_ = position;
   return kOk;
@@ -119,7 +120,7 @@ EngineCode DatabaseHandle::FillReadAhead(int64_t position) {
   ahead_.records = records;
   ahead_.count = count;
   ahead_.writes = ProcessWriteCount();
-  ahead_.tick = policy_.lock_free ? 0 : platform::TickCount();
+  ahead_.tick = policy_.lock_free ? 0 : platform::CoarseTickCount();
   walk_chunk_records_ = std::min(wanted * 2, most);
   return kOk;
 }

@@ -110,23 +110,39 @@ EngineCode DatabaseHandle::Skip(int32_t n) {
 
 EngineCode DatabaseHandle::ReadFieldBytes(int field_index, std::string* bytes) {
   bytes->clear();
+  std::string storage;
+  std::string_view value;
+  EngineCode rc = ReadFieldView(field_index, &storage, &value);
+  if (rc != kOk) return rc;
+  if (value.data() == storage.data()) {
+    // The value is a prefix of the bytes read: keep that buffer instead of copying it.
+    storage.resize(value.size());
+    bytes->swap(storage);
+  } else {
+    bytes->assign(value);
+  }
+  return kOk;
+}
+
+EngineCode DatabaseHandle::ReadFieldView(int field_index, std::string* storage,
+                                         std::string_view* value) {
   if (!IsOpen()) return kNoDatabaseOpen;
   if (field_index < 0 || field_index >= field_count()) return kNoSuchField;
   if (current_ < 0) return kNoCurrentRecord;
   const FieldDescriptor& field = fields_[field_index];
   const uint32_t size = field.Size();
 
-  std::string raw;
   if (memory_record_ == nullptr) {
     bool served = false;
+    std::string_view raw;
     EngineCode rc = ReadAheadField(field_index, &raw, &served);
-    if (served || rc != kOk) {
-      if (rc != kOk) return rc;
-      raw.resize(StoredValueBytes(field, raw).size());
-      bytes->swap(raw);
+    if (rc != kOk) return rc;
+    if (served) {
+      *value = StoredValueBytes(field, raw);
       return kOk;
     }
   }
+  std::string& raw = *storage;
   ByteLock record_lock;  // held until the memo chain has been read as well
   if (memory_record_ != nullptr) {
     if (uint64_t{field.offset} + size > memory_record_->size()) return kReadFieldFailed;
@@ -156,19 +172,18 @@ EngineCode DatabaseHandle::ReadFieldBytes(int field_index, std::string* bytes) {
       walk_chain_fields_ |= uint64_t{1} << field_index;
     }
   }
-  // The value is a prefix of the raw bytes: keep that buffer instead of copying it.
-  raw.resize(StoredValueBytes(field, raw).size());
-  bytes->swap(raw);
+  *value = StoredValueBytes(field, raw);
   return kOk;
 }
 
 EngineCode DatabaseHandle::ReadField(int field_index, TypedValue* value) {
-  std::string bytes;
-  EngineCode rc = ReadFieldBytes(field_index, &bytes);
   if (field_index < 0 || field_index >= field_count()) {
     *value = TypedValue{};
-    return rc;
+    return IsOpen() ? kNoSuchField : kNoDatabaseOpen;
   }
+  std::string storage;
+  std::string_view bytes;
+  EngineCode rc = ReadFieldView(field_index, &storage, &bytes);
   *value = rc == kOk ? MakeFieldValue(fields_[field_index], bytes)
                      : EmptyFieldValue(fields_[field_index]);
   return rc;
