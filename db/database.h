@@ -279,8 +279,10 @@ class DatabaseHandle {
   EngineCode ReadCountLocked(int32_t* count, int32_t* next_serial, char* raw = nullptr);
   // Fills `buffer` (sized by the caller) with records from `position` on; -62 when short.
   EngineCode ReadRecordsAt(int64_t position, std::string* buffer);
-  // `old`, when not null, holds the 8 bytes stored now.
-  EngineCode WriteCountAndSerial(int32_t count, int32_t next_serial, const char* old = nullptr);
+  // `old`, when not null, holds the 8 bytes stored now. On failure *maybe_counted says that the
+  // file may hold the new count after all (it could not be read back).
+  EngineCode WriteCountAndSerial(int32_t count, int32_t next_serial, const char* old,
+                                 bool* maybe_counted);
   EngineCode PutRecord(RecordWrite what, const TypedValue* values, int count);
   EngineCode Pack(PackMode mode, int32_t first, int32_t count);
   // Removes the record chains of records that a pack has dropped.

@@ -4,7 +4,8 @@
 // Order of the writes of one change (each step is one write call, so a writer stopped between
 // two of them leaves one of these states, all of which every reader opens):
 //   append / add   the new chains (chain_write.h), the record past the counted ones, then the
-//                  count and serial: until that last write the file simply has one record fewer
+//                  count and serial (or the serial, then the count): until the count's write the
+//                  file simply has one record fewer
 //   modify         the new chains, then the record's bytes after its serial in one write; the
 //                  surplus blocks of the old chains are freed after that
 //   write field    as modify, for one field
@@ -12,7 +13,9 @@
 // leaves the record with its old values; a failed add also cuts off what it wrote past the
 // counted records.
 // A call cut short inside is covered by the journal (journal.h): the count and the record's bytes
-// are overwrites of saved bytes and go through it; the appended record is fresh.
+// are overwrites of saved bytes and go through it; the appended record is fresh. An add's count
+// and serial, when each changes in one byte only (nearly always), are two writes that need no
+// entry (WriteCountAndSerial), the serial first.
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -58,10 +61,38 @@ EngineCode DatabaseHandle::ReadRecordsAt(int64_t position, std::string* buffer) 
 }
 
 EngineCode DatabaseHandle::WriteCountAndSerial(int32_t count, int32_t next_serial,
-                                               const char* old) {
+                                               const char* old, bool* maybe_counted) {
+  *maybe_counted = false;
   char bytes[8];
   EncodeInt32(bytes, count);
   EncodeInt32(bytes + 4, next_serial);
+  auto differing = [&](int from) {
+    int n = 0;
+    for (int i = from; i < from + 4; ++i) n += bytes[i] != old[i];
+    return n;
+  };
+  if (old != nullptr && differing(0) <= 1 && differing(4) <= 1) {
+    // Nearly every add: each half changes in one byte, so each half on its own is whole or not
+    // written at all however its write is cut, and needs no journal entry. The serial goes
+    // first: a writer stopped between the two leaves the new record uncounted and one serial
+    // skipped, never a counted record whose serial the next add would give again.
+    EngineCode rc = journal_.Overwrite(JournalTarget::kRecordFile, &file_, kRecordCountOffset + 4,
+                                       bytes + 4, 4, old + 4, kWriteRecordFailed);
+    if (rc != kOk) return rc;  // the serial old or new: either is sound with the old count
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      rc = journal_.Overwrite(JournalTarget::kRecordFile, &file_, kRecordCountOffset, bytes, 4,
+                              old, kWriteRecordFailed);
+      if (rc == kOk) return kOk;
+    }
+    // A failed write may still have put the new count there: what the file says decides.
+    char stored[4];
+    if (ReadExactly(file_, kRecordCountOffset, stored, sizeof stored, kReadRecordFailed) != kOk) {
+      *maybe_counted = true;
+      return rc;
+    }
+    if (std::memcmp(stored, bytes, 4) == 0) return kOk;  // the add happened
+    return rc;
+  }
   return journal_.Overwrite(JournalTarget::kRecordFile, &file_, kRecordCountOffset, bytes,
                             sizeof bytes, old, kWriteRecordFailed);
 }
@@ -327,8 +358,10 @@ EngineCode DatabaseHandle::PutRecord(RecordWrite what, const TypedValue* values,
       rc = journal_.WriteFresh(JournalTarget::kRecordFile, &file_, position, record.data(),
                                record.size(), kWriteRecordFailed);
     }
-    if (rc == kOk) rc = WriteCountAndSerial(count + 1, serial + 1, stored_count);
+    bool maybe_counted = false;
+    if (rc == kOk) rc = WriteCountAndSerial(count + 1, serial + 1, stored_count, &maybe_counted);
     if (rc != kOk) {
+      if (maybe_counted) return rc;  // the record may be counted: leave it and its chains be
       if (chains) chains->Undo();
       // Bytes past the counted records mean nothing; leave none behind (never extending a
       // file that is short of its counted records).
