@@ -173,6 +173,7 @@ TEST(ReadAheadTest, WalksOfAHundredThousandRecordsReadWhatThePlainProtocolReads)
     // Chunks of up to 160 KB and their memo spans: a few calls per thousand records (the plain
     // protocol makes 14 per record shared, 6 lock-free).
     EXPECT_LT(calls.Total(), uint64_t{kRecords} / 100) << calls.reads << " reads";
+    RecordProperty("calls_share_" + std::to_string(share), static_cast<int>(calls.Total()));
     // Only the category, as the sign-in's scan reads it.
     std::vector<Seen> categories = Walk(handle.get(), 1);
     ExpectSame(Counted(categories, kRecords), plain, 1);
