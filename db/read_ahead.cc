@@ -95,8 +95,11 @@ EngineCode DatabaseHandle::FillReadAhead(int64_t position) {
   // Every record's serial byte from the first to the last: the locks of all their writers.
   const uint64_t begin = RecordOffset(position);
   const uint64_t span = static_cast<uint64_t>(records - 1) * record_size + 1;
-  if (locks_.LockRange(begin, span, policy_.wait_ms) != kOk) {
-    // Someone holds a record of the range: this record by the protocol, a small chunk next.
+  // Tried once: waiting for it while holding the count byte could wait for a program that holds
+  // a record and asks for the count next.
+  if (locks_.LockRange(begin, span, kNoLockWait) != kOk) {
+    // Someone holds a record of the range: this record by the protocol (which waits for it as it
+    // always did), a small chunk next.
     walk_chunk_records_ = kReadAheadFirstRecords;
     return count_lock.Release();
   }
