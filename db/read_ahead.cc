@@ -1,5 +1,9 @@
 // A walk's read-ahead: reading a chunk of records and their chains under one range lock, and
 // serving the walk's field reads and skips from it (the rules are in read_ahead.h).
+//
+// The count byte is waited for as a skip waits for it. The range is tried once and never waited
+// for while the count byte is held: a program holding a record of the range may ask for the count
+// next (the data source checks its row against the count under a held row).
 #include "db/read_ahead.h"
 
 #include <algorithm>
