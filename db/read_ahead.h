@@ -37,9 +37,10 @@
 //     old one went stale.
 // A lock-free handle (share modes 2 and 4: no other opener) takes no locks and has no other
 // writer, so only its own writes make its chunks stale.
-// When the range or the count byte cannot be had at once (another handle holds a record of the
-// range for a moment), the walk reads that record through the plain protocol, which waits or
-// fails exactly as it always did, and starts a chunk again at the next record.
+// The count byte is waited for as a skip waits for it; the range is tried once (never waited for
+// while the count byte is held). When another handle holds a record of the range, the walk reads
+// its current record through the plain protocol, which waits or fails exactly as it always did,
+// and tries a chunk again at the next record.
 #pragma once
 
 #include <cstdint>

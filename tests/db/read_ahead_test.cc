@@ -9,6 +9,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -21,6 +24,7 @@
 #include "db/memo_format.h"
 #include "platform/file.h"
 #include "platform/file_calls.h"
+#include "platform/posix/syscalls.h"
 #include "tests/support/test_util.h"
 
 namespace memo::db {
@@ -258,9 +262,12 @@ class Helper {
   Helper& operator=(const Helper&) = delete;
 
   // Runs a command in the helper; true when it succeeded.
-  bool Do(char command) {
+  bool Do(char command) { return Send(command) && Done(); }
+  // The same in two halves: the command starts, and later its answer is awaited.
+  bool Send(char command) { return write(to_[1], &command, 1) == 1; }
+  bool Done() {
     char answer = 0;
-    return write(to_[1], &command, 1) == 1 && read(from_[0], &answer, 1) == 1 && answer == 'K';
+    return read(from_[0], &answer, 1) == 1 && answer == 'K';
   }
 
  private:
@@ -476,6 +483,85 @@ TEST_F(ReadAheadWithOthersTest, WritesOfThisProcessAreSeenByTheNextStep) {
   EXPECT_EQ(seen[60].version(), 2);
   EXPECT_EQ(seen[60].fields[2], Note(60, 2));
   for (int r = 0; r < kRecords; ++r) ASSERT_TRUE(Whole(seen[r], 2)) << "record " << r;
+}
+
+// The writer's pwrite of one block of a chain it rewrites in place stops before it is made: the
+// pipes let the test walk while the chain is half new, its record held by the writer.
+struct StoppedWrite {
+  uint64_t offset = 0;  // the memo-file offset of the block
+  int reached[2] = {-1, -1};  // writer -> test: the write is about to be made
+  int resume[2] = {-1, -1};   // test -> writer: go on
+};
+StoppedWrite g_stopped;
+
+// A write that reaches the block (the writer may write blocks that follow one another with one
+// call) is made up to the block, then stops until the test lets it go on.
+ssize_t StoppingPwrite(int fd, const void* buffer, size_t count, off_t offset) {
+  const auto pwrite = platform::posix::DefaultSyscalls().pwrite;
+  const uint64_t begin = static_cast<uint64_t>(offset);
+  if (g_stopped.offset < begin || g_stopped.offset >= begin + count ||
+      count % kMemoBlockSize != 0 || begin % kMemoBlockSize != 0) {
+    return pwrite(fd, buffer, count, offset);
+  }
+  const size_t before = static_cast<size_t>(g_stopped.offset - begin);
+  if (before > 0 && pwrite(fd, buffer, before, offset) != static_cast<ssize_t>(before)) return -1;
+  g_stopped.offset = UINT64_MAX;  // once
+  char c = 'S';
+  if (write(g_stopped.reached[1], &c, 1) != 1 || read(g_stopped.resume[0], &c, 1) != 1) {
+    errno = EIO;
+    return -1;
+  }
+  const ssize_t rest = pwrite(fd, static_cast<const char*>(buffer) + before, count - before,
+                              static_cast<off_t>(offset + before));
+  return rest < 0 ? rest : static_cast<ssize_t>(before) + rest;
+}
+
+TEST_F(ReadAheadWithOthersTest, AChainHalfRewrittenIsNeverReadAhead) {
+  // Record 40's note spans three blocks, rewritten in place; the writer stops before its second.
+  uint32_t second = 0;
+  {
+    auto handle = testing::MustOpen(path_);
+    ASSERT_TRUE(handle);
+    std::string record;
+    ASSERT_EQ(handle->ReadRecordBytes(40, &record), kOk);
+    const uint32_t first = DecodeFixed32(record.data() + handle->fields()[2].offset);
+    BlockLinks links;
+    ASSERT_EQ(handle->memo_file()->ReadBlock(first, &links, nullptr), kOk);
+    second = links.next;
+    ASSERT_NE(second, 0u);
+  }
+  g_stopped.offset = uint64_t{second} * kMemoBlockSize;
+  ASSERT_EQ(pipe(g_stopped.reached), 0);
+  ASSERT_EQ(pipe(g_stopped.resume), 0);
+  Helper helper({{'w', [&] {
+    platform::posix::SyscallTable table = platform::posix::Syscalls();
+    table.pwrite = StoppingPwrite;
+    platform::posix::InstallSyscalls(table);
+    return ModifyRecord(path_, 40, 1);
+  }}});
+  auto walker = testing::MustOpen(path_);  // lock wait 0: the held record fails at once
+  ASSERT_TRUE(walker);
+  ASSERT_TRUE(helper.Send('w'));
+  char c = 0;
+  ASSERT_EQ(read(g_stopped.reached[0], &c, 1), 1);  // the first block is new, the rest old
+  const std::vector<Seen> during = Walk(walker.get());
+  c = 'G';
+  ASSERT_EQ(write(g_stopped.resume[1], &c, 1), 1);
+  ASSERT_TRUE(helper.Done());
+  ASSERT_EQ(during.size(), size_t{kRecords} + 1);
+  EXPECT_EQ(during[40].code, kLockFailed) << "record 40 is held, as a plain read finds it";
+  for (int r = 0; r < kRecords; ++r) {
+    if (r != 40) {
+      ASSERT_TRUE(Whole(during[r], 0)) << "record " << r;
+    }
+  }
+  const std::vector<Seen> after = Walk(walker.get());
+  ASSERT_TRUE(Whole(after[40], 1));
+  EXPECT_EQ(after[40].fields[2], Note(40, 1));
+  for (int fd : {g_stopped.reached[0], g_stopped.reached[1], g_stopped.resume[0],
+                 g_stopped.resume[1]}) {
+    close(fd);
+  }
 }
 
 // What the writer and the walker tell each other.
