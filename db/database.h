@@ -3,7 +3,10 @@
 //
 // Nothing is cached between operations: the record count and next serial are re-read from the
 // file header whenever they matter, and every change is written through at once, so several
-// handles (in this process or others) can share one file. They meet only through the file and its
+// handles (in this process or others) can share one file. The one exception is a walk (field
+// reads and Skip(1) from one record to the next): it reads ahead a chunk of records under one
+// range lock and serves its next steps from it, for as long as the walk goes on without a pause
+// (read_ahead.h). They meet only through the file and its
 // byte-range locks (lock.h). Every operation returns an engine code (engine_code.h), 0 on success.
 //
 // Every change is ordered so that a writer stopped at any point (killed, or failing on a full
@@ -26,6 +29,7 @@
 //   modify            the record's serial byte
 //   LockRecord        the record's serial byte, held by the caller across its reads and writes
 //                     of the record (which then nest in it)
+//   a walk's chunk    byte 16, then one range over the chunk's record serial bytes (read_ahead.h)
 //   clear, pack, sort the whole-file lock
 //   open              the whole-file lock while the header is checked
 // Opens and writes wait for each of these (and a chain write for the MemoFile header byte) at
@@ -48,6 +52,7 @@
 #include "db/journal.h"
 #include "db/memo_file.h"
 #include "db/open_mode.h"
+#include "db/read_ahead.h"
 #include "db/record_format.h"
 #include "platform/file.h"
 #include "runtime/value.h"
@@ -133,22 +138,26 @@ class DatabaseHandle {
   // 0-based index of a field by name (ASCII case ignored), or -1.
   int FindField(std::string_view name) const;
 
-  // -1 before the first record, count after the last.
+  // -1 before the first record, count after the last. Setting it ends a walk (read_ahead.h).
   int32_t current_record() const { return current_; }
-  void set_current_record(int32_t position) { current_ = position; }
+  void set_current_record(int32_t position) {
+    EndWalk();
+    current_ = position;
+  }
 
   int32_t lock_wait() const { return policy_.wait_ms; }
   void set_lock_wait(int32_t wait_ms) { policy_.wait_ms = wait_ms; }
 
   // Record count (deleted records included, at least 0) and next serial (at least 1), read under
-  // the count byte's lock. -27, -28, -65.
+  // the count byte's lock. -27, -28, -65. Ends a walk.
   EngineCode ReadRecordCount(int32_t* count, int32_t* next_serial = nullptr);
 
   // Current record 0.
-  void MoveFirst() { current_ = 0; }
+  void MoveFirst() { set_current_record(0); }
 
   // Moves by n records: forward fails with -26 on an empty file or at/after the end; backward
   // with -25 on an empty file or before the start. Stops at count (after the last) or at -1.
+  // Skip(1) inside a walk's chunk takes the count read with the chunk; any other n ends a walk.
   EngineCode Skip(int32_t n);
 
   // The stored value of a field of the current record (see StoredValueBytes in value_codec.h):
@@ -229,6 +238,32 @@ class DatabaseHandle {
   EngineCode OpenChecked(const std::string& full_path, const OpenOptions& options,
                          const std::string& password);
   EngineCode CheckRecordFile(OpenAccess access, const std::string& password);
+  // The walk (read_ahead.h): ends it and drops its chunk.
+  void EndWalk() {
+    ahead_.Drop();
+    walk_last_ = kNoWalk;
+    walk_chain_fields_ = 0;
+    walk_chunk_records_ = kReadAheadFirstRecords;
+  }
+  // Whether the chunk may serve the record at `position` now.
+  bool ReadAheadServes(int64_t position) const;
+  // Serves field `field_index` of the current record from the walk's chunk, reading a chunk first
+  // when the walk has just stepped past the one it has. *served false: the caller reads the
+  // field as the protocol does (no chunk, or a chain field the chunk did not read).
+  // *raw points into the chunk until the next call on the handle.
+  EngineCode ReadAheadField(int field_index, std::string_view* raw, bool* served);
+  // The stored bytes of a field of the current record (as ReadFieldBytes gives them), from the
+  // walk's chunk or read into *storage by the protocol; *value points at them.
+  EngineCode ReadFieldView(int field_index, std::string* storage, std::string_view* value);
+  // Reads a chunk from `position` on; leaves none when the locks or the reads fail (the caller
+  // then reads by the protocol, which reports its own failure). Only a failed unlock is an error.
+  EngineCode FillReadAhead(int64_t position);
+  // The chains of the walk's chain fields of the chunk's first *records records, under the
+  // chunk's locks; may lower *records to keep the values within kReadAheadValueBytes. May throw
+  // std::bad_alloc.
+  EngineCode ReadAheadChains(int64_t* records);
+  // The record count under its lock, leaving a walk as it is.
+  EngineCode ReadRecordCountLocked(int32_t* count, int32_t* next_serial);
   // Lowers the count below the blank deleted records that end the file (record_format.h) and cuts
   // them off. REQUIRES: the whole-file lock; the file holds the counted records.
   EngineCode DropTrailingBlankRecords();
@@ -244,8 +279,10 @@ class DatabaseHandle {
   EngineCode ReadCountLocked(int32_t* count, int32_t* next_serial, char* raw = nullptr);
   // Fills `buffer` (sized by the caller) with records from `position` on; -62 when short.
   EngineCode ReadRecordsAt(int64_t position, std::string* buffer);
-  // `old`, when not null, holds the 8 bytes stored now.
-  EngineCode WriteCountAndSerial(int32_t count, int32_t next_serial, const char* old = nullptr);
+  // `old`, when not null, holds the 8 bytes stored now. On failure *maybe_counted says that the
+  // file may hold the new count after all (it could not be read back).
+  EngineCode WriteCountAndSerial(int32_t count, int32_t next_serial, const char* old,
+                                 bool* maybe_counted);
   EngineCode PutRecord(RecordWrite what, const TypedValue* values, int count);
   EngineCode Pack(PackMode mode, int32_t first, int32_t count);
   // Removes the record chains of records that a pack has dropped.
@@ -271,6 +308,13 @@ class DatabaseHandle {
   mutable int last_lookup_index_ = -1;
   uint64_t records_start_ = 0;
   int32_t current_ = 0;
+  // The walk: the record whose field was read last (kNoWalk when no walk goes on), the chain
+  // fields it has read (bit i: field i), the next chunk's size in records, and its chunk.
+  static constexpr int64_t kNoWalk = -2;
+  int64_t walk_last_ = kNoWalk;
+  uint64_t walk_chain_fields_ = 0;
+  int64_t walk_chunk_records_ = kReadAheadFirstRecords;
+  ReadAhead ahead_;
   const std::string* memory_record_ = nullptr;
   int running_condition_ = 0;
 };

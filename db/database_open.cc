@@ -48,6 +48,7 @@ DatabaseHandle::DatabaseHandle() : locks_(&file_, &policy_) {}
 DatabaseHandle::~DatabaseHandle() { Close(); }
 
 void DatabaseHandle::Close() {
+  EndWalk();
   if (memo_) {
     memo_->Close();
     memo_.reset();
@@ -180,12 +181,14 @@ EngineCode DatabaseHandle::CheckRecordFile(OpenAccess access, const std::string&
     header_.record_count = static_cast<int32_t>(available);
     char count[4];
     EncodeInt32(count, header_.record_count);
+    CountProcessWrite();
     rc = WriteAll(&file_, kRecordCountOffset, count, sizeof count, kOpenFailed);
     if (rc != kOk) return rc;
   }
   if (AllowsRepair(access)) {
     const uint64_t exact = RecordOffset(header_.record_count);
     if (length != exact) {
+      CountProcessWrite();
       rc = FileErrorCode(file_.SetLength(exact), kOpenFailed);
       if (rc != kOk) return rc;
     }
@@ -230,6 +233,7 @@ EngineCode DatabaseHandle::DropTrailingBlankRecords() {
   // counted records, which the next open cuts off.
   char count[4];
   EncodeInt32(count, static_cast<int32_t>(kept));
+  CountProcessWrite();
   EngineCode rc = WriteAll(&file_, kRecordCountOffset, count, sizeof count, kOpenFailed);
   if (rc != kOk) return rc;
   header_.record_count = static_cast<int32_t>(kept);

@@ -6,6 +6,7 @@
 
 #include "db/buffer.h"
 #include "db/coding.h"
+#include "db/read_ahead.h"
 
 namespace memo::db {
 namespace {
@@ -191,6 +192,7 @@ void Journal::Void() {
 EngineCode Journal::Overwrite(JournalTarget target, File* file, uint64_t offset, const void* bytes,
                               size_t count, const void* old_bytes, EngineCode fallback) {
   if (count == 0) return kOk;
+  CountProcessWrite();
   const uint64_t end = offset + count;
   if (!slot_.IsOpen()) {  // not bound to a database, or no slot to be had: plain writes
     return FileErrorCode(file->WriteAt(offset, bytes, count), fallback);
@@ -232,12 +234,14 @@ EngineCode Journal::Overwrite(JournalTarget target, File* file, uint64_t offset,
 EngineCode Journal::WriteFresh(JournalTarget target, File* file, uint64_t offset,
                                const void* bytes, size_t count, EngineCode fallback) {
   if (count == 0) return kOk;
+  CountProcessWrite();
   if (Touches(target, offset, offset + count)) Void();
   return FileErrorCode(file->WriteAt(offset, bytes, count), fallback);
 }
 
 EngineCode Journal::SetLength(JournalTarget target, File* file, uint64_t length,
                               EngineCode fallback) {
+  CountProcessWrite();
   if (live_ && target == live_target_ && live_end_ > length) Void();
   return FileErrorCode(file->SetLength(length), fallback);
 }

@@ -78,39 +78,50 @@ bool LockTable::SystemUnlock(uint64_t offset, uint64_t count) {
   return false;
 }
 
-FileError LockTable::LockGaps() {
+FileError LockTable::LockGaps(uint64_t begin, uint64_t end) {
   std::vector<std::pair<uint64_t, uint64_t>> taken;
-  uint64_t from = 0;
-  auto lock_range = [&](uint64_t begin, uint64_t end) {
-    if (end <= begin) return FileError::kNone;
-    FileError error = file_->Lock(begin, end - begin);
-    if (error == FileError::kNone) taken.emplace_back(begin, end - begin);
+  uint64_t from = begin;
+  auto lock_range = [&](uint64_t first, uint64_t limit) {
+    if (limit <= first) return FileError::kNone;
+    FileError error = file_->Lock(first, limit - first);
+    if (error == FileError::kNone) taken.emplace_back(first, limit - first);
     return error;
   };
   FileError error = FileError::kNone;
-  for (const auto& [offset, count] : held_) {
-    if (offset >= kWholeFileLockLength) break;
-    error = lock_range(from, offset);
+  for (auto it = Find(begin); it != held_.end() && it->first < end; ++it) {
+    error = lock_range(from, it->first);
     if (error != FileError::kNone) break;
-    from = offset + 1;
+    from = it->first + 1;
   }
-  if (error == FileError::kNone) error = lock_range(from, kWholeFileLockLength);
+  if (error == FileError::kNone) error = lock_range(from, end);
   if (error != FileError::kNone) {
-    for (const auto& [begin, length] : taken) (void)SystemUnlock(begin, length);
+    for (const auto& [first, length] : taken) (void)SystemUnlock(first, length);
   }
   return error;
 }
 
-bool LockTable::UnlockGaps() {
+bool LockTable::UnlockGaps(uint64_t begin, uint64_t end) {
   bool ok = true;
-  uint64_t from = 0;
-  for (const auto& [offset, count] : held_) {
-    if (offset >= kWholeFileLockLength) break;
-    if (offset > from && !SystemUnlock(from, offset - from)) ok = false;
-    from = offset + 1;
+  uint64_t from = begin;
+  for (auto it = Find(begin); it != held_.end() && it->first < end; ++it) {
+    if (it->first > from && !SystemUnlock(from, it->first - from)) ok = false;
+    from = it->first + 1;
   }
-  if (kWholeFileLockLength > from && !SystemUnlock(from, kWholeFileLockLength - from)) ok = false;
+  if (end > from && !SystemUnlock(from, end - from)) ok = false;
   return ok;
+}
+
+EngineCode LockTable::LockRange(uint64_t offset, uint64_t length, int32_t wait_ms) {
+  if (policy_->lock_free || length == 0) return kOk;
+  if (whole_depth_ > 0 && offset + length <= kWholeFileLockLength) return kOk;
+  FileError error = RetryLock(wait_ms, [&] { return LockGaps(offset, offset + length); });
+  return error == FileError::kNone ? kOk : kLockFailed;
+}
+
+EngineCode LockTable::UnlockRange(uint64_t offset, uint64_t length) {
+  if (policy_->lock_free || length == 0) return kOk;
+  if (whole_depth_ > 0 && offset + length <= kWholeFileLockLength) return kOk;
+  return UnlockGaps(offset, offset + length) ? kOk : kUnlockFailed;
 }
 
 EngineCode LockTable::LockWhole(int32_t wait_ms) {
@@ -119,7 +130,7 @@ EngineCode LockTable::LockWhole(int32_t wait_ms) {
     ++whole_depth_;
     return kOk;
   }
-  FileError error = RetryLock(wait_ms, [&] { return LockGaps(); });
+  FileError error = RetryLock(wait_ms, [&] { return LockGaps(0, kWholeFileLockLength); });
   if (error != FileError::kNone) return kLockFailed;
   whole_depth_ = 1;
   return kOk;
@@ -129,7 +140,7 @@ EngineCode LockTable::UnlockWhole() {
   if (policy_->lock_free) return kOk;
   if (whole_depth_ == 0) return kUnlockFailed;
   if (--whole_depth_ > 0) return kOk;
-  return UnlockGaps() ? kOk : kUnlockFailed;
+  return UnlockGaps(0, kWholeFileLockLength) ? kOk : kUnlockFailed;
 }
 
 void LockTable::ReleaseAll() {

@@ -8,7 +8,12 @@
 //                               other programs that read chains block by block under these
 //                               locks); the engine's chain reads rely on the record lock alone
 //   whole-file lock [0, 0x7FFFFFFF) of the RecordFile  clear, pack, sort; open's checks
-// Order, when several are held: header byte before record byte; record before MemoFile header.
+//   a range of records [first record's serial, last record's serial]  a read-ahead (the handle's
+//                               bulk read of consecutive records, record_io.cc) while it reads
+//                               them: it conflicts with every record lock in it and with the
+//                               whole-file lock, as the record locks it stands for would
+// Order, when several are held: header byte before record byte (or a range of records); record
+// before MemoFile header.
 // A chain writer takes its old chain's block locks (blocks of its own record, which no other
 // writer touches) before the MemoFile header, and free blocks and blocks past the end after it;
 // while holding the header it waits for no block that another writer may hold (a block it only
@@ -17,7 +22,8 @@
 //
 // Invariants of a LockTable:
 //   1. The bytes the system holds for this handle are exactly: the held table's keys, plus the
-//      whole range while the whole-file depth is above 0.
+//      whole range while the whole-file depth is above 0, plus a range between its LockRange and
+//      UnlockRange (which one operation pairs, taking no other lock in between).
 //   2. A byte is locked with the system once, on its first reference; later references count.
 //   3. Taking the whole-file lock locks only the gaps between bytes already held (the system
 //      would otherwise merge them into the range and drop them with it); releasing it unlocks the
@@ -79,6 +85,12 @@ class LockTable {
   EngineCode LockWhole() { return LockWhole(policy_->wait_ms); }
   EngineCode UnlockWhole();
 
+  // A range of bytes for the span of one operation (not counted, not nested): locks only the gaps
+  // between bytes already held, as the whole-file lock does, and nothing under the whole-file
+  // lock, which covers it already. kOk, kLockFailed (-28); UnlockRange kUnlockFailed (-29).
+  EngineCode LockRange(uint64_t offset, uint64_t length, int32_t wait_ms);
+  EngineCode UnlockRange(uint64_t offset, uint64_t length);
+
   // Drops every lock this table holds (used when the handle closes).
   void ReleaseAll();
 
@@ -98,10 +110,10 @@ class LockTable {
   // The entry for `offset`, or where it would go.
   Held::iterator Find(uint64_t offset);
   Held::const_iterator Find(uint64_t offset) const;
-  // Locks [0, W) minus held bytes, all or nothing; platform error on failure.
-  platform::FileError LockGaps();
-  // Unlocks [0, W) minus held bytes; false when some gap's unlock failed (twice).
-  bool UnlockGaps();
+  // Locks [begin, end) minus held bytes, all or nothing; platform error on failure.
+  platform::FileError LockGaps(uint64_t begin, uint64_t end);
+  // Unlocks [begin, end) minus held bytes; false when some gap's unlock failed (twice).
+  bool UnlockGaps(uint64_t begin, uint64_t end);
   // One system unlock, tried twice; false when the first attempt failed.
   bool SystemUnlock(uint64_t offset, uint64_t count);
 

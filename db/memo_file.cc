@@ -8,6 +8,7 @@
 #include "db/chain_write.h"
 #include "db/coding.h"
 #include "db/engine_code.h"
+#include "db/read_ahead.h"
 
 namespace memo::db {
 namespace {
@@ -58,6 +59,7 @@ EngineCode MemoFile::Open(std::string_view path, OpenAccess access, OpenShare sh
         } else {
           char count[4];
           EncodeInt32(count, static_cast<int32_t>(whole_blocks));
+          CountProcessWrite();
           error = file_.WriteAt(kMemoBlockCountOffset, count, sizeof count);
           if (error != FileError::kNone) rc = FileErrorCode(error, kMemoReadFailed);
         }

@@ -13,8 +13,9 @@
 // Chain writes keep these at every instant, between any two of their system calls: see
 // chain_write.h for the order of their writes.
 // Locks (see lock.h): callers hold the owning record's lock (or the whole-file lock, which
-// excludes every record lock) around every chain read and write, so a chain never changes under
-// a reader. Allocation and freeing hold the header byte (0). Every block a writer writes is held
+// excludes every record lock, or a walk's range lock over the record's serial byte, which
+// excludes that record's lock: read_ahead.h) around every chain read and write, so a chain never
+// changes under a reader. Allocation and freeing hold the header byte (0). Every block a writer writes is held
 // under its first byte's lock from before its first write until the write is complete, as other
 // programs may read a chain block by block under block locks alone. A chain read takes no block
 // lock: the record lock already keeps every writer of that chain out, so its blocks are read in

@@ -37,6 +37,7 @@ constexpr size_t kChunkBytes = 163840;
 
 EngineCode DatabaseHandle::ClearAll() {
   if (!IsOpen()) return kNoDatabaseOpen;
+  EndWalk();
   WholeFileLock whole;
   EngineCode rc = whole.Acquire(&locks_, BusyWait());
   if (rc != kOk) return rc;
@@ -60,6 +61,7 @@ EngineCode DatabaseHandle::PackRange(int32_t first, int32_t count) {
 
 EngineCode DatabaseHandle::Pack(PackMode mode, int32_t first, int32_t remove_count) {
   if (!IsOpen()) return kNoDatabaseOpen;
+  EndWalk();
   WholeFileLock whole;
   EngineCode rc = whole.Acquire(&locks_, BusyWait());
   if (rc != kOk) return rc;

@@ -4,7 +4,8 @@
 // Order of the writes of one change (each step is one write call, so a writer stopped between
 // two of them leaves one of these states, all of which every reader opens):
 //   append / add   the new chains (chain_write.h), the record past the counted ones, then the
-//                  count and serial: until that last write the file simply has one record fewer
+//                  count and serial (or the serial, then the count): until the count's write the
+//                  file simply has one record fewer
 //   modify         the new chains, then the record's bytes after its serial in one write; the
 //                  surplus blocks of the old chains are freed after that
 //   write field    as modify, for one field
@@ -12,7 +13,9 @@
 // leaves the record with its old values; a failed add also cuts off what it wrote past the
 // counted records.
 // A call cut short inside is covered by the journal (journal.h): the count and the record's bytes
-// are overwrites of saved bytes and go through it; the appended record is fresh.
+// are overwrites of saved bytes and go through it; the appended record is fresh. An add's count
+// and serial, when each changes in one byte only (nearly always), are two writes that need no
+// entry (WriteCountAndSerial), the serial first.
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -58,15 +61,48 @@ EngineCode DatabaseHandle::ReadRecordsAt(int64_t position, std::string* buffer) 
 }
 
 EngineCode DatabaseHandle::WriteCountAndSerial(int32_t count, int32_t next_serial,
-                                               const char* old) {
+                                               const char* old, bool* maybe_counted) {
+  *maybe_counted = false;
   char bytes[8];
   EncodeInt32(bytes, count);
   EncodeInt32(bytes + 4, next_serial);
+  auto differing = [&](int from) {
+    int n = 0;
+    for (int i = from; i < from + 4; ++i) n += bytes[i] != old[i];
+    return n;
+  };
+  if (old != nullptr && differing(0) <= 1 && differing(4) <= 1) {
+    // Nearly every add: each half changes in one byte, so each half on its own is whole or not
+    // written at all however its write is cut, and needs no journal entry. The serial goes
+    // first: a writer stopped between the two leaves the new record uncounted and one serial
+    // skipped, never a counted record whose serial the next add would give again.
+    EngineCode rc = journal_.Overwrite(JournalTarget::kRecordFile, &file_, kRecordCountOffset + 4,
+                                       bytes + 4, 4, old + 4, kWriteRecordFailed);
+    if (rc != kOk) return rc;  // the serial old or new: either is sound with the old count
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      rc = journal_.Overwrite(JournalTarget::kRecordFile, &file_, kRecordCountOffset, bytes, 4,
+                              old, kWriteRecordFailed);
+      if (rc == kOk) return kOk;
+    }
+    // A failed write may still have put the new count there: what the file says decides.
+    char stored[4];
+    if (ReadExactly(file_, kRecordCountOffset, stored, sizeof stored, kReadRecordFailed) != kOk) {
+      *maybe_counted = true;
+      return rc;
+    }
+    if (std::memcmp(stored, bytes, 4) == 0) return kOk;  // the add happened
+    return rc;
+  }
   return journal_.Overwrite(JournalTarget::kRecordFile, &file_, kRecordCountOffset, bytes,
                             sizeof bytes, old, kWriteRecordFailed);
 }
 
 EngineCode DatabaseHandle::ReadRecordCount(int32_t* count, int32_t* next_serial) {
+  EndWalk();
+  return ReadRecordCountLocked(count, next_serial);
+}
+
+EngineCode DatabaseHandle::ReadRecordCountLocked(int32_t* count, int32_t* next_serial) {
   if (!IsOpen()) return kNoDatabaseOpen;
   ByteLock lock;
   EngineCode rc = lock.Acquire(&locks_, kRecordCountOffset,
@@ -84,9 +120,15 @@ EngineCode DatabaseHandle::ReadRecordCount(int32_t* count, int32_t* next_serial)
 
 EngineCode DatabaseHandle::Skip(int32_t n) {
   if (n == 0) return kOk;
+  if (!IsOpen()) return kNoDatabaseOpen;
   int32_t count = 0;
-  EngineCode rc = ReadRecordCount(&count);
-  if (rc != kOk) return rc;
+  if (n == 1 && ReadAheadServes(current_)) {
+    count = ahead_.count;  // read under the chunk's hold
+  } else {
+    if (n != 1) EndWalk();
+    EngineCode rc = ReadRecordCountLocked(&count, nullptr);
+    if (rc != kOk) return rc;
+  }
   if (n > 0) {
     if (count == 0 || current_ >= count) return kAfterLastRecord;
   } else {
@@ -99,13 +141,39 @@ EngineCode DatabaseHandle::Skip(int32_t n) {
 
 EngineCode DatabaseHandle::ReadFieldBytes(int field_index, std::string* bytes) {
   bytes->clear();
+  std::string storage;
+  std::string_view value;
+  EngineCode rc = ReadFieldView(field_index, &storage, &value);
+  if (rc != kOk) return rc;
+  if (value.data() == storage.data()) {
+    // The value is a prefix of the bytes read: keep that buffer instead of copying it.
+    storage.resize(value.size());
+    bytes->swap(storage);
+  } else {
+    bytes->assign(value);
+  }
+  return kOk;
+}
+
+EngineCode DatabaseHandle::ReadFieldView(int field_index, std::string* storage,
+                                         std::string_view* value) {
   if (!IsOpen()) return kNoDatabaseOpen;
   if (field_index < 0 || field_index >= field_count()) return kNoSuchField;
   if (current_ < 0) return kNoCurrentRecord;
   const FieldDescriptor& field = fields_[field_index];
   const uint32_t size = field.Size();
 
-  std::string raw;
+  if (memory_record_ == nullptr) {
+    bool served = false;
+    std::string_view raw;
+    EngineCode rc = ReadAheadField(field_index, &raw, &served);
+    if (rc != kOk) return rc;
+    if (served) {
+      *value = StoredValueBytes(field, raw);
+      return kOk;
+    }
+  }
+  std::string& raw = *storage;
   ByteLock record_lock;  // held until the memo chain has been read as well
   if (memory_record_ != nullptr) {
     if (uint64_t{field.offset} + size > memory_record_->size()) return kReadFieldFailed;
@@ -128,19 +196,25 @@ EngineCode DatabaseHandle::ReadFieldBytes(int field_index, std::string* bytes) {
   }
   EngineCode rc = record_lock.Release();
   if (rc != kOk) return rc;
-  // The value is a prefix of the raw bytes: keep that buffer instead of copying it.
-  raw.resize(StoredValueBytes(field, raw).size());
-  bytes->swap(raw);
+  if (memory_record_ == nullptr) {
+    // A step of a walk: the next record's read may read ahead, with this field's chain.
+    walk_last_ = current_;
+    if (IsChainField(field.type) && field_index < 64) {
+      walk_chain_fields_ |= uint64_t{1} << field_index;
+    }
+  }
+  *value = StoredValueBytes(field, raw);
   return kOk;
 }
 
 EngineCode DatabaseHandle::ReadField(int field_index, TypedValue* value) {
-  std::string bytes;
-  EngineCode rc = ReadFieldBytes(field_index, &bytes);
   if (field_index < 0 || field_index >= field_count()) {
     *value = TypedValue{};
-    return rc;
+    return IsOpen() ? kNoSuchField : kNoDatabaseOpen;
   }
+  std::string storage;
+  std::string_view bytes;
+  EngineCode rc = ReadFieldView(field_index, &storage, &bytes);
   *value = rc == kOk ? MakeFieldValue(fields_[field_index], bytes)
                      : EmptyFieldValue(fields_[field_index]);
   return rc;
@@ -150,6 +224,7 @@ EngineCode DatabaseHandle::WriteField(int field_index, const TypedValue& value) 
   if (!IsOpen()) return kNoDatabaseOpen;
   if (field_index < 0 || field_index >= field_count()) return kNoSuchField;
   if (current_ < 0) return kNoCurrentRecord;
+  EndWalk();
   const FieldDescriptor& field = fields_[field_index];
   EngineCode rc = CheckValueForField(field, value);
   if (rc != kOk) return rc;
@@ -211,6 +286,7 @@ EngineCode DatabaseHandle::ModifyRecord(const TypedValue* values, int count) {
 EngineCode DatabaseHandle::PutRecord(RecordWrite what, const TypedValue* values,
                                      int value_count) {
   if (!IsOpen()) return kNoDatabaseOpen;
+  EndWalk();
   const bool add = what != RecordWrite::kModify;
   if (!add && current_ < 0) return kNoCurrentRecord;
   const int given = std::max(0, std::min(value_count, field_count()));
@@ -282,8 +358,10 @@ EngineCode DatabaseHandle::PutRecord(RecordWrite what, const TypedValue* values,
       rc = journal_.WriteFresh(JournalTarget::kRecordFile, &file_, position, record.data(),
                                record.size(), kWriteRecordFailed);
     }
-    if (rc == kOk) rc = WriteCountAndSerial(count + 1, serial + 1, stored_count);
+    bool maybe_counted = false;
+    if (rc == kOk) rc = WriteCountAndSerial(count + 1, serial + 1, stored_count, &maybe_counted);
     if (rc != kOk) {
+      if (maybe_counted) return rc;  // the record may be counted: leave it and its chains be
       if (chains) chains->Undo();
       // Bytes past the counted records mean nothing; leave none behind (never extending a
       // file that is short of its counted records).
@@ -324,6 +402,7 @@ EngineCode DatabaseHandle::PutRecord(RecordWrite what, const TypedValue* values,
 
 EngineCode DatabaseHandle::LockRecord(int32_t position) {
   if (!IsOpen()) return kNoDatabaseOpen;
+  EndWalk();  // the reads under the held lock come from the file
   int32_t count = 0;
   EngineCode rc = ReadRecordCount(&count);
   if (rc != kOk) return rc;

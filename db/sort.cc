@@ -314,6 +314,7 @@ class TargetFiles {
 
 EngineCode DatabaseHandle::SortInto(const SortRequest& request) {
   if (!IsOpen()) return kNoDatabaseOpen;
+  EndWalk();
   if (request.target.empty()) return kFileNotFound;
   if (request.key_names.empty()) return kBadKeyField;
   std::vector<int> keys;

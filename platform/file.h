@@ -179,6 +179,10 @@ FileError ReplaceFileContent(std::string_view path_gbk, std::string_view bytes, 
 // Milliseconds from an arbitrary start, and a sleep; used for lock retries.
 uint32_t TickCount();
 void SleepMs(uint32_t milliseconds);
+// The same tick read from the coarse clock: a few nanoseconds, but it may lag TickCount by up to
+// one scheduler tick (1 to 10 ms). For bounds that may be that much longer; compare it only with
+// itself.
+uint32_t CoarseTickCount();
 
 // The errno of the last failing call mapped to a FileError.
 FileError FileErrorFromErrno(int err);
