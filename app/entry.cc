@@ -2,10 +2,10 @@
 
 #include "app/program_state.h"
 #include "app/routines.h"
-#include "runtime/program.h"
 #include "app/windows/carried_segment.h"
-#include "ui/window/events.h"
 #include "app/windows/program_routines.h"
+#include "runtime/program.h"
+#include "ui/window/events.h"
 #include "ui/window/window_runtime.h"
 
 namespace memo::app {

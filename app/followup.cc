@@ -91,8 +91,8 @@ enum class Appended { kDone, kNotThatMemo, kFailed };
 // once it is held (another program may have moved the memos since the row was found); with a
 // serial too, its record must carry that serial.
 // On failure `*code` is the engine's code of the step that failed.
-Appended AppendToLog(int32_t row, const char* entry, int* code,
-                     const char* const* key = nullptr, int32_t serial = 0) {
+Appended AppendToLog(int32_t row, const char* entry, int* code, const char* const* key = nullptr,
+                     int32_t serial = 0) {
   if (!LockRow(row)) {
     *code = LastEngineCode();
     return Appended::kFailed;
@@ -199,8 +199,8 @@ void FollowUpWindowCreated(ui::EventCall&) {
   int32_t row = GridCursorRow();
   TextOwner time(CellText(row, 2));
   TextOwner category(CellText(row, 1));
-  TextOwner title(JoinTexts({Gbk("跟进："), time.get(), Gbk("的"), category.get(),
-                             Gbk("的跟进信息")}));
+  TextOwner title(
+      JoinTexts({Gbk("跟进："), time.get(), Gbk("的"), category.get(), Gbk("的跟进信息")}));
   WriteText(fu::kWindow, fu::kWindowUnit, title.get());
   Focus(fu::kWindow, fu::kEntryBox, ui::unit_type::kEditBox);
   FillFollowUpGrid();

@@ -26,8 +26,9 @@ void CheckGridEdit(ui::EventCall& call) {
   if (!SameText(file.get(), QueryCopy())) return;
   const int32_t row = static_cast<int32_t>(call.args[0].low);
   const int32_t column = static_cast<int32_t>(call.args[1].low);
-  const char* text =
-      call.args[2].tag == TypeTag::kText ? static_cast<const char*>(call.args[2].Pointer()) : nullptr;
+  const char* text = call.args[2].tag == TypeTag::kText
+                         ? static_cast<const char*>(call.args[2].Pointer())
+                         : nullptr;
   if (row < 1 || row > RowCount()) return;
   TextOwner category(CellText(row, 1));
   TextOwner time(CellText(row, 2));

@@ -1,12 +1,12 @@
 // The login window: the data-file bootstrap when it is created, and the sign-in against the one
 // account of "c.mcn".
+#include <string>
+#include <string_view>
 #include "app/app_support.h"
 #include "app/daily_backup.h"
 #include "app/program_state.h"
 #include "app/routines.h"
 #include "app/window_units.h"
-#include <string>
-#include <string_view>
 
 #include "db/engine_code.h"
 #include "db/images.h"

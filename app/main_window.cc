@@ -156,10 +156,8 @@ const char* UnusableFile(int code) {
     case db::kMemoReadFailed:
     case db::kMemoVersionMismatch:
     case db::kNotMemoFile:
-    case db::kMemoAccessFailed:
-      return MemoFileName();
-    default:
-      break;
+    case db::kMemoAccessFailed: return MemoFileName();
+    default: break;
   }
   if (code <= db::kCreateFailed && code >= db::kEndOfFile) {
     ArgList args{TextValue(MemoTable())};

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "ui/format/segment.h"
 #include "app/windows/program_routines.h"
+#include "ui/format/segment.h"
 
 namespace memo::app {
 
@@ -38,20 +38,20 @@ constexpr uint32_t kFollowUpItem = 0x26010052;   // 跟进
 namespace followup {
 constexpr uint32_t kWindow = ui::kFollowUpWindowId;
 constexpr uint32_t kWindowUnit = 0x06010049;
-constexpr uint32_t kEntryView = 0x1601004A;  // 编辑框2
-constexpr uint32_t kEntryBox = 0x1601004B;   // 编辑框1
-constexpr uint32_t kGrid = 0x1601004C;       // 高级表格1
+constexpr uint32_t kEntryView = 0x1601004A;     // 编辑框2
+constexpr uint32_t kEntryBox = 0x1601004B;      // 编辑框1
+constexpr uint32_t kGrid = 0x1601004C;          // 高级表格1
 constexpr uint32_t kAppendButton = 0x1601004D;  // 按钮添加跟进
 }  // namespace followup
 
 namespace password {
 constexpr uint32_t kWindow = ui::kPasswordWindowId;
 constexpr uint32_t kWindowUnit = 0x060100F0;
-constexpr uint32_t kAccountLabel = 0x160100FE;  // 透明标签6
-constexpr uint32_t kConfirmButton = 0x160100F6;  // 按钮密码修改确认
-constexpr uint32_t kConfirmBox = 0x160100F5;     // 编辑框4
-constexpr uint32_t kNewPasswordBox = 0x160100F4;  // 编辑框3
-constexpr uint32_t kNewAccountBox = 0x160100F3;   // 编辑框2
+constexpr uint32_t kAccountLabel = 0x160100FE;        // 透明标签6
+constexpr uint32_t kConfirmButton = 0x160100F6;       // 按钮密码修改确认
+constexpr uint32_t kConfirmBox = 0x160100F5;          // 编辑框4
+constexpr uint32_t kNewPasswordBox = 0x160100F4;      // 编辑框3
+constexpr uint32_t kNewAccountBox = 0x160100F3;       // 编辑框2
 constexpr uint32_t kCurrentPasswordBox = 0x160100F2;  // 编辑框1
 }  // namespace password
 

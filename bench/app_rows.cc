@@ -24,6 +24,7 @@
 #include <string>
 
 #include "app/window_units.h"
+#include "app/windows/program_routines.h"
 #include "bench/app_session.h"
 #include "bench/memo_tables.h"
 #include "bench/workload.h"
@@ -35,7 +36,6 @@
 #include "platform/input.h"
 #include "runtime/value.h"
 #include "ui/grid/grid.h"
-#include "app/windows/program_routines.h"
 
 namespace memo::bench {
 namespace {
@@ -152,8 +152,7 @@ struct Tally {
     state.counters["reads"] = static_cast<double>(s.reads) / n;
     state.counters["writes"] = static_cast<double>(s.writes) / n;
     state.counters["locks"] = static_cast<double>(s.locks + s.unlocks) / n;
-    state.counters["other"] =
-        static_cast<double>(s.lock_tests + s.opens + s.closes + s.others) / n;
+    state.counters["other"] = static_cast<double>(s.lock_tests + s.opens + s.closes + s.others) / n;
     state.counters["cpu_ms"] = sum.cpu * 1000 / n;
   }
 };
@@ -414,8 +413,7 @@ void AppDeleteMemoQuery(benchmark::State& state) {
 // for input; the dialog is closed again outside it.
 // `loop` holds the loop step; it belongs to the caller and must outlive the session's run.
 void OpenFollowUpLoop(benchmark::State& state, AppSession& session, Tally& tally,
-                      ActionTimer& timer, int row, int expected_rows,
-                      std::function<void()>& loop) {
+                      ActionTimer& timer, int row, int expected_rows, std::function<void()>& loop) {
   loop = [&state, &session, &tally, &timer, row, expected_rows, &loop] {
     if (!state.KeepRunning()) return;
     session.ClickMainCell(row, 2);
@@ -504,9 +502,9 @@ void AppAppendFollowUp(benchmark::State& state) {
   session.Then([&] {
     session.ClickMainCell(memo + 1, 2);
     session.backend().QueuePopupChoice(Gbk8("跟进"));
-    AppendFollowUpLoop(state, session, tally, timer, [&] {
-      WriteLog(dir + "/a.mcn", memo, FollowUpLog(memo, 3));
-    }, loop);
+    AppendFollowUpLoop(
+        state, session, tally, timer, [&] { WriteLog(dir + "/a.mcn", memo, FollowUpLog(memo, 3)); },
+        loop);
     session.Key(mw::kWindow, mw::kGrid, platform::vk::kRight);
   });
   Finish(state, session, tally);
@@ -532,18 +530,26 @@ void AppAppendFollowUpQuery(benchmark::State& state) {
     const int row = FindRow(session, key);
     session.ClickMainCell(row, 2);
     session.backend().QueuePopupChoice(Gbk8("跟进"));
-    AppendFollowUpLoop(state, session, tally, timer, [&dir, memo, row] {
-      WriteLog(dir + "/a.mcn", memo, FollowUpLog(memo, 3));
-      WriteLog(dir + "/b.mcn", row - 1, FollowUpLog(memo, 3));
-    }, loop);
+    AppendFollowUpLoop(
+        state, session, tally, timer,
+        [&dir, memo, row] {
+          WriteLog(dir + "/a.mcn", memo, FollowUpLog(memo, 3));
+          WriteLog(dir + "/b.mcn", row - 1, FollowUpLog(memo, 3));
+        },
+        loop);
     session.Key(mw::kWindow, mw::kGrid, platform::vk::kRight);
   });
   Finish(state, session, tally);
 }
 
 void PerTable(benchmark::internal::Benchmark* b) {
-  b->Arg(100)->Arg(10000)->Arg(100000)->Repetitions(3)->Unit(benchmark::kMillisecond)
-      ->UseManualTime()->MinTime(0.2);
+  b->Arg(100)
+      ->Arg(10000)
+      ->Arg(100000)
+      ->Repetitions(3)
+      ->Unit(benchmark::kMillisecond)
+      ->UseManualTime()
+      ->MinTime(0.2);
 }
 
 BENCHMARK(AppSignIn)->Name("app_sign_in")->Apply(PerTable);
@@ -553,8 +559,13 @@ BENCHMARK(AppFirstQuery)->Name("app_first_query")->Apply(PerTable);
 BENCHMARK(AppDeleteMemo)->Name("app_delete_memo")->Apply(PerTable);
 BENCHMARK(AppDeleteMemoQuery)->Name("app_delete_memo_query")->Apply(PerTable);
 BENCHMARK(AppOpenFollowUp)->Name("app_open_follow_up")->Apply(PerTable);
-BENCHMARK(AppOpenFollowUpLongLog)->Name("app_open_follow_up_1000")->Arg(10000)->Repetitions(3)
-    ->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(0.2);
+BENCHMARK(AppOpenFollowUpLongLog)
+    ->Name("app_open_follow_up_1000")
+    ->Arg(10000)
+    ->Repetitions(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->MinTime(0.2);
 BENCHMARK(AppAppendFollowUp)->Name("app_append_follow_up")->Apply(PerTable);
 BENCHMARK(AppAppendFollowUpQuery)->Name("app_append_follow_up_query")->Apply(PerTable);
 

@@ -8,16 +8,16 @@
 
 #include "app/entry.h"
 #include "app/window_units.h"
+#include "app/windows/program_routines.h"
 #include "platform/codec.h"
 #include "platform/headless/headless_controls.h"
 #include "platform/headless/headless_window.h"
-#include "runtime/program.h"
 #include "platform/process.h"
-#include "ui/data_units/data_units.h"
+#include "runtime/program.h"
 #include "ui/advanced_grid/egrid.h"
 #include "ui/advanced_grid/egrid_unit.h"
+#include "ui/data_units/data_units.h"
 #include "ui/format/segment.h"
-#include "app/windows/program_routines.h"
 #include "ui/window/unit.h"
 #include "ui/window/window_runtime.h"
 
@@ -87,7 +87,8 @@ bool AppSession::Run() {
 
 platform::HeadlessWindow* AppSession::NativeOf(uint32_t window_id) const {
   ui::LiveWindow* window = ui::FindLiveWindow(window_id);
-  if (!window || !window->native()) throw SessionFailed{"window " + Hex(window_id) + " is not open"};
+  if (!window || !window->native())
+    throw SessionFailed{"window " + Hex(window_id) + " is not open"};
   return static_cast<platform::HeadlessWindow*>(window->native());
 }
 

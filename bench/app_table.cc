@@ -16,9 +16,7 @@ double ToMilliseconds(double value, benchmark::TimeUnit unit) {
   return value;
 }
 
-bool StartsWith(const std::string& text, const char* prefix) {
-  return text.rfind(prefix, 0) == 0;
-}
+bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
 }  // namespace
 
@@ -27,7 +25,8 @@ void AppTable::Collect(const benchmark::BenchmarkReporter::Run& run) {
   const bool app = StartsWith(function, "app_");
   const bool floor = StartsWith(function, "floor_call/");
   if (!app && !floor) return;
-  const bool single = run.repetitions <= 1 && run.run_type == benchmark::BenchmarkReporter::Run::RT_Iteration;
+  const bool single =
+      run.repetitions <= 1 && run.run_type == benchmark::BenchmarkReporter::Run::RT_Iteration;
   const bool median = run.run_type == benchmark::BenchmarkReporter::Run::RT_Aggregate &&
                       run.aggregate_name == "median";
   if (!run.error_occurred && !single && !median) return;
@@ -56,12 +55,14 @@ void AppTable::Print() const {
   const double read_ns = cost("pread");
   const double lock_ns = cost("lock_unlock") / 2;  // one call of the pair
   const double write_ns = cost("pwrite");
-  std::printf("\nApplication actions (medians; floor = the action's file calls at the cost per call"
-              " of the floor_call rows: pread %.0f ns, lock or unlock %.0f ns, pwrite %.0f ns,"
-              " other calls as a pread)\n\n",
-              read_ns, lock_ns, write_ns);
-  std::printf("| action | memos | time | CPU | calls | reads | locks | writes | other | floor |"
-              " time/floor |\n|---|---|---|---|---|---|---|---|---|---|---|\n");
+  std::printf(
+      "\nApplication actions (medians; floor = the action's file calls at the cost per call"
+      " of the floor_call rows: pread %.0f ns, lock or unlock %.0f ns, pwrite %.0f ns,"
+      " other calls as a pread)\n\n",
+      read_ns, lock_ns, write_ns);
+  std::printf(
+      "| action | memos | time | CPU | calls | reads | locks | writes | other | floor |"
+      " time/floor |\n|---|---|---|---|---|---|---|---|---|---|---|\n");
   for (const std::string& name : order_) {
     const Row& row = rows_.at(name);
     size_t slash = name.rfind('/');
@@ -80,8 +81,7 @@ void AppTable::Print() const {
                             1e-6;
     std::printf("| %s | %s | %.3g ms | %.3g ms | %.0f | %.0f | %.0f | %.0f | %.0f | %.3g ms |",
                 action.c_str(), memos.c_str(), row.ms, counter("cpu_ms"), counter("calls"),
-                counter("reads"), counter("locks"), counter("writes"), counter("other"),
-                floor_ms);
+                counter("reads"), counter("locks"), counter("writes"), counter("other"), floor_ms);
     if (floor_ms > 0 && read_ns > 0 && lock_ns > 0) {
       std::printf(" %.2fx |\n", row.ms / floor_ms);
     } else {

@@ -20,8 +20,8 @@ namespace {
 std::string g_work_dir;
 
 // Peers in table order; a benchmark is named "<operation>/<peer>".
-const char* const kPeers[] = {"engine", "engine_excl", "sqlite_off", "sqlite_wal", "shapelib",
-                              "floor"};
+const char* const kPeers[] = {"engine",     "engine_excl", "sqlite_off",
+                              "sqlite_wal", "shapelib",    "floor"};
 // Operations in table order, with the unit their cell is printed in.
 struct Operation {
   const char* name;
@@ -73,8 +73,9 @@ class TableReporter : public benchmark::ConsoleReporter {
       for (const char* peer : kPeers) any = any || cells_.count(std::string(op.name) + "/" + peer);
     }
     if (!any) return;
-    std::printf("\nComparison (median of the repetitions; whole operation for 100000 records,"
-                " per call for memos)\n\n");
+    std::printf(
+        "\nComparison (median of the repetitions; whole operation for 100000 records,"
+        " per call for memos)\n\n");
     std::printf("| operation |");
     for (const char* peer : kPeers) std::printf(" %s |", peer);
     std::printf(" engine/floor | excl/floor | engine ahead | excl ahead |\n|---|");

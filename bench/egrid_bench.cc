@@ -57,8 +57,7 @@ struct FollowUpGrid {
       ui::egrid_ops::InsertRow(*grid, &result, 2, insert);
       TypedValue time[4] = {IntValue(1), IntValue(0), IntValue(1), TextValue(time_text.c_str())};
       ui::egrid_ops::SetCell(*grid, &result, 4, time);
-      TypedValue entry[4] = {IntValue(1), IntValue(1), IntValue(1),
-                             TextValue(entry_text.c_str())};
+      TypedValue entry[4] = {IntValue(1), IntValue(1), IntValue(1), TextValue(entry_text.c_str())};
       ui::egrid_ops::SetCell(*grid, &result, 4, entry);
     }
   }

@@ -13,8 +13,8 @@
 #include "bench/memo_tables.h"
 #include "bench/workload.h"
 #include "data/data_source.h"
-#include "db/database.h"
 #include "data/db_provider.h"
+#include "db/database.h"
 #include "db/engine_code.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/headless/headless_controls.h"
@@ -129,7 +129,11 @@ void GridPaintScreen(benchmark::State& state) {
 }
 
 void PerScreen(benchmark::internal::Benchmark* b) {
-  b->Arg(100)->Arg(10000)->Arg(100000)->Repetitions(3)->Unit(benchmark::kMicrosecond)
+  b->Arg(100)
+      ->Arg(10000)
+      ->Arg(100000)
+      ->Repetitions(3)
+      ->Unit(benchmark::kMicrosecond)
       ->UseRealTime();
 }
 

@@ -27,7 +27,10 @@ std::string FollowUpLog(int memo, int entries) {
     if (entry > 0) log += kEntrySeparator;
     char text[96];
     // "2014年7月%d日" then the entry text.
-    std::snprintf(text, sizeof text, "2014\xc4\xea" "7\xd4\xc2%d\xc8\xd5", 10 + entry % 20);
+    std::snprintf(text, sizeof text,
+                  "2014\xc4\xea"
+                  "7\xd4\xc2%d\xc8\xd5",
+                  10 + entry % 20);
     log += text;
     log += kTimeSeparator;
     std::snprintf(text, sizeof text, "called customer %d, entry %d", memo, entry + 1);

@@ -10,7 +10,8 @@ namespace memo::bench {
 
 constexpr int kTableCategories = 20;
 
-// GBK: "||特殊跟进条目分割||" between entries, "||特殊跟进时间分割||" between an entry's time and text.
+// GBK: "||特殊跟进条目分割||" between entries, "||特殊跟进时间分割||" between an entry's time and
+// text.
 extern const char kEntrySeparator[];
 extern const char kTimeSeparator[];
 

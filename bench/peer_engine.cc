@@ -116,8 +116,10 @@ void Read(benchmark::State& state, Sharing sharing) {
     }
     benchmark::DoNotOptimize(bytes);
     benchmark::DoNotOptimize(sum);
-    if (rc != db::kOk) Fail(state, "read", rc);
-    else if (rows != kRecords) state.SkipWithError("wrong record count");
+    if (rc != db::kOk)
+      Fail(state, "read", rc);
+    else if (rows != kRecords)
+      state.SkipWithError("wrong record count");
   }
 }
 

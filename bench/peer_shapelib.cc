@@ -40,7 +40,8 @@ DBFHandle CreateTable(const std::string& path) {
   std::filesystem::remove(path);
   DBFHandle dbf = DBFCreateEx(path.c_str(), "LDID/77");  // 77: code page 936 (GBK)
   if (!dbf) return nullptr;
-  if (DBFAddField(dbf, "CAT", FTString, 10, 0) < 0 || DBFAddField(dbf, "TIME", FTDouble, 19, 8) < 0 ||
+  if (DBFAddField(dbf, "CAT", FTString, 10, 0) < 0 ||
+      DBFAddField(dbf, "TIME", FTDouble, 19, 8) < 0 ||
       DBFAddField(dbf, "NOTE", FTString, kNoteWidth, 0) < 0 ||
       DBFAddField(dbf, "FOLLOW", FTString, kNoteWidth, 0) < 0) {
     DBFClose(dbf);

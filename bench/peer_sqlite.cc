@@ -39,7 +39,9 @@ class Db {
   sqlite3* get() { return db_; }
   std::string Error() const { return db_ ? sqlite3_errmsg(db_) : "cannot open"; }
 
-  bool Exec(const char* sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+  bool Exec(const char* sql) {
+    return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+  }
   void Close() {
     if (db_) sqlite3_close_v2(db_);
     db_ = nullptr;

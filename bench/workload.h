@@ -88,9 +88,11 @@ void RegisterPeer(const std::string& peer, Row append, Row read, Row sort, MemoR
   for (size_t kb : {1, 100}) {
     std::string size = std::to_string(kb) + "k/";
     benchmark::RegisterBenchmark(("memo_write_" + size + peer).c_str(), memo_write, extra...,
-                                 kb * 1024)->Apply(PerCall);
+                                 kb * 1024)
+        ->Apply(PerCall);
     benchmark::RegisterBenchmark(("memo_read_" + size + peer).c_str(), memo_read, extra...,
-                                 kb * 1024)->Apply(PerCall);
+                                 kb * 1024)
+        ->Apply(PerCall);
   }
 }
 

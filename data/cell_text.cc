@@ -70,14 +70,11 @@ CellTextFault CheckCellText(uint32_t field_type, std::string_view text) {
     case kFieldShort:
     case kFieldInt:
     case kFieldLong:
-      return IsDecimalNumber(TrimSpaces(text)) ? CellTextFault::kNone
-                                               : CellTextFault::kNotANumber;
+      return IsDecimalNumber(TrimSpaces(text)) ? CellTextFault::kNone : CellTextFault::kNotANumber;
     case kFieldFloat:
     case kFieldDouble:
-      return IsFloatingNumber(TrimSpaces(text)) ? CellTextFault::kNone
-                                                : CellTextFault::kNotANumber;
-    default:
-      return CellTextFault::kNone;
+      return IsFloatingNumber(TrimSpaces(text)) ? CellTextFault::kNone : CellTextFault::kNotANumber;
+    default: return CellTextFault::kNone;
   }
 }
 
@@ -122,8 +119,7 @@ double ParseFloating(std::string_view text) {
 }
 
 bool ParseLogical(std::string_view text_gbk) {
-  static const char* const kTrueWords[] = {"1",    "true", "t",   "zheng", "zhen",
-                                           "zeng", "zen",  "z"};
+  static const char* const kTrueWords[] = {"1", "true", "t", "zheng", "zhen", "zeng", "zen", "z"};
   if (text_gbk == std::string_view(Gbk("真"))) return true;
   for (const char* word : kTrueWords) {
     if (EqualsAsciiIgnoringCase(text_gbk, word)) return true;
@@ -153,19 +149,13 @@ bool FieldValueFromText(const FieldDescriptor& field, std::string_view text, Typ
     case kFieldShort:
     case kFieldInt:
       // The low 32 bits; the field keeps as many of them as it has.
-      *out = IntValue(static_cast<int32_t>(static_cast<uint32_t>(
-          static_cast<uint64_t>(ParseDecimal(text)))));
+      *out = IntValue(
+          static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(ParseDecimal(text)))));
       return true;
-    case kFieldLong:
-      *out = LongValue(ParseDecimal(text));
-      return true;
+    case kFieldLong: *out = LongValue(ParseDecimal(text)); return true;
     case kFieldFloat:
-    case kFieldDouble:
-      *out = DoubleValue(ParseFloating(text));
-      return true;
-    case kFieldBool:
-      *out = BoolValue(ParseLogical(text));
-      return true;
+    case kFieldDouble: *out = DoubleValue(ParseFloating(text)); return true;
+    case kFieldBool: *out = BoolValue(ParseLogical(text)); return true;
     case kFieldDateTime: {
       double day = kEmptyDate;
       if (!ParseDateTime(text, &day)) day = kEmptyDate;
@@ -173,16 +163,12 @@ bool FieldValueFromText(const FieldDescriptor& field, std::string_view text, Typ
       return true;
     }
     case kFieldText:
-    case kFieldMemo:
-      *out = TextValue(CopyStringAsText(text));
-      return true;
+    case kFieldMemo: *out = TextValue(CopyStringAsText(text)); return true;
     case kFieldByteSet:
-      *out = ByteSetValue(text.empty()
-                              ? nullptr
-                              : MakeByteSet(text.data(), static_cast<int32_t>(text.size())));
+      *out = ByteSetValue(
+          text.empty() ? nullptr : MakeByteSet(text.data(), static_cast<int32_t>(text.size())));
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 

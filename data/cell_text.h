@@ -3,8 +3,9 @@
 // operations; they are free of any file so that the rules can be checked on their own.
 //
 // Cell to text:  byte "%u"; short, integer decimal; long 64-bit decimal; single "%.6g"; double
-//                "%.13g"; logical "真"/"假"; date-time as the runtime writes it ("2014年7月10日9时5分"),
-//                the empty date (-657434) as ""; text and memo as stored; byte-set its bytes.
+//                "%.13g"; logical "真"/"假"; date-time as the runtime writes it
+//                ("2014年7月10日9时5分"), the empty date (-657434) as ""; text and memo as stored;
+//                byte-set its bytes.
 // Text to value: byte, short, integer and long by decimal parsing (no range check: the number's
 //                low bytes are stored); single and double by floating-point parsing; logical true
 //                for "1", "真", "true", "t", "zheng", "zhen", "zeng", "zen", "z" in any ASCII case;

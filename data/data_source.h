@@ -109,10 +109,10 @@ class DataSource : private ProviderObserver {
   bool MoveTo(int row);
 
   // One of the six buttons. Insert only when not read-only and inserting is allowed: one row at
-  // the end, which becomes current, or the message "插入新记录失败!". Delete only when not read-only
-  // and deleting is allowed: the current row, the row at its position becoming current, or the
-  // message "删除记录失败!". The messages are message boxes titled "温馨提示" shown by the installed
-  // backend. (A disabled data source's buttons get no input: its bar ignores them.)
+  // the end, which becomes current, or the message "插入新记录失败!". Delete only when not
+  // read-only and deleting is allowed: the current row, the row at its position becoming current,
+  // or the message "删除记录失败!". The messages are message boxes titled "温馨提示" shown by the
+  // installed backend. (A disabled data source's buttons get no input: its bar ignores them.)
   void Navigate(NavigationButton button);
 
   // Tells the views to finish any edit in progress.

@@ -166,8 +166,7 @@ std::string DBProvider::CellText(int row, int column) {
     ReleaseValue(&value);
     return std::string();
   }
-  const FieldDescriptor& field =
-      handle_->fields()[static_cast<size_t>(Column(column)->field)];
+  const FieldDescriptor& field = handle_->fields()[static_cast<size_t>(Column(column)->field)];
   std::string text = CellTextOf(field, value);
   ReleaseValue(&value);
   return text;
@@ -186,13 +185,9 @@ bool DBProvider::SetCellFromText(int row, int column, std::string_view text) {
   return Reported(rc);
 }
 
-bool DBProvider::LockRow(int row) {
-  return connected() && handle_->LockRecord(row) == kOk;
-}
+bool DBProvider::LockRow(int row) { return connected() && handle_->LockRecord(row) == kOk; }
 
-bool DBProvider::UnlockRow(int row) {
-  return connected() && handle_->UnlockRecord(row) == kOk;
-}
+bool DBProvider::UnlockRow(int row) { return connected() && handle_->UnlockRecord(row) == kOk; }
 
 bool DBProvider::SetCellFromBytes(int row, int column, std::string_view bytes) {
   const ProviderColumn* c = Column(column);

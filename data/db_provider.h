@@ -29,10 +29,10 @@ namespace memo::db {
 
 // One column of the table.
 struct ProviderColumn {
-  int field = 0;       // index of the field it shows
-  std::string name;    // the field name (GBK)
-  uint32_t type = 0;   // the field's FieldType
-  int width = 0;       // initial width (InitialColumnWidth)
+  int field = 0;      // index of the field it shows
+  std::string name;   // the field name (GBK)
+  uint32_t type = 0;  // the field's FieldType
+  int width = 0;      // initial width (InitialColumnWidth)
 };
 
 // Column widths are in units of the reference letter: (w + 1) * n + 27, with w the width of "W"

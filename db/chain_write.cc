@@ -302,7 +302,7 @@ EngineCode ChainWrite::PlanTrim() {
     BlockLinks links;
     auto it = final_links_.find(block);
     const bool known = it != final_links_.end();  // released, or on the list and touched
-    if (taken_.count(block) != 0) break;           // free on disk, but a new chain's from now on
+    if (taken_.count(block) != 0) break;          // free on disk, but a new chain's from now on
     if (known) {
       links = it->second;
     } else {

@@ -138,12 +138,12 @@ class ChainWrite {
   MemoHeader final_;      // after Finish
   MemoHeader on_disk_;    // the counts the file holds, while on_disk_known_
   bool on_disk_known_ = false;
-  std::set<uint32_t> taken_;                    // free blocks the new chains take
+  std::set<uint32_t> taken_;                                  // free blocks the new chains take
   std::vector<std::pair<uint32_t, BlockLinks>> taken_links_;  // their links as read
-  uint32_t new_head_ = 0;          // the free list's head after step 2 when its link changes
-  BlockLinks new_head_links_;      // ... and its links as read
+  uint32_t new_head_ = 0;      // the free list's head after step 2 when its link changes
+  BlockLinks new_head_links_;  // ... and its links as read
   std::map<uint32_t, BlockLinks> final_links_;  // the links Finish writes
-  std::set<uint32_t> touched_;     // blocks of final_links_ that are on the list after step 2
+  std::set<uint32_t> touched_;  // blocks of final_links_ that are on the list after step 2
   bool trim_ = false;
   bool prepared_ = false;
 

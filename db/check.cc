@@ -37,9 +37,9 @@ class FindingSink {
   FindingSink& operator=(const FindingSink&) = delete;
   ~FindingSink() {
     for (const auto& [sort, over] : over_) {
-      out_->push_back({over.kind, over.mendable,
-                       "... and " + std::to_string(over.count) + " more like the " + sort +
-                           " above"});
+      out_->push_back(
+          {over.kind, over.mendable,
+           "... and " + std::to_string(over.count) + " more like the " + sort + " above"});
     }
   }
 
@@ -139,8 +139,8 @@ void WalkMemoChains(const MemoWalk& walk, const BlockReader& read_block, MemoWal
   FindingSink sink(&result->findings);
   const uint64_t whole = walk.whole_blocks;
   const int64_t counted = walk.header.block_count;
-  const std::string whole_text = "the memo file (" + Plural(static_cast<int64_t>(whole),
-                                                            "whole block", "whole blocks") + ")";
+  const std::string whole_text =
+      "the memo file (" + Plural(static_cast<int64_t>(whole), "whole block", "whole blocks") + ")";
 
   // M2. A header that counts more blocks than the file holds makes readers that do not repair
   // refuse the pair; one that counts fewer makes the next allocation hand out a block again.
@@ -152,9 +152,10 @@ void WalkMemoChains(const MemoWalk& walk, const BlockReader& read_block, MemoWal
                 "memo file: the header counts " + Num(counted) + " blocks, the file holds " +
                     Plural(static_cast<int64_t>(whole), "whole block", "whole blocks"));
   } else if (static_cast<uint64_t>(counted) < whole) {
-    sink.Note("memo file: " + Plural(static_cast<int64_t>(whole - counted), "whole block lies",
-                                     "whole blocks lie") +
-              " beyond the header's block count " + Num(counted));
+    sink.Note(
+        "memo file: " +
+        Plural(static_cast<int64_t>(whole - counted), "whole block lies", "whole blocks lie") +
+        " beyond the header's block count " + Num(counted));
   }
   auto beyond_count = [&](uint32_t block) { return counted > 0 && block >= counted; };
 
@@ -326,10 +327,10 @@ void WalkMemoChains(const MemoWalk& walk, const BlockReader& read_block, MemoWal
                  " blocks are on no chain and not on the free list: " + BlockRuns(result->owner));
   }
   if (result->trailing_free_blocks > 0) {
-    sink.Note("memo file: " +
-              Plural(static_cast<int64_t>(result->trailing_free_blocks), "free block",
-                     "free blocks") +
-              " at its end, after the last block in use");
+    sink.Note(
+        "memo file: " +
+        Plural(static_cast<int64_t>(result->trailing_free_blocks), "free block", "free blocks") +
+        " at its end, after the last block in use");
   }
 }
 
@@ -531,11 +532,11 @@ EngineCode CheckRecords(const File& file, CheckReport* report, FindingSink* sink
   const int32_t next = report->header.next_serial;
   if (next <= 0 || next <= report->highest_serial) {
     const bool mendable = report->highest_serial < INT32_MAX;
-    std::string text = "next serial " + Num(next) +
-                       (next <= 0 ? " is not positive"
-                                  : " is not above every serial (record " +
-                                        Num(highest_position + 1) + " has serial " +
-                                        Num(report->highest_serial) + ")");
+    std::string text =
+        "next serial " + Num(next) +
+        (next <= 0 ? " is not positive"
+                   : " is not above every serial (record " + Num(highest_position + 1) +
+                         " has serial " + Num(report->highest_serial) + ")");
     sink->Damage(mendable ? Repair::kMendable : Repair::kUnmendable, "next serial", text);
     if (mendable) report->mended_next_serial = report->highest_serial + 1;
   }
@@ -614,26 +615,29 @@ void CheckMemoFile(const File* memo, CheckReport* report, FindingSink* sink) {
   // that fail, each block is read as the walk comes to it.
   std::string links;
   const bool all_links = ReadAllBlockLinks(*memo, report->walk.whole_blocks, &links);
-  WalkMemoChains(report->walk, [memo, &links, all_links](uint32_t block, char* out) {
-    if (all_links) {
-      if (block >= links.size() / kMemoBlockHeaderSize) return false;
-      std::memcpy(out, links.data() + size_t{block} * kMemoBlockHeaderSize, kMemoBlockHeaderSize);
-      return true;
-    }
-    size_t got = 0;
-    return memo->ReadAt(uint64_t{block} * kMemoBlockSize, out, kMemoBlockHeaderSize, &got) ==
-               FileError::kNone &&
-           got == kMemoBlockHeaderSize;
-  }, &report->chains);
+  WalkMemoChains(
+      report->walk,
+      [memo, &links, all_links](uint32_t block, char* out) {
+        if (all_links) {
+          if (block >= links.size() / kMemoBlockHeaderSize) return false;
+          std::memcpy(out, links.data() + size_t{block} * kMemoBlockHeaderSize,
+                      kMemoBlockHeaderSize);
+          return true;
+        }
+        size_t got = 0;
+        return memo->ReadAt(uint64_t{block} * kMemoBlockSize, out, kMemoBlockHeaderSize, &got) ==
+                   FileError::kNone &&
+               got == kMemoBlockHeaderSize;
+      },
+      &report->chains);
   for (Finding& finding : report->chains.findings) {
     if (finding.kind == FindingKind::kDamage && finding.mendable) {
       report->memo_bookkeeping_off = true;
     }
   }
-  report->memo_tidyable = report->chains.leaked_blocks > 0 ||
-                          report->chains.trailing_free_blocks > 0 || tail != 0 ||
-                          report->walk.whole_blocks >
-                              static_cast<uint64_t>(std::max<int32_t>(header.block_count, 0));
+  report->memo_tidyable =
+      report->chains.leaked_blocks > 0 || report->chains.trailing_free_blocks > 0 || tail != 0 ||
+      report->walk.whole_blocks > static_cast<uint64_t>(std::max<int32_t>(header.block_count, 0));
 }
 
 }  // namespace
@@ -674,8 +678,8 @@ void AnalyzeFiles(const File& record, const File* memo, const std::string* passw
       return;
     }
     const bool password_fits =
-        password == nullptr || (header.IsProtected() ? DigestMatches(*password, header.DigestText())
-                                                     : password->empty());
+        password == nullptr ||
+        (header.IsProtected() ? DigestMatches(*password, header.DigestText()) : password->empty());
     if (!password_fits) {
       report->code = kWrongPassword;
       return;
@@ -756,8 +760,8 @@ void AnalyzeFiles(const File& record, const File* memo, const std::string* passw
       if (leftover == 0) report->mended_record_count = static_cast<int64_t>(available);
     } else {
       report->whole_records = header.record_count;
-      const uint64_t end = report->records_start + record_size * static_cast<uint64_t>(
-                                                                    header.record_count);
+      const uint64_t end =
+          report->records_start + record_size * static_cast<uint64_t>(header.record_count);
       if (length > end) {
         sink.Note(Plural(static_cast<int64_t>(length - end), "byte", "bytes") +
                   " after the last counted record (an open for writing cuts them)");
@@ -866,13 +870,12 @@ EngineCode CheckDatabase(DatabaseHandle* handle, CheckReport* report) {
   EngineCode rc = whole.Acquire(handle->locks());
   if (rc != kOk) return rc;
   File record;
-  FileError error = File::Open(handle->full_path(), platform::FileAccess::kRead,
-                               platform::FileShare::kDenyNone, platform::FileCreate::kOpenExisting,
-                               &record);
+  FileError error =
+      File::Open(handle->full_path(), platform::FileAccess::kRead, platform::FileShare::kDenyNone,
+                 platform::FileCreate::kOpenExisting, &record);
   if (error != FileError::kNone) return FileErrorCode(error, kOpenFailed);
   MemoFile* memo = handle->memo_file();
-  AnalyzeFiles(record, memo != nullptr && memo->IsOpen() ? memo->file() : nullptr, nullptr,
-               report);
+  AnalyzeFiles(record, memo != nullptr && memo->IsOpen() ? memo->file() : nullptr, nullptr, report);
   rc = whole.Release();
   return report->code != kOk ? report->code : rc;
 }

@@ -65,8 +65,8 @@ struct Finding {
 
 // One memo or byte-set field of one record, with the first block it names (0 = empty value).
 struct ChainHead {
-  int64_t record = 0;   // 0-based record position
-  uint32_t field = 0;   // 0-based field number
+  int64_t record = 0;  // 0-based record position
+  uint32_t field = 0;  // 0-based field number
   uint32_t block = 0;
 };
 
@@ -111,12 +111,12 @@ struct CheckReport {
   std::vector<FieldDescriptor> fields;
   uint64_t records_start = 0;
   uint64_t record_file_length = 0;
-  int64_t whole_records = 0;           // counted records the file holds whole
-  uint64_t partial_record_bytes = 0;   // bytes of the next counted record, when it is cut short
-  int64_t highest_serial = 0;          // the largest serial magnitude of any record
-  bool needs_memo = false;             // some readable field is memo or byte-set
+  int64_t whole_records = 0;          // counted records the file holds whole
+  uint64_t partial_record_bytes = 0;  // bytes of the next counted record, when it is cut short
+  int64_t highest_serial = 0;         // the largest serial magnitude of any record
+  bool needs_memo = false;            // some readable field is memo or byte-set
   bool memo_present = false;
-  bool memo_header_read = false;       // the MemoFile's header was read and its magic is right
+  bool memo_header_read = false;  // the MemoFile's header was read and its magic is right
   uint64_t memo_length = 0;
   MemoWalk walk;
   MemoWalkResult chains;

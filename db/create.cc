@@ -44,10 +44,9 @@ EngineCode WriteEmptyDatabase(const std::string& full_path, RecordHeader header,
                               const std::vector<FieldDescriptor>& fields) {
   const std::string bytes = EmptyRecordFileBytes(header, fields);
   platform::File file;
-  platform::FileError error =
-      platform::File::Open(full_path, platform::FileAccess::kReadWrite,
-                           platform::FileShare::kDenyNone, platform::FileCreate::kCreateAlways,
-                           &file);
+  platform::FileError error = platform::File::Open(full_path, platform::FileAccess::kReadWrite,
+                                                   platform::FileShare::kDenyNone,
+                                                   platform::FileCreate::kCreateAlways, &file);
   if (error != platform::FileError::kNone) return FileErrorCode(error, kCreateFailed);
   if (file.WriteAt(0, bytes.data(), bytes.size()) != platform::FileError::kNone) {
     return kCreateFailed;

@@ -13,9 +13,9 @@
 namespace memo::db {
 
 struct FieldSpec {
-  std::string name;          // GBK
-  uint32_t type = 0;         // FieldType
-  uint32_t length = 0;       // declared length, text fields only
+  std::string name;     // GBK
+  uint32_t type = 0;    // FieldType
+  uint32_t length = 0;  // declared length, text fields only
 };
 
 // Creates (or replaces) the database `name` (default extension "EDB") with the fields in order,

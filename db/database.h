@@ -48,8 +48,8 @@
 
 #include "db/engine_code.h"
 #include "db/index_format.h"
-#include "db/lock.h"
 #include "db/journal.h"
+#include "db/lock.h"
 #include "db/memo_file.h"
 #include "db/open_mode.h"
 #include "db/read_ahead.h"
@@ -71,9 +71,9 @@ int32_t DefaultLockWait();
 void SetDefaultLockWait(int32_t wait_ms);
 
 // Asks the user for a database password. `notice_gbk` is empty on the first attempt and the retry
-// text ("密码错误，您还有 %d 次重新输入的机会。") after a wrong one. Returns the password, or nullopt
-// when the user cancels. Without one installed, the installed platform backend's password dialog
-// asks; with neither, asking counts as cancelling.
+// text ("密码错误，您还有 %d 次重新输入的机会。") after a wrong one. Returns the password, or
+// nullopt when the user cancels. Without one installed, the installed platform backend's password
+// dialog asks; with neither, asking counts as cancelling.
 using PasswordPrompt = std::function<std::optional<std::string>(std::string_view notice_gbk)>;
 void SetPasswordPrompt(PasswordPrompt prompt);
 PasswordPrompt InstalledPasswordPrompt();  // empty when none is installed
@@ -84,16 +84,16 @@ constexpr int kPasswordAttempts = 3;
 struct OpenOptions {
   OpenAccess access = OpenAccess::kRepairing;
   OpenShare share = OpenShare::kDenyNone;
-  std::string password;       // GBK; "?" asks through the PasswordPrompt
+  std::string password;                  // GBK; "?" asks through the PasswordPrompt
   std::vector<std::string> index_names;  // empty names are skipped
   std::optional<int32_t> lock_wait_ms;   // default: DefaultLockWait()
 };
 
 // What to sort into a new file (SortInto).
 struct SortRequest {
-  std::string target;                   // file name; default extension "EDB"
-  std::vector<std::string> key_names;   // at least one; no memo or byte-set fields
-  std::vector<bool> ascending;          // per key; keys beyond the flags sort ascending
+  std::string target;                  // file name; default extension "EDB"
+  std::vector<std::string> key_names;  // at least one; no memo or byte-set fields
+  std::vector<bool> ascending;         // per key; keys beyond the flags sort ascending
   // Called once per source record with that record current and served from memory; records for
   // which it returns false are left out. Empty: every record is kept.
   std::function<bool()> condition;
@@ -196,11 +196,11 @@ class DatabaseHandle {
   EngineCode PackDeleted();
   EngineCode PackRange(int32_t first, int32_t count);
 
-  // Sorts the records into a new database (see SortRequest). -71 key field missing or memo/byte-set,
-  // -40 copy field missing, -3 empty target, -2/-50 and file errors creating, -62 short read.
-  // The target is built under a passing name beside it and then takes the target's name, so the
-  // target's name always names a whole database (the old one, the new one, or none while the
-  // old one is being replaced).
+  // Sorts the records into a new database (see SortRequest). -71 key field missing or
+  // memo/byte-set, -40 copy field missing, -3 empty target, -2/-50 and file errors creating, -62
+  // short read. The target is built under a passing name beside it and then takes the target's
+  // name, so the target's name always names a whole database (the old one, the new one, or none
+  // while the old one is being replaced).
   EngineCode SortInto(const SortRequest& request);
 
   // Holds the lock of the record at `position` (the lock its reads and writes take) until
@@ -269,8 +269,8 @@ class DatabaseHandle {
   EngineCode DropTrailingBlankRecords();
   EngineCode OpenIndexes(const OpenOptions& options);
   uint64_t RecordOffset(int64_t position) const {
-    return records_start_ + static_cast<uint64_t>(position) * static_cast<uint32_t>(
-                                                                   header_.record_size);
+    return records_start_ +
+           static_cast<uint64_t>(position) * static_cast<uint32_t>(header_.record_size);
   }
   // How long an open or a write waits for a lock: kBusyLockWait, or the handle's lock-wait time
   // when that is longer.

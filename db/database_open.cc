@@ -16,7 +16,8 @@
 //   Then the named index files (-34, -30, -33, -31, -32, -49, -43, -42, -54, -53).
 // The checks run under the whole-file lock (unless the handle is lock-free), so no writer changes
 // the header in between; an open waits for it as a write does (kBusyLockWait), since any other
-// handle's passing record lock holds it off. A failed open closes every file it opened and adds nothing.
+// handle's passing record lock holds it off. A failed open closes every file it opened and adds
+// nothing.
 #include <algorithm>
 #include <cstdio>
 
@@ -103,9 +104,9 @@ EngineCode DatabaseHandle::OpenChecked(const std::string& full_path, const OpenO
 
   // A writer that stopped in the middle of an overwrite left its bytes in the journal.
   Journal::Recover(full_path, MemoFileName(full_path));
-  FileError error = File::Open(full_path, FileAccessFor(options.access),
-                               FileShareFor(options.share), platform::FileCreate::kOpenExisting,
-                               &file_);
+  FileError error =
+      File::Open(full_path, FileAccessFor(options.access), FileShareFor(options.share),
+                 platform::FileCreate::kOpenExisting, &file_);
   if (error != FileError::kNone) return FileErrorCode(error, kOpenFailed);
   full_path_ = full_path;
   title_ = FileTitle(full_path);
@@ -119,8 +120,7 @@ EngineCode DatabaseHandle::OpenChecked(const std::string& full_path, const OpenO
       if (rc == kOk && std::any_of(fields_.begin(), fields_.end(),
                                    [](const FieldDescriptor& f) { return IsChainField(f.type); })) {
         memo_ = std::make_unique<MemoFile>(&policy_);
-        rc = memo_->Open(MemoFileName(full_path_), options.access, options.share,
-                         header_.version);
+        rc = memo_->Open(MemoFileName(full_path_), options.access, options.share, header_.version);
         memo_->set_journal(&journal_);
       }
       if (rc == kOk) rc = OpenIndexes(options);

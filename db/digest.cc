@@ -11,7 +11,7 @@ std::string PasswordDigest(std::string_view password) {
   unsigned char md[EVP_MAX_MD_SIZE];
   unsigned int md_length = 0;
   std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(),
-                                                                   &EVP_MD_CTX_free);
+                                                                  &EVP_MD_CTX_free);
   bool ok = context != nullptr && EVP_DigestInit_ex(context.get(), EVP_md5(), nullptr) == 1 &&
             EVP_DigestUpdate(context.get(), password.data(), password.size()) == 1 &&
             EVP_DigestFinal_ex(context.get(), md, &md_length) == 1 && md_length == 16;

@@ -33,7 +33,8 @@ struct ImageBlock {
     for (unsigned char c : data) bytes[8 + at + i++] = c;
   }
   constexpr void DataText(size_t at, const char* text) {
-    for (size_t i = 0; text[i] != '\0'; ++i) bytes[8 + at + i] = static_cast<unsigned char>(text[i]);
+    for (size_t i = 0; text[i] != '\0'; ++i)
+      bytes[8 + at + i] = static_cast<unsigned char>(text[i]);
   }
 };
 
@@ -63,7 +64,7 @@ constexpr void PutField(ImageBlock<N>& image, uint32_t i, std::initializer_list<
 constexpr ImageBlock<kAccountsImageSize> BuildAccounts() {
   ImageBlock<kAccountsImageSize> image;
   PutRecordHeader(image, kAccountsCreationTime, 1, 2, 64, 2);
-  PutField(image, 0, {0xD5, 0xCA, 0xBA, 0xC5}, kFieldText, 4, 20);  // 帐号
+  PutField(image, 0, {0xD5, 0xCA, 0xBA, 0xC5}, kFieldText, 4, 20);   // 帐号
   PutField(image, 1, {0xC3, 0xDC, 0xC2, 0xEB}, kFieldText, 24, 40);  // 密码
   size_t record = RecordsStart(2);
   image.Data32(record, 1);

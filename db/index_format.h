@@ -34,7 +34,8 @@ constexpr uint64_t kIndexKeyCountOffset = 0x30;
 constexpr uint64_t kIndexKeyTableOffset = 0x34;
 constexpr size_t kIndexKeyEntrySize = 21;
 constexpr size_t kIndexKeyNameSize = 17;
-constexpr size_t kMaxIndexKeyFields = (kIndexHeaderSize - kIndexKeyTableOffset) / kIndexKeyEntrySize;
+constexpr size_t kMaxIndexKeyFields =
+    (kIndexHeaderSize - kIndexKeyTableOffset) / kIndexKeyEntrySize;
 constexpr int32_t kMaxIndexKeySize = 80;
 constexpr int32_t kMinIndexBlockSize = 512;
 

@@ -39,8 +39,8 @@ bool AtMostOneByteDiffers(const char* a, const char* b, size_t count) {
 uint64_t SequenceBase() {
   static thread_local std::mt19937_64 generator([] {
     std::random_device device;
-    const uint64_t now = static_cast<uint64_t>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
+    const uint64_t now =
+        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     return (uint64_t{device()} << 32) ^ device() ^ now;
   }());
   return generator() | 1;
@@ -231,8 +231,8 @@ EngineCode Journal::Overwrite(JournalTarget target, File* file, uint64_t offset,
   return kOk;
 }
 
-EngineCode Journal::WriteFresh(JournalTarget target, File* file, uint64_t offset,
-                               const void* bytes, size_t count, EngineCode fallback) {
+EngineCode Journal::WriteFresh(JournalTarget target, File* file, uint64_t offset, const void* bytes,
+                               size_t count, EngineCode fallback) {
   if (count == 0) return kOk;
   CountProcessWrite();
   if (Touches(target, offset, offset + count)) Void();

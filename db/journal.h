@@ -68,8 +68,7 @@ class Journal {
   // most one of them needs no entry. A failed write is tried once more; if that fails too the
   // entry stays valid, so that the next opener completes the write.
   EngineCode Overwrite(JournalTarget target, platform::File* file, uint64_t offset,
-                       const void* bytes, size_t count, const void* old_bytes,
-                       EngineCode fallback);
+                       const void* bytes, size_t count, const void* old_bytes, EngineCode fallback);
 
   // Writes bytes that nothing names yet (see above).
   EngineCode WriteFresh(JournalTarget target, platform::File* file, uint64_t offset,
@@ -105,7 +104,7 @@ class Journal {
   int slot_index_ = -1;
   uint64_t sequence_ = 0;
   bool written_ = false;  // an entry went to the slot since it was taken
-  std::string entry_;  // kept from one entry to the next
+  std::string entry_;     // kept from one entry to the next
   // The entry on disk that a replay would apply.
   bool live_ = false;
   JournalTarget live_target_ = JournalTarget::kRecordFile;

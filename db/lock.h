@@ -103,9 +103,7 @@ class LockTable {
   size_t held_count() const { return held_.size(); }
 
  private:
-  bool Covered(uint64_t offset) const {
-    return whole_depth_ > 0 && offset < kWholeFileLockLength;
-  }
+  bool Covered(uint64_t offset) const { return whole_depth_ > 0 && offset < kWholeFileLockLength; }
   using Held = std::vector<std::pair<uint64_t, int>>;  // offset -> references, by offset
   // The entry for `offset`, or where it would go.
   Held::iterator Find(uint64_t offset);

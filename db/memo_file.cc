@@ -43,8 +43,7 @@ EngineCode MemoFile::Open(std::string_view path, OpenAccess access, OpenShare sh
       size_t done = 0;
       MemoHeader header;
       uint64_t length = 0;
-      if (file_.ReadAt(0, bytes, sizeof bytes, &done) != FileError::kNone ||
-          done != sizeof bytes) {
+      if (file_.ReadAt(0, bytes, sizeof bytes, &done) != FileError::kNone || done != sizeof bytes) {
         rc = kMemoReadFailed;
       } else if (DecodeMemoHeader(bytes, &header), !header.IsValid()) {
         rc = kMemoReadFailed;

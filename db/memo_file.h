@@ -15,12 +15,12 @@
 // Locks (see lock.h): callers hold the owning record's lock (or the whole-file lock, which
 // excludes every record lock, or a walk's range lock over the record's serial byte, which
 // excludes that record's lock: read_ahead.h) around every chain read and write, so a chain never
-// changes under a reader. Allocation and freeing hold the header byte (0). Every block a writer writes is held
-// under its first byte's lock from before its first write until the write is complete, as other
-// programs may read a chain block by block under block locks alone. A chain read takes no block
-// lock: the record lock already keeps every writer of that chain out, so its blocks are read in
-// runs of consecutive blocks, one call per run.
-// State changes: ChainWrite (chain_write.h) for rewrites and releases; Reset for clear all.
+// changes under a reader. Allocation and freeing hold the header byte (0). Every block a writer
+// writes is held under its first byte's lock from before its first write until the write is
+// complete, as other programs may read a chain block by block under block locks alone. A chain read
+// takes no block lock: the record lock already keeps every writer of that chain out, so its blocks
+// are read in runs of consecutive blocks, one call per run. State changes: ChainWrite
+// (chain_write.h) for rewrites and releases; Reset for clear all.
 #pragma once
 
 #include <cstdint>
@@ -106,7 +106,7 @@ class MemoFile {
     std::string run;                  // WalkChain's runs of blocks (at most 64 KB)
     std::string encoded;              // ChainWrite's blocks to write
     std::vector<std::string> images;  // ChainWrite's old bytes of reused blocks, one per chain
-    std::vector<std::vector<uint32_t>> block_lists;  // ChainWrite's chains' block numbers
+    std::vector<std::vector<uint32_t>> block_lists;        // ChainWrite's chains' block numbers
     std::vector<std::pair<uint32_t, const char*>> writes;  // ChainWrite's writes in order
   };
   Scratch* scratch() { return &scratch_; }

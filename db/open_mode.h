@@ -26,7 +26,7 @@ enum class OpenShare {
 };
 
 constexpr OpenAccess AccessFromArgument(int32_t argument) {
-  return argument == 0 ? OpenAccess::kRepairing
+  return argument == 0   ? OpenAccess::kRepairing
          : argument == 1 ? OpenAccess::kReadOnly
                          : OpenAccess::kReadWrite;
 }

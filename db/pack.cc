@@ -42,8 +42,8 @@ EngineCode DatabaseHandle::ClearAll() {
   EngineCode rc = whole.Acquire(&locks_, BusyWait());
   if (rc != kOk) return rc;
   char zero[4] = {};
-  rc = journal_.Overwrite(JournalTarget::kRecordFile, &file_, kRecordCountOffset, zero,
-                          sizeof zero, nullptr, kUnknownError);
+  rc = journal_.Overwrite(JournalTarget::kRecordFile, &file_, kRecordCountOffset, zero, sizeof zero,
+                          nullptr, kUnknownError);
   if (rc == kOk) {
     rc = journal_.SetLength(JournalTarget::kRecordFile, &file_, records_start_, kUnknownError);
   }
@@ -123,8 +123,8 @@ EngineCode DatabaseHandle::Pack(PackMode mode, int32_t first, int32_t remove_cou
     out.append(pending);
     for (int64_t s = placed; s < span; ++s) out.append(blank);
     // One call, cut anywhere, is completed from the journal by the next opener.
-    rc = journal_.Overwrite(JournalTarget::kRecordFile, &file_, RecordOffset(write_at),
-                            out.data(), out.size(), nullptr, kWriteRecordFailed);
+    rc = journal_.Overwrite(JournalTarget::kRecordFile, &file_, RecordOffset(write_at), out.data(),
+                            out.size(), nullptr, kWriteRecordFailed);
     if (rc != kOk) return rc;
     write_at += placed;
     pending.clear();

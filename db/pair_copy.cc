@@ -27,9 +27,8 @@ std::string_view BaseName(std::string_view path) {
 // the source's permission bits. Fills `copy` with the failure.
 bool WritePassing(const File& from, const std::string& to, std::string* buffer, PairCopy* copy) {
   File out;
-  FileError error = File::Open(to, platform::FileAccess::kReadWrite,
-                               platform::FileShare::kDenyNone, platform::FileCreate::kCreateAlways,
-                               &out);
+  FileError error = File::Open(to, platform::FileAccess::kReadWrite, platform::FileShare::kDenyNone,
+                               platform::FileCreate::kCreateAlways, &out);
   if (error != FileError::kNone) {
     copy->code = FileErrorCode(error, kCreateFailed);
     copy->failed_path = to;

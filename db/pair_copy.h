@@ -18,8 +18,8 @@
 namespace memo::db {
 
 struct PairCopy {
-  int code = 0;               // an engine code; kOk when every file was copied
-  std::string failed_path;    // GBK: the file or directory the failure concerns
+  int code = 0;                     // an engine code; kOk when every file was copied
+  std::string failed_path;          // GBK: the file or directory the failure concerns
   std::vector<std::string> copied;  // GBK: the full paths of the copies made
 };
 

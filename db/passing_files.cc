@@ -63,9 +63,9 @@ int RemoveStalePassingFiles(std::string_view target_path) {
 EngineCode CreatePassingFile(std::string_view path, uint32_t mode, File* out) {
   out->Close();
   File file;
-  FileError error = File::Open(path, platform::FileAccess::kReadWrite,
-                               platform::FileShare::kDenyNone, platform::FileCreate::kCreateNew,
-                               &file, mode);
+  FileError error =
+      File::Open(path, platform::FileAccess::kReadWrite, platform::FileShare::kDenyNone,
+                 platform::FileCreate::kCreateNew, &file, mode);
   if (error == FileError::kCreateFailed) return kCreateFailed;  // the name is taken
   if (error != FileError::kNone) return FileErrorCode(error, kCreateFailed);
   // A remover that found the file before this lock holds the lock itself (this one fails, and

@@ -74,9 +74,9 @@ EngineCode DatabaseHandle::ReadAheadField(int field_index, std::string_view* raw
     return kOk;
   }
   // Open checked that every field lies inside the record.
-  *raw = std::string_view(ahead_.Record(position, static_cast<uint32_t>(header_.record_size)) +
-                              field.offset,
-                          field.Size());
+  *raw = std::string_view(
+      ahead_.Record(position, static_cast<uint32_t>(header_.record_size)) + field.offset,
+      field.Size());
   *served = true;
   walk_last_ = position;
   return kOk;
@@ -165,8 +165,7 @@ EngineCode DatabaseHandle::ReadAheadChains(int64_t* records) {
     const uint64_t wanted = high - low + 1 + kReadAheadSpanTail;
     if (wanted <= chains * kReadAheadSpanSlack + kReadAheadSpanTail &&
         wanted <= kReadAheadSpanBlocks &&
-        (a.span.size() >= wanted * kMemoBlockSize ||
-         TryResize(&a.span, wanted * kMemoBlockSize))) {
+        (a.span.size() >= wanted * kMemoBlockSize || TryResize(&a.span, wanted * kMemoBlockSize))) {
       size_t done = 0;
       if (memo_->file()->ReadAt(low * kMemoBlockSize, a.span.data(), wanted * kMemoBlockSize,
                                 &done) == platform::FileError::kNone) {

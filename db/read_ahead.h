@@ -94,11 +94,11 @@ struct ReadAhead {
   void Drop() { records = 0; }
 
   int64_t first = 0;
-  int64_t records = 0;  // 0: no chunk
-  int32_t count = 0;    // the record count read with the chunk
-  uint32_t tick = 0;    // when the chunk was read (platform::TickCount)
-  uint64_t writes = 0;  // ProcessWriteCount() when it was read
-  std::string bytes;    // the records, one after another
+  int64_t records = 0;            // 0: no chunk
+  int32_t count = 0;              // the record count read with the chunk
+  uint32_t tick = 0;              // when the chunk was read (platform::TickCount)
+  uint64_t writes = 0;            // ProcessWriteCount() when it was read
+  std::string bytes;              // the records, one after another
   std::vector<int> chain_fields;  // the chain fields read, in field order
   std::vector<Chain> chains;      // records × chain_fields
   std::string values;

@@ -87,8 +87,8 @@ std::string FieldDescriptor::Name() const {
 
 void FieldDescriptor::SetName(const std::string& name) {
   std::memset(raw_name, 0, sizeof raw_name);
-  std::memcpy(raw_name, name.data(), name.size() < kMaxFieldNameBytes ? name.size()
-                                                                       : kMaxFieldNameBytes);
+  std::memcpy(raw_name, name.data(),
+              name.size() < kMaxFieldNameBytes ? name.size() : kMaxFieldNameBytes);
 }
 
 void DecodeFieldDescriptor(const char* src, FieldDescriptor* field) {

@@ -60,8 +60,8 @@ EngineCode DatabaseHandle::ReadRecordsAt(int64_t position, std::string* buffer) 
                      kReadRecordFailed);
 }
 
-EngineCode DatabaseHandle::WriteCountAndSerial(int32_t count, int32_t next_serial,
-                                               const char* old, bool* maybe_counted) {
+EngineCode DatabaseHandle::WriteCountAndSerial(int32_t count, int32_t next_serial, const char* old,
+                                               bool* maybe_counted) {
   *maybe_counted = false;
   char bytes[8];
   EncodeInt32(bytes, count);
@@ -80,8 +80,8 @@ EngineCode DatabaseHandle::WriteCountAndSerial(int32_t count, int32_t next_seria
                                        bytes + 4, 4, old + 4, kWriteRecordFailed);
     if (rc != kOk) return rc;  // the serial old or new: either is sound with the old count
     for (int attempt = 0; attempt < 2; ++attempt) {
-      rc = journal_.Overwrite(JournalTarget::kRecordFile, &file_, kRecordCountOffset, bytes, 4,
-                              old, kWriteRecordFailed);
+      rc = journal_.Overwrite(JournalTarget::kRecordFile, &file_, kRecordCountOffset, bytes, 4, old,
+                              kWriteRecordFailed);
       if (rc == kOk) return kOk;
     }
     // A failed write may still have put the new count there: what the file says decides.
@@ -105,8 +105,8 @@ EngineCode DatabaseHandle::ReadRecordCount(int32_t* count, int32_t* next_serial)
 EngineCode DatabaseHandle::ReadRecordCountLocked(int32_t* count, int32_t* next_serial) {
   if (!IsOpen()) return kNoDatabaseOpen;
   ByteLock lock;
-  EngineCode rc = lock.Acquire(&locks_, kRecordCountOffset,
-                               LongerWait(policy_.wait_ms, kRecordCountLockWait));
+  EngineCode rc =
+      lock.Acquire(&locks_, kRecordCountOffset, LongerWait(policy_.wait_ms, kRecordCountLockWait));
   if (rc != kOk) return rc;
   int32_t c = 0, s = 1;
   rc = ReadCountLocked(&c, &s);
@@ -258,8 +258,8 @@ EngineCode DatabaseHandle::WriteField(int field_index, const TypedValue& value) 
   if (rc == kOk) {
     char pointer[4];
     EncodeFixed32(pointer, first);
-    rc = journal_.Overwrite(JournalTarget::kRecordFile, &file_, position, pointer,
-                            sizeof pointer, bytes.data(), kWriteFieldFailed);
+    rc = journal_.Overwrite(JournalTarget::kRecordFile, &file_, position, pointer, sizeof pointer,
+                            bytes.data(), kWriteFieldFailed);
   }
   if (rc != kOk) {
     chain.Undo();
@@ -283,8 +283,7 @@ EngineCode DatabaseHandle::ModifyRecord(const TypedValue* values, int count) {
   return PutRecord(RecordWrite::kModify, values, count);
 }
 
-EngineCode DatabaseHandle::PutRecord(RecordWrite what, const TypedValue* values,
-                                     int value_count) {
+EngineCode DatabaseHandle::PutRecord(RecordWrite what, const TypedValue* values, int value_count) {
   if (!IsOpen()) return kNoDatabaseOpen;
   EndWalk();
   const bool add = what != RecordWrite::kModify;
@@ -367,8 +366,8 @@ EngineCode DatabaseHandle::PutRecord(RecordWrite what, const TypedValue* values,
       // file that is short of its counted records).
       uint64_t length = 0;
       if (file_.Length(&length) == FileError::kNone && length > position) {
-        IgnoreCode(journal_.SetLength(JournalTarget::kRecordFile, &file_, position,
-                                      kWriteRecordFailed));
+        IgnoreCode(
+            journal_.SetLength(JournalTarget::kRecordFile, &file_, position, kWriteRecordFailed));
       }
       return rc;
     }
@@ -380,8 +379,8 @@ EngineCode DatabaseHandle::PutRecord(RecordWrite what, const TypedValue* values,
                               old_record.data() + kSerialSize, kWriteRecordFailed);
       if (rc != kOk) {
         // The write may have stopped part-way: put the old bytes back before the old chains.
-        IgnoreCode(journal_.Overwrite(JournalTarget::kRecordFile, &file_,
-                                      position + kSerialSize, old_record.data() + kSerialSize,
+        IgnoreCode(journal_.Overwrite(JournalTarget::kRecordFile, &file_, position + kSerialSize,
+                                      old_record.data() + kSerialSize,
                                       old_record.size() - kSerialSize, nullptr,
                                       kWriteRecordFailed));
       }
@@ -427,8 +426,7 @@ EngineCode DatabaseHandle::ReadRecordBytes(int32_t position, std::string* bytes)
   rc = lock.Acquire(&locks_, RecordOffset(position));
   if (rc != kOk) return rc;
   if (!TryResize(bytes, static_cast<uint32_t>(header_.record_size))) return kAllocationFailed;
-  rc = ReadExactly(file_, RecordOffset(position), bytes->data(), bytes->size(),
-                   kReadRecordFailed);
+  rc = ReadExactly(file_, RecordOffset(position), bytes->data(), bytes->size(), kReadRecordFailed);
   if (rc != kOk) {
     bytes->clear();
     return rc;

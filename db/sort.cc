@@ -6,8 +6,8 @@
 // (negated for records marked deleted) and fresh copies of their memo chains.
 //
 // The target is built under passing names beside it ("<name>.~sort<n>", for the RecordFile and
-// its MemoFile; passing_files.h) and takes its real names only when it is complete: first the old target's
-// RecordFile goes, then its MemoFile, then the new MemoFile takes its name, then the new
+// its MemoFile; passing_files.h) and takes its real names only when it is complete: first the old
+// target's RecordFile goes, then its MemoFile, then the new MemoFile takes its name, then the new
 // RecordFile. So the target's name names the old database, no database, or the new one, whole,
 // and never a RecordFile with another database's MemoFile. A sort that stops before that leaves
 // its passing files behind and the target as it was; the next sort into the same target removes
@@ -63,30 +63,23 @@ double CalendarValue(double day_number) {
 // Compares the key bytes of two records by the field's sort rule.
 int CompareKey(const FieldDescriptor& field, const char* a, const char* b) {
   switch (field.type) {
-    case kFieldByte:
-      return Order(static_cast<uint8_t>(*a), static_cast<uint8_t>(*b));
+    case kFieldByte: return Order(static_cast<uint8_t>(*a), static_cast<uint8_t>(*b));
     case kFieldShort:
       return Order(static_cast<int16_t>(DecodeFixed16(a)), static_cast<int16_t>(DecodeFixed16(b)));
-    case kFieldInt:
-      return Order(DecodeInt32(a), DecodeInt32(b));
+    case kFieldInt: return Order(DecodeInt32(a), DecodeInt32(b));
     case kFieldLong:
       return Order(static_cast<int64_t>(DecodeFixed64(a)), static_cast<int64_t>(DecodeFixed64(b)));
-    case kFieldFloat:
-      return OrderDouble(DecodeFloat(a), DecodeFloat(b));
-    case kFieldDouble:
-      return OrderDouble(DecodeDouble(a), DecodeDouble(b));
-    case kFieldBool:
-      return Order(*a != 0, *b != 0);
+    case kFieldFloat: return OrderDouble(DecodeFloat(a), DecodeFloat(b));
+    case kFieldDouble: return OrderDouble(DecodeDouble(a), DecodeDouble(b));
+    case kFieldBool: return Order(*a != 0, *b != 0);
     case kFieldDateTime:
       return OrderDouble(CalendarValue(DecodeDouble(a)), CalendarValue(DecodeDouble(b)));
-    case kFieldRoutine:
-      return Order(DecodeFixed32(a), DecodeFixed32(b));
+    case kFieldRoutine: return Order(DecodeFixed32(a), DecodeFixed32(b));
     case kFieldText: {
       int c = std::memcmp(a, b, field.declared_length);
       return c < 0 ? -1 : (c > 0 ? 1 : 0);
     }
-    default:
-      return 0;
+    default: return 0;
   }
 }
 
@@ -117,9 +110,9 @@ class TargetMemo {
   static constexpr size_t kFlushBytes = size_t{4} << 20;
 
   EngineCode Open(const std::string& path) {
-    FileError error = File::Open(path, platform::FileAccess::kReadWrite,
-                                 platform::FileShare::kDenyNone,
-                                 platform::FileCreate::kOpenExisting, &file_);
+    FileError error =
+        File::Open(path, platform::FileAccess::kReadWrite, platform::FileShare::kDenyNone,
+                   platform::FileCreate::kOpenExisting, &file_);
     if (error != FileError::kNone) return FileErrorCode(error, kMemoCreateFailed);
     char bytes[kMemoHeaderSize];
     size_t done = 0;
@@ -290,9 +283,9 @@ class TargetFiles {
 
   static EngineCode CheckReplaceable(const std::string& path, EngineCode fallback) {
     File probe;
-    FileError error = File::Open(path, platform::FileAccess::kReadWrite,
-                                 platform::FileShare::kDenyNone,
-                                 platform::FileCreate::kOpenExisting, &probe);
+    FileError error =
+        File::Open(path, platform::FileAccess::kReadWrite, platform::FileShare::kDenyNone,
+                   platform::FileCreate::kOpenExisting, &probe);
     if (error == FileError::kNone || error == FileError::kNotFound) return kOk;
     return FileErrorCode(error, fallback);
   }
@@ -375,9 +368,9 @@ EngineCode DatabaseHandle::SortInto(const SortRequest& request) {
   rc = files.Create(target_header, target_fields);
   if (rc != kOk) return rc;
   File target;
-  FileError error = File::Open(files.record_path(), platform::FileAccess::kReadWrite,
-                               platform::FileShare::kDenyNone,
-                               platform::FileCreate::kOpenExisting, &target);
+  FileError error =
+      File::Open(files.record_path(), platform::FileAccess::kReadWrite,
+                 platform::FileShare::kDenyNone, platform::FileCreate::kOpenExisting, &target);
   if (error != FileError::kNone) return FileErrorCode(error, kCreateFailed);
   // The target's MemoFile was just created, holding only its header, and nobody else knows it:
   // its chains are built in memory and written in large pieces.

@@ -73,41 +73,22 @@ void EncodeFixedValue(const FieldDescriptor& field, const TypedValue& value, cha
     return from_float ? FloatOf(value) : static_cast<double>(IntegerOf(value));
   };
   switch (field.type) {
-    case kFieldByte:
-      dst[0] = static_cast<char>(static_cast<uint8_t>(as_integer()));
-      break;
-    case kFieldShort:
-      EncodeFixed16(dst, static_cast<uint16_t>(as_integer()));
-      break;
-    case kFieldInt:
-      EncodeFixed32(dst, static_cast<uint32_t>(as_integer()));
-      break;
-    case kFieldLong:
-      EncodeFixed64(dst, static_cast<uint64_t>(as_integer()));
-      break;
-    case kFieldFloat:
-      EncodeFloat(dst, static_cast<float>(as_double()));
-      break;
-    case kFieldDouble:
-      EncodeDouble(dst, as_double());
-      break;
-    case kFieldBool:
-      dst[0] = value.low != 0 ? 1 : 0;
-      break;
-    case kFieldDateTime:
-      EncodeDouble(dst, value.Double());
-      break;
-    case kFieldRoutine:
-      EncodeFixed32(dst, value.low);
-      break;
+    case kFieldByte: dst[0] = static_cast<char>(static_cast<uint8_t>(as_integer())); break;
+    case kFieldShort: EncodeFixed16(dst, static_cast<uint16_t>(as_integer())); break;
+    case kFieldInt: EncodeFixed32(dst, static_cast<uint32_t>(as_integer())); break;
+    case kFieldLong: EncodeFixed64(dst, static_cast<uint64_t>(as_integer())); break;
+    case kFieldFloat: EncodeFloat(dst, static_cast<float>(as_double())); break;
+    case kFieldDouble: EncodeDouble(dst, as_double()); break;
+    case kFieldBool: dst[0] = value.low != 0 ? 1 : 0; break;
+    case kFieldDateTime: EncodeDouble(dst, value.Double()); break;
+    case kFieldRoutine: EncodeFixed32(dst, value.low); break;
     case kFieldText: {
       const char* text = static_cast<const char*>(value.Pointer());
       EncodeTextField(text ? std::string_view(text) : std::string_view(), field.declared_length,
                       dst);
       break;
     }
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -148,7 +129,8 @@ TypedValue MakeFieldValue(const FieldDescriptor& field, std::string_view bytes) 
   const char* p = bytes.data();
   switch (field.type) {
     case kFieldByte: value.low = static_cast<uint8_t>(p[0]); break;
-    case kFieldShort: value.low = static_cast<uint32_t>(static_cast<int16_t>(DecodeFixed16(p)));
+    case kFieldShort:
+      value.low = static_cast<uint32_t>(static_cast<int16_t>(DecodeFixed16(p)));
       break;
     case kFieldInt: value.low = DecodeFixed32(p); break;
     case kFieldLong: value.SetInt64(static_cast<int64_t>(DecodeFixed64(p))); break;
@@ -158,15 +140,12 @@ TypedValue MakeFieldValue(const FieldDescriptor& field, std::string_view bytes) 
     case kFieldDateTime: value.SetDouble(ClampDateTime(DecodeDouble(p))); break;
     case kFieldRoutine: value.low = DecodeFixed32(p); break;
     case kFieldText:
-    case kFieldMemo:
-      value.SetPointer(CopyStringAsText(StoredValueBytes(field, bytes)));
-      break;
+    case kFieldMemo: value.SetPointer(CopyStringAsText(StoredValueBytes(field, bytes))); break;
     case kFieldByteSet:
-      value.SetPointer(bytes.empty() ? nullptr
-                                     : MakeByteSet(bytes.data(), static_cast<int32_t>(bytes.size())));
+      value.SetPointer(
+          bytes.empty() ? nullptr : MakeByteSet(bytes.data(), static_cast<int32_t>(bytes.size())));
       break;
-    default:
-      break;
+    default: break;
   }
   return value;
 }

@@ -85,12 +85,8 @@ std::vector<memo::TypedValue> ValuesFor(const memo::db::DatabaseHandle& handle, 
         value.SetPointer(storage->back().data());
         break;
       }
-      case memo::db::kFieldDateTime:
-        value.SetDouble(41830.5);
-        break;
-      default:
-        value.low = 7;
-        break;
+      case memo::db::kFieldDateTime: value.SetDouble(41830.5); break;
+      default: value.low = 7; break;
     }
     values.push_back(value);
   }

@@ -79,7 +79,8 @@ void WriteSeeds(const std::string& dir) {
   for (WindowRecord& window : store.windows) {
     for (UnitRecord& unit : window.units) {
       EGridBlock grid;
-      if (unit.type != unit_type::kEGrid || ReadEGridBlock(unit.type_block, &grid) != BlockStatus::kOk) {
+      if (unit.type != unit_type::kEGrid ||
+          ReadEGridBlock(unit.type_block, &grid) != BlockStatus::kOk) {
         continue;
       }
       grid.words[kEGridSelectionWord] |= 0x80000000u;

@@ -24,8 +24,8 @@ namespace memo::platform {
 // The local clock, in calendar fields.
 struct LocalTime {
   int year = 2000;
-  int month = 1;       // 1..12
-  int day = 1;         // 1..31
+  int month = 1;  // 1..12
+  int day = 1;    // 1..31
   int hour = 0;
   int minute = 0;
   int second = 0;
@@ -36,7 +36,7 @@ struct LocalTime {
 
 // Sizes of the system's window parts that layout rules refer to.
 struct SystemMetrics {
-  int edge_width = 2;   // a 3-D edge
+  int edge_width = 2;  // a 3-D edge
   int edge_height = 2;
   int border_width = 1;
   int border_height = 1;

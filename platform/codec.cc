@@ -146,8 +146,7 @@ bool DecodeRun(std::string_view gbk, std::string* out, bool strict) {
                    // as the single byte 0x80, the euro sign), so that no two byte codes decode
                    // alike.
                    if (pair && Gb18030Decoder().Whole(rest.substr(0, 2), &utf8) &&
-                       (!GbkEncoder().Whole(utf8, &gbk) ||
-                        gbk == std::string_view("\x80", 1))) {
+                       (!GbkEncoder().Whole(utf8, &gbk) || gbk == std::string_view("\x80", 1))) {
                      o->append(utf8);
                      return 2;
                    }
@@ -178,8 +177,8 @@ bool DecodeGbk(std::string_view gbk, std::string* out, bool strict) {
       start = ++i;
       continue;
     }
-    const bool pair = IsGbkLead(c) && i + 1 < gbk.size() &&
-                      IsGbkTrail(static_cast<unsigned char>(gbk[i + 1]));
+    const bool pair =
+        IsGbkLead(c) && i + 1 < gbk.size() && IsGbkTrail(static_cast<unsigned char>(gbk[i + 1]));
     i += pair ? 2 : 1;
   }
   if (!DecodeRun(gbk.substr(start), &piece, strict)) return false;
@@ -189,20 +188,21 @@ bool DecodeGbk(std::string_view gbk, std::string* out, bool strict) {
 
 // Encodes a run of text that holds no euro sign.
 bool EncodeRun(std::string_view utf8, std::string* out, bool strict) {
-  return Convert(GbkEncoder(), utf8, out,
-                 [strict](const unsigned char* p, size_t left, std::string* o) -> size_t {
-                   size_t n = Utf8SequenceLength(p, left);
-                   std::string code;
-                   if (n > 1 && Gb18030Encoder().Whole(
-                                    std::string_view(reinterpret_cast<const char*>(p), n), &code) &&
-                       code.size() == 2) {
-                     o->append(code);
-                     return n;
-                   }
-                   if (strict) return 0;
-                   o->push_back('?');
-                   return n;
-                 });
+  return Convert(
+      GbkEncoder(), utf8, out,
+      [strict](const unsigned char* p, size_t left, std::string* o) -> size_t {
+        size_t n = Utf8SequenceLength(p, left);
+        std::string code;
+        if (n > 1 &&
+            Gb18030Encoder().Whole(std::string_view(reinterpret_cast<const char*>(p), n), &code) &&
+            code.size() == 2) {
+          o->append(code);
+          return n;
+        }
+        if (strict) return 0;
+        o->push_back('?');
+        return n;
+      });
 }
 
 bool EncodeGbk(std::string_view utf8, std::string* out, bool strict) {

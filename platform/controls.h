@@ -38,8 +38,21 @@ struct ControlPlacement {
 
 // The mouse pointer shown over a control or window.
 enum class CursorShape {
-  kDefault, kArrow, kCross, kIBeam, kWait, kUpArrow, kSizeAll, kSizeNwse, kSizeNesw, kSizeWe,
-  kSizeNs, kNo, kHand, kAppStarting, kHelp,
+  kDefault,
+  kArrow,
+  kCross,
+  kIBeam,
+  kWait,
+  kUpArrow,
+  kSizeAll,
+  kSizeNwse,
+  kSizeNesw,
+  kSizeWe,
+  kSizeNs,
+  kNo,
+  kHand,
+  kAppStarting,
+  kHelp,
 };
 
 class Control {
@@ -255,7 +268,15 @@ class BrowserControl : public Control {
 // --- Custom-drawn canvas -------------------------------------------------------------------------
 
 enum class ScrollAction {
-  kLineUp, kLineDown, kPageUp, kPageDown, kThumbTrack, kThumbPosition, kTop, kBottom, kEndScroll,
+  kLineUp,
+  kLineDown,
+  kPageUp,
+  kPageDown,
+  kThumbTrack,
+  kThumbPosition,
+  kTop,
+  kBottom,
+  kEndScroll,
 };
 
 struct ScrollInfo {

@@ -20,21 +20,21 @@ constexpr uint32_t kPrivateFileMode = 0600;
 
 // What went wrong in a file operation; the engine maps each kind to its own error code. A result
 // may not be dropped: a caller with nothing to do on failure says so with IgnoreError().
-enum class [[nodiscard]] FileError {
-  kNone = 0,
-  kCreateFailed,       // the file could not be created
-  kNotFound,           // no such file
-  kInvalidPath,        // a directory on the way is missing, or the name is malformed
-  kTooManyOpen,        // descriptor limit reached
-  kAccessDenied,       // permissions, or a directory where a file was expected
-  kInvalidHandle,      // operation on a closed handle
-  kSeekFailed,         // offset outside what the system accepts
-  kHardware,           // EIO and similar
-  kSharingViolation,   // another handle's access or share mode forbids this open
-  kLockViolation,      // a byte-range lock conflicts with another handle's lock
-  kDiskFull,           // ENOSPC, EDQUOT, EFBIG
-  kEndOfFile,          // fewer bytes than asked for (only where a caller asks for "all or error")
-  kUnknown,
+enum class [[nodiscard]] FileError{
+    kNone = 0,
+    kCreateFailed,      // the file could not be created
+    kNotFound,          // no such file
+    kInvalidPath,       // a directory on the way is missing, or the name is malformed
+    kTooManyOpen,       // descriptor limit reached
+    kAccessDenied,      // permissions, or a directory where a file was expected
+    kInvalidHandle,     // operation on a closed handle
+    kSeekFailed,        // offset outside what the system accepts
+    kHardware,          // EIO and similar
+    kSharingViolation,  // another handle's access or share mode forbids this open
+    kLockViolation,     // a byte-range lock conflicts with another handle's lock
+    kDiskFull,          // ENOSPC, EDQUOT, EFBIG
+    kEndOfFile,         // fewer bytes than asked for (only where a caller asks for "all or error")
+    kUnknown,
 };
 
 enum class FileAccess { kRead, kWrite, kReadWrite };
@@ -45,10 +45,10 @@ enum class FileAccess { kRead, kWrite, kReadWrite };
 enum class FileShare { kDenyNone, kDenyRead, kDenyWrite, kExclusive };
 
 enum class FileCreate {
-  kOpenExisting,   // fail with kNotFound when missing
-  kCreateAlways,   // create, or truncate an existing file
-  kOpenAlways,     // create when missing, keep existing contents
-  kCreateNew,      // fail when the file exists
+  kOpenExisting,  // fail with kNotFound when missing
+  kCreateAlways,  // create, or truncate an existing file
+  kOpenAlways,    // create when missing, keep existing contents
+  kCreateNew,     // fail when the file exists
 };
 
 // One open handle. Move-only; closing releases every lock the handle holds and its share claim.
@@ -104,10 +104,10 @@ class File {
   FileError FinishOpen(FileAccess access, FileShare share, FileCreate create);
 
   int fd_ = -1;
-  int lock_fd_ = -1;                     // companion, or -1 when fd_ holds the locks
+  int lock_fd_ = -1;  // companion, or -1 when fd_ holds the locks
   FileAccess access_ = FileAccess::kRead;
-  bool lock_shared_ = false;             // the lock descriptor can take read (shared) locks
-  bool lock_exclusive_ = false;          // ... and write (exclusive) locks
+  bool lock_shared_ = false;     // the lock descriptor can take read (shared) locks
+  bool lock_exclusive_ = false;  // ... and write (exclusive) locks
   std::string path_;
 };
 

@@ -11,14 +11,14 @@
 namespace memo::platform {
 
 struct FileCallCounts {
-  uint64_t reads = 0;        // pread and read
-  uint64_t writes = 0;       // pwrite and write
-  uint64_t locks = 0;        // byte-range locks taken (fcntl F_OFD_SETLK with a lock type)
-  uint64_t unlocks = 0;      // byte-range locks released (F_OFD_SETLK with F_UNLCK)
-  uint64_t lock_tests = 0;   // F_OFD_GETLK (share-mode checks at open)
-  uint64_t opens = 0;        // open, including a handle's companion descriptor
+  uint64_t reads = 0;       // pread and read
+  uint64_t writes = 0;      // pwrite and write
+  uint64_t locks = 0;       // byte-range locks taken (fcntl F_OFD_SETLK with a lock type)
+  uint64_t unlocks = 0;     // byte-range locks released (F_OFD_SETLK with F_UNLCK)
+  uint64_t lock_tests = 0;  // F_OFD_GETLK (share-mode checks at open)
+  uint64_t opens = 0;       // open, including a handle's companion descriptor
   uint64_t closes = 0;
-  uint64_t others = 0;       // fstat, stat, lstat, ftruncate, lseek, fcntl flags, directory reads
+  uint64_t others = 0;  // fstat, stat, lstat, ftruncate, lseek, fcntl flags, directory reads
 
   uint64_t Total() const {
     return reads + writes + locks + unlocks + lock_tests + opens + closes + others;

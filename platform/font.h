@@ -10,7 +10,7 @@ struct FontSpec {
   // LOGFONT height: negative = character height in pixels, positive = cell height in pixels,
   // 0 = the default size.
   int height = 0;
-  int weight = 0;        // 0 default, 400 normal, 700 bold
+  int weight = 0;  // 0 default, 400 normal, 700 bold
   bool italic = false;
   bool underline = false;
   bool strike_out = false;
@@ -19,14 +19,14 @@ struct FontSpec {
 
   // True for the platform's default GUI font (no face, no size, no style).
   bool IsDefault() const {
-    return height == 0 && weight == 0 && !italic && !underline && !strike_out &&
-           escapement == 0 && face_gbk.empty();
+    return height == 0 && weight == 0 && !italic && !underline && !strike_out && escapement == 0 &&
+           face_gbk.empty();
   }
   friend bool operator==(const FontSpec&, const FontSpec&) = default;
 };
 
 struct FontMetrics {
-  int height = 0;             // ascent + descent
+  int height = 0;  // ascent + descent
   int ascent = 0;
   int descent = 0;
   int average_char_width = 0;

@@ -6,7 +6,9 @@ namespace memo {
 
 namespace {
 
-unsigned char ByteAt(std::string_view text, size_t at) { return static_cast<unsigned char>(text[at]); }
+unsigned char ByteAt(std::string_view text, size_t at) {
+  return static_cast<unsigned char>(text[at]);
+}
 
 template <typename Convert>
 std::string MapAsciiLetters(std::string_view text, Convert convert) {

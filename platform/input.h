@@ -60,11 +60,11 @@ constexpr int kF12 = 123;
 
 struct InputEvent {
   InputKind kind = InputKind::kMouseMove;
-  int x = 0;              // mouse: client pixels of the control (or window) under the input
+  int x = 0;  // mouse: client pixels of the control (or window) under the input
   int y = 0;
-  int shift = 0;          // kShiftCtrl | kShiftShift | kShiftAlt
-  int key = 0;            // kKeyDown/kKeyUp: virtual-key code; kChar: the character code
-  int wheel = 0;          // kWheel: notches, positive away from the user
+  int shift = 0;            // kShiftCtrl | kShiftShift | kShiftAlt
+  int key = 0;              // kKeyDown/kKeyUp: virtual-key code; kChar: the character code
+  int wheel = 0;            // kWheel: notches, positive away from the user
   bool system_key = false;  // a key pressed with Alt (or F10): the classic "system key"
   bool auto_repeat = false;
 };

@@ -14,13 +14,13 @@ enum class EdgeStyle { kRaised, kSunken };
 
 struct TextFormat {
   FontSpec font;
-  Color color = 0;                    // 0x00BBGGRR
-  Color background = kDefaultColor;   // kDefaultColor: transparent (the background shows through)
+  Color color = 0;                   // 0x00BBGGRR
+  Color background = kDefaultColor;  // kDefaultColor: transparent (the background shows through)
   Align align = Align::kLeft;
   VAlign valign = VAlign::kCentre;
   bool single_line = true;  // false: CR LF and LF break lines, long lines wrap at words
   bool end_ellipsis = false;
-  bool clip = true;         // clip to the rectangle
+  bool clip = true;  // clip to the rectangle
 };
 
 class Painter {

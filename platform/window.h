@@ -38,12 +38,12 @@ struct WindowStyle {
   WindowBorder border = WindowBorder::kFixed;
   bool maximize_button = false;
   bool minimize_button = false;
-  bool control_box = true;   // the system menu and close box
+  bool control_box = true;  // the system menu and close box
   bool movable = true;
   bool show_in_taskbar = true;
   bool always_on_top = false;
   Color background = kDefaultColor;
-  std::string icon_bytes;  // encoded icon, or empty
+  std::string icon_bytes;         // encoded icon, or empty
   class Window* owner = nullptr;  // stays above its owner; null: none
 };
 
@@ -89,8 +89,7 @@ class Window {
   virtual EditControl* CreateEdit(const ControlPlacement& placement, const EditStyle& style) = 0;
   virtual ButtonControl* CreateButton(const ControlPlacement& placement,
                                       const ButtonStyle& style) = 0;
-  virtual ComboControl* CreateCombo(const ControlPlacement& placement,
-                                    const ComboStyle& style) = 0;
+  virtual ComboControl* CreateCombo(const ControlPlacement& placement, const ComboStyle& style) = 0;
   virtual StaticControl* CreateStatic(const ControlPlacement& placement,
                                       const StaticStyle& style) = 0;
   virtual UpDownControl* CreateUpDown(const ControlPlacement& placement,

@@ -82,24 +82,19 @@ char* FormatText(const char* format, ...) {
 
 size_t TypeSize(uint32_t tag) {
   switch (tag) {
-    case TypeTag::kByte:
-      return 1;
-    case TypeTag::kShort:
-      return 2;
+    case TypeTag::kByte: return 1;
+    case TypeTag::kShort: return 2;
     case TypeTag::kInt:
     case TypeTag::kFloat:
     case TypeTag::kBool:
     case TypeTag::kText:
     case TypeTag::kByteSet:
-    case TypeTag::kSubroutinePtr:
-      return 4;
+    case TypeTag::kSubroutinePtr: return 4;
     case TypeTag::kLong:
     case TypeTag::kDouble:
     case TypeTag::kDateTime:
-    case TypeTag::kSubStatement:
-      return 8;
-    default:
-      return 0;
+    case TypeTag::kSubStatement: return 8;
+    default: return 0;
   }
 }
 
@@ -110,10 +105,8 @@ bool IsNumeric(uint32_t tag) {
     case TypeTag::kInt:
     case TypeTag::kLong:
     case TypeTag::kFloat:
-    case TypeTag::kDouble:
-      return true;
-    default:
-      return false;
+    case TypeTag::kDouble: return true;
+    default: return false;
   }
 }
 
@@ -141,34 +134,24 @@ char* ValueToText(const TypedValue& value) {
       return FormatText("%u", static_cast<unsigned>(static_cast<uint8_t>(value.low)));
     case TypeTag::kShort:
       return FormatText("%d", static_cast<int>(static_cast<int16_t>(value.low)));
-    case TypeTag::kInt:
-      return FormatText("%d", static_cast<int32_t>(value.low));
-    case TypeTag::kLong:
-      return FormatText("%lld", static_cast<long long>(value.Int64()));
+    case TypeTag::kInt: return FormatText("%d", static_cast<int32_t>(value.low));
+    case TypeTag::kLong: return FormatText("%lld", static_cast<long long>(value.Int64()));
     case TypeTag::kFloat:
       return FormatText("%.6g", RoundSignificant(static_cast<double>(value.Float()), 6));
-    case TypeTag::kDouble:
-      return FormatText("%.13g", value.Double());
-    case TypeTag::kBool:
-      return CopyText(value.low != 0 ? Gbk("真") : Gbk("假"));
-    case TypeTag::kDateTime:
-      return DateTimeToText(value.Double());
-    case TypeTag::kText:
-      return CopyText(static_cast<const char*>(value.Pointer()));
-    default:
-      return nullptr;
+    case TypeTag::kDouble: return FormatText("%.13g", value.Double());
+    case TypeTag::kBool: return CopyText(value.low != 0 ? Gbk("真") : Gbk("假"));
+    case TypeTag::kDateTime: return DateTimeToText(value.Double());
+    case TypeTag::kText: return CopyText(static_cast<const char*>(value.Pointer()));
+    default: return nullptr;
   }
 }
 
 int32_t ToInteger(const TypedValue& value) {
   switch (value.tag) {
-    case TypeTag::kByte:
-      return static_cast<uint8_t>(value.low);
-    case TypeTag::kShort:
-      return static_cast<int16_t>(value.low);
+    case TypeTag::kByte: return static_cast<uint8_t>(value.low);
+    case TypeTag::kShort: return static_cast<int16_t>(value.low);
     case TypeTag::kInt:
-    case TypeTag::kLong:
-      return static_cast<int32_t>(value.low);
+    case TypeTag::kLong: return static_cast<int32_t>(value.low);
     case TypeTag::kFloat:
     case TypeTag::kDouble: {
       double v = value.tag == TypeTag::kFloat ? value.Float() : value.Double();
@@ -181,8 +164,7 @@ int32_t ToInteger(const TypedValue& value) {
       auto truncated = static_cast<int64_t>(v);
       return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(truncated)));
     }
-    default:
-      FatalError(Gbk("欲转换数据类型不是数值"), 0);
+    default: FatalError(Gbk("欲转换数据类型不是数值"), 0);
   }
 }
 
@@ -240,8 +222,7 @@ CalendarTime SplitDateTime(double day_number) {
 
 double MakeDateTime(const CalendarTime& t) {
   int64_t day = DaysFromCivil(t.year, t.month, t.day) - kEpochOffset;
-  double fraction =
-      static_cast<double>(t.hour * 3600 + t.minute * 60 + t.second) / kSecondsPerDay;
+  double fraction = static_cast<double>(t.hour * 3600 + t.minute * 60 + t.second) / kSecondsPerDay;
   return day >= 0 ? static_cast<double>(day) + fraction : static_cast<double>(day) - fraction;
 }
 

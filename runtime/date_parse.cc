@@ -70,8 +70,8 @@ int DaysInMonth(int year, int month) {
 
 bool Valid(const CalendarTime& t) {
   return t.year >= 100 && t.year <= 9999 && t.month >= 1 && t.month <= 12 && t.day >= 1 &&
-         t.day <= DaysInMonth(t.year, t.month) && t.hour >= 0 && t.hour <= 23 &&
-         t.minute >= 0 && t.minute <= 59 && t.second >= 0 && t.second <= 59;
+         t.day <= DaysInMonth(t.year, t.month) && t.hour >= 0 && t.hour <= 23 && t.minute >= 0 &&
+         t.minute <= 59 && t.second >= 0 && t.second <= 59;
 }
 
 // 2014年7月10日[9时[5分[7秒]]]

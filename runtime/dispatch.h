@@ -52,13 +52,15 @@ class ArgList {
   }
 
   ArgList(const ArgList& other) : spilled_(other.spilled_), size_(other.size_) {
-    if (spilled_.empty()) std::copy(other.inline_.cells, other.inline_.cells + size_, inline_.cells);
+    if (spilled_.empty())
+      std::copy(other.inline_.cells, other.inline_.cells + size_, inline_.cells);
   }
   ArgList& operator=(const ArgList& other) {
     if (this != &other) {
       spilled_ = other.spilled_;
       size_ = other.size_;
-      if (spilled_.empty()) std::copy(other.inline_.cells, other.inline_.cells + size_, inline_.cells);
+      if (spilled_.empty())
+        std::copy(other.inline_.cells, other.inline_.cells + size_, inline_.cells);
     }
     return *this;
   }

@@ -1,8 +1,8 @@
 // The run-time error report. Every fatal condition of every layer ends here: the report is shown
 // in an ownerless modal box (or, with no backend installed, written to stderr as UTF-8), then the
 // end-program service ends the process with exit code -1.
-#include "platform/message_box.h"
 #include "runtime/fatal.h"
+#include "platform/message_box.h"
 
 #include <cstdio>
 #include <string>

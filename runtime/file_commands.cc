@@ -65,14 +65,15 @@ void ReadFileBytes(TypedValue* result, int32_t arg_count, TypedValue* args) {
   std::string_view name = TextArg(arg_count, args, 0);
   if (name.empty()) return;
   File file;
-  if (File::Open(name, FileAccess::kRead, FileShare::kDenyWrite, FileCreate::kOpenExisting, &file) !=
-      FileError::kNone) {
+  if (File::Open(name, FileAccess::kRead, FileShare::kDenyWrite, FileCreate::kOpenExisting,
+                 &file) != FileError::kNone) {
     return;
   }
   uint64_t length = 0;
   if (file.Length(&length) != FileError::kNone || length == 0) return;
   // A byte-set counts its bytes in a signed 32-bit word: a longer file has no byte-set form.
-  if (length > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()) - kByteSetHeaderSize) return;
+  if (length > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()) - kByteSetHeaderSize)
+    return;
 
   void* block = Allocate(kByteSetHeaderSize + static_cast<size_t>(length));
   size_t done = 0;
@@ -113,16 +114,19 @@ void OpenDiskFile(TypedValue* result, int32_t arg_count, TypedValue* args) {
   result->low = result->high = 0;
   std::string_view name = TextArg(arg_count, args, 0);
   int32_t mode = 0, sharing = 0;
-  if (name.empty() || !IntArg(arg_count, args, 1, 3, &mode) || !IntArg(arg_count, args, 2, 1, &sharing)) return;
+  if (name.empty() || !IntArg(arg_count, args, 1, 3, &mode) ||
+      !IntArg(arg_count, args, 2, 1, &sharing))
+    return;
   if (mode < 1 || mode > 6 || sharing < 1 || sharing > 4) return;
 
-  static constexpr FileAccess kModeAccess[] = {FileAccess::kRead,  FileAccess::kWrite, FileAccess::kReadWrite,
-                                               FileAccess::kWrite, FileAccess::kWrite, FileAccess::kReadWrite};
+  static constexpr FileAccess kModeAccess[] = {FileAccess::kRead,      FileAccess::kWrite,
+                                               FileAccess::kReadWrite, FileAccess::kWrite,
+                                               FileAccess::kWrite,     FileAccess::kReadWrite};
   static constexpr FileCreate kModeCreate[] = {FileCreate::kOpenExisting, FileCreate::kOpenExisting,
                                                FileCreate::kOpenExisting, FileCreate::kCreateAlways,
                                                FileCreate::kOpenAlways,   FileCreate::kOpenAlways};
-  static constexpr FileShare kSharing[] = {FileShare::kDenyNone, FileShare::kDenyRead, FileShare::kDenyWrite,
-                                           FileShare::kExclusive};
+  static constexpr FileShare kSharing[] = {FileShare::kDenyNone, FileShare::kDenyRead,
+                                           FileShare::kDenyWrite, FileShare::kExclusive};
   File file;
   if (File::Open(name, kModeAccess[mode - 1], kSharing[sharing - 1], kModeCreate[mode - 1], &file,
                  platform::kPrivateFileMode) != FileError::kNone) {

@@ -47,8 +47,9 @@ class ConstantRegistry {
     const std::vector<Region>* current = snapshot_.load(std::memory_order_relaxed);
     auto next = std::make_unique<std::vector<Region>>();
     if (current) *next = *current;
-    auto it = std::lower_bound(next->begin(), next->end(), begin,
-                               [](const Region& r, const char* key) { return std::less<>()(r.begin, key); });
+    auto it = std::lower_bound(
+        next->begin(), next->end(), begin,
+        [](const Region& r, const char* key) { return std::less<>()(r.begin, key); });
     if (it != next->end() && it->begin == begin) {
       it->end = begin + n;
     } else {
@@ -63,8 +64,9 @@ class ConstantRegistry {
     const std::vector<Region>* regions = snapshot_.load(std::memory_order_acquire);
     if (regions == nullptr || regions->empty()) return false;
     auto address = static_cast<const char*>(p);
-    auto it = std::upper_bound(regions->begin(), regions->end(), address,
-                               [](const char* key, const Region& r) { return std::less<>()(key, r.begin); });
+    auto it = std::upper_bound(
+        regions->begin(), regions->end(), address,
+        [](const char* key, const Region& r) { return std::less<>()(key, r.begin); });
     if (it == regions->begin()) return false;
     --it;
     if (!std::less<>()(address, it->end)) return false;

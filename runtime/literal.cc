@@ -39,7 +39,6 @@ class LiteralPool {
  private:
   static constexpr size_t kChunkSize = 4096;
 
-
   // Copies the text with its NUL into the current chunk, opening a new one when it does not fit.
   // Chunks are zero-filled, so reading a constant up to its region end reads defined bytes.
   const char* Store(const std::string& gbk) {

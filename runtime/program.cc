@@ -1,9 +1,9 @@
 #include "runtime/program.h"
 
 #include <cfenv>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <chrono>
 #include <map>
 #include <thread>
 #include <utility>

@@ -15,14 +15,9 @@ int main(int argc, char** argv) {
   const memo::platform::DataDirectoryChoice choice =
       memo::platform::ChooseDataDirectory(memo::platform::ProcessDataDirectoryInputs());
   switch (memo::desktop::FindEarlyRequest(argc, argv)) {
-    case EarlyRequest::kHelp:
-      std::fputs(memo::desktop::HelpText(choice).c_str(), stdout);
-      return 0;
-    case EarlyRequest::kVersion:
-      std::fputs(memo::desktop::VersionText().c_str(), stdout);
-      return 0;
-    case EarlyRequest::kRun:
-      break;
+    case EarlyRequest::kHelp: std::fputs(memo::desktop::HelpText(choice).c_str(), stdout); return 0;
+    case EarlyRequest::kVersion: std::fputs(memo::desktop::VersionText().c_str(), stdout); return 0;
+    case EarlyRequest::kRun: break;
   }
   memo::platform::qt::QtApplication application(argc, argv);  // takes the toolkit's own options
   std::string leftover = memo::desktop::CheckLeftoverArguments(argc, argv);

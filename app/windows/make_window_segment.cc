@@ -8,8 +8,8 @@
 #include <fstream>
 #include <string>
 
-#include "ui/format/segment.h"
 #include "app/windows/program_windows.h"
+#include "ui/format/segment.h"
 
 namespace {
 
@@ -26,9 +26,10 @@ std::string SourceOf(const std::string& segment) {
     out += hex;
     if (i % 16 == 15 || i + 1 == segment.size()) out += '\n';
   }
-  out += "};\n"
-         "const size_t kCarriedSegmentSize = sizeof(kCarriedSegment);\n\n"
-         "}  // namespace memo::ui\n";
+  out +=
+      "};\n"
+      "const size_t kCarriedSegmentSize = sizeof(kCarriedSegment);\n\n"
+      "}  // namespace memo::ui\n";
   return out;
 }
 

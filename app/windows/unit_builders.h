@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "app/windows/program_routines.h"
 #include "ui/format/segment.h"
 #include "ui/format/type_blocks.h"
-#include "app/windows/program_routines.h"
 
 namespace memo::ui::windows {
 

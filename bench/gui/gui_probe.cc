@@ -31,8 +31,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/Xdamage.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xdamage.h>
 #include <X11/keysym.h>
 #include <poll.h>
 #include <signal.h>
@@ -81,12 +81,12 @@ struct Options {
 struct Spot {
   int x, y;
 };
-constexpr Spot kMemoTextBox{190, 407};     // 编辑框1, the new memo's text
-constexpr Spot kQueryList{579, 409};       // 组合框2, the query's category
-constexpr Spot kQueryButton{648, 407};     // 按钮记事查询
-constexpr Spot kDeleteButton{404, 407};    // 按钮记事删除
-constexpr Spot kGridFirstRows{15, 34};     // 表格1 at (1, 2): the row numbers of row 1
-constexpr Spot kNeutral{20, 432};          // below the labels: nothing reacts to the pointer
+constexpr Spot kMemoTextBox{190, 407};   // 编辑框1, the new memo's text
+constexpr Spot kQueryList{579, 409};     // 组合框2, the query's category
+constexpr Spot kQueryButton{648, 407};   // 按钮记事查询
+constexpr Spot kDeleteButton{404, 407};  // 按钮记事删除
+constexpr Spot kGridFirstRows{15, 34};   // 表格1 at (1, 2): the row numbers of row 1
+constexpr Spot kNeutral{20, 432};        // below the labels: nothing reacts to the pointer
 constexpr int kMemoTextBoxTop = 398;
 
 class Failure : public std::runtime_error {
@@ -263,8 +263,7 @@ class Desk {
     for (int y = 0; y < a.height; ++y) {
       for (int x = 0; x < a.width; ++x) {
         unsigned long p = XGetPixel(image, x, y);
-        char rgb[3] = {static_cast<char>(p >> 16), static_cast<char>(p >> 8),
-                       static_cast<char>(p)};
+        char rgb[3] = {static_cast<char>(p >> 16), static_cast<char>(p >> 8), static_cast<char>(p)};
         out.write(rgb, 3);
       }
     }
@@ -283,7 +282,7 @@ class Desk {
   struct Outcome {
     bool repainted = false;  // settled, having drawn something
     bool drew = false;       // drew something, settled or not
-    double ms = 0;  // input to the last damage
+    double ms = 0;           // input to the last damage
   };
 
   // Waits until the program has drawn, then been quiet (no damage, no processor time) for the
@@ -363,14 +362,14 @@ class Desk {
   // The height of the main window's menu bar: the top of the memo text box, found as the first
   // white row from the bottom up in a column through it, less its place in the client area.
   int MenuHeight(const Found& main) {
-    XImage* image = XGetImage(display_, main.window, 0, 0, main.width, main.height, AllPlanes,
-                              ZPixmap);
+    XImage* image =
+        XGetImage(display_, main.window, 0, 0, main.width, main.height, AllPlanes, ZPixmap);
     if (!image) throw Failure("cannot read the main window's pixels");
     const int x = kMemoTextBox.x;
     int y = main.height - 1;
     auto white = [&](int row) { return (XGetPixel(image, x, row) & 0xFFFFFF) == 0xFFFFFF; };
-    while (y > 0 && !white(y)) --y;     // the margin below the box
-    while (y > 0 && white(y)) --y;      // the box itself, up to its frame
+    while (y > 0 && !white(y)) --y;  // the margin below the box
+    while (y > 0 && white(y)) --y;   // the box itself, up to its frame
     XDestroyImage(image);
     int top = y + 1;
     int menu = top - (kMemoTextBoxTop + 1);
@@ -384,8 +383,9 @@ class Desk {
     unsigned long items = 0, after = 0;
     unsigned char* data = nullptr;
     std::string title;
-    if (XGetWindowProperty(display_, w, net_wm_name_, 0, 1024, False, utf8_, &type, &format,
-                           &items, &after, &data) == Success && data) {
+    if (XGetWindowProperty(display_, w, net_wm_name_, 0, 1024, False, utf8_, &type, &format, &items,
+                           &after, &data) == Success &&
+        data) {
       title.assign(reinterpret_cast<char*>(data), items);
       XFree(data);
       return title;
@@ -489,8 +489,8 @@ class Round {
     try {
       Drive(program);
     } catch (...) {
-      screen_.Shot((fs::path(options_.work) / ("failed-round" + std::to_string(number_) + ".ppm"))
-                       .string());
+      screen_.Shot(
+          (fs::path(options_.work) / ("failed-round" + std::to_string(number_) + ".ppm")).string());
       screen_.Watch(nullptr);
       throw;
     }
@@ -502,7 +502,8 @@ class Round {
  private:
   void Drive(Program& program) {
     const int t = options_.timeout_ms;
-    screen_.Calm("the login window", t, [&] { return screen_.FindWindow(kLoginTitle).has_value(); });
+    screen_.Calm("the login window", t,
+                 [&] { return screen_.FindWindow(kLoginTitle).has_value(); });
     auto login = *screen_.FindWindow(kLoginTitle);
     screen_.MoveTo(login.x + 140, login.y + 70);  // over the label: nothing there reacts
     screen_.Send();
@@ -515,8 +516,9 @@ class Round {
     screen_.Type("kqzv");
     screen_.Send();
     screen_.Calm("the password", t);
-    Timed("sign-in", [&] { screen_.Key("Return"); },
-          [&] { return screen_.FindWindow(kMainTitle) && !screen_.FindWindow(kLoginTitle); });
+    Timed(
+        "sign-in", [&] { screen_.Key("Return"); },
+        [&] { return screen_.FindWindow(kMainTitle) && !screen_.FindWindow(kLoginTitle); });
 
     main_ = *screen_.FindWindow(kMainTitle);
     menu_ = screen_.MenuHeight(main_);
@@ -577,8 +579,9 @@ class Round {
     screen_.Key("Down");
     screen_.Send();
     screen_.Calm("the menu item", t);
-    Timed("open follow-up, " + view, [&] { screen_.Key("Return"); },
-          [&] { return screen_.FindWindow(kFollowUpTitle).has_value(); });
+    Timed(
+        "open follow-up, " + view, [&] { screen_.Key("Return"); },
+        [&] { return screen_.FindWindow(kFollowUpTitle).has_value(); });
     // The entry box has the focus.
     Baseline("append follow-up, " + view, [&] { screen_.Type("x"); });
     screen_.Type("ok");
@@ -734,7 +737,7 @@ int PrintSummary(const std::string& path) {
   auto note = [](std::vector<std::string>& order, const std::string& key) {
     if (std::find(order.begin(), order.end(), key) == order.end()) order.push_back(key);
   };
-  std::map<std::string, Cell> cells;  // size \t action \t label
+  std::map<std::string, Cell> cells;                  // size \t action \t label
   std::map<std::string, std::vector<double>> memory;  // size \t label
   std::string line;
   while (std::getline(in, line)) {
@@ -760,8 +763,9 @@ int PrintSummary(const std::string& path) {
     std::fprintf(stderr, "memo_gui_probe: no samples in %s\n", path.c_str());
     return 1;
   }
-  std::printf("| memos | action | build | median ms | min–max ms | rounds | baseline ms | "
-              "ratio to baseline |\n|---|---|---|---|---|---|---|---|\n");
+  std::printf(
+      "| memos | action | build | median ms | min–max ms | rounds | baseline ms | "
+      "ratio to baseline |\n|---|---|---|---|---|---|---|---|\n");
   for (const auto& size : sizes) {
     for (const auto& action : actions) {
       for (const auto& label : labels) {
@@ -770,18 +774,19 @@ int PrintSummary(const std::string& path) {
         Spread a = Summarise(it->second.ms), b = Summarise(it->second.baseline);
         Spread r = Summarise(it->second.ratio);
         std::printf("| %s | %s | %s | %s | %s–%s | %zu | %s | %.0fx |\n", size.c_str(),
-                    action.c_str(), label.c_str(), Number(a.median).c_str(),
-                    Number(a.min).c_str(), Number(a.max).c_str(), it->second.ms.size(),
-                    Number(b.median).c_str(), r.median);
+                    action.c_str(), label.c_str(), Number(a.median).c_str(), Number(a.min).c_str(),
+                    Number(a.max).c_str(), it->second.ms.size(), Number(b.median).c_str(),
+                    r.median);
       }
     }
     for (const auto& label : labels) {
       auto it = memory.find(size + "\t" + label);
       if (it == memory.end()) continue;
       Spread m = Summarise(it->second);
-      std::printf("| %s | first query: peak memory above sign-in | %s | %.1f MB | %.1f–%.1f MB | "
-                  "%zu | | |\n",
-                  size.c_str(), label.c_str(), m.median, m.min, m.max, it->second.size());
+      std::printf(
+          "| %s | first query: peak memory above sign-in | %s | %.1f MB | %.1f–%.1f MB | "
+          "%zu | | |\n",
+          size.c_str(), label.c_str(), m.median, m.min, m.max, it->second.size());
     }
   }
   return 0;
@@ -812,15 +817,24 @@ int main(int argc, char** argv) {
       return argv[++i];
     };
     try {
-      if (a == "--memo") o.memo = value();
-      else if (a == "--book") o.book = value();
-      else if (a == "--work") o.work = value();
-      else if (a == "--label") o.label = value();
-      else if (a == "--size") o.size = value();
-      else if (a == "--rounds") o.rounds = std::atoi(value().c_str());
-      else if (a == "--quiet-ms") o.quiet_ms = std::atoi(value().c_str());
-      else if (a == "--timeout-ms") o.timeout_ms = std::atoi(value().c_str());
-      else return Usage();
+      if (a == "--memo")
+        o.memo = value();
+      else if (a == "--book")
+        o.book = value();
+      else if (a == "--work")
+        o.work = value();
+      else if (a == "--label")
+        o.label = value();
+      else if (a == "--size")
+        o.size = value();
+      else if (a == "--rounds")
+        o.rounds = std::atoi(value().c_str());
+      else if (a == "--quiet-ms")
+        o.quiet_ms = std::atoi(value().c_str());
+      else if (a == "--timeout-ms")
+        o.timeout_ms = std::atoi(value().c_str());
+      else
+        return Usage();
     } catch (const Failure&) {
       return Usage();
     }

@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "platform/gbk.h"
-#include "platform/mnemonics.h"
 #include "platform/message_box.h"
+#include "platform/mnemonics.h"
 
 namespace memo::platform {
 

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "platform/backend.h"
-#include "platform/loop_nest.h"
 #include "platform/headless/headless_window.h"
+#include "platform/loop_nest.h"
 
 namespace memo::platform {
 
@@ -44,9 +44,9 @@ struct ShownBox {
 struct ShownPopup {
   std::vector<std::string> captions_gbk;  // its items, top level, in order ("-" for separators)
   Point position;
-  int result = 0;                   // the command id chosen, 0 when dismissed
-  std::string choice_gbk;           // the queued choice taken for it, or empty
-  bool choice_missing = false;      // a choice was queued but no enabled item had its caption
+  int result = 0;               // the command id chosen, 0 when dismissed
+  std::string choice_gbk;       // the queued choice taken for it, or empty
+  bool choice_missing = false;  // a choice was queued but no enabled item had its caption
 };
 
 // A password dialog as it was shown.

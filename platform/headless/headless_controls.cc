@@ -107,8 +107,9 @@ void HeadlessEdit::SetText(std::string_view text_gbk) {
 void HeadlessEdit::SetSelection(int start, int length) {
   int size = ByteCount(text_);
   start = std::clamp(start, 0, size);
-  int end = length < 0 ? size : static_cast<int>(std::clamp<long long>(
-                                    static_cast<long long>(start) + length, start, size));
+  int end = length < 0 ? size
+                       : static_cast<int>(std::clamp<long long>(
+                             static_cast<long long>(start) + length, start, size));
   sel_start_ = UnitStart(start);
   // An end inside a two-byte character (or a line break) takes all of it.
   sel_end_ = UnitStart(end) == end ? end : NextUnit(UnitStart(end));
@@ -156,8 +157,8 @@ void HeadlessEdit::CopySelection(bool cut) {
   HeadlessBackend* backend = window_->backend();
   if (!backend) return;
   ClipboardContent content;
-  content.text_gbk = text_.substr(static_cast<size_t>(sel_start_),
-                                  static_cast<size_t>(sel_end_ - sel_start_));
+  content.text_gbk =
+      text_.substr(static_cast<size_t>(sel_start_), static_cast<size_t>(sel_end_ - sel_start_));
   backend->SetClipboard(content);
   if (cut) UserReplace("");
 }
@@ -171,10 +172,10 @@ void HeadlessEdit::Drop(std::string_view text_gbk, int at) {
 
 void HeadlessEdit::TypeChar(uint32_t character) {
   switch (character) {
-    case 3: CopySelection(false); return;   // Ctrl+C
-    case 24: CopySelection(true); return;   // Ctrl+X
-    case 22: Paste(); return;               // Ctrl+V
-    case 8:                                 // Backspace
+    case 3: CopySelection(false); return;  // Ctrl+C
+    case 24: CopySelection(true); return;  // Ctrl+X
+    case 22: Paste(); return;              // Ctrl+V
+    case 8:                                // Backspace
       if (style_.read_only) return;
       if (sel_start_ == sel_end_) {
         if (sel_start_ == 0) return;
@@ -277,8 +278,9 @@ void HeadlessCombo::SetEditSelection(int start, int length) {
   if (!HasEditField()) return;
   int size = ByteCount(edit_text_);
   start = std::clamp(start, 0, size);
-  int end = length < 0 ? size : static_cast<int>(std::clamp<long long>(
-                                    static_cast<long long>(start) + length, start, size));
+  int end = length < 0 ? size
+                       : static_cast<int>(std::clamp<long long>(
+                             static_cast<long long>(start) + length, start, size));
   sel_start_ = Start(edit_text_, start);
   sel_end_ = Start(edit_text_, end) == end ? end : Next(edit_text_, Start(edit_text_, end));
 }
@@ -382,9 +384,7 @@ class RecordingPainter : public Painter {
  public:
   explicit RecordingPainter(std::vector<PaintOp>* log) : log_(log) {}
 
-  void FillRect(const Rect& rect, Color color) override {
-    Add(PaintOp::Kind::kFill, rect, color);
-  }
+  void FillRect(const Rect& rect, Color color) override { Add(PaintOp::Kind::kFill, rect, color); }
   void FrameRect(const Rect& rect, Color color, int /*width*/) override {
     Add(PaintOp::Kind::kFrame, rect, color);
   }

@@ -108,8 +108,7 @@ class HeadlessButton : public HeadlessControl<ButtonControl> {
 // on_pick and on_edit without changing what it shows.
 class HeadlessCombo : public HeadlessControl<ComboControl> {
  public:
-  HeadlessCombo(HeadlessWindow* window, const ControlPlacement& placement,
-                const ComboStyle& style);
+  HeadlessCombo(HeadlessWindow* window, const ControlPlacement& placement, const ComboStyle& style);
 
   void InsertItem(int index, std::string_view text_gbk) override;
   void RemoveItem(int index) override;

@@ -4,9 +4,9 @@
 
 #include "platform/gbk.h"
 #include "platform/handler.h"
-#include "platform/key_chars.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/headless/headless_controls.h"
+#include "platform/key_chars.h"
 
 namespace memo::platform {
 
@@ -146,8 +146,7 @@ T* HeadlessWindow::Adopt(std::unique_ptr<T> control) {
   return raw;
 }
 
-EditControl* HeadlessWindow::CreateEdit(const ControlPlacement& placement,
-                                        const EditStyle& style) {
+EditControl* HeadlessWindow::CreateEdit(const ControlPlacement& placement, const EditStyle& style) {
   return Adopt(std::make_unique<HeadlessEdit>(this, placement, style));
 }
 
@@ -188,11 +187,10 @@ void HeadlessWindow::DestroyControl(Control* control) {
   if (backend_) backend_->ControlDestroyed(control);
   if (pressed_ == control) pressed_ = nullptr;
   stacking_.erase(std::remove(stacking_.begin(), stacking_.end(), control), stacking_.end());
-  controls_.erase(std::remove_if(controls_.begin(), controls_.end(),
-                                 [control](const std::unique_ptr<Control>& c) {
-                                   return c.get() == control;
-                                 }),
-                  controls_.end());
+  controls_.erase(
+      std::remove_if(controls_.begin(), controls_.end(),
+                     [control](const std::unique_ptr<Control>& c) { return c.get() == control; }),
+      controls_.end());
 }
 
 Control* HeadlessWindow::FocusedControl() const {
@@ -295,8 +293,7 @@ void HeadlessWindow::DefaultHandling(Control* target, const InputEvent& event) {
       break;
     }
     case HeadlessControlKind::kStatic:
-    case HeadlessControlKind::kBrowser:
-      break;
+    case HeadlessControlKind::kBrowser: break;
   }
 }
 

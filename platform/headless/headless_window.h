@@ -117,17 +117,13 @@ class HeadlessWindow : public Window {
     accelerators_ = accelerators;
   }
   EditControl* CreateEdit(const ControlPlacement& placement, const EditStyle& style) override;
-  ButtonControl* CreateButton(const ControlPlacement& placement,
-                              const ButtonStyle& style) override;
+  ButtonControl* CreateButton(const ControlPlacement& placement, const ButtonStyle& style) override;
   ComboControl* CreateCombo(const ControlPlacement& placement, const ComboStyle& style) override;
-  StaticControl* CreateStatic(const ControlPlacement& placement,
-                              const StaticStyle& style) override;
-  UpDownControl* CreateUpDown(const ControlPlacement& placement,
-                              const UpDownStyle& style) override;
+  StaticControl* CreateStatic(const ControlPlacement& placement, const StaticStyle& style) override;
+  UpDownControl* CreateUpDown(const ControlPlacement& placement, const UpDownStyle& style) override;
   BrowserControl* CreateBrowser(const ControlPlacement& placement,
                                 std::string_view address_gbk) override;
-  CanvasControl* CreateCanvas(const ControlPlacement& placement,
-                              const CanvasStyle& style) override;
+  CanvasControl* CreateCanvas(const ControlPlacement& placement, const CanvasStyle& style) override;
   void DestroyControl(Control* control) override;
   Control* FocusedControl() const override;
 
@@ -211,7 +207,7 @@ class HeadlessWindow : public Window {
   std::vector<Accelerator> accelerators_;
   std::vector<std::unique_ptr<Control>> controls_;  // creation order
   std::vector<Control*> stacking_;                  // stacking order, all parents mixed
-  Control* pressed_ = nullptr;  // the control the left button went down on
+  Control* pressed_ = nullptr;                      // the control the left button went down on
   int repaint_count_ = 0;
 };
 

@@ -33,7 +33,7 @@ bool HoldsFile(const std::string& directory_utf8, const char* name) {
 // Creates `path` and its missing parents, each with `mode`; an existing directory is fine.
 // Returns 0 or the errno of the first step that failed, with the path of that step.
 int MakeDirectories(const std::string& path, mode_t mode, std::string* failed_at) {
-  struct stat st{};
+  struct stat st {};
   if (stat(path.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return 0;
     *failed_at = path;
@@ -114,8 +114,10 @@ DataDirectoryChoice ChooseDataDirectory(const DataDirectoryInputs& inputs) {
 
 bool PrepareDataDirectory(const DataDirectoryChoice& choice, std::string* message) {
   if (choice.path.empty()) {
-    *message = "memo: cannot find a place for the data directory: neither XDG_DATA_HOME nor "
-               "HOME is set.\n" + WhatToDo();
+    *message =
+        "memo: cannot find a place for the data directory: neither XDG_DATA_HOME nor "
+        "HOME is set.\n" +
+        WhatToDo();
     return false;
   }
   // The program keeps its names in GBK; a directory it cannot name cannot hold its files.
@@ -129,8 +131,8 @@ bool PrepareDataDirectory(const DataDirectoryChoice& choice, std::string* messag
     std::string failed_at;
     int err = MakeDirectories(choice.path, 0700, &failed_at);
     if (err != 0) {
-      *message = "memo: cannot create the data directory " + choice.path + " (" + failed_at +
-                 ": " + std::strerror(err) + ").\n" + WhatToDo();
+      *message = "memo: cannot create the data directory " + choice.path + " (" + failed_at + ": " +
+                 std::strerror(err) + ").\n" + WhatToDo();
       return false;
     }
   }

@@ -21,8 +21,9 @@ bool DiskName(std::string_view path_gbk, std::string* utf8) {
 }
 
 FileError RemoveTreeUtf8(const std::string& path) {
-  struct stat st{};
-  if (lstat(path.c_str(), &st) != 0) return errno == ENOENT ? FileError::kNone : FileErrorFromErrno(errno);
+  struct stat st {};
+  if (lstat(path.c_str(), &st) != 0)
+    return errno == ENOENT ? FileError::kNone : FileErrorFromErrno(errno);
   if (!S_ISDIR(st.st_mode)) {
     return unlink(path.c_str()) == 0 ? FileError::kNone : FileErrorFromErrno(errno);
   }
@@ -49,7 +50,7 @@ FileError MakeDirectory(std::string_view path_gbk, unsigned mode) {
   if (mkdir(path.c_str(), static_cast<mode_t>(mode)) == 0) return FileError::kNone;
   int err = errno;
   if (err == EEXIST) {
-    struct stat st{};
+    struct stat st {};
     if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return FileError::kNone;
     return FileError::kAccessDenied;
   }
@@ -73,7 +74,7 @@ FileError ListDirectory(std::string_view path_gbk, std::vector<std::string>* nam
 
 bool DirectoryExists(std::string_view path_gbk) {
   std::string path;
-  struct stat st{};
+  struct stat st {};
   return DiskName(path_gbk, &path) && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -101,7 +102,7 @@ FileError SyncDirectory(std::string_view path_gbk) {
 
 FileError CopyPermissions(const File& from, const File& to) {
   if (!from.IsOpen() || !to.IsOpen()) return FileError::kInvalidHandle;
-  struct stat st{};
+  struct stat st {};
   if (fstat(from.Descriptor(), &st) != 0) return FileErrorFromErrno(errno);
   if (fchmod(to.Descriptor(), st.st_mode & 0777) != 0) return FileErrorFromErrno(errno);
   return FileError::kNone;

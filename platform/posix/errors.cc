@@ -7,42 +7,30 @@ namespace memo::platform {
 
 FileError FileErrorFromErrno(int err) {
   switch (err) {
-    case 0:
-      return FileError::kNone;
+    case 0: return FileError::kNone;
     case ENOENT:
     case ENXIO:
-    case ENODEV:
-      return FileError::kNotFound;
+    case ENODEV: return FileError::kNotFound;
     case ENOTDIR:
     case ENAMETOOLONG:
-    case ELOOP:
-      return FileError::kInvalidPath;
+    case ELOOP: return FileError::kInvalidPath;
     case EMFILE:
-    case ENFILE:
-      return FileError::kTooManyOpen;
+    case ENFILE: return FileError::kTooManyOpen;
     case EACCES:
     case EPERM:
     case EISDIR:
     case EROFS:
-    case ETXTBSY:
-      return FileError::kAccessDenied;
-    case EBADF:
-      return FileError::kInvalidHandle;
+    case ETXTBSY: return FileError::kAccessDenied;
+    case EBADF: return FileError::kInvalidHandle;
     case ESPIPE:
-    case EOVERFLOW:
-      return FileError::kSeekFailed;
-    case EIO:
-      return FileError::kHardware;
+    case EOVERFLOW: return FileError::kSeekFailed;
+    case EIO: return FileError::kHardware;
     case ENOSPC:
     case EDQUOT:
-    case EFBIG:
-      return FileError::kDiskFull;
-    case EEXIST:
-      return FileError::kCreateFailed;
-    case EAGAIN:
-      return FileError::kLockViolation;
-    default:
-      return FileError::kUnknown;
+    case EFBIG: return FileError::kDiskFull;
+    case EEXIST: return FileError::kCreateFailed;
+    case EAGAIN: return FileError::kLockViolation;
+    default: return FileError::kUnknown;
   }
 }
 

@@ -48,7 +48,9 @@ int OpenRetrying(const char* path, int flags, mode_t mode) {
 }
 
 // I/O calls report EINVAL for offsets the system refuses.
-FileError IoError(int err) { return err == EINVAL ? FileError::kSeekFailed : FileErrorFromErrno(err); }
+FileError IoError(int err) {
+  return err == EINVAL ? FileError::kSeekFailed : FileErrorFromErrno(err);
+}
 
 bool Readable(FileAccess a) { return a != FileAccess::kWrite; }
 bool Writable(FileAccess a) { return a != FileAccess::kRead; }
@@ -70,7 +72,8 @@ int OpenCompanion(int fd, const std::string& path) {
   // No /proc: open by name and make sure it is still the same file.
   companion = OpenRetrying(path.c_str(), flags, 0);
   if (companion < 0) return -1;
-  struct stat a{}, b{};
+  struct stat a {
+  }, b{};
   CountFileCall(FileCall::kOther);
   CountFileCall(FileCall::kOther);
   if (posix::Syscalls().fstat(fd, &a) != 0 || posix::Syscalls().fstat(companion, &b) != 0 ||
@@ -121,27 +124,25 @@ void File::Close() {
   path_.clear();
 }
 
-FileError File::Open(std::string_view path_gbk, FileAccess access, FileShare share, FileCreate create,
-                     File* out, uint32_t create_mode) {
+FileError File::Open(std::string_view path_gbk, FileAccess access, FileShare share,
+                     FileCreate create, File* out, uint32_t create_mode) {
   out->Close();
-  if (path_gbk.empty() || path_gbk.find('\0') != std::string_view::npos) return FileError::kInvalidPath;
+  if (path_gbk.empty() || path_gbk.find('\0') != std::string_view::npos)
+    return FileError::kInvalidPath;
   std::string path;
   if (!posix::ResolvePath(path_gbk, &path) || path.empty()) return FileError::kInvalidPath;
 
   // O_TRUNC is never used: truncation waits until the share check has passed, so that an open
   // refused for sharing leaves another handle's file untouched.
   int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;  // O_NONBLOCK: never hang on a FIFO
-  flags |= access == FileAccess::kRead ? O_RDONLY : access == FileAccess::kWrite ? O_WRONLY : O_RDWR;
+  flags |= access == FileAccess::kRead    ? O_RDONLY
+           : access == FileAccess::kWrite ? O_WRONLY
+                                          : O_RDWR;
   switch (create) {
-    case FileCreate::kOpenExisting:
-      break;
+    case FileCreate::kOpenExisting: break;
     case FileCreate::kCreateAlways:
-    case FileCreate::kOpenAlways:
-      flags |= O_CREAT;
-      break;
-    case FileCreate::kCreateNew:
-      flags |= O_CREAT | O_EXCL;
-      break;
+    case FileCreate::kOpenAlways: flags |= O_CREAT; break;
+    case FileCreate::kCreateNew: flags |= O_CREAT | O_EXCL; break;
   }
 
   File file;
@@ -170,7 +171,7 @@ FileError File::Open(std::string_view path_gbk, FileAccess access, FileShare sha
 FileError File::FinishOpen(FileAccess access, FileShare share, FileCreate create) {
   File& file = *this;
   const std::string& path = path_;
-  struct stat st{};
+  struct stat st {};
   CountFileCall(FileCall::kOther);
   if (posix::Syscalls().fstat(file.fd_, &st) != 0) return FileErrorFromErrno(errno);
   if (!S_ISREG(st.st_mode)) return FileError::kAccessDenied;  // directories, devices, pipes
@@ -228,7 +229,8 @@ FileError File::ReadAt(uint64_t offset, void* buffer, size_t count, size_t* done
   while (total < count) {
     if (total > kMaxOffset - offset) break;  // nothing lies beyond the largest offset
     CountFileCall(FileCall::kRead);
-    ssize_t n = posix::Syscalls().pread(fd_, out + total, count - total, static_cast<off_t>(offset + total));
+    ssize_t n = posix::Syscalls().pread(fd_, out + total, count - total,
+                                        static_cast<off_t>(offset + total));
     if (n < 0) {
       if (errno == EINTR) continue;
       if (done != nullptr) *done = total;
@@ -249,7 +251,8 @@ FileError File::WriteAt(uint64_t offset, const void* buffer, size_t count) {
   size_t total = 0;
   while (total < count) {
     CountFileCall(FileCall::kWrite);
-    ssize_t n = posix::Syscalls().pwrite(fd_, in + total, count - total, static_cast<off_t>(offset + total));
+    ssize_t n = posix::Syscalls().pwrite(fd_, in + total, count - total,
+                                         static_cast<off_t>(offset + total));
     if (n < 0) {
       if (errno == EINTR) continue;
       return IoError(errno);
@@ -312,7 +315,7 @@ FileError File::Write(const void* buffer, size_t count) {
 
 FileError File::Length(uint64_t* length) const {
   if (fd_ < 0) return FileError::kInvalidHandle;
-  struct stat st{};
+  struct stat st {};
   CountFileCall(FileCall::kOther);
   if (posix::Syscalls().fstat(fd_, &st) != 0) return FileErrorFromErrno(errno);
   *length = static_cast<uint64_t>(st.st_size);
@@ -332,7 +335,7 @@ FileError File::SetLength(uint64_t length) {
 
 FileError File::Permissions(uint32_t* mode) const {
   if (fd_ < 0) return FileError::kInvalidHandle;
-  struct stat st{};
+  struct stat st {};
   CountFileCall(FileCall::kOther);
   if (posix::Syscalls().fstat(fd_, &st) != 0) return FileErrorFromErrno(errno);
   *mode = static_cast<uint32_t>(st.st_mode) & 0777u;

@@ -39,9 +39,9 @@ FileError NewFile::Write(std::string_view path_gbk, std::string_view bytes, unsi
   std::string passing = final_path + ".~new" + std::to_string(getpid()) + "-" +
                         std::to_string(g_serial.fetch_add(1, std::memory_order_relaxed));
   CountFileCall(FileCall::kOpen);
-  int fd = posix::Syscalls().open(passing.c_str(),
-                                  O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
-                                  static_cast<mode_t>(mode));
+  int fd =
+      posix::Syscalls().open(passing.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
+                             static_cast<mode_t>(mode));
   if (fd < 0) {
     int err = errno;
     if (err == ENOENT && !posix::ParentDirectoryExists(passing)) return FileError::kInvalidPath;

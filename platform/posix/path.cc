@@ -47,7 +47,7 @@ bool ParentDirectoryExists(const std::string& path_utf8) {
   size_t slash = path_utf8.find_last_of('/');
   if (slash == std::string::npos) return true;  // the current directory
   std::string parent = slash == 0 ? std::string("/") : path_utf8.substr(0, slash);
-  struct stat st{};
+  struct stat st {};
   return CountedStat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -121,7 +121,7 @@ std::string FindEntryIgnoringCase(const std::string& dir, const std::string& nam
 
 // The name on disk of a UTF-8 path: as written when it exists, else component by component.
 std::string ResolveUtf8(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   if (path.empty() || CountedLstat(path.c_str(), &st) == 0) return path;
 
   // Walk the components; the first one that exists neither as written nor in another case ends
@@ -198,16 +198,16 @@ std::string ResolveOnDisk(std::string_view path_gbk) {
 }
 
 bool FileExists(std::string_view path_gbk) {
-  struct stat st{};
+  struct stat st {};
   std::string path;
-  return posix::ResolvePath(path_gbk, &path) && !path.empty() && CountedStat(path.c_str(), &st) == 0 &&
-         !S_ISDIR(st.st_mode);
+  return posix::ResolvePath(path_gbk, &path) && !path.empty() &&
+         CountedStat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 bool NameTaken(std::string_view path_gbk) {
   std::string path;
   if (!posix::ResolvePath(path_gbk, &path) || path.empty()) return true;
-  struct stat st{};
+  struct stat st {};
   if (CountedLstat(path.c_str(), &st) == 0) return true;
   // ENOTDIR: a file stands where a directory on the way should be; nothing can be created there
   // either, but nothing has this name.
@@ -215,7 +215,7 @@ bool NameTaken(std::string_view path_gbk) {
 }
 
 FileError FilePermissions(std::string_view path_gbk, uint32_t* mode) {
-  struct stat st{};
+  struct stat st {};
   std::string path;
   if (!posix::ResolvePath(path_gbk, &path) || path.empty()) return FileError::kInvalidPath;
   if (CountedStat(path.c_str(), &st) != 0) return FileErrorFromErrno(errno);

@@ -11,9 +11,8 @@ int RealSetLock(int fd, struct flock* lock) { return ::fcntl(fd, F_OFD_SETLK, lo
 int RealGetLock(int fd, struct flock* lock) { return ::fcntl(fd, F_OFD_GETLK, lock); }
 
 constexpr SyscallTable kDefaults = {
-    RealOpen,     ::close,     ::pread,       ::pwrite,      ::read,
-    ::write,      ::lseek,     ::ftruncate,   ::fstat,       RealSetLock,
-    RealGetLock,  ::rename,    ::unlink,      ::link,        ::clock_gettime, ::nanosleep,
+    RealOpen, ::close,     ::pread,     ::pwrite, ::read,   ::write, ::lseek,         ::ftruncate,
+    ::fstat,  RealSetLock, RealGetLock, ::rename, ::unlink, ::link,  ::clock_gettime, ::nanosleep,
 };
 
 SyscallTable g_table = kDefaults;

@@ -80,8 +80,8 @@ QElapsedTimer& TickClock() {
 void FillQMenu(QMenu* menu, const std::vector<MenuEntry>& items) { FillMenu(menu, items); }
 
 QString ClipboardMimeType(std::string_view format_name) {
-  return QStringLiteral("application/x-memo-") + QString::fromLatin1(format_name.data(),
-                                                                     format_name.size());
+  return QStringLiteral("application/x-memo-") +
+         QString::fromLatin1(format_name.data(), format_name.size());
 }
 
 QtBackend::QtBackend() {
@@ -169,9 +169,9 @@ int QtBackend::ShowMessageBox(std::string_view text_gbk, std::string_view title_
   if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
     QFontMetrics title_metrics(QApplication::font("QWorkspaceTitleBar"));
     const int title = title_metrics.horizontalAdvance(box.windowTitle());
-    grid->addItem(new QSpacerItem(title + kTitleBarFurniture, 0, QSizePolicy::Minimum,
-                                  QSizePolicy::Fixed),
-                  grid->rowCount(), 0, 1, grid->columnCount());
+    grid->addItem(
+        new QSpacerItem(title + kTitleBarFurniture, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+        grid->rowCount(), 0, 1, grid->columnCount());
   }
   box.setWindowModality(Qt::ApplicationModal);
   if (layout.modality == BoxModality::kSystem) {
@@ -206,8 +206,7 @@ std::optional<std::string> QtBackend::AskPassword(std::string_view caption_gbk,
   auto* buttons = new QDialogButtonBox(&dialog);
   buttons->addButton(QString::fromUtf8(ButtonCaptionUtf8(kIdOk)), QDialogButtonBox::AcceptRole)
       ->setDefault(true);
-  buttons->addButton(QString::fromUtf8(ButtonCaptionUtf8(kIdCancel)),
-                     QDialogButtonBox::RejectRole);
+  buttons->addButton(QString::fromUtf8(ButtonCaptionUtf8(kIdCancel)), QDialogButtonBox::RejectRole);
   layout->addWidget(buttons);
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
   QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
@@ -354,9 +353,7 @@ std::optional<std::string> QtBackend::ClipboardData(std::string_view format_name
   return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
-std::string QtBackend::ExecutablePath() {
-  return ToGbk(QCoreApplication::applicationFilePath());
-}
+std::string QtBackend::ExecutablePath() { return ToGbk(QCoreApplication::applicationFilePath()); }
 
 LocalTime QtBackend::Now() {
   QDateTime now = QDateTime::currentDateTime();

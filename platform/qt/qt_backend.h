@@ -68,8 +68,8 @@ class QtBackend : public QObject, public Backend {
   LoopNest loops_;
   std::vector<QEventLoop*> event_loops_;  // one per running loop, as loops_ counts them
   std::function<bool()> idle_;
-  bool idle_due_ = true;   // something happened since the idle work last ran
-  QTimer* idle_timer_ = nullptr;  // owned (child)
+  bool idle_due_ = true;           // something happened since the idle work last ran
+  QTimer* idle_timer_ = nullptr;   // owned (child)
   std::map<int, QTimer*> timers_;  // owned (children)
   int next_timer_ = 1;
 };

@@ -42,15 +42,13 @@ class CanvasViewport : public QWidget {
     if (owner_) Fire(owner_->on_resize, owner_->ClientSize());
   }
   void mousePressEvent(QMouseEvent* event) override {
-    Mouse(event->button() == Qt::RightButton ? InputKind::kRightDown : InputKind::kLeftDown,
-          event);
+    Mouse(event->button() == Qt::RightButton ? InputKind::kRightDown : InputKind::kLeftDown, event);
   }
   void mouseReleaseEvent(QMouseEvent* event) override {
     Mouse(event->button() == Qt::RightButton ? InputKind::kRightUp : InputKind::kLeftUp, event);
   }
   void mouseDoubleClickEvent(QMouseEvent* event) override {
-    Mouse(event->button() == Qt::RightButton ? InputKind::kRightDown
-                                             : InputKind::kLeftDoubleClick,
+    Mouse(event->button() == Qt::RightButton ? InputKind::kRightDown : InputKind::kLeftDoubleClick,
           event);
   }
   void mouseMoveEvent(QMouseEvent* event) override { Mouse(InputKind::kMouseMove, event); }
@@ -160,11 +158,12 @@ QtCanvas::QtCanvas(QtWindow* window, const ControlPlacement& placement, const Ca
     bars_[i] = new QScrollBar(i == 0 ? Qt::Horizontal : Qt::Vertical, frame);
     bars_[i]->setFocusPolicy(Qt::NoFocus);
     bars_[i]->setVisible(shown_[i]);
-    QObject::connect(bars_[i], &QAbstractSlider::actionTriggered, router(), [this, which, i](int action) {
-      if (setting_scroll_ || !on_scroll) return;
-      auto handler = on_scroll;
-      handler(which, ToScrollAction(action), bars_[i]->sliderPosition());
-    });
+    QObject::connect(bars_[i], &QAbstractSlider::actionTriggered, router(),
+                     [this, which, i](int action) {
+                       if (setting_scroll_ || !on_scroll) return;
+                       auto handler = on_scroll;
+                       handler(which, ToScrollAction(action), bars_[i]->sliderPosition());
+                     });
     QObject::connect(bars_[i], &QAbstractSlider::sliderReleased, router(), [this, which, i] {
       if (setting_scroll_ || !on_scroll) return;
       auto handler = on_scroll;
@@ -265,8 +264,8 @@ void QtCanvas::ShowTip(const Rect& rect, std::string_view text_gbk, const FontSp
   }
   if (!tip_) {
     // The tip lies over the cell it explains: clicks must pass through it to the canvas.
-    tip_ = new QLabel(viewport_, Qt::ToolTip | Qt::WindowTransparentForInput |
-                                     Qt::WindowDoesNotAcceptFocus);
+    tip_ = new QLabel(viewport_,
+                      Qt::ToolTip | Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus);
     tip_->setTextFormat(Qt::PlainText);
     tip_->setAutoFillBackground(true);
   }
@@ -296,8 +295,6 @@ void QtCanvas::Paint(const QRect& dirty) {
   handler(seam, FromQRect(dirty));
 }
 
-void QtCanvas::Input(const InputEvent& event) {
-  Fire(on_input, event);
-}
+void QtCanvas::Input(const InputEvent& event) { Fire(on_input, event); }
 
 }  // namespace memo::platform::qt

@@ -8,8 +8,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProxyStyle>
-#include <QSignalBlocker>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTextBrowser>
 #include <QTextCursor>
 #include <QToolButton>
@@ -123,7 +123,8 @@ QWidget* MakeUpDownWidget(const UpDownStyle& style) {
 
 }  // namespace
 
-// --- Common ---------------------------------------------------------------------------------------
+// --- Common
+// ---------------------------------------------------------------------------------------
 
 QtControlCommon::QtControlCommon(QtWindow* window, Control* self, QWidget* widget,
                                  const ControlPlacement& placement)
@@ -307,10 +308,10 @@ QtEdit::QtEdit(QtWindow* window, const ControlPlacement& placement, const EditSt
     lines_->setFrameShape(style.border != 0 ? QFrame::StyledPanel : QFrame::NoFrame);
     lines_->setPlainText(ToQtLineBreaks(FromGbk(style.text_gbk)));
     last_text_ = lines_->toPlainText();
-    bool vertical = style.scroll_bars == ScrollBars::kVertical ||
-                    style.scroll_bars == ScrollBars::kBoth;
-    bool horizontal = style.scroll_bars == ScrollBars::kHorizontal ||
-                      style.scroll_bars == ScrollBars::kBoth;
+    bool vertical =
+        style.scroll_bars == ScrollBars::kVertical || style.scroll_bars == ScrollBars::kBoth;
+    bool horizontal =
+        style.scroll_bars == ScrollBars::kHorizontal || style.scroll_bars == ScrollBars::kBoth;
     lines_->setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     lines_->setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn
                                                     : Qt::ScrollBarAlwaysOff);
@@ -359,8 +360,8 @@ void QtEdit::SetSelection(int start, int length) {
   if (line_) {
     QString text = line_->text();
     int from = QtPositionOfByte(text, start);
-    int to = length < 0 ? static_cast<int>(text.size())
-                        : QtPositionOfByte(text, static_cast<int>(end));
+    int to =
+        length < 0 ? static_cast<int>(text.size()) : QtPositionOfByte(text, static_cast<int>(end));
     // An end inside a two-byte character takes the whole character, as the headless box does.
     if (to < text.size() && ByteOfQtPosition(text, to) < end) ++to;
     line_->setSelection(from, std::max(0, to - from));
@@ -453,9 +454,7 @@ QtButton::QtButton(QtWindow* window, const ControlPlacement& placement, const Bu
       button_->setIcon(QIcon(pixmap));
     }
   }
-  QObject::connect(button_, &QPushButton::clicked, router(), [this] {
-    Fire(on_click);
-  });
+  QObject::connect(button_, &QPushButton::clicked, router(), [this] { Fire(on_click); });
 }
 
 void QtButton::SetCaption(std::string_view caption_gbk) {
@@ -570,7 +569,8 @@ void QtCombo::SetEditSelection(int start, int length) {
                              : std::min<long long>(static_cast<long long>(start) + length,
                                                    std::numeric_limits<int>::max());
   int from = QtPositionOfByte(text, start);
-  int to = length < 0 ? static_cast<int>(text.size()) : QtPositionOfByte(text, static_cast<int>(end));
+  int to =
+      length < 0 ? static_cast<int>(text.size()) : QtPositionOfByte(text, static_cast<int>(end));
   if (to < text.size() && ByteOfQtPosition(text, to) < end) ++to;
   edit->setSelection(from, std::max(0, to - from));
 }

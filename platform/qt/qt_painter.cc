@@ -106,8 +106,8 @@ void QtPainter::DrawCheckBox(const Rect& rect, bool checked) {
   QStyleOptionButton option;
   int side = std::min(rect.width, rect.height);
   side = std::min(side, 13);
-  option.rect = QRect(rect.left + (rect.width - side) / 2, rect.top + (rect.height - side) / 2,
-                      side, side);
+  option.rect =
+      QRect(rect.left + (rect.width - side) / 2, rect.top + (rect.height - side) / 2, side, side);
   option.state = QStyle::State_Enabled | (checked ? QStyle::State_On : QStyle::State_Off);
   QApplication::style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &option, painter_);
 }

@@ -35,8 +35,8 @@ InputEvent MouseInput(InputKind kind, QWidget* control_widget, QObject* watched,
   InputEvent input;
   input.kind = kind;
   QPoint p = event.position().toPoint();
-  if (auto* from = qobject_cast<QWidget*>(watched); from && control_widget && from != control_widget &&
-                                                     control_widget->isAncestorOf(from)) {
+  if (auto* from = qobject_cast<QWidget*>(watched);
+      from && control_widget && from != control_widget && control_widget->isAncestorOf(from)) {
     p = from->mapTo(control_widget, p);
   }
   input.x = p.x();
@@ -203,12 +203,12 @@ bool InputRouter::eventFilter(QObject* watched, QEvent* event) {
         Offer(input);
       }
       return false;
-    default:
-      return false;
+    default: return false;
   }
 }
 
-// --- The top-level widget -------------------------------------------------------------------------
+// --- The top-level widget
+// -------------------------------------------------------------------------
 
 WindowWidget::WindowWidget(QtWindow* owner) : QWidget(nullptr, Qt::Window), owner_(owner) {
   client_ = new QWidget(this);
@@ -271,7 +271,8 @@ void WindowWidget::changeEvent(QEvent* event) {
   }
 }
 
-// --- The window ------------------------------------------------------------------------------------
+// --- The window
+// ------------------------------------------------------------------------------------
 
 QtWindow::QtWindow(QtBackend* backend, const WindowStyle& style)
     : backend_(backend), style_(style) {
@@ -559,13 +560,10 @@ void QtWindow::SetAccelerators(const std::vector<Accelerator>& accelerators) {
     if (accelerator.shift & kShiftCtrl) modifiers |= Qt::ControlModifier;
     if (accelerator.shift & kShiftShift) modifiers |= Qt::ShiftModifier;
     if (accelerator.shift & kShiftAlt) modifiers |= Qt::AltModifier;
-    auto* shortcut = new QShortcut(QKeySequence(QKeyCombination(modifiers, Qt::Key(key))),
-                                   widget_);
+    auto* shortcut = new QShortcut(QKeySequence(QKeyCombination(modifiers, Qt::Key(key))), widget_);
     shortcut->setContext(Qt::WindowShortcut);
     int id = accelerator.command_id;
-    connect(shortcut, &QShortcut::activated, this, [this, id] {
-      Fire(on_command, id);
-    });
+    connect(shortcut, &QShortcut::activated, this, [this, id] { Fire(on_command, id); });
     shortcuts_.push_back(shortcut);
   }
 }
@@ -582,8 +580,7 @@ EditControl* QtWindow::CreateEdit(const ControlPlacement& placement, const EditS
   return Adopt(std::make_unique<QtEdit>(this, placement, style));
 }
 
-ButtonControl* QtWindow::CreateButton(const ControlPlacement& placement,
-                                      const ButtonStyle& style) {
+ButtonControl* QtWindow::CreateButton(const ControlPlacement& placement, const ButtonStyle& style) {
   return Adopt(std::make_unique<QtButton>(this, placement, style));
 }
 
@@ -591,13 +588,11 @@ ComboControl* QtWindow::CreateCombo(const ControlPlacement& placement, const Com
   return Adopt(std::make_unique<QtCombo>(this, placement, style));
 }
 
-StaticControl* QtWindow::CreateStatic(const ControlPlacement& placement,
-                                      const StaticStyle& style) {
+StaticControl* QtWindow::CreateStatic(const ControlPlacement& placement, const StaticStyle& style) {
   return Adopt(std::make_unique<QtStatic>(this, placement, style));
 }
 
-UpDownControl* QtWindow::CreateUpDown(const ControlPlacement& placement,
-                                      const UpDownStyle& style) {
+UpDownControl* QtWindow::CreateUpDown(const ControlPlacement& placement, const UpDownStyle& style) {
   return Adopt(std::make_unique<QtUpDown>(this, placement, style));
 }
 
@@ -606,21 +601,22 @@ BrowserControl* QtWindow::CreateBrowser(const ControlPlacement& placement,
   return Adopt(std::make_unique<QtBrowser>(this, placement, address_gbk));
 }
 
-CanvasControl* QtWindow::CreateCanvas(const ControlPlacement& placement,
-                                      const CanvasStyle& style) {
+CanvasControl* QtWindow::CreateCanvas(const ControlPlacement& placement, const CanvasStyle& style) {
   return Adopt(std::make_unique<QtCanvas>(this, placement, style));
 }
 
 void QtWindow::DestroyControl(Control* control) {
-  auto it = std::find_if(controls_.begin(), controls_.end(),
-                         [control](const std::unique_ptr<Control>& c) { return c.get() == control; });
+  auto it =
+      std::find_if(controls_.begin(), controls_.end(),
+                   [control](const std::unique_ptr<Control>& c) { return c.get() == control; });
   if (it == controls_.end()) return;
   // Controls inside it go with it.
   QWidget* inside = QtCommonOf(control)->widget();
   std::vector<Control*> children;
   for (const auto& other : controls_) {
     QWidget* w = QtCommonOf(other.get())->widget();
-    if (other.get() != control && w && inside && inside->isAncestorOf(w)) children.push_back(other.get());
+    if (other.get() != control && w && inside && inside->isAncestorOf(w))
+      children.push_back(other.get());
   }
   for (Control* child : children) DestroyControl(child);
   it = std::find_if(controls_.begin(), controls_.end(),
@@ -645,20 +641,12 @@ InputDecision QtWindow::Deliver(Control* target, const InputEvent& event) {
   return handler(target, event);
 }
 
-void QtWindow::CloseRequested() {
-  Fire(on_close_request);
-}
+void QtWindow::CloseRequested() { Fire(on_close_request); }
 
-void QtWindow::Moved() {
-  Fire(on_moved);
-}
+void QtWindow::Moved() { Fire(on_moved); }
 
-void QtWindow::Resized() {
-  Fire(on_resized);
-}
+void QtWindow::Resized() { Fire(on_resized); }
 
-void QtWindow::Activated() {
-  Fire(on_activated);
-}
+void QtWindow::Activated() { Fire(on_activated); }
 
 }  // namespace memo::platform::qt

@@ -127,17 +127,13 @@ class QtWindow : public QObject, public Window {
   void OpenMenuBar(int index) override;
   void SetAccelerators(const std::vector<Accelerator>& accelerators) override;
   EditControl* CreateEdit(const ControlPlacement& placement, const EditStyle& style) override;
-  ButtonControl* CreateButton(const ControlPlacement& placement,
-                              const ButtonStyle& style) override;
+  ButtonControl* CreateButton(const ControlPlacement& placement, const ButtonStyle& style) override;
   ComboControl* CreateCombo(const ControlPlacement& placement, const ComboStyle& style) override;
-  StaticControl* CreateStatic(const ControlPlacement& placement,
-                              const StaticStyle& style) override;
-  UpDownControl* CreateUpDown(const ControlPlacement& placement,
-                              const UpDownStyle& style) override;
+  StaticControl* CreateStatic(const ControlPlacement& placement, const StaticStyle& style) override;
+  UpDownControl* CreateUpDown(const ControlPlacement& placement, const UpDownStyle& style) override;
   BrowserControl* CreateBrowser(const ControlPlacement& placement,
                                 std::string_view address_gbk) override;
-  CanvasControl* CreateCanvas(const ControlPlacement& placement,
-                              const CanvasStyle& style) override;
+  CanvasControl* CreateCanvas(const ControlPlacement& placement, const CanvasStyle& style) override;
   void DestroyControl(Control* control) override;
   Control* FocusedControl() const override;
 

@@ -56,14 +56,15 @@ SingleInstance::SingleInstance(const std::string& data_directory,
 
 SingleInstance::~SingleInstance() {
   if (server_.isListening()) server_.close();  // removes the socket file
-  if (lock_fd_ >= 0) close(lock_fd_);            // drops the lock
+  if (lock_fd_ >= 0) close(lock_fd_);          // drops the lock
 }
 
 SingleInstance::Role SingleInstance::Claim() {
   QByteArray lock_path = QFile::encodeName(lock_path_);
   lock_fd_ = open(lock_path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (lock_fd_ < 0) {
-    error_ = QStringLiteral("cannot open %1: %2").arg(lock_path_, QString::fromLocal8Bit(strerror(errno)));
+    error_ = QStringLiteral("cannot open %1: %2")
+                 .arg(lock_path_, QString::fromLocal8Bit(strerror(errno)));
     return Role::kFailed;
   }
   if (flock(lock_fd_, LOCK_EX | LOCK_NB) == 0) {

@@ -32,10 +32,10 @@ class SingleInstance : public QObject {
   SingleInstance& operator=(const SingleInstance&) = delete;
 
   enum class Role {
-    kFirst,    // no other program runs on this directory; this one now listens
+    kFirst,       // no other program runs on this directory; this one now listens
     kHandedOver,  // another one runs and was asked to raise its window
     kUnanswered,  // another one holds the lock but did not take the request (see error())
-    kFailed,   // neither: the lock file or the socket could not be used (see error())
+    kFailed,      // neither: the lock file or the socket could not be used (see error())
   };
 
   // Takes the lock or hands over to its holder. A program that is kFirst keeps listening until

@@ -47,7 +47,7 @@ void WriteAll(const std::string& path, std::string_view bytes) {
 }
 
 mode_t ModeOf(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   return stat(path.c_str(), &st) == 0 ? (st.st_mode & 0777) : 0;
 }
 

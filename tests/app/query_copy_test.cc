@@ -122,7 +122,7 @@ Outcome Look(const TempDir& dir) {
   std::sort(outcome.names.begin(), outcome.names.end());
   outcome.table_copy = dir.Read("b.mcn");
   outcome.memo_copy = dir.Read("b.edt");
-  struct stat st{};
+  struct stat st {};
   if (stat(dir.File("b.mcn").c_str(), &st) == 0) outcome.table_mode = st.st_mode & 0777;
   if (stat(dir.File("b.edt").c_str(), &st) == 0) outcome.memo_mode = st.st_mode & 0777;
   return outcome;
@@ -141,7 +141,7 @@ void ExpectSameCopy(const std::function<void(const std::string&)>& prepare,
   for (const auto& entry : std::filesystem::directory_iterator(old_way.path())) {
     const std::string name = entry.path().filename().string();
     std::filesystem::copy_file(entry.path(), new_way.File(name));
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(stat(entry.path().c_str(), &st), 0);
     ASSERT_EQ(chmod(new_way.File(name).c_str(), st.st_mode & 0777), 0);
   }
@@ -192,10 +192,8 @@ TEST(QueryCopyTest, FilesTheOpenRepairsEndAsTheClearedWholeCopy) {
   // The count promises more records than the file holds; the memo file more blocks.
   ExpectSameCopy([](const std::string& dir) {
     WriteMemoTable(dir, 5);
-    std::filesystem::resize_file(dir + "/a.mcn",
-                                 std::filesystem::file_size(dir + "/a.mcn") - 45);
-    std::filesystem::resize_file(dir + "/a.edt",
-                                 std::filesystem::file_size(dir + "/a.edt") - 700);
+    std::filesystem::resize_file(dir + "/a.mcn", std::filesystem::file_size(dir + "/a.mcn") - 45);
+    std::filesystem::resize_file(dir + "/a.edt", std::filesystem::file_size(dir + "/a.edt") - 700);
   });
   // Blank deleted records at the end (a pack stopped before it lowered the count).
   ExpectSameCopy([](const std::string& dir) {
@@ -281,9 +279,9 @@ TEST(QueryCopyTest, MissingAndHeldSourcesAreCopiedAsEmptyFiles) {
 
 TEST(QueryCopyTest, ATableWithoutMemoFieldsLeavesItsMemoFileWhole) {
   ExpectSameCopy([](const std::string& dir) {
-    ASSERT_EQ(db::CreateDatabase(dir + "/a.mcn",
-                                 {{"name", db::kFieldText, 8}, {"n", db::kFieldInt, 0}}),
-              db::kOk);
+    ASSERT_EQ(
+        db::CreateDatabase(dir + "/a.mcn", {{"name", db::kFieldText, 8}, {"n", db::kFieldInt, 0}}),
+        db::kOk);
     WriteBytes(dir + "/a.edt", std::string(3000, 'm'));
   });
 }

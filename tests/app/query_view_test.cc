@@ -54,8 +54,8 @@ using ::memo::testing::G;
 struct Memo {
   std::string category;  // GBK
   double time = 0;
-  std::string note;      // GBK
-  std::string log;       // GBK
+  std::string note;  // GBK
+  std::string log;   // GBK
 };
 
 // 2014-07-10 09:00 plus `minutes`.
@@ -369,7 +369,6 @@ TEST_F(QueryViewTest, AFollowUpReachesBothCopiesOfTheQueriedTwinOnly) {
   EXPECT_EQ(written, 1);
 }
 
-
 // --- The memo the row came from -----------------------------------------------------------------
 
 // Memos of one category that look alike (same time and text) but are two memos: each carries its
@@ -395,8 +394,7 @@ TEST_F(QueryViewTest, DeletingTheSecondOfTwoLookalikesRemovesThatOne) {
 TEST_F(QueryViewTest, AFollowUpOnTheSecondOfTwoLookalikesReachesThatOne) {
   WriteTable(TwinsOfOneCategory());
   EXPECT_EQ(FollowUpQueryRow(1, 2, "twin-2"), G("b.mcn"));
-  EXPECT_EQ(TableLogs(),
-            (std::vector<std::string>{"twin-1", "other", Appended("twin-2"), "last"}));
+  EXPECT_EQ(TableLogs(), (std::vector<std::string>{"twin-1", "other", Appended("twin-2"), "last"}));
   std::vector<Memo> copy = ReadTable("b.mcn");
   ASSERT_EQ(copy.size(), 3u);
   EXPECT_EQ(copy[1].log, Appended("twin-2"));
@@ -407,38 +405,43 @@ TEST_F(QueryViewTest, AFollowUpOnTheSecondOfTwoLookalikesReachesThatOne) {
 
 TEST_F(QueryViewTest, AMemoAddedAfterTheQueryDoesNotMisleadTheDeletion) {
   WriteTable(TwinsOfOneCategory());
-  EXPECT_EQ(DeleteQueryRow(1, 2, "twin-2", [&] {
-              InAnotherProgram([&] {
-                auto table = Open("a.mcn");
-                const std::string category = G("甲"), note = G("同一时间的记事"), log = "twin-3";
-                TypedValue values[4] = {Text(category), {}, Text(note), Text(log)};
-                values[1].tag = TypeTag::kDateTime;
-                values[1].SetDouble(At(1));
-                return table && table->AddRecord(values, 4) == db::kOk;
-              });
-            }),
+  EXPECT_EQ(DeleteQueryRow(1, 2, "twin-2",
+                           [&] {
+                             InAnotherProgram([&] {
+                               auto table = Open("a.mcn");
+                               const std::string category = G("甲"), note = G("同一时间的记事"),
+                                                 log = "twin-3";
+                               TypedValue values[4] = {Text(category), {}, Text(note), Text(log)};
+                               values[1].tag = TypeTag::kDateTime;
+                               values[1].SetDouble(At(1));
+                               return table && table->AddRecord(values, 4) == db::kOk;
+                             });
+                           }),
             G("b.mcn"));
   EXPECT_EQ(TableLogs(), (std::vector<std::string>{"twin-1", "other", "last", "twin-3"}));
 }
 
 TEST_F(QueryViewTest, RecordsMovedUpByAPackStillLeadToTheRowsMemo) {
   WriteTable(TwinsOfOneCategory());
-  EXPECT_EQ(DeleteQueryRow(1, 2, "twin-2", [&] {
-              InAnotherProgram([&] {
-                auto table = Open("a.mcn");
-                return table && table->PackRange(1, 1) == db::kOk;  // "other" goes
-              });
-            }),
+  EXPECT_EQ(DeleteQueryRow(1, 2, "twin-2",
+                           [&] {
+                             InAnotherProgram([&] {
+                               auto table = Open("a.mcn");
+                               return table && table->PackRange(1, 1) == db::kOk;  // "other" goes
+                             });
+                           }),
             G("b.mcn"));
   EXPECT_EQ(TableLogs(), (std::vector<std::string>{"twin-1", "last"}));
   // The same for a follow-up, the first memo of the table packed away.
   WriteTable(TwinsOfOneCategory());
-  EXPECT_EQ(FollowUpQueryRow(1, 2, "twin-2", [&] {
-              InAnotherProgram([&] {
-                auto table = Open("a.mcn");
-                return table && table->PackRange(0, 2) == db::kOk;  // twin-1 and "other" go
-              });
-            }),
+  EXPECT_EQ(FollowUpQueryRow(1, 2, "twin-2",
+                             [&] {
+                               InAnotherProgram([&] {
+                                 auto table = Open("a.mcn");
+                                 return table &&
+                                        table->PackRange(0, 2) == db::kOk;  // twin-1 and "other" go
+                               });
+                             }),
             G("b.mcn"));
   EXPECT_EQ(TableLogs(), (std::vector<std::string>{Appended("twin-2"), "last"}));
 }
@@ -447,42 +450,45 @@ TEST_F(QueryViewTest, AMemoChangedInPlaceIsLeftAlone) {
   // Its text no longer is the row's: it is not the memo the person deleted any more, and no other
   // memo shows the row's texts. The table keeps every memo; the grid stays on the table.
   WriteTable(Twins());
-  EXPECT_EQ(DeleteQueryRow(2, 2, "", [&] {
-              InAnotherProgram([&] {
-                auto table = Open("a.mcn");
-                if (!table) return false;
-                table->set_current_record(3);  // 甲's "最后一件"
-                const std::string note = G("改过的");
-                return table->WriteField(2, Text(note)) == db::kOk;
-              });
-            }),
+  EXPECT_EQ(DeleteQueryRow(2, 2, "",
+                           [&] {
+                             InAnotherProgram([&] {
+                               auto table = Open("a.mcn");
+                               if (!table) return false;
+                               table->set_current_record(3);  // 甲's "最后一件"
+                               const std::string note = G("改过的");
+                               return table->WriteField(2, Text(note)) == db::kOk;
+                             });
+                           }),
             G("a.mcn"));
   std::vector<Memo> left = ReadTable("a.mcn");
   ASSERT_EQ(left.size(), 4u);
   EXPECT_EQ(left[3].note, G("改过的"));
   // A change the row does not show (the log) keeps it the same memo.
   WriteTable(TwinsOfOneCategory());
-  EXPECT_EQ(DeleteQueryRow(1, 2, "twin-2", [&] {
-              InAnotherProgram([&] {
-                auto table = Open("a.mcn");
-                if (!table) return false;
-                table->set_current_record(2);
-                const std::string log = "twin-2 called";
-                return table->WriteField(3, Text(log)) == db::kOk;
-              });
-            }),
+  EXPECT_EQ(DeleteQueryRow(1, 2, "twin-2",
+                           [&] {
+                             InAnotherProgram([&] {
+                               auto table = Open("a.mcn");
+                               if (!table) return false;
+                               table->set_current_record(2);
+                               const std::string log = "twin-2 called";
+                               return table->WriteField(3, Text(log)) == db::kOk;
+                             });
+                           }),
             G("b.mcn"));
   EXPECT_EQ(TableLogs(), (std::vector<std::string>{"twin-1", "other", "last"}));
 }
 
 TEST_F(QueryViewTest, AClearedTableLosesNothingMore) {
   WriteTable(TwinsOfOneCategory());
-  EXPECT_EQ(DeleteQueryRow(1, 2, "twin-2", [&] {
-              InAnotherProgram([&] {
-                auto table = Open("a.mcn");
-                return table && table->ClearAll() == db::kOk;
-              });
-            }),
+  EXPECT_EQ(DeleteQueryRow(1, 2, "twin-2",
+                           [&] {
+                             InAnotherProgram([&] {
+                               auto table = Open("a.mcn");
+                               return table && table->ClearAll() == db::kOk;
+                             });
+                           }),
             G("a.mcn"));
   EXPECT_TRUE(ReadTable("a.mcn").empty());
   EXPECT_EQ(ReadTable("b.mcn").size(), 2u);
@@ -493,30 +499,33 @@ TEST_F(QueryViewTest, AReplacedTableIsSearchedByTexts) {
   // query remembered leads to a memo with other texts, so the table is searched: the memo with
   // the row's texts goes, and no other.
   WriteTable(TwinsOfOneCategory());
-  EXPECT_EQ(DeleteQueryRow(1, 3, "last", [&] {
-              InAnotherProgram([&] {
-                ReplaceTable({{G("甲"), At(9), G("最后一件"), "last, restored"},
-                              {G("乙"), At(5), G("另一件"), "other, restored"},
-                              {G("甲"), At(3), G("第三件"), "third"},
-                              {G("甲"), At(1), G("同一时间的记事"), "twin, restored"}});
-                return true;
-              });
-            }),
-            G("b.mcn"));
-  EXPECT_EQ(TableLogs(),
-            (std::vector<std::string>{"other, restored", "third", "twin, restored"}));
+  EXPECT_EQ(
+      DeleteQueryRow(1, 3, "last",
+                     [&] {
+                       InAnotherProgram([&] {
+                         ReplaceTable({{G("甲"), At(9), G("最后一件"), "last, restored"},
+                                       {G("乙"), At(5), G("另一件"), "other, restored"},
+                                       {G("甲"), At(3), G("第三件"), "third"},
+                                       {G("甲"), At(1), G("同一时间的记事"), "twin, restored"}});
+                         return true;
+                       });
+                     }),
+      G("b.mcn"));
+  EXPECT_EQ(TableLogs(), (std::vector<std::string>{"other, restored", "third", "twin, restored"}));
   // A follow-up likewise.
   WriteTable(TwinsOfOneCategory());
-  EXPECT_EQ(FollowUpQueryRow(1, 3, "last", [&] {
-              InAnotherProgram([&] {
-                ReplaceTable({{G("甲"), At(9), G("最后一件"), "last, restored"},
-                              {G("乙"), At(5), G("另一件"), "other, restored"},
-                              {G("甲"), At(3), G("第三件"), "third"},
-                              {G("甲"), At(1), G("同一时间的记事"), "twin, restored"}});
-                return true;
-              });
-            }),
-            G("b.mcn"));
+  EXPECT_EQ(
+      FollowUpQueryRow(1, 3, "last",
+                       [&] {
+                         InAnotherProgram([&] {
+                           ReplaceTable({{G("甲"), At(9), G("最后一件"), "last, restored"},
+                                         {G("乙"), At(5), G("另一件"), "other, restored"},
+                                         {G("甲"), At(3), G("第三件"), "third"},
+                                         {G("甲"), At(1), G("同一时间的记事"), "twin, restored"}});
+                           return true;
+                         });
+                       }),
+      G("b.mcn"));
   EXPECT_EQ(TableLogs(), (std::vector<std::string>{Appended("last, restored"), "other, restored",
                                                    "third", "twin, restored"}));
 }
@@ -562,7 +571,6 @@ TEST_F(QueryViewTest, AReplacedQueryCopyIsNotReadByTheOldQuerysSerials) {
   ASSERT_TRUE(session.Run()) << session.error();
   EXPECT_EQ(TableLogs(), (std::vector<std::string>{"yi-1", "jia-2", "yi-2", "jia-3", "yi-4"}));
 }
-
 
 // At 100 000 memos (20 categories, every memo's time and text its own): for rows all over the
 // view of one category, the memo the query remembers for the row is the one the search by texts

@@ -125,9 +125,9 @@ TEST_F(StartAndSaveTest, AChangeLongerThanTheAccountsFileStoresIsRefused) {
   const struct {
     const char* account;
     const char* password;
-  } cases[] = {{"abcdefghijklmnopqrstu", "new"},  // 21 bytes
+  } cases[] = {{"abcdefghijklmnopqrstu", "new"},                       // 21 bytes
                {"test", "0123456789012345678901234567890123456789Z"},  // 41 bytes
-               {"abcdefghij一二三四五", "p"}};                          // 20 bytes: accepted
+               {"abcdefghij一二三四五", "p"}};                         // 20 bytes: accepted
   for (const auto& c : cases) {
     SCOPED_TRACE(c.account);
     {
@@ -157,8 +157,8 @@ TEST_F(StartAndSaveTest, AChangeLongerThanTheAccountsFileStoresIsRefused) {
     });
     session.Run();
     const bool fits = std::string(c.password) == "p";
-    EXPECT_EQ(BoxTexts(session), std::vector<std::string>{fits ? G("修改完成")
-                                                              : G("帐号最长20字节，密码最长40字节")});
+    EXPECT_EQ(BoxTexts(session),
+              std::vector<std::string>{fits ? G("修改完成") : G("帐号最长20字节，密码最长40字节")});
     if (fits) {
       EXPECT_NE(ReadAll(dir_ + "/c.mcn"), before);
     } else {

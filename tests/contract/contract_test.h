@@ -77,17 +77,17 @@ std::string BackendName(const ::testing::TestParamInfo<BackendKind>& info);
 
 }  // namespace memo::contract
 
-#define CONTRACT_SUITE(Name)                                                              \
-  class Name : public ::memo::contract::ContractTest {};                                  \
-  INSTANTIATE_TEST_SUITE_P(Backends, Name,                                                \
-                           ::testing::Values(::memo::contract::BackendKind::kHeadless,    \
-                                             ::memo::contract::BackendKind::kQt),         \
+#define CONTRACT_SUITE(Name)                                                           \
+  class Name : public ::memo::contract::ContractTest {};                               \
+  INSTANTIATE_TEST_SUITE_P(Backends, Name,                                             \
+                           ::testing::Values(::memo::contract::BackendKind::kHeadless, \
+                                             ::memo::contract::BackendKind::kQt),      \
                            ::memo::contract::BackendName)
 
 // The same for a fixture of its own: CONTRACT_SUITE_OF(Fixture), then TEST_P(FixtureCases, ...).
-#define CONTRACT_SUITE_OF(Fixture)                                                        \
-  class Fixture##Cases : public Fixture {};                                               \
-  INSTANTIATE_TEST_SUITE_P(Backends, Fixture##Cases,                                      \
-                           ::testing::Values(::memo::contract::BackendKind::kHeadless,    \
-                                             ::memo::contract::BackendKind::kQt),         \
+#define CONTRACT_SUITE_OF(Fixture)                                                     \
+  class Fixture##Cases : public Fixture {};                                            \
+  INSTANTIATE_TEST_SUITE_P(Backends, Fixture##Cases,                                   \
+                           ::testing::Values(::memo::contract::BackendKind::kHeadless, \
+                                             ::memo::contract::BackendKind::kQt),      \
                            ::memo::contract::BackendName)

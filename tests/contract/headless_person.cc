@@ -32,7 +32,8 @@ class HeadlessPerson : public Person {
         int key = c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c;
         Key(control, key, upper ? kShiftShift : 0);
       } else {
-        EXPECT_TRUE(WindowOf(control)->UserChars(control, text_gbk.substr(i, GbkCharSize(text_gbk, i))));
+        EXPECT_TRUE(
+            WindowOf(control)->UserChars(control, text_gbk.substr(i, GbkCharSize(text_gbk, i))));
       }
     }
   }
@@ -65,9 +66,7 @@ class HeadlessPerson : public Person {
   }
 
  private:
-  static HeadlessWindow* WindowOf(Control* control) {
-    return HeadlessStateOf(control)->window();
-  }
+  static HeadlessWindow* WindowOf(Control* control) { return HeadlessStateOf(control)->window(); }
   static HeadlessEdit* Edit(Control* control) { return dynamic_cast<HeadlessEdit*>(control); }
   static HeadlessCombo* Combo(Control* control) { return dynamic_cast<HeadlessCombo*>(control); }
 

@@ -127,8 +127,8 @@ class QtPerson : public Person {
   }
 
   void Arrow(Control* up_down, int delta) override {
-    auto* button = WidgetOf(up_down)->findChild<QToolButton*>(
-        delta > 0 ? QStringLiteral("up") : QStringLiteral("down"));
+    auto* button = WidgetOf(up_down)->findChild<QToolButton*>(delta > 0 ? QStringLiteral("up")
+                                                                        : QStringLiteral("down"));
     ASSERT_NE(button, nullptr);
     QTest::mouseClick(button, Qt::LeftButton);
   }

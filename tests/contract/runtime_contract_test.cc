@@ -71,19 +71,19 @@ class RuntimeContract : public ContractTest {
     limited.max_length = 4;
     limited.case_conversion = 2;  // upper case
     WindowBuilder window(kWin, kWinUnit);
-    window.Add(kLimited, kEditBox, "编辑框1", {10, 10, 150, 24}, ui::WriteEditBoxBlock(limited), 5,
-               {{-9, 0}, {-11, 1}})
+    window
+        .Add(kLimited, kEditBox, "编辑框1", {10, 10, 150, 24}, ui::WriteEditBoxBlock(limited), 5,
+             {{-9, 0}, {-11, 1}})
         .Add(kPassword, kEditBox, "编辑框2", {10, 40, 150, 24}, EditBlock("", 2))
         .Add(kList, kComboBox, "组合框1", {10, 70, 150, 22},
              ComboBlock(2, false, {"资金借出", "资金借入"}, 0))
-        .Add(kSorted, kComboBox, "组合框2", {10, 100, 150, 22},
-             ComboBlock(1, true, {"b", "d"}, -1))
+        .Add(kSorted, kComboBox, "组合框2", {10, 100, 150, 22}, ComboBlock(1, true, {"b", "d"}, -1))
         .Add(kPlain, kEditBox, "编辑框3", {10, 130, 150, 24}, EditBlock());
     ui::DefinitionStore store;
     store.windows = {window.Build()};
     segment_ = ui::WriteSegment(store);
-    ASSERT_TRUE(ui::LoadSegment(reinterpret_cast<const uint8_t*>(segment_.data()),
-                                segment_.size()));
+    ASSERT_TRUE(
+        ui::LoadSegment(reinterpret_cast<const uint8_t*>(segment_.data()), segment_.size()));
     ASSERT_TRUE(ui::LoadWindow(kWin, nullptr, false));
     person().Show(ui::FindLiveWindow(kWin)->native());
     routine_log.clear();
@@ -94,9 +94,7 @@ class RuntimeContract : public ContractTest {
     ResetProgramForTesting();
     for (auto& behaviour : behaviours) behaviour = nullptr;
   }
-  platform::Control* ControlOf(uint32_t unit) {
-    return ui::FindUnitObject(kWin, unit)->control();
-  }
+  platform::Control* ControlOf(uint32_t unit) { return ui::FindUnitObject(kWin, unit)->control(); }
   std::string Text(uint32_t unit, int32_t number) {
     ValueOwner value(ui::ReadProperty(kWin, unit, number, -1));
     EXPECT_EQ(value.get().tag, TypeTag::kText);

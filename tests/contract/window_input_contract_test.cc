@@ -127,8 +127,8 @@ TEST_P(WindowInputContract, OnInputSwallowsAndReplacesCharacters) {
   person().Type(edit, "axc");
   EXPECT_EQ(edit->Text(), G("甲") + "c");
   EXPECT_EQ(Offered(edit),
-            (std::vector<std::string>{"focus", "key 65", "char 97", "keyup 65", "key 88", "char 120",
-                                      "keyup 88", "key 67", "char 99", "keyup 67"}))
+            (std::vector<std::string>{"focus", "key 65", "char 97", "keyup 65", "key 88",
+                                      "char 120", "keyup 88", "key 67", "char 99", "keyup 67"}))
       << "typing a letter is a key down, its character and the key up";
 }
 
@@ -138,7 +138,7 @@ TEST_P(WindowInputContract, ASwallowedKeyTypesNothing) {
   EditControl* edit = window_->CreateEdit(At(100, Rect{20, 20, 200, 60}), style);
   filter_ = [](Control*, const InputEvent& e) {
     return e.kind == InputKind::kKeyDown && e.key == vk::kReturn ? InputDecision::Swallow()
-                                                                  : InputDecision::Pass();
+                                                                 : InputDecision::Pass();
   };
   person().Key(edit, vk::kReturn);
   EXPECT_EQ(edit->Text(), "");

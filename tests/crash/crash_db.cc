@@ -102,22 +102,17 @@ db::EngineCode Apply(db::DatabaseHandle* handle, const Op& op) {
   if (op.given & 4) values[2] = db::testing::TextCell(v.m);
   if (op.given & 8) values[3] = db::testing::TextCell(v.f);
   switch (op.kind) {
-    case Op::kAdd:
-      return handle->AddRecord(values, 4);
+    case Op::kAdd: return handle->AddRecord(values, 4);
     case Op::kModify:
       handle->set_current_record(op.position);
       return handle->ModifyRecord(values, 4);
     case Op::kWriteField:
       handle->set_current_record(op.position);
       return handle->WriteField(op.field, values[op.field]);
-    case Op::kAppendBlank:
-      return handle->AppendBlank();
-    case Op::kPackRange:
-      return handle->PackRange(op.position, op.count);
-    case Op::kPackDeleted:
-      return handle->PackDeleted();
-    case Op::kClear:
-      return handle->ClearAll();
+    case Op::kAppendBlank: return handle->AppendBlank();
+    case Op::kPackRange: return handle->PackRange(op.position, op.count);
+    case Op::kPackDeleted: return handle->PackDeleted();
+    case Op::kClear: return handle->ClearAll();
   }
   return db::kUnknownError;
 }
@@ -179,8 +174,7 @@ std::string CheckStopped(const Op& op, const Rows& before, const Rows& after, co
     case Op::kAdd:
     case Op::kAppendBlank:
       return got == before || got == after ? "" : "neither the rows before nor after";
-    case Op::kClear:
-      return got == before || got.empty() ? "" : "neither the rows before nor none";
+    case Op::kClear: return got == before || got.empty() ? "" : "neither the rows before nor none";
     case Op::kModify:
     case Op::kWriteField: {
       if (got.size() != before.size()) return "the record count changed";
@@ -189,10 +183,10 @@ std::string CheckStopped(const Op& op, const Rows& before, const Rows& after, co
         if (i != p && !(got[i] == before[i])) return "record " + std::to_string(i) + " changed";
       }
       const Row &old_row = before[p], &new_row = after[p], &row = got[p];
-      const bool fixed_old = row.serial == old_row.serial && row.k == old_row.k &&
-                             row.n == old_row.n;
-      const bool fixed_new = row.serial == new_row.serial && row.k == new_row.k &&
-                             row.n == new_row.n;
+      const bool fixed_old =
+          row.serial == old_row.serial && row.k == old_row.k && row.n == old_row.n;
+      const bool fixed_new =
+          row.serial == new_row.serial && row.k == new_row.k && row.n == new_row.n;
       if (!fixed_old && !fixed_new) return "fixed fields neither old nor new";
       for (int field : kMemoFields) {
         const std::string got_value = MemoOf(row, field);
@@ -237,8 +231,8 @@ std::string CheckStopped(const Op& op, const Rows& before, const Rows& after, co
   return "unknown operation";
 }
 
-std::string CheckFiles(const std::string& path, const Op& op, const Rows& before,
-                       const Rows& after, bool unchanged) {
+std::string CheckFiles(const std::string& path, const Op& op, const Rows& before, const Rows& after,
+                       bool unchanged) {
   Rows read_only, repairing;
   std::string why = ReadRows(path, db::OpenAccess::kReadOnly, &read_only);
   if (!why.empty()) return "read-only: " + why;
@@ -252,8 +246,9 @@ std::string CheckFiles(const std::string& path, const Op& op, const Rows& before
   while (!expected.empty() && IsBlankDeleted(expected.back())) expected.pop_back();
   if (!(repairing == expected)) return "the default access reads other rows";
   if (unchanged) {
-    return read_only == before ? "" : "changed by a failed " + std::string(KindName(op.kind)) +
-                                          ": " + Describe(read_only);
+    return read_only == before ? ""
+                               : "changed by a failed " + std::string(KindName(op.kind)) + ": " +
+                                     Describe(read_only);
   }
   why = CheckStopped(op, before, after, read_only);
   if (!why.empty()) {
@@ -287,7 +282,8 @@ std::string StatesAfterEach(const Snapshot& base, const std::string& path,
       std::unique_ptr<db::DatabaseHandle> handle = db::testing::MustOpen(scratch);
       if (!handle) return "cannot open the copy";
       const db::EngineCode rc = Apply(handle.get(), op);
-      if (rc != db::kOk) return std::string(KindName(op.kind)) + " failed with " + std::to_string(rc);
+      if (rc != db::kOk)
+        return std::string(KindName(op.kind)) + " failed with " + std::to_string(rc);
     }
     states->emplace_back();
     why = ReadRows(scratch, db::OpenAccess::kReadOnly, &states->back());

@@ -74,8 +74,8 @@ std::string CheckStopped(const Op& op, const Rows& before, const Rows& after, co
 // The whole check after a stop: the files open read-only and with the default access, both read
 // the same rows, the rows pass CheckStopped (or equal `before` exactly when `unchanged`), and
 // the walk finds only leaks. "" or what is wrong.
-std::string CheckFiles(const std::string& path, const Op& op, const Rows& before,
-                       const Rows& after, bool unchanged);
+std::string CheckFiles(const std::string& path, const Op& op, const Rows& before, const Rows& after,
+                       bool unchanged);
 
 // The rows the operation leaves when it completes, worked out on a copy of `base` in `scratch`.
 Rows RowsAfter(const Snapshot& base, const std::string& scratch, const Op& op);

@@ -11,7 +11,8 @@
 // a serial, and the integrity walk finds nothing but leaked blocks (two chains sharing a block
 // among the damage it names).
 //
-// MEMO_CUT_ROUNDS sets how many cuts each operation gets (24 by default; the sort gets twice as many).
+// MEMO_CUT_ROUNDS sets how many cuts each operation gets (24 by default; the sort gets twice as
+// many).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -125,8 +126,8 @@ TEST_P(CutWriteTest, EveryCutLeavesFilesThatOpenAndReadBack) {
     ASSERT_EQ(Apply(handle.get(), scenario.op), db::kOk);
     writes = counting.pwrites();
   }
-  const std::vector<Cut> cuts =
-      ChooseCuts(writes, CutRounds(), static_cast<uint32_t>(std::hash<std::string>()(scenario.name)));
+  const std::vector<Cut> cuts = ChooseCuts(
+      writes, CutRounds(), static_cast<uint32_t>(std::hash<std::string>()(scenario.name)));
   ASSERT_FALSE(cuts.empty());
   RecordProperty("cuts", static_cast<int>(cuts.size()));
   for (const Cut& cut : cuts) {
@@ -304,8 +305,8 @@ TEST_F(JournalTest, LiveOwnersEntryIsLeftAlone) {
   db::Journal journal;
   journal.Bind(path_, "", false);
   const std::string bytes(100, 'n');
-  ASSERT_EQ(journal.Overwrite(db::JournalTarget::kRecordFile, &file, 0, bytes.data(),
-                              bytes.size(), nullptr, db::kWriteRecordFailed),
+  ASSERT_EQ(journal.Overwrite(db::JournalTarget::kRecordFile, &file, 0, bytes.data(), bytes.size(),
+                              nullptr, db::kWriteRecordFailed),
             db::kOk);
   db::testing::WriteAll(path_, std::string(10000, 'x'));  // as if another writer came later
   db::Journal::Recover(path_, "");
@@ -339,16 +340,16 @@ TEST_F(JournalTest, OneByteChangesAndFreshBytesNeedNoEntry) {
   const std::string old_bytes(8, 'o');
   std::string bytes = old_bytes;
   bytes[5] = 'n';
-  ASSERT_EQ(journal.Overwrite(db::JournalTarget::kRecordFile, &file, 16, bytes.data(),
-                              bytes.size(), old_bytes.data(), db::kWriteRecordFailed),
+  ASSERT_EQ(journal.Overwrite(db::JournalTarget::kRecordFile, &file, 16, bytes.data(), bytes.size(),
+                              old_bytes.data(), db::kWriteRecordFailed),
             db::kOk);
   ASSERT_EQ(journal.WriteFresh(db::JournalTarget::kRecordFile, &file, 10000, bytes.data(),
                                bytes.size(), db::kWriteRecordFailed),
             db::kOk);
   EXPECT_EQ(counting.pwrites().size(), 2u);
   bytes[6] = 'n';  // two bytes differ: an entry first
-  ASSERT_EQ(journal.Overwrite(db::JournalTarget::kRecordFile, &file, 16, bytes.data(),
-                              bytes.size(), old_bytes.data(), db::kWriteRecordFailed),
+  ASSERT_EQ(journal.Overwrite(db::JournalTarget::kRecordFile, &file, 16, bytes.data(), bytes.size(),
+                              old_bytes.data(), db::kWriteRecordFailed),
             db::kOk);
   EXPECT_EQ(counting.pwrites().size(), 4u);
 }
@@ -368,16 +369,16 @@ TEST_F(JournalTest, LaterWritesOverAnEntryMakeItVoid) {
                                   entry_bytes.data(), db::kWriteRecordFailed) == db::kOk;
       },
       [&](db::Journal* journal, platform::File* file) {
-        return journal->Overwrite(db::JournalTarget::kRecordFile, file, 5000, entry_bytes.data(),
-                                  8, nullptr, db::kWriteRecordFailed) == db::kOk &&
+        return journal->Overwrite(db::JournalTarget::kRecordFile, file, 5000, entry_bytes.data(), 8,
+                                  nullptr, db::kWriteRecordFailed) == db::kOk &&
                journal->SetLength(db::JournalTarget::kRecordFile, file, 4000,
                                   db::kWriteRecordFailed) == db::kOk &&
                journal->WriteFresh(db::JournalTarget::kRecordFile, file, 5000, later.data(), 8,
                                    db::kWriteRecordFailed) == db::kOk;
       },
       [&](db::Journal* journal, platform::File* file) {
-        return journal->Overwrite(db::JournalTarget::kRecordFile, file, 5000, entry_bytes.data(),
-                                  8, nullptr, db::kWriteRecordFailed) == db::kOk &&
+        return journal->Overwrite(db::JournalTarget::kRecordFile, file, 5000, entry_bytes.data(), 8,
+                                  nullptr, db::kWriteRecordFailed) == db::kOk &&
                journal->WriteFresh(db::JournalTarget::kRecordFile, file, 4996, later.data(), 8,
                                    db::kWriteRecordFailed) == db::kOk;
       },

@@ -67,8 +67,8 @@ TEST(DiskFullTest, SizeLimitAtEveryBlockBoundaryOfAGrowingFile) {
   const uint64_t last_blocks = db::testing::SizeOf(db::MemoFileName(scratch)) / 512;
   ASSERT_GT(last_blocks, first_blocks + 100);
 
-  auto* outcome = static_cast<Outcome*>(mmap(nullptr, sizeof(Outcome), PROT_READ | PROT_WRITE,
-                                             MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+  auto* outcome = static_cast<Outcome*>(
+      mmap(nullptr, sizeof(Outcome), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
   ASSERT_NE(outcome, MAP_FAILED);
   int failures = 0;
   for (uint64_t blocks = first_blocks; blocks <= last_blocks; ++blocks) {

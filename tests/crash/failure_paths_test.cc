@@ -25,9 +25,8 @@ struct Fault {
   Call kind;
   int err;
 };
-constexpr Fault kFaults[] = {{Call::kRead, EIO},      {Call::kWrite, ENOSPC},
-                             {Call::kWrite, EIO},     {Call::kLock, ENOLCK},
-                             {Call::kUnlock, ENOLCK}, {Call::kTruncate, EIO},
+constexpr Fault kFaults[] = {{Call::kRead, EIO},    {Call::kWrite, ENOSPC},  {Call::kWrite, EIO},
+                             {Call::kLock, ENOLCK}, {Call::kUnlock, ENOLCK}, {Call::kTruncate, EIO},
                              {Call::kLength, EIO}};
 
 // "" when another handle can take every lock of the pair at once.
@@ -180,38 +179,38 @@ TEST(SortFailingTest, TargetIsTheOldOneOrTheNewOneAndNothingIsLeftBehind) {
     db::testing::WriteAll(db::MemoFileName(target), old_target_memo);
   };
   int failed = 0;
-  ForEachCall(restore,
-              [&](SyscallFaults*) {
-                std::unique_ptr<db::DatabaseHandle> handle;
-                db::EngineCode rc = db::DatabaseHandle::Open(source, {}, &handle);
-                return rc == db::kOk ? handle->SortInto(request) : rc;
-              },
-              [&](const Fault&, int64_t, db::EngineCode rc) {
-                EXPECT_EQ(LocksLeft(source), "");
-                const std::string now = db::testing::ReadAll(target);
-                const std::string now_memo = db::testing::ReadAll(db::MemoFileName(target));
-                // Creation times differ from run to run: compare from the record count on.
-                auto same = [](const std::string& a, const std::string& b) {
-                  return a.size() == b.size() && a.compare(16, std::string::npos, b, 16,
-                                                           std::string::npos) == 0;
-                };
-                const bool is_new = same(now, new_target) && same(now_memo, new_target_memo);
-                const bool is_old = now == old_target && now_memo == old_target_memo;
-                if (rc == db::kOk) {
-                  EXPECT_TRUE(is_new);
-                } else if (rc == db::kUnlockFailed) {
-                  // Reported after the open's checks (no sort) or after the sort itself.
-                  EXPECT_TRUE(is_new || is_old);
-                } else {
-                  ++failed;
-                  EXPECT_TRUE(is_old) << rc;
-                }
-                for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-                  EXPECT_EQ(entry.path().string().find("~sort"), std::string::npos)
-                      << entry.path();
-                }
-                EXPECT_EQ(CheckFiles(source, Op{}, before, before, true), "");
-              });
+  ForEachCall(
+      restore,
+      [&](SyscallFaults*) {
+        std::unique_ptr<db::DatabaseHandle> handle;
+        db::EngineCode rc = db::DatabaseHandle::Open(source, {}, &handle);
+        return rc == db::kOk ? handle->SortInto(request) : rc;
+      },
+      [&](const Fault&, int64_t, db::EngineCode rc) {
+        EXPECT_EQ(LocksLeft(source), "");
+        const std::string now = db::testing::ReadAll(target);
+        const std::string now_memo = db::testing::ReadAll(db::MemoFileName(target));
+        // Creation times differ from run to run: compare from the record count on.
+        auto same = [](const std::string& a, const std::string& b) {
+          return a.size() == b.size() &&
+                 a.compare(16, std::string::npos, b, 16, std::string::npos) == 0;
+        };
+        const bool is_new = same(now, new_target) && same(now_memo, new_target_memo);
+        const bool is_old = now == old_target && now_memo == old_target_memo;
+        if (rc == db::kOk) {
+          EXPECT_TRUE(is_new);
+        } else if (rc == db::kUnlockFailed) {
+          // Reported after the open's checks (no sort) or after the sort itself.
+          EXPECT_TRUE(is_new || is_old);
+        } else {
+          ++failed;
+          EXPECT_TRUE(is_old) << rc;
+        }
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+          EXPECT_EQ(entry.path().string().find("~sort"), std::string::npos) << entry.path();
+        }
+        EXPECT_EQ(CheckFiles(source, Op{}, before, before, true), "");
+      });
   EXPECT_GT(failed, 5);
 }
 

@@ -205,8 +205,8 @@ TEST(KillAtRandomTest, LongRunOfWritesKilledAnywhere) {
     int done;
     int64_t run_length;
   };
-  auto* progress = static_cast<Progress*>(mmap(nullptr, sizeof(Progress), PROT_READ | PROT_WRITE,
-                                               MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+  auto* progress = static_cast<Progress*>(
+      mmap(nullptr, sizeof(Progress), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
   ASSERT_NE(progress, MAP_FAILED);
   auto run = [&](int64_t kill_after) {
     auto handle = OpenQuietly(path);
@@ -245,7 +245,8 @@ TEST(KillAtRandomTest, LongRunOfWritesKilledAnywhere) {
   for (int round = 0; round < rounds; ++round) {
     base.Restore(path);
     *progress = {0, 0};
-    const int64_t kill_after = 1 + static_cast<int64_t>(random() % static_cast<uint64_t>(run_length));
+    const int64_t kill_after =
+        1 + static_cast<int64_t>(random() % static_cast<uint64_t>(run_length));
     const int ended = InChild([&] { return run(kill_after); });
     ASSERT_TRUE(ended == -SIGKILL || ended == 0) << "round " << round << " ended with " << ended;
     const size_t completed = static_cast<size_t>(progress->done);
@@ -254,8 +255,7 @@ TEST(KillAtRandomTest, LongRunOfWritesKilledAnywhere) {
       continue;
     }
     ++killed_inside;
-    ASSERT_EQ(CheckFiles(path, ops[completed], states[completed], states[completed + 1], false),
-              "")
+    ASSERT_EQ(CheckFiles(path, ops[completed], states[completed], states[completed + 1], false), "")
         << "round " << round << ", killed in operation " << completed << " ("
         << KindName(ops[completed].kind) << ")";
   }

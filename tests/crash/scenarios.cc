@@ -77,8 +77,8 @@ void BuildBase(Base base, const std::string& path) {
     if (!handle) return;
     if (large) {
       for (int32_t i = 0; i < 300; ++i) {
-        Run(handle.get(), Add(Values(Text(1990 + i % 7, i), i,
-                                     i % 10 == 0 ? Text(600 + i % 7, i) : "", "")));
+        Run(handle.get(),
+            Add(Values(Text(1990 + i % 7, i), i, i % 10 == 0 ? Text(600 + i % 7, i) : "", "")));
       }
     } else {
       // Blocks: 1 | 2-4, 5-6 | 7 | 8-13 | 14-16 | 17, 18 | 19-22.
@@ -113,8 +113,7 @@ std::vector<Scenario> WriteScenarios(bool include_large) {
       {"add a short memo", Base::kSmall, Add(Values("new", 7, Text(300, 22), ""))},
       {"append blank", Base::kSmall, Simple(Op::kAppendBlank)},
       // Grows one chain into the free list while the other field's chain is freed.
-      {"modify grow and empty", Base::kSmall,
-       Modify(1, 15, Values("m1", 11, Text(3000, 23), ""))},
+      {"modify grow and empty", Base::kSmall, Modify(1, 15, Values("m1", 11, Text(3000, 23), ""))},
       // Shrinks in the middle: the surplus joins a non-empty list (its head gets a new link).
       {"modify shrink in the middle", Base::kSmall, Modify(3, 4, Values("", 0, Text(700, 24), ""))},
       // Frees the last chain: trailing blocks trimmed.

@@ -14,11 +14,11 @@
 namespace memo::crash {
 
 enum class Base {
-  kSmall,         // 7 records, three free blocks in the middle of the MemoFile
-  kSmallTailFree, // the same with record 5 emptied too: free blocks right below the last chain
-  kSmallDeleted,  // the small one with records 0, 3 and 5 marked deleted
-  kLarge,         // 300 records of 2 KB (four pack batches), every 10th with a memo
-  kLargeDeleted,  // the large one with every third record and records 30..179 deleted
+  kSmall,          // 7 records, three free blocks in the middle of the MemoFile
+  kSmallTailFree,  // the same with record 5 emptied too: free blocks right below the last chain
+  kSmallDeleted,   // the small one with records 0, 3 and 5 marked deleted
+  kLarge,          // 300 records of 2 KB (four pack batches), every 10th with a memo
+  kLargeDeleted,   // the large one with every third record and records 30..179 deleted
 };
 
 // Builds the database at `path` (replacing it).

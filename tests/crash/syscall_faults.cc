@@ -81,7 +81,7 @@ int Ftruncate(int fd, off_t length) {
 int Fstat(int fd, struct stat* st) { return Fails(Call::kLength) ? -1 : Real().fstat(fd, st); }
 int SetLock(int fd, struct flock* lock) {
   return Fails(lock->l_type == F_UNLCK ? Call::kUnlock : Call::kLock) ? -1
-                                                                       : Real().set_lock(fd, lock);
+                                                                      : Real().set_lock(fd, lock);
 }
 int Rename(const char* from, const char* to) {
   return Fails(Call::kRename) ? -1 : Real().rename(from, to);

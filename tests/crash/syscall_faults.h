@@ -63,8 +63,8 @@ class SyscallFaults {
   void Reset();
 
   int64_t count(Call kind) const;
-  int64_t changes() const;   // writes, truncates, renames and unlinks
-  bool fired() const;        // the planned failure happened
+  int64_t changes() const;  // writes, truncates, renames and unlinks
+  bool fired() const;       // the planned failure happened
 };
 
 }  // namespace memo::crash

@@ -76,8 +76,8 @@ TEST(CellText, LogicalWordsInAnyCaseAndNothingElse) {
                            "Zeng", "zen", "z", "Z"}) {
     EXPECT_TRUE(ParseLogical(G(word))) << word;
   }
-  for (const char* word : {"", "0", "假", "false", "yes", "tr", "truex", " true", "true ", "zz",
-                           "11"}) {
+  for (const char* word :
+       {"", "0", "假", "false", "yes", "tr", "truex", " true", "true ", "zz", "11"}) {
     EXPECT_FALSE(ParseLogical(G(word))) << word;
   }
 }
@@ -144,8 +144,8 @@ TEST(CellText, TextsBecomeValuesOfTheFieldsKind) {
 // converts anything: a mistyped date would store the empty date, a mistyped number 0.
 TEST(CellText, TypedTextsThatAreNoValueOfTheColumnAreFaults) {
   // The empty text is a value of every type: it clears a date and zeroes a number.
-  for (uint32_t type : {kFieldByte, kFieldShort, kFieldInt, kFieldLong, kFieldFloat,
-                        kFieldDouble, kFieldDateTime}) {
+  for (uint32_t type : {kFieldByte, kFieldShort, kFieldInt, kFieldLong, kFieldFloat, kFieldDouble,
+                        kFieldDateTime}) {
     EXPECT_EQ(CheckCellText(type, ""), CellTextFault::kNone) << "type " << type;
   }
   // Dates: the grid's own form and the ISO forms; anything else, and a day that does not exist.

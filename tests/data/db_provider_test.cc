@@ -212,10 +212,11 @@ TEST_F(ProviderTest, CellsReadAsTextPerType) {
   DBProvider provider;
   ASSERT_TRUE(provider.Connect(path));
   ASSERT_EQ(provider.ColumnCount(), 10);
-  const std::string expected[] = {"255",         "-12",       "2000000000",
-                                  "12345678901234", "3.14159", "0.6666666666667",
-                                  G("真"),        G("2014年7月10日9时5分7秒"), "abcdefgh",
-                                  G("多行\r\n记事")};
+  const std::string expected[] = {"255",        "-12",
+                                  "2000000000", "12345678901234",
+                                  "3.14159",    "0.6666666666667",
+                                  G("真"),      G("2014年7月10日9时5分7秒"),
+                                  "abcdefgh",   G("多行\r\n记事")};
   for (int c = 0; c < 10; ++c) EXPECT_EQ(provider.CellText(0, c), expected[c]) << c;
   // The blank record: zeros, false, day 0, empty texts.
   EXPECT_EQ(provider.CellText(1, 0), "0");
@@ -388,10 +389,10 @@ TEST_F(ProviderTest, WritesLeaveTheirCodeInTheLastErrorCell) {
   EXPECT_EQ(LastError(), kOk);
   {
     platform::File busy;
-    ASSERT_EQ(platform::File::Open(path, platform::FileAccess::kRead,
-                                   platform::FileShare::kDenyNone,
-                                   platform::FileCreate::kOpenExisting, &busy),
-              platform::FileError::kNone);
+    ASSERT_EQ(
+        platform::File::Open(path, platform::FileAccess::kRead, platform::FileShare::kDenyNone,
+                             platform::FileCreate::kOpenExisting, &busy),
+        platform::FileError::kNone);
     ASSERT_EQ(busy.Lock(0, 0x7FFFFFFF), platform::FileError::kNone);
     EXPECT_FALSE(provider.SetCellFromText(1, 0, "y"));
     EXPECT_EQ(LastError(), kLockFailed);

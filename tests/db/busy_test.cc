@@ -162,7 +162,9 @@ std::vector<BusyCase> BusyCaseTest::Cases() {
        },
        [](BusyTest*, bool) {}},
       {"clear", BusyCase::kRecordFile, record1,
-       [self](BusyTest* t, std::unique_ptr<DatabaseHandle>*) { return self(t)->actor()->ClearAll(); },
+       [self](BusyTest* t, std::unique_ptr<DatabaseHandle>*) {
+         return self(t)->actor()->ClearAll();
+       },
        [self](BusyTest* t, bool ran) { EXPECT_EQ(self(t)->CountNow(), ran ? 0 : 3); }},
       {"pack a range", BusyCase::kRecordFile, record0,
        [self](BusyTest* t, std::unique_ptr<DatabaseHandle>*) {
@@ -180,8 +182,7 @@ std::vector<BusyCase> BusyCaseTest::Cases() {
          return self(t)->actor()->SortInto(request);
        },
        [self](BusyTest* t, bool ran) {
-         const std::string target =
-             self(t)->path().substr(0, self(t)->path().size() - 5) + "b.mcn";
+         const std::string target = self(t)->path().substr(0, self(t)->path().size() - 5) + "b.mcn";
          EXPECT_EQ(testing::Exists(target), ran);
        }},
       {"add (count byte)", BusyCase::kRecordFile, count_byte, add, added},

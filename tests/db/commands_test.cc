@@ -88,8 +88,9 @@ TEST_F(CommandsTest, OpenFailureSetsTheLastErrorAndReturnsFalse) {
 }
 
 TEST_F(CommandsTest, AccessShareAndIndexArguments) {
-  ArgList args{TextValue(a_.c_str()), TextValue("memo"), IntValue(1), IntValue(4), Omitted(),
-               Omitted(), TextValue("")};
+  ArgList args{TextValue(a_.c_str()), TextValue("memo"), IntValue(1),
+               IntValue(4),           Omitted(),         Omitted(),
+               TextValue("")};
   ASSERT_EQ(CallCommand(OpenDatabase, args).low, 1u);
   DatabaseHandle* handle = DatabaseRegistry::Instance().Current();
   ASSERT_NE(handle, nullptr);
@@ -101,7 +102,12 @@ TEST_F(CommandsTest, AccessShareAndIndexArguments) {
 
   std::vector<char*> names = {CopyText("x1"), CopyText("x2")};
   void* array = MakeTextArray(names);
-  ArgList with_index{TextValue(a_.c_str()), Omitted(), Omitted(), Omitted(), Omitted(), Omitted(),
+  ArgList with_index{TextValue(a_.c_str()),
+                     Omitted(),
+                     Omitted(),
+                     Omitted(),
+                     Omitted(),
+                     Omitted(),
                      ArrayValue(TypeTag::kText, array)};
   EXPECT_EQ(CallCommand(OpenDatabase, with_index).low, 0u);
   EXPECT_EQ(LastError(), kIndexOpenFailed);
@@ -262,8 +268,7 @@ TEST_F(CommandsTest, SortWithALogicalCondition) {
                     BoolValue(false)};
   ASSERT_EQ(CallCommand(SortIntoFile, keep_none).low, 1u) << LastError();
   const std::string all_kept = dir_.File("all.mcn");
-  ArgList keep_all{TextValue(all_kept.c_str()), TextValue(Gbk("分类")), Omitted(),
-                   BoolValue(true)};
+  ArgList keep_all{TextValue(all_kept.c_str()), TextValue(Gbk("分类")), Omitted(), BoolValue(true)};
   ASSERT_EQ(CallCommand(SortIntoFile, keep_all).low, 1u) << LastError();
   ArgList close;
   CallCommand(CloseDatabase, close);
@@ -323,8 +328,7 @@ TEST_F(CommandsDeathTest, ReadFieldOfAMissingFieldIsARuntimeError) {
   EXPECT_EXIT(CallCommand(ReadFieldValue, by_number), ::testing::ExitedWithCode(255),
               "指定字段不存在");
   ArgList zero{IntValue(0)};
-  EXPECT_EXIT(CallCommand(ReadFieldValue, zero), ::testing::ExitedWithCode(255),
-              "指定字段不存在");
+  EXPECT_EXIT(CallCommand(ReadFieldValue, zero), ::testing::ExitedWithCode(255), "指定字段不存在");
 }
 
 }  // namespace

@@ -12,8 +12,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "db/coding.h"
 #include "data/db_provider.h"
+#include "db/coding.h"
 #include "db/engine_code.h"
 #include "db/file_names.h"
 #include "db/passing_files.h"
@@ -104,9 +104,9 @@ TEST_F(LeftoverTest, StalePassingFilesGoAtTheNextSortAndHeldOnesStay) {
 
   std::vector<std::string> found = FindSortPassingFiles(target_);
   std::sort(found.begin(), found.end());
-  EXPECT_EQ(found, (std::vector<std::string>{dir_.File("B.MCN.~sort9"), dir_.File("b.EDT.~sort123"),
-                                             dir_.File("b.mcn.~sort123"),
-                                             dir_.File("b.mcn.~sort77")}));
+  EXPECT_EQ(found,
+            (std::vector<std::string>{dir_.File("B.MCN.~sort9"), dir_.File("b.EDT.~sort123"),
+                                      dir_.File("b.mcn.~sort123"), dir_.File("b.mcn.~sort77")}));
   EXPECT_TRUE(PassingFileIsStale(dir_.File("b.mcn.~sort123")));
   EXPECT_FALSE(PassingFileIsStale(dir_.File("b.mcn.~sort77")));
   EXPECT_FALSE(PassingFileIsStale(dir_.File("b.mcn.~sort5"))) << "no such file";
@@ -265,9 +265,9 @@ TEST_F(LeftoverTest, OnlyTheBlankRecordsAtTheEndGo) {
     EXPECT_EQ(testing::FieldText(handle.get(), "记事"), texts_[2]);
     // A deleted record that holds values is a record, not a blank: it stays.
     std::string bytes = testing::ReadAll(source_);
-    EncodeInt32(bytes.data() + handle->records_start() +
-                    2 * static_cast<size_t>(handle->record_size()),
-                -3);
+    EncodeInt32(
+        bytes.data() + handle->records_start() + 2 * static_cast<size_t>(handle->record_size()),
+        -3);
     handle.reset();
     testing::WriteAll(source_, bytes);
   }

@@ -19,8 +19,9 @@ class MemoFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
     path_ = dir_.File("m.edb");
-    testing::MustCreate(path_, {{G("标题"), kFieldText, 8}, {G("正文"), kFieldMemo, 0},
-                                {G("附件"), kFieldByteSet, 0}});
+    testing::MustCreate(
+        path_,
+        {{G("标题"), kFieldText, 8}, {G("正文"), kFieldMemo, 0}, {G("附件"), kFieldByteSet, 0}});
     OpenOptions options;
     options.share = ShareFromArgument(Share());
     handle_ = testing::MustOpen(path_, options);
@@ -191,10 +192,10 @@ TEST_F(MemoFileTest, ShrinkInTheMiddleFillsTheFreeListAndGrowReusesIt) {
 }
 
 TEST_F(MemoFileTest, ReleasedBlocksJoinTheFrontOfTheFreeList) {
-  Add(Text(900));   // record 0: 1, 2
-  Add(Text(10));    // record 1: 3
-  Add(Text(900));   // record 2: 4, 5
-  Add(Text(10));    // record 3: 6
+  Add(Text(900));  // record 0: 1, 2
+  Add(Text(10));   // record 1: 3
+  Add(Text(900));  // record 2: 4, 5
+  Add(Text(10));   // record 3: 6
   ASSERT_EQ(Modify(0, ""), kOk);
   EXPECT_EQ(FirstBlock(0), 0u);
   EXPECT_EQ(FreeList(), (std::vector<uint32_t>{1, 2}));
@@ -280,8 +281,8 @@ TEST_P(DamagedChainTest, LinksOutsideTheFileAndBadUsedCounts) {
 }
 
 TEST_P(DamagedChainTest, FreeListThatLoopsIsNotHandedOutTwice) {
-  Add(Text(900));  // 1, 2
-  Add(Text(10));   // 3
+  Add(Text(900));                 // 1, 2
+  Add(Text(10));                  // 3
   ASSERT_EQ(Modify(0, ""), kOk);  // free: 1 -> 2
   Poke(2, kBlockNextOffset, 1);   // free list 1 -> 2 -> 1
   EXPECT_EQ(Modify(1, Text(2000)), kMemoAccessFailed);
@@ -328,8 +329,8 @@ TEST_P(DamagedChainTest, LongChainThatLoopsOrLeavesTheFile) {
 }
 
 TEST_P(DamagedChainTest, ShortLoopInsideARun) {
-  Add(Text(2500));                // 1 .. 5
-  Poke(5, kBlockNextOffset, 2);   // 5 -> 2, all inside one read run
+  Add(Text(2500));               // 1 .. 5
+  Poke(5, kBlockNextOffset, 2);  // 5 -> 2, all inside one read run
   handle_->set_current_record(0);
   std::string bytes;
   EXPECT_EQ(handle_->ReadFieldBytes(1, &bytes), kMemoAccessFailed);
@@ -353,9 +354,9 @@ TEST(MemoChainModesTest, LockFreeWritesAndReadsMatchLockedOnes) {
   // Grows, shrinks in the middle (free blocks), regrows into the free list and past the end, so
   // chains end up in several pieces.
   const std::vector<std::pair<int, size_t>> steps = {
-      {-1, 1200}, {-1, 70000}, {-1, 30},   {-1, 9000}, {1, 2000},  {3, 90000}, {0, 0},
-      {-1, 130000}, {1, 500}, {2, 64500}, {4, 1},    {0, 25000}, {3, 100}, {2, 1001},
-      {1, 140000}, {4, 70000}, {3, 0}, {2, 12}};
+      {-1, 1200}, {-1, 70000},  {-1, 30},    {-1, 9000}, {1, 2000}, {3, 90000},
+      {0, 0},     {-1, 130000}, {1, 500},    {2, 64500}, {4, 1},    {0, 25000},
+      {3, 100},   {2, 1001},    {1, 140000}, {4, 70000}, {3, 0},    {2, 12}};
   std::vector<std::string> expected;
   for (size_t s = 0; s < steps.size(); ++s) {
     const auto [record, size] = steps[s];

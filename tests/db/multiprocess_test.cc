@@ -6,16 +6,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sched.h>
 #include <atomic>
 #include <functional>
 #include <new>
 #include <set>
 #include <thread>
-#include <sched.h>
 
-#include "db/coding.h"
 #include "data/data_source.h"
 #include "data/db_provider.h"
+#include "db/coding.h"
 #include "db/engine_code.h"
 #include "db/memo_format.h"
 #include "platform/posix/syscalls.h"
@@ -158,8 +158,8 @@ void ExpectSoundMemoFile(DatabaseHandle* handle, int memo_field) {
 TEST(MultiProcessTest, TwoProcessesModifyingDifferentRecordsLoseNothing) {
   testing::TempDir dir;
   const std::string path = dir.File("two.edb");
-  testing::MustCreate(path, {{"owner", kFieldInt, 0}, {"round", kFieldInt, 0},
-                             {"note", kFieldMemo, 0}});
+  testing::MustCreate(path,
+                      {{"owner", kFieldInt, 0}, {"round", kFieldInt, 0}, {"note", kFieldMemo, 0}});
   constexpr int kRecords = 60;
   constexpr int kRounds = 4;
   {
@@ -214,8 +214,7 @@ std::string MemoVersion(int v) {
 }
 
 bool IsWholeVersion(const std::string& text) {
-  return !text.empty() && text[0] >= 'a' && text[0] <= 'z' &&
-         text == MemoVersion(text[0] - 'a');
+  return !text.empty() && text[0] >= 'a' && text[0] <= 'z' && text == MemoVersion(text[0] - 'a');
 }
 
 TEST(MultiProcessTest, MemoRewrittenWhileReadComesBackWholeOrFailsWithALockError) {
@@ -310,8 +309,8 @@ template <typename Counters>
 class SharedMapping {
  public:
   SharedMapping() {
-    void* at = mmap(nullptr, sizeof(Counters), PROT_READ | PROT_WRITE,
-                    MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    void* at =
+        mmap(nullptr, sizeof(Counters), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     if (at != MAP_FAILED) counters_ = new (at) Counters();
   }
   ~SharedMapping() {

@@ -37,8 +37,7 @@ class OpenTest : public ::testing::Test {
     for (int i = 0; i < 3; ++i) {
       const std::string name = "n" + std::to_string(i);
       const std::string memo = "memo " + std::to_string(i);
-      TypedValue values[] = {testing::TextCell(name), testing::IntCell(i),
-                             testing::TextCell(memo)};
+      TypedValue values[] = {testing::TextCell(name), testing::IntCell(i), testing::TextCell(memo)};
       EXPECT_EQ(handle->AddRecord(values, with_memo ? 3 : 2), kOk);
     }
     handle.reset();
@@ -50,7 +49,8 @@ class OpenTest : public ::testing::Test {
                 const std::string* memo_bytes = nullptr) {
     path_ = dir_.File("case" + std::to_string(++cases_) + ".edb");
     testing::WriteAll(path_, bytes);
-    if (memo_bytes != nullptr) testing::WriteAll(dir_.File("case" + std::to_string(cases_) + ".edt"), *memo_bytes);
+    if (memo_bytes != nullptr)
+      testing::WriteAll(dir_.File("case" + std::to_string(cases_) + ".edt"), *memo_bytes);
     OpenOptions options;
     options.access = AccessFromArgument(access);
     options.password = password;
@@ -61,9 +61,13 @@ class OpenTest : public ::testing::Test {
   }
 
   std::string Current() const { return testing::ReadAll(path_); }
-  std::string CurrentMemo() const { return testing::ReadAll(path_.substr(0, path_.size() - 3) + "edt"); }
+  std::string CurrentMemo() const {
+    return testing::ReadAll(path_.substr(0, path_.size() - 3) + "edt");
+  }
 
-  static void Put32(std::string* bytes, size_t at, uint32_t v) { EncodeFixed32(bytes->data() + at, v); }
+  static void Put32(std::string* bytes, size_t at, uint32_t v) {
+    EncodeFixed32(bytes->data() + at, v);
+  }
 
   testing::TempDir dir_;
   std::string path_;
@@ -223,7 +227,8 @@ TEST_F(OpenTest, ShortFileLowersTheCountOnlyWithAccessZero) {
   const std::string repaired = Current();
   EXPECT_EQ(repaired.size(), RecordsStart(2) + 32);
   EXPECT_EQ(I32At(repaired, kRecordCountOffset), 2);
-  EXPECT_EQ(repaired.substr(kRecordSizeOffset), two_and_a_half.substr(kRecordSizeOffset, repaired.size() - kRecordSizeOffset));
+  EXPECT_EQ(repaired.substr(kRecordSizeOffset),
+            two_and_a_half.substr(kRecordSizeOffset, repaired.size() - kRecordSizeOffset));
 }
 
 TEST_F(OpenTest, TrailingPartialRecordIsCutOnlyWithAccessZero) {
@@ -285,11 +290,11 @@ TEST_F(OpenTest, MemoFileChecks) {
     int code;
   };
   const Case cases[] = {
-      {0, 0x58544457, kMemoReadFailed},                 // magic "WDTX"
-      {kMemoBlockCountOffset, 0, kMemoReadFailed},       // block count 0
-      {kMemoFreeCountOffset, 4, kMemoReadFailed},        // free count = block count
+      {0, 0x58544457, kMemoReadFailed},             // magic "WDTX"
+      {kMemoBlockCountOffset, 0, kMemoReadFailed},  // block count 0
+      {kMemoFreeCountOffset, 4, kMemoReadFailed},   // free count = block count
       {kMemoFreeCountOffset, 0xFFFFFFFF, kMemoReadFailed},
-      {kMemoFreeHeadOffset, 4, kMemoReadFailed},         // free head outside the file
+      {kMemoFreeHeadOffset, 4, kMemoReadFailed},  // free head outside the file
       {kMemoVersionOffset, 0x00020000, kMemoVersionMismatch},
   };
   for (const Case& c : cases) {
@@ -520,8 +525,14 @@ TEST_F(RegistryTest, SecondOpenUnderAnySpellingIsRefused) {
   testing::ScopedChdir here(dir_.path());
   std::string backslashed = dir_.path() + "\\a.mcn";
   const std::vector<std::string> spellings = {
-      dir_.File("a.mcn"), dir_.File("A.MCN"), backslashed, "a.mcn", "A.Mcn", "./a.mcn",
-      ".\\a.mcn", "../" + dir_.path().substr(dir_.path().rfind('/') + 1) + "/a.mcn",
+      dir_.File("a.mcn"),
+      dir_.File("A.MCN"),
+      backslashed,
+      "a.mcn",
+      "A.Mcn",
+      "./a.mcn",
+      ".\\a.mcn",
+      "../" + dir_.path().substr(dir_.path().rfind('/') + 1) + "/a.mcn",
       dir_.path() + "//sub/../a.mcn"};
   for (const std::string& spelling : spellings) {
     EXPECT_EQ(registry.Open(spelling, "", {}), kAlreadyOpen) << spelling;
@@ -543,9 +554,9 @@ TEST_F(RegistryTest, AliasMustBeAValidName) {
 TEST_F(RegistryTest, LookupByAliasThenTitleThenPathNewestFirst) {
   DatabaseRegistry& registry = DatabaseRegistry::Instance();
   testing::WriteAll(dir_.File("b.mcn"), std::string(AccountsImageBytes()));
-  ASSERT_EQ(registry.Open(dir_.File("a.mcn"), "c", {}), kOk);   // alias "c"
-  ASSERT_EQ(registry.Open(dir_.File("c.mcn"), "", {}), kOk);    // title "c"
-  ASSERT_EQ(registry.Open(dir_.File("b.mcn"), "A", {}), kOk);   // alias "A"
+  ASSERT_EQ(registry.Open(dir_.File("a.mcn"), "c", {}), kOk);  // alias "c"
+  ASSERT_EQ(registry.Open(dir_.File("c.mcn"), "", {}), kOk);   // title "c"
+  ASSERT_EQ(registry.Open(dir_.File("b.mcn"), "A", {}), kOk);  // alias "A"
   EXPECT_EQ(registry.Find("C"), 0) << "an alias wins over a title";
   EXPECT_EQ(registry.Find("a"), 2) << "alias of the newest";
   EXPECT_EQ(registry.Find("B"), 2) << "title";

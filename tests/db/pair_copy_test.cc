@@ -37,7 +37,7 @@ void MakePair(const std::string& path, int version) {
 }
 
 mode_t ModeOf(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   return stat(path.c_str(), &st) == 0 ? (st.st_mode & 0777) : 0;
 }
 
@@ -132,8 +132,8 @@ TEST(PairCopyTest, CopiesTakenWhileAnotherProcessWritesAreNeverTorn) {
   TempDir dir;
   const std::string source = dir.File("a.mcn");
   MakePair(source, 0);
-  void* at = mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1,
-                  0);
+  void* at =
+      mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
   ASSERT_NE(at, MAP_FAILED);
   Shared* shared = new (at) Shared();
 

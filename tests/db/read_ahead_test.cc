@@ -34,7 +34,9 @@ namespace {
 // `v` holds these values; every field says which record and version it belongs to, so a field
 // read whole can be told from a torn or foreign one.
 std::vector<FieldSpec> WalkFields() {
-  return {{"cat", kFieldText, 10}, {"n", kFieldInt, 0}, {"note", kFieldMemo, 0},
+  return {{"cat", kFieldText, 10},
+          {"n", kFieldInt, 0},
+          {"note", kFieldMemo, 0},
           {"log", kFieldMemo, 0}};
 }
 constexpr int kVersionStep = 1000000;
@@ -100,8 +102,8 @@ Seen ReadCurrent(DatabaseHandle* handle, int fields = 4) {
     return false;
   };
   if (!some_version(seen.fields[2], Note)) {
-    return ::testing::AssertionFailure() << "note of " << id << " not whole: "
-                                         << seen.fields[2].substr(0, 20);
+    return ::testing::AssertionFailure()
+           << "note of " << id << " not whole: " << seen.fields[2].substr(0, 20);
   }
   if (!some_version(seen.fields[3], Log)) {
     return ::testing::AssertionFailure() << "log of " << id << ": " << seen.fields[3];
@@ -200,7 +202,9 @@ TEST(ReadAheadTest, DamagedChainsAndRecordsPastTheCountGiveTheProtocolsCodes) {
   std::string file = testing::ReadAll(path);
   std::string memo = testing::ReadAll(dir.File("damaged.EDT"));
   const uint64_t blocks = memo.size() / kMemoBlockSize;
-  auto note_at = [&](int r) { return records_start + uint64_t{static_cast<uint32_t>(r)} * record_size + note_offset; };
+  auto note_at = [&](int r) {
+    return records_start + uint64_t{static_cast<uint32_t>(r)} * record_size + note_offset;
+  };
   // Record 100's note leaves the file; record 101's chain loops on itself; record 150's first
   // block is marked free.
   EncodeFixed32(file.data() + note_at(100), static_cast<uint32_t>(blocks + 5));
@@ -400,8 +404,8 @@ TEST_F(ReadAheadWithOthersTest, AClearOrAReplacedFileWhileWalking) {
     ASSERT_TRUE(walker);
     std::vector<Seen> seen = Walk(walker.get(), 4, [&](int32_t at) {
       if (at == 100) {
-      ASSERT_TRUE(helper.Do('r'));
-    }
+        ASSERT_TRUE(helper.Do('r'));
+      }
     });
     ASSERT_EQ(seen.size(), size_t{kRecords} + 1);
     for (int r = 0; r < kRecords; ++r) {
@@ -437,7 +441,8 @@ TEST_F(ReadAheadWithOthersTest, AClearOrAReplacedFileWhileWalking) {
 TEST_F(ReadAheadWithOthersTest, ARecordHeldByAnotherProcessFailsAsInThePlainProtocol) {
   // The helper holds record 300 (as a program holds a row across a read and a write).
   std::unique_ptr<DatabaseHandle> holder;
-  Helper helper({{'h', [&] {
+  Helper helper({{'h',
+                  [&] {
                     holder = OpenWriter(path_);
                     return holder ? holder->LockRecord(300) : 1;
                   }},
@@ -488,7 +493,7 @@ TEST_F(ReadAheadWithOthersTest, WritesOfThisProcessAreSeenByTheNextStep) {
 // The writer's pwrite of one block of a chain it rewrites in place stops before it is made: the
 // pipes let the test walk while the chain is half new, its record held by the writer.
 struct StoppedWrite {
-  uint64_t offset = 0;  // the memo-file offset of the block
+  uint64_t offset = 0;        // the memo-file offset of the block
   int reached[2] = {-1, -1};  // writer -> test: the write is about to be made
   int resume[2] = {-1, -1};   // test -> writer: go on
 };
@@ -534,11 +539,11 @@ TEST_F(ReadAheadWithOthersTest, AChainHalfRewrittenIsNeverReadAhead) {
   ASSERT_EQ(pipe(g_stopped.reached), 0);
   ASSERT_EQ(pipe(g_stopped.resume), 0);
   Helper helper({{'w', [&] {
-    platform::posix::SyscallTable table = platform::posix::Syscalls();
-    table.pwrite = StoppingPwrite;
-    platform::posix::InstallSyscalls(table);
-    return ModifyRecord(path_, 40, 1);
-  }}});
+                    platform::posix::SyscallTable table = platform::posix::Syscalls();
+                    table.pwrite = StoppingPwrite;
+                    platform::posix::InstallSyscalls(table);
+                    return ModifyRecord(path_, 40, 1);
+                  }}});
   auto walker = testing::MustOpen(path_);  // lock wait 0: the held record fails at once
   ASSERT_TRUE(walker);
   ASSERT_TRUE(helper.Send('w'));
@@ -558,8 +563,8 @@ TEST_F(ReadAheadWithOthersTest, AChainHalfRewrittenIsNeverReadAhead) {
   const std::vector<Seen> after = Walk(walker.get());
   ASSERT_TRUE(Whole(after[40], 1));
   EXPECT_EQ(after[40].fields[2], Note(40, 1));
-  for (int fd : {g_stopped.reached[0], g_stopped.reached[1], g_stopped.resume[0],
-                 g_stopped.resume[1]}) {
+  for (int fd :
+       {g_stopped.reached[0], g_stopped.reached[1], g_stopped.resume[0], g_stopped.resume[1]}) {
     close(fd);
   }
 }
@@ -574,8 +579,8 @@ struct Shared {
 // can while this process walks the table again and again, each walk reading ahead: no field is
 // ever torn or foreign, and every record is there once, in order.
 TEST_F(ReadAheadWithOthersTest, WalksNeverSeeATornRecordWhileAnotherProcessRewrites) {
-  void* at = mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS,
-                  -1, 0);
+  void* at =
+      mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
   ASSERT_NE(at, MAP_FAILED);
   Shared* shared = new (at) Shared();
   constexpr int kMaxVersion = 60;

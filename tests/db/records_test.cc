@@ -30,12 +30,11 @@ using testing::G;
 // Every field type: 字节 byte, 短 short, 整 int, 长 long, 单 float, 双 double, 逻辑 bool,
 // 日期 date-time, 子程序 routine, 文本 text 10, 字节集 byte-set, 备注 memo.
 std::vector<FieldSpec> AllTypes() {
-  return {{G("字节"), kFieldByte, 0},      {G("短"), kFieldShort, 0},
-          {G("整"), kFieldInt, 0},         {G("长"), kFieldLong, 0},
-          {G("单"), kFieldFloat, 0},       {G("双"), kFieldDouble, 0},
-          {G("逻辑"), kFieldBool, 0},      {G("日期"), kFieldDateTime, 0},
-          {G("子程序"), kFieldRoutine, 0}, {G("文本"), kFieldText, 10},
-          {G("字节集"), kFieldByteSet, 0}, {G("备注"), kFieldMemo, 0}};
+  return {
+      {G("字节"), kFieldByte, 0},  {G("短"), kFieldShort, 0},       {G("整"), kFieldInt, 0},
+      {G("长"), kFieldLong, 0},    {G("单"), kFieldFloat, 0},       {G("双"), kFieldDouble, 0},
+      {G("逻辑"), kFieldBool, 0},  {G("日期"), kFieldDateTime, 0},  {G("子程序"), kFieldRoutine, 0},
+      {G("文本"), kFieldText, 10}, {G("字节集"), kFieldByteSet, 0}, {G("备注"), kFieldMemo, 0}};
 }
 
 class RecordsTest : public ::testing::Test {
@@ -168,12 +167,12 @@ TEST_F(RecordsTest, EveryTypeRoundTrips) {
 
 TEST_F(RecordsTest, NumbersConvertToTheFieldType) {
   TypedValue values[6];
-  values[0] = testing::DoubleCell(300.9);      // byte: truncated, low 8 bits
-  values[1] = testing::IntCell(70000);         // short: low 16 bits
-  values[2] = testing::DoubleCell(-2.7);       // int: toward zero
-  values[3] = testing::IntCell(-5);            // long: widened
-  values[4] = testing::IntCell(3);             // float
-  values[5].tag = TypeTag::kFloat;             // double from float
+  values[0] = testing::DoubleCell(300.9);  // byte: truncated, low 8 bits
+  values[1] = testing::IntCell(70000);     // short: low 16 bits
+  values[2] = testing::DoubleCell(-2.7);   // int: toward zero
+  values[3] = testing::IntCell(-5);        // long: widened
+  values[4] = testing::IntCell(3);         // float
+  values[5].tag = TypeTag::kFloat;         // double from float
   values[5].SetFloat(0.5f);
   ASSERT_EQ(handle_->AddRecord(values, 6), kOk);
   EXPECT_EQ(Read("字节").low, 44u);

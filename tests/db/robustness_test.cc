@@ -24,8 +24,10 @@ class RobustnessTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const std::string path = dir_.File("base.edb");
-    testing::MustCreate(path, {{G("分类"), kFieldText, 10}, {G("时间"), kFieldDateTime, 0},
-                               {G("记事"), kFieldMemo, 0}, {G("数"), kFieldShort, 0},
+    testing::MustCreate(path, {{G("分类"), kFieldText, 10},
+                               {G("时间"), kFieldDateTime, 0},
+                               {G("记事"), kFieldMemo, 0},
+                               {G("数"), kFieldShort, 0},
                                {G("附件"), kFieldByteSet, 0}});
     auto handle = testing::MustOpen(path);
     for (int i = 0; i < 6; ++i) {
@@ -51,9 +53,7 @@ class RobustnessTest : public ::testing::Test {
       const size_t limit = ((*random)() % 3 == 0) ? bytes.size() : std::min(bytes.size(), hot_area);
       const size_t at = (*random)() % limit;
       switch (kind(*random)) {
-        case 0:
-          bytes.resize(at);
-          break;
+        case 0: bytes.resize(at); break;
         case 1: {
           static const uint32_t kWords[] = {0, 1, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 3, 500, 501};
           const uint32_t word = kWords[(*random)() % 8];
@@ -62,9 +62,7 @@ class RobustnessTest : public ::testing::Test {
           }
           break;
         }
-        default:
-          bytes[at] = static_cast<char>((*random)());
-          break;
+        default: bytes[at] = static_cast<char>((*random)()); break;
       }
     }
     return bytes;

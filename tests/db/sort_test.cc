@@ -23,8 +23,10 @@ class SortTest : public ::testing::Test {
  protected:
   void SetUp() override {
     source_ = dir_.File("s.edb");
-    testing::MustCreate(source_, {{"cat", kFieldText, 6}, {"n", kFieldInt, 0},
-                                  {"when", kFieldDateTime, 0}, {"note", kFieldMemo, 0},
+    testing::MustCreate(source_, {{"cat", kFieldText, 6},
+                                  {"n", kFieldInt, 0},
+                                  {"when", kFieldDateTime, 0},
+                                  {"note", kFieldMemo, 0},
                                   {"ok", kFieldBool, 0}});
     handle_ = testing::MustOpen(source_);
     ASSERT_TRUE(handle_);
@@ -182,10 +184,14 @@ TEST_F(SortTest, KeysOfEveryOrderedKind) {
 TEST_F(SortTest, EachNumericKindAndTextComparesByItsOwnRule) {
   // One record per row; each column, sorted on its own, must give the order of `expected`.
   testing::TempDir dir;
-  testing::MustCreate(dir.File("k.edb"), {{"id", kFieldInt, 0},   {"b", kFieldByte, 0},
-                                           {"s", kFieldShort, 0}, {"l", kFieldLong, 0},
-                                           {"f", kFieldFloat, 0}, {"d", kFieldDouble, 0},
-                                           {"r", kFieldRoutine, 0}, {"t", kFieldText, 4}});
+  testing::MustCreate(dir.File("k.edb"), {{"id", kFieldInt, 0},
+                                          {"b", kFieldByte, 0},
+                                          {"s", kFieldShort, 0},
+                                          {"l", kFieldLong, 0},
+                                          {"f", kFieldFloat, 0},
+                                          {"d", kFieldDouble, 0},
+                                          {"r", kFieldRoutine, 0},
+                                          {"t", kFieldText, 4}});
   auto keys = testing::MustOpen(dir.File("k.edb"));
   ASSERT_TRUE(keys);
   auto cell = [](uint32_t tag, uint64_t bits) {
@@ -313,8 +319,9 @@ TEST_F(SortTest, ManyRecordsAcrossChunks) {
 // the blocks go to the file.
 TEST_F(SortTest, TargetChainsMatchChainWritesBlockForBlock) {
   testing::TempDir dir;
-  testing::MustCreate(dir.File("m.edb"), {{"k", kFieldInt, 0}, {"a", kFieldMemo, 0},
-                                          {"b", kFieldByteSet, 0}, {"c", kFieldMemo, 0}});
+  testing::MustCreate(
+      dir.File("m.edb"),
+      {{"k", kFieldInt, 0}, {"a", kFieldMemo, 0}, {"b", kFieldByteSet, 0}, {"c", kFieldMemo, 0}});
   auto source = testing::MustOpen(dir.File("m.edb"));
   const size_t kSizes[] = {0, 1, 60, 500, 501, 1000, 1500, 700000, 0, 650000, 333, 900000};
   const int kRecords = 24;
@@ -327,8 +334,8 @@ TEST_F(SortTest, TargetChainsMatchChainWritesBlockForBlock) {
   for (int i = 0; i < kRecords; ++i) {
     // Keys in reverse, so that the target's chains come in another order than the source's.
     const std::string& second = texts[(i + 5) % kRecords];
-    TypedValue values[] = {testing::IntCell(kRecords - i), testing::TextCell(texts[i]), TypedValue{},
-                           testing::TextCell(second)};
+    TypedValue values[] = {testing::IntCell(kRecords - i), testing::TextCell(texts[i]),
+                           TypedValue{}, testing::TextCell(second)};
     ASSERT_EQ(source->AddRecord(values, 4), kOk);
   }
   SortRequest request;
@@ -350,9 +357,9 @@ TEST_F(SortTest, TargetChainsMatchChainWritesBlockForBlock) {
   LockPolicy policy;
   policy.lock_free = true;
   MemoFile reference(&policy);
-  ASSERT_EQ(reference.Open(reference_path, OpenAccess::kRepairing, OpenShare::kDenyNone,
-                           kFormatVersion),
-            kOk);
+  ASSERT_EQ(
+      reference.Open(reference_path, OpenAccess::kRepairing, OpenShare::kDenyNone, kFormatVersion),
+      kOk);
   int32_t count = 0;
   ASSERT_EQ(target->ReadRecordCount(&count), kOk);
   std::vector<int> kept;

@@ -90,7 +90,8 @@ TEST_F(DataDirectoryTest, AnUnusableDataHomeGivesAMessageNamingThePathAndTheWayO
   std::string message;
   ASSERT_FALSE(PrepareDataDirectory(choice, &message));
   EXPECT_NE(message.find("cannot create the data directory " + (scratch_ / "file") + "/memo"),
-            std::string::npos) << message;
+            std::string::npos)
+      << message;
   EXPECT_NE(message.find("Not a directory"), std::string::npos) << message;
   EXPECT_NE(message.find("XDG_DATA_HOME"), std::string::npos) << message;
   EXPECT_NE(message.find("portable"), std::string::npos) << message;
@@ -113,7 +114,8 @@ TEST(MemoHelpTest, AnInstalledCopyNamesTheDataHomeAndMakesNothing) {
   EXPECT_EQ(run.exit_code, 0) << run.err;
   EXPECT_NE(run.out.find("Usage: memo"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("Data directory: " + (scratch / "home") + "/.local/share/memo\n"),
-            std::string::npos) << run.out;
+            std::string::npos)
+      << run.out;
   EXPECT_FALSE(fs::exists(scratch / "home"));
 
   run = RunProgram(memo, {"--help"}, scratch / "home", scratch / "xdg", "");
@@ -131,8 +133,8 @@ TEST(MemoHelpTest, APortableCopyNamesItsOwnDirectory) {
   Touch(scratch / "marker/portable");
   Touch(scratch / "book/a.mcn");
   for (const char* dir : {"marker", "book"}) {
-    ProgramRun run = RunProgram(PlaceProgram(scratch / dir), {"--help"}, scratch / "home",
-                                scratch / "xdg", "");
+    ProgramRun run =
+        RunProgram(PlaceProgram(scratch / dir), {"--help"}, scratch / "home", scratch / "xdg", "");
     EXPECT_EQ(run.exit_code, 0) << run.err;
     EXPECT_NE(run.out.find("Data directory: " + (scratch / dir) + "\n"), std::string::npos)
         << run.out;

@@ -44,9 +44,10 @@ TEST(DesktopStartTest, AnUnusableDataDirectoryIsSaidInABoxAndEndsTheStartWithOne
 
   EXPECT_EQ(code, 1);
   EXPECT_EQ(title.toStdString(), "温馨提示");
-  EXPECT_NE(text.toStdString().find("cannot create the data directory " + (scratch / "file") +
-                                    "/memo"),
-            std::string::npos) << text.toStdString();
+  EXPECT_NE(
+      text.toStdString().find("cannot create the data directory " + (scratch / "file") + "/memo"),
+      std::string::npos)
+      << text.toStdString();
   EXPECT_FALSE(fs::exists(scratch / "run"));
 }
 

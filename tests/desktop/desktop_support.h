@@ -44,7 +44,7 @@ inline void Touch(const std::string& path, const std::string& bytes = std::strin
 }
 
 inline unsigned ModeOf(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   return stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
 }
 
@@ -94,8 +94,8 @@ inline ProgramRun RunProgram(const std::string& program, const QStringList& args
   process.start(QString::fromStdString(program), args);
   ProgramRun run;
   if (process.state() != QProcess::NotRunning || process.waitForStarted(10000)) loop.exec();
-  run.finished = process.state() == QProcess::NotRunning &&
-                 process.exitStatus() == QProcess::NormalExit;
+  run.finished =
+      process.state() == QProcess::NotRunning && process.exitStatus() == QProcess::NormalExit;
   if (!run.finished) {
     process.kill();
     process.waitForFinished(10000);

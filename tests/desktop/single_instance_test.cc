@@ -131,8 +131,8 @@ TEST_F(SingleInstanceTest, TwoBuiltProgramsOnOneBookLeaveOneRunning) {
   EXPECT_TRUE(SpinUntil([&] { return fs::exists(socket.toStdString()); }, 60000));
   EXPECT_EQ(ModeOf(book), 0700u);
 
-  ProgramRun second = RunProgram(memo, {}, scratch_ / "home", scratch_ / "xdg", scratch_ / "run",
-                                 60000);
+  ProgramRun second =
+      RunProgram(memo, {}, scratch_ / "home", scratch_ / "xdg", scratch_ / "run", 60000);
   EXPECT_TRUE(second.finished) << second.err;
   EXPECT_EQ(second.exit_code, 0) << second.err;
   EXPECT_EQ(first.state(), QProcess::Running);

@@ -24,21 +24,21 @@
 #include <vector>
 
 #include "app/entry.h"
-#include "db/database.h"
+#include "app/windows/program_routines.h"
 #include "data/db_provider.h"
+#include "db/database.h"
 #include "platform/backend.h"
 #include "platform/codec.h"
 #include "platform/qt/qt_backend.h"
 #include "runtime/program.h"
-#include "tests/support/test_util.h"
 #include "tests/e2e/program_person.h"
 #include "tests/e2e/step_driver.h"
-#include "ui/data_units/data_units.h"
-#include "ui/advanced_grid/egrid.h"
-#include "ui/grid/grid.h"
-#include "app/windows/program_routines.h"
-#include "ui/window/window_runtime.h"
 #include "tests/support/gbk.h"
+#include "tests/support/test_util.h"
+#include "ui/advanced_grid/egrid.h"
+#include "ui/data_units/data_units.h"
+#include "ui/grid/grid.h"
+#include "ui/window/window_runtime.h"
 
 #ifndef MEMO_SCREENSHOT_DIR
 #define MEMO_SCREENSHOT_DIR "screenshots"
@@ -166,9 +166,8 @@ class MemoProgramTest : public ::testing::Test {
     for (QWidget* control : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
       if (control->isHidden()) continue;
       EXPECT_TRUE(client->rect().contains(control->geometry()))
-          << name << ": " << control->metaObject()->className() << " at "
-          << control->geometry().x() << "," << control->geometry().y() << " "
-          << control->width() << "x" << control->height();
+          << name << ": " << control->metaObject()->className() << " at " << control->geometry().x()
+          << "," << control->geometry().y() << " " << control->width() << "x" << control->height();
     }
     EXPECT_TRUE(SaveScreenshot(window, MEMO_SCREENSHOT_DIR, name)) << name;
   }
@@ -180,191 +179,222 @@ class MemoProgramTest : public ::testing::Test {
 
 TEST_F(MemoProgramTest, FirstStartToEndThroughTheWindows) {
   // --- First start: the question, the login window filled in -----------------------------------
-  person_.Then("the initialisation question", [] { return BoxSaying("ID信息不存在是否初始化？"); },
-               [] {
-                 QMessageBox* box = BoxSaying("ID信息不存在是否初始化？");
-                 EXPECT_EQ(box->windowTitle(), QString::fromUtf8("温馨提示"));
-                 EXPECT_EQ(box->buttons().size(), 2);
-                 EXPECT_TRUE(PressBoxButton(box, "确定"));
-               });
-  person_.Then("the login window", [] { return WindowReady(kLogin); }, [this] {
-    EXPECT_EQ(ShownText(WidgetNamed(kLogin, "编辑框1")), "test");
-    EXPECT_EQ(ShownText(WidgetNamed(kLogin, "编辑框2")), "kqzv");
-    EXPECT_EQ(ShownText(WidgetNamed(kLogin, "透明标签1")),
-              "当前管理账号为初始状态！建议立即修改登陆信息");
-    Shot(kLogin, "login");
-    Click(WidgetNamed(kLogin, "按钮登陆"));
-  });
+  person_.Then(
+      "the initialisation question", [] { return BoxSaying("ID信息不存在是否初始化？"); },
+      [] {
+        QMessageBox* box = BoxSaying("ID信息不存在是否初始化？");
+        EXPECT_EQ(box->windowTitle(), QString::fromUtf8("温馨提示"));
+        EXPECT_EQ(box->buttons().size(), 2);
+        EXPECT_TRUE(PressBoxButton(box, "确定"));
+      });
+  person_.Then(
+      "the login window", [] { return WindowReady(kLogin); },
+      [this] {
+        EXPECT_EQ(ShownText(WidgetNamed(kLogin, "编辑框1")), "test");
+        EXPECT_EQ(ShownText(WidgetNamed(kLogin, "编辑框2")), "kqzv");
+        EXPECT_EQ(ShownText(WidgetNamed(kLogin, "透明标签1")),
+                  "当前管理账号为初始状态！建议立即修改登陆信息");
+        Shot(kLogin, "login");
+        Click(WidgetNamed(kLogin, "按钮登陆"));
+      });
 
-  // --- Two memos: one by the button, one by Enter in the memo box ---------------------------------
-  person_.Then("the main window", [] { return WindowReady(kMain) && WindowGone(kLogin); }, [] {
-    EXPECT_EQ(WindowWidgetOf(kMain)->windowTitle(), QString::fromUtf8("墨川软件之备忘录2.11"));
-    EXPECT_EQ(GridNamed(kMain, "表格1")->DataRowCount(), 0);
-    QWidget* category = WidgetNamed(kMain, "组合框1");
-    Click(category);
-    Type(category, kVisitCategory);
-    QWidget* memo = WidgetNamed(kMain, "编辑框1");
-    Click(memo);
-    Type(memo, kVisitText);
-    Click(WidgetNamed(kMain, "按钮记事添加"));
-  });
-  person_.Then("the first memo in the grid",
-               [] { return WindowReady(kMain) && GridNamed(kMain, "表格1")->DataRowCount() == 1; },
-               [] {
-                 QWidget* memo = WidgetNamed(kMain, "编辑框1");
-                 EXPECT_EQ(ShownText(memo), "");  // emptied for the next memo
-                 QWidget* category = WidgetNamed(kMain, "组合框1");
-                 Click(category);
-                 QTest::keyClick(static_cast<QComboBox*>(category)->lineEdit(), Qt::Key_A,
-                                 Qt::ControlModifier);
-                 Type(category, kQuoteCategory);
-                 Click(memo);
-                 Type(memo, kQuoteText);
-                 PressEnter(memo);
-               });
-  person_.Then("the second memo in the grid",
-               [] { return WindowReady(kMain) && GridNamed(kMain, "表格1")->DataRowCount() == 2; },
-               [this] {
-                 ui::Grid* grid = GridNamed(kMain, "表格1");
-                 EXPECT_EQ(grid->CellText(0, 1), G("分类"));
-                 EXPECT_EQ(grid->CellText(1, 1), G(kVisitCategory));
-                 EXPECT_EQ(grid->CellText(1, 3), G(kVisitText));
-                 EXPECT_EQ(grid->CellText(2, 1), G(kQuoteCategory));
-                 EXPECT_EQ(grid->CellText(2, 3), G(kQuoteText));
-                 auto* categories = qobject_cast<QComboBox*>(WidgetNamed(kMain, "组合框1"));
-                 ASSERT_EQ(categories->count(), 2);
-                 EXPECT_EQ(categories->itemText(0), QString::fromUtf8(kVisitCategory));
-                 EXPECT_EQ(categories->itemText(1), QString::fromUtf8(kQuoteCategory));
-                 auto* query = qobject_cast<QComboBox*>(WidgetNamed(kMain, "组合框2"));
-                 ASSERT_EQ(query->count(), 3);
-                 EXPECT_EQ(query->currentText(), QString::fromUtf8("全部"));
-                 Shot(kMain, "main");
-                 Click(query);  // drops the list
-               });
+  // --- Two memos: one by the button, one by Enter in the memo box
+  // ---------------------------------
+  person_.Then(
+      "the main window", [] { return WindowReady(kMain) && WindowGone(kLogin); },
+      [] {
+        EXPECT_EQ(WindowWidgetOf(kMain)->windowTitle(), QString::fromUtf8("墨川软件之备忘录2.11"));
+        EXPECT_EQ(GridNamed(kMain, "表格1")->DataRowCount(), 0);
+        QWidget* category = WidgetNamed(kMain, "组合框1");
+        Click(category);
+        Type(category, kVisitCategory);
+        QWidget* memo = WidgetNamed(kMain, "编辑框1");
+        Click(memo);
+        Type(memo, kVisitText);
+        Click(WidgetNamed(kMain, "按钮记事添加"));
+      });
+  person_.Then(
+      "the first memo in the grid",
+      [] { return WindowReady(kMain) && GridNamed(kMain, "表格1")->DataRowCount() == 1; },
+      [] {
+        QWidget* memo = WidgetNamed(kMain, "编辑框1");
+        EXPECT_EQ(ShownText(memo), "");  // emptied for the next memo
+        QWidget* category = WidgetNamed(kMain, "组合框1");
+        Click(category);
+        QTest::keyClick(static_cast<QComboBox*>(category)->lineEdit(), Qt::Key_A,
+                        Qt::ControlModifier);
+        Type(category, kQuoteCategory);
+        Click(memo);
+        Type(memo, kQuoteText);
+        PressEnter(memo);
+      });
+  person_.Then(
+      "the second memo in the grid",
+      [] { return WindowReady(kMain) && GridNamed(kMain, "表格1")->DataRowCount() == 2; },
+      [this] {
+        ui::Grid* grid = GridNamed(kMain, "表格1");
+        EXPECT_EQ(grid->CellText(0, 1), G("分类"));
+        EXPECT_EQ(grid->CellText(1, 1), G(kVisitCategory));
+        EXPECT_EQ(grid->CellText(1, 3), G(kVisitText));
+        EXPECT_EQ(grid->CellText(2, 1), G(kQuoteCategory));
+        EXPECT_EQ(grid->CellText(2, 3), G(kQuoteText));
+        auto* categories = qobject_cast<QComboBox*>(WidgetNamed(kMain, "组合框1"));
+        ASSERT_EQ(categories->count(), 2);
+        EXPECT_EQ(categories->itemText(0), QString::fromUtf8(kVisitCategory));
+        EXPECT_EQ(categories->itemText(1), QString::fromUtf8(kQuoteCategory));
+        auto* query = qobject_cast<QComboBox*>(WidgetNamed(kMain, "组合框2"));
+        ASSERT_EQ(query->count(), 3);
+        EXPECT_EQ(query->currentText(), QString::fromUtf8("全部"));
+        Shot(kMain, "main");
+        Click(query);  // drops the list
+      });
 
-  // --- The query for one category -------------------------------------------------------------------
-  person_.Then("the dropped query list",
-               [] {
-                 auto* query = qobject_cast<QComboBox*>(WidgetNamed(kMain, "组合框2"));
-                 return query && query->view()->isVisible();
-               },
-               [] {
-                 // With the list's own keys: a click on an item this soon after the list
-                 // opened is taken by the combo box for the end of the opening click.
-                 QAbstractItemView* list =
-                     qobject_cast<QComboBox*>(WidgetNamed(kMain, "组合框2"))->view();
-                 for (int i = 0; i < 3 && list->currentIndex().row() < 2; ++i) {
-                   QTest::keyClick(list, Qt::Key_Down);
-                 }
-                 EXPECT_EQ(list->currentIndex().data().toString(),
-                           QString::fromUtf8(kQuoteCategory));
-                 QTest::keyClick(list, Qt::Key_Return);
-               });
-  person_.Then("the category picked",
-               [] {
-                 auto* query = qobject_cast<QComboBox*>(WidgetNamed(kMain, "组合框2"));
-                 return WindowReady(kMain) && query->currentText() == QString::fromUtf8(kQuoteCategory);
-               },
-               [] { Click(WidgetNamed(kMain, "按钮记事查询")); });
-  person_.Then("the query result",
-               [] {
-                 db::DBProvider* provider = ui::ProviderOfUnit(UnitNamed(kMain, "数据库提供者1"));
-                 return WindowReady(kMain) && provider->file_name() == "b.mcn";
-               },
-               [this] {
-                 ui::Grid* grid = GridNamed(kMain, "表格1");
-                 ASSERT_EQ(grid->DataRowCount(), 1);
-                 EXPECT_EQ(grid->CellText(1, 1), G(kQuoteCategory));
-                 EXPECT_EQ(ShownText(WidgetNamed(kMain, "组合框2")), "全部");
-                 Shot(kMain, "main_query");
-                 // The cursor moving into the memo text column pops up the grid's menu.
-                 platform::Rect cell = grid->CellClientRect(1, 3);
-                 ClickAt(GridViewportNamed(kMain, "表格1"),
-                         QPoint(cell.left + cell.width / 2, cell.top + cell.height / 2));
-               });
+  // --- The query for one category
+  // -------------------------------------------------------------------
+  person_.Then(
+      "the dropped query list",
+      [] {
+        auto* query = qobject_cast<QComboBox*>(WidgetNamed(kMain, "组合框2"));
+        return query && query->view()->isVisible();
+      },
+      [] {
+        // With the list's own keys: a click on an item this soon after the list
+        // opened is taken by the combo box for the end of the opening click.
+        QAbstractItemView* list = qobject_cast<QComboBox*>(WidgetNamed(kMain, "组合框2"))->view();
+        for (int i = 0; i < 3 && list->currentIndex().row() < 2; ++i) {
+          QTest::keyClick(list, Qt::Key_Down);
+        }
+        EXPECT_EQ(list->currentIndex().data().toString(), QString::fromUtf8(kQuoteCategory));
+        QTest::keyClick(list, Qt::Key_Return);
+      });
+  person_.Then(
+      "the category picked",
+      [] {
+        auto* query = qobject_cast<QComboBox*>(WidgetNamed(kMain, "组合框2"));
+        return WindowReady(kMain) && query->currentText() == QString::fromUtf8(kQuoteCategory);
+      },
+      [] { Click(WidgetNamed(kMain, "按钮记事查询")); });
+  person_.Then(
+      "the query result",
+      [] {
+        db::DBProvider* provider = ui::ProviderOfUnit(UnitNamed(kMain, "数据库提供者1"));
+        return WindowReady(kMain) && provider->file_name() == "b.mcn";
+      },
+      [this] {
+        ui::Grid* grid = GridNamed(kMain, "表格1");
+        ASSERT_EQ(grid->DataRowCount(), 1);
+        EXPECT_EQ(grid->CellText(1, 1), G(kQuoteCategory));
+        EXPECT_EQ(ShownText(WidgetNamed(kMain, "组合框2")), "全部");
+        Shot(kMain, "main_query");
+        // The cursor moving into the memo text column pops up the grid's menu.
+        platform::Rect cell = grid->CellClientRect(1, 3);
+        ClickAt(GridViewportNamed(kMain, "表格1"),
+                QPoint(cell.left + cell.width / 2, cell.top + cell.height / 2));
+      });
 
-  // --- The follow-up log, from the grid's pop-up menu -------------------------------------------------
-  person_.Then("the grid's pop-up menu", [] { return MenuOffering("跟进"); },
-               [] { EXPECT_TRUE(ClickMenuItem(MenuOffering("跟进"), "跟进")); });
-  person_.Then("the follow-up window", [] { return WindowReady(kFollowUp); }, [] {
-    ui::Grid* main_grid = GridNamed(kMain, "表格1");
-    std::string title = "跟进：" + GbkToUtf8(main_grid->CellText(1, 2)) + "的" + kQuoteCategory +
-                        "的跟进信息";
-    EXPECT_EQ(WindowWidgetOf(kFollowUp)->windowTitle().toStdString(), title);
-    EXPECT_EQ(EGridNamed(kFollowUp, "高级表格1")->model().rows(), 1);
-    QWidget* entry = WidgetNamed(kFollowUp, "编辑框1");
-    EXPECT_TRUE(entry->hasFocus());
-    Type(entry, kFirstEntry);
-    Click(WidgetNamed(kFollowUp, "按钮添加跟进"));
-  });
-  person_.Then("the first entry",
-               [] { return EGridNamed(kFollowUp, "高级表格1")->model().rows() == 2; }, [] {
-                 QWidget* entry = WidgetNamed(kFollowUp, "编辑框1");
-                 EXPECT_EQ(ShownText(entry), "");
-                 Type(entry, kSecondEntry);
-                 PressEnter(entry);
-               });
-  person_.Then("the second entry",
-               [] { return EGridNamed(kFollowUp, "高级表格1")->model().rows() == 3; }, [] {
-                 ui::EGrid* log = EGridNamed(kFollowUp, "高级表格1");
-                 EXPECT_EQ(log->model().CellText(1, 1), G(kSecondEntry));  // newest on top
-                 EXPECT_EQ(log->model().CellText(2, 1), G(kFirstEntry));
-                 EXPECT_FALSE(log->model().CellText(2, 0).empty());
-                 std::optional<platform::Rect> cell = log->CellClientRect(2, 0);
-                 ASSERT_TRUE(cell.has_value());
-                 ClickAt(GridViewportNamed(kFollowUp, "高级表格1"),
-                         QPoint(cell->left + cell->width / 2, cell->top + cell->height / 2));
-               });
-  person_.Then("the selected entry shown in full",
-               [] { return ShownText(WidgetNamed(kFollowUp, "编辑框2")) == kFirstEntry; },
-               [this] {
-                 Shot(kFollowUp, "followup");
-                 WindowWidgetOf(kFollowUp)->close();  // the close box
-               });
+  // --- The follow-up log, from the grid's pop-up menu
+  // -------------------------------------------------
+  person_.Then(
+      "the grid's pop-up menu", [] { return MenuOffering("跟进"); },
+      [] { EXPECT_TRUE(ClickMenuItem(MenuOffering("跟进"), "跟进")); });
+  person_.Then(
+      "the follow-up window", [] { return WindowReady(kFollowUp); },
+      [] {
+        ui::Grid* main_grid = GridNamed(kMain, "表格1");
+        std::string title =
+            "跟进：" + GbkToUtf8(main_grid->CellText(1, 2)) + "的" + kQuoteCategory + "的跟进信息";
+        EXPECT_EQ(WindowWidgetOf(kFollowUp)->windowTitle().toStdString(), title);
+        EXPECT_EQ(EGridNamed(kFollowUp, "高级表格1")->model().rows(), 1);
+        QWidget* entry = WidgetNamed(kFollowUp, "编辑框1");
+        EXPECT_TRUE(entry->hasFocus());
+        Type(entry, kFirstEntry);
+        Click(WidgetNamed(kFollowUp, "按钮添加跟进"));
+      });
+  person_.Then(
+      "the first entry", [] { return EGridNamed(kFollowUp, "高级表格1")->model().rows() == 2; },
+      [] {
+        QWidget* entry = WidgetNamed(kFollowUp, "编辑框1");
+        EXPECT_EQ(ShownText(entry), "");
+        Type(entry, kSecondEntry);
+        PressEnter(entry);
+      });
+  person_.Then(
+      "the second entry", [] { return EGridNamed(kFollowUp, "高级表格1")->model().rows() == 3; },
+      [] {
+        ui::EGrid* log = EGridNamed(kFollowUp, "高级表格1");
+        EXPECT_EQ(log->model().CellText(1, 1), G(kSecondEntry));  // newest on top
+        EXPECT_EQ(log->model().CellText(2, 1), G(kFirstEntry));
+        EXPECT_FALSE(log->model().CellText(2, 0).empty());
+        std::optional<platform::Rect> cell = log->CellClientRect(2, 0);
+        ASSERT_TRUE(cell.has_value());
+        ClickAt(GridViewportNamed(kFollowUp, "高级表格1"),
+                QPoint(cell->left + cell->width / 2, cell->top + cell->height / 2));
+      });
+  person_.Then(
+      "the selected entry shown in full",
+      [] { return ShownText(WidgetNamed(kFollowUp, "编辑框2")) == kFirstEntry; },
+      [this] {
+        Shot(kFollowUp, "followup");
+        WindowWidgetOf(kFollowUp)->close();  // the close box
+      });
 
-  // --- The password change, from the menu bar ---------------------------------------------------------
-  person_.Then("the main window again", [] { return WindowGone(kFollowUp) && WindowReady(kMain); },
-               [] {
-                 db::DBProvider* provider = ui::ProviderOfUnit(UnitNamed(kMain, "数据库提供者1"));
-                 EXPECT_EQ(provider->file_name(), "b.mcn");
-                 EXPECT_TRUE(ClickMenuBarEntry(WindowWidgetOf(kMain), "帐号管理"));
-               });
-  person_.Then("the account menu", [] { return MenuOffering("修改密码"); },
-               [] { EXPECT_TRUE(ClickMenuItem(MenuOffering("修改密码"), "修改密码")); });
-  person_.Then("the password window", [] { return WindowReady(kPassword); }, [this] {
-    EXPECT_FALSE(WindowWidgetOf(kMain)->isEnabled());  // a dialog
-    EXPECT_EQ(ShownText(WidgetNamed(kPassword, "透明标签6")), "test");
-    EXPECT_EQ(ShownText(WidgetNamed(kPassword, "编辑框2")), "test");
-    for (auto [box, text] : {std::pair{"编辑框1", "kqzv"}, std::pair{"编辑框3", kNewPassword},
-                             std::pair{"编辑框4", kNewPassword}}) {
-      QWidget* widget = WidgetNamed(kPassword, box);
-      Click(widget);
-      Type(widget, text);
-    }
-    Shot(kPassword, "password");
-    Click(WidgetNamed(kPassword, "按钮密码修改确认"));
-  });
-  person_.Then("the change confirmed", [] { return BoxSaying("修改完成"); },
-               [] { EXPECT_TRUE(PressBoxButton(BoxSaying("修改完成"), "确定")); });
-  person_.Then("the password window after the change", [] { return WindowReady(kPassword); }, [] {
-    EXPECT_EQ(ShownText(WidgetNamed(kPassword, "透明标签6")), "test");
-    WindowWidgetOf(kPassword)->close();
-  });
+  // --- The password change, from the menu bar
+  // ---------------------------------------------------------
+  person_.Then(
+      "the main window again", [] { return WindowGone(kFollowUp) && WindowReady(kMain); },
+      [] {
+        db::DBProvider* provider = ui::ProviderOfUnit(UnitNamed(kMain, "数据库提供者1"));
+        EXPECT_EQ(provider->file_name(), "b.mcn");
+        EXPECT_TRUE(ClickMenuBarEntry(WindowWidgetOf(kMain), "帐号管理"));
+      });
+  person_.Then(
+      "the account menu", [] { return MenuOffering("修改密码"); },
+      [] { EXPECT_TRUE(ClickMenuItem(MenuOffering("修改密码"), "修改密码")); });
+  person_.Then(
+      "the password window", [] { return WindowReady(kPassword); },
+      [this] {
+        EXPECT_FALSE(WindowWidgetOf(kMain)->isEnabled());  // a dialog
+        EXPECT_EQ(ShownText(WidgetNamed(kPassword, "透明标签6")), "test");
+        EXPECT_EQ(ShownText(WidgetNamed(kPassword, "编辑框2")), "test");
+        for (auto [box, text] : {std::pair{"编辑框1", "kqzv"}, std::pair{"编辑框3", kNewPassword},
+                                 std::pair{"编辑框4", kNewPassword}}) {
+          QWidget* widget = WidgetNamed(kPassword, box);
+          Click(widget);
+          Type(widget, text);
+        }
+        Shot(kPassword, "password");
+        Click(WidgetNamed(kPassword, "按钮密码修改确认"));
+      });
+  person_.Then(
+      "the change confirmed", [] { return BoxSaying("修改完成"); },
+      [] { EXPECT_TRUE(PressBoxButton(BoxSaying("修改完成"), "确定")); });
+  person_.Then(
+      "the password window after the change", [] { return WindowReady(kPassword); },
+      [] {
+        EXPECT_EQ(ShownText(WidgetNamed(kPassword, "透明标签6")), "test");
+        WindowWidgetOf(kPassword)->close();
+      });
 
-  // --- The introduction, then the end ------------------------------------------------------------------
-  person_.Then("the main window before the introduction",
-               [] { return WindowGone(kPassword) && WindowReady(kMain); },
-               [] { EXPECT_TRUE(ClickMenuBarEntry(WindowWidgetOf(kMain), "关于软件")); });
-  person_.Then("the about menu", [] { return MenuOffering("软件介绍"); },
-               [] { EXPECT_TRUE(ClickMenuItem(MenuOffering("软件介绍"), "软件介绍")); });
-  person_.Then("the introduction", [] { return WindowReady(kIntro); }, [this] {
-    EXPECT_EQ(WindowWidgetOf(kIntro)->windowTitle(), QString::fromUtf8("软件介绍"));
-    EXPECT_EQ(ShownText(WidgetNamed(kIntro, "标签1")).rfind("软件名称:备忘录", 0), 0u);
-    Shot(kIntro, "introduction");
-    Click(WidgetNamed(kIntro, "按钮1"));
-  });
-  person_.Then("the main window, last", [] { return WindowGone(kIntro) && WindowReady(kMain); },
-               [] { WindowWidgetOf(kMain)->close(); });
+  // --- The introduction, then the end
+  // ------------------------------------------------------------------
+  person_.Then(
+      "the main window before the introduction",
+      [] { return WindowGone(kPassword) && WindowReady(kMain); },
+      [] { EXPECT_TRUE(ClickMenuBarEntry(WindowWidgetOf(kMain), "关于软件")); });
+  person_.Then(
+      "the about menu", [] { return MenuOffering("软件介绍"); },
+      [] { EXPECT_TRUE(ClickMenuItem(MenuOffering("软件介绍"), "软件介绍")); });
+  person_.Then(
+      "the introduction", [] { return WindowReady(kIntro); },
+      [this] {
+        EXPECT_EQ(WindowWidgetOf(kIntro)->windowTitle(), QString::fromUtf8("软件介绍"));
+        EXPECT_EQ(ShownText(WidgetNamed(kIntro, "标签1")).rfind("软件名称:备忘录", 0), 0u);
+        Shot(kIntro, "introduction");
+        Click(WidgetNamed(kIntro, "按钮1"));
+      });
+  person_.Then(
+      "the main window, last", [] { return WindowGone(kIntro) && WindowReady(kMain); },
+      [] { WindowWidgetOf(kMain)->close(); });
 
   int code = -1;
   {
@@ -376,7 +406,8 @@ TEST_F(MemoProgramTest, FirstStartToEndThroughTheWindows) {
   EXPECT_TRUE(person_.finished()) << "ended before: " << person_.waiting_for();
   EXPECT_TRUE(ui::LiveWindows().empty());
 
-  // --- The files left behind -----------------------------------------------------------------------
+  // --- The files left behind
+  // -----------------------------------------------------------------------
   const double now = NowAsDayNumber();
   std::vector<StoredMemo> memos = ReadMemos(dir_.File("a.mcn"));
   ASSERT_EQ(memos.size(), 2u);

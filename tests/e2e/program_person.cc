@@ -19,8 +19,8 @@
 #include "platform/codec.h"
 #include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_window.h"
-#include "ui/data_units/data_units.h"
 #include "ui/advanced_grid/egrid_unit.h"
+#include "ui/data_units/data_units.h"
 #include "ui/window/unit.h"
 #include "ui/window/window_runtime.h"
 

@@ -50,13 +50,14 @@ TypedValue Int(int32_t n) {
 class CheckFilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "check-files-XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "check-files-XXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
     path_ = dir_ + "/d.mcn";
-    ASSERT_EQ(CreateDatabase(path_, {{"k", kFieldInt, 0}, {"t", kFieldText, 6},
-                                     {"m", kFieldMemo, 0}, {"n", kFieldMemo, 0}}),
+    ASSERT_EQ(CreateDatabase(path_, {{"k", kFieldInt, 0},
+                                     {"t", kFieldText, 6},
+                                     {"m", kFieldMemo, 0},
+                                     {"n", kFieldMemo, 0}}),
               kOk);
     OpenOptions options;
     std::unique_ptr<DatabaseHandle> handle;

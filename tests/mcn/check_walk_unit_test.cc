@@ -43,12 +43,15 @@ class FakeMemo {
 
   // The texts of the damage and leak findings (notes are harmless); result() has the rest.
   std::vector<std::string> Run() {
-    WalkMemoChains(walk_, [this](uint32_t k, char* out) {
-      ++reads_[k];
-      if (k >= blocks_.size()) return false;
-      std::memcpy(out, blocks_[k].data(), 512);
-      return true;
-    }, &result_);
+    WalkMemoChains(
+        walk_,
+        [this](uint32_t k, char* out) {
+          ++reads_[k];
+          if (k >= blocks_.size()) return false;
+          std::memcpy(out, blocks_[k].data(), 512);
+          return true;
+        },
+        &result_);
     std::vector<std::string> problems;
     for (const Finding& finding : result_.findings) {
       if (finding.kind != FindingKind::kNote) problems.push_back(finding.text);
@@ -111,7 +114,8 @@ TEST(CheckWalkTest, BlockOnTwoChainsGoesToTheChainItsBackLinkNames) {
   memo.Chain(0, 0, {1, 2});
   memo.Chain(3, 1, {3, 2});  // block 2 now links back to 3
   std::vector<std::string> problems = memo.Run();
-  EXPECT_TRUE(Mentions(problems, "record 1 field a: block 2 belongs to the chain of record 4 field b"))
+  EXPECT_TRUE(
+      Mentions(problems, "record 1 field a: block 2 belongs to the chain of record 4 field b"))
       << Joined(problems);
   EXPECT_TRUE(Mentions(problems, "block 4 is on no chain")) << Joined(problems);
   EXPECT_FALSE(memo.result().chain_problem[0].empty());
@@ -127,7 +131,8 @@ TEST(CheckWalkTest, TwoRecordsNamingOneChainLeaveItToTheFirst) {
   memo.walk().heads.push_back({1, 0, 1});
   memo.Block(3, 0, 0, 9);  // the second record's own value, now reached by nothing
   std::vector<std::string> problems = memo.Run();
-  const Finding* shared = memo.Find("record 2 field a: block 1 is also on the chain of record 1 field a");
+  const Finding* shared =
+      memo.Find("record 2 field a: block 1 is also on the chain of record 1 field a");
   ASSERT_NE(shared, nullptr) << Joined(problems);
   EXPECT_FALSE(shared->mendable);
   EXPECT_TRUE(memo.result().chain_problem[0].empty());
@@ -158,7 +163,8 @@ TEST(CheckWalkTest, BlocksBeyondTheHeaderCountAreLeftoversUnlessAChainUsesThem) 
   for (const Finding& finding : memo.result().findings) {
     EXPECT_NE(finding.kind, FindingKind::kDamage) << finding.text;
   }
-  const Finding* beyond_count = memo.Find("memo file: 3 whole blocks lie beyond the header's block count 3");
+  const Finding* beyond_count =
+      memo.Find("memo file: 3 whole blocks lie beyond the header's block count 3");
   ASSERT_NE(beyond_count, nullptr) << Joined(problems);
   EXPECT_EQ(beyond_count->kind, FindingKind::kNote);
   EXPECT_EQ(memo.result().leaked_blocks, 3u);
@@ -168,7 +174,8 @@ TEST(CheckWalkTest, BlocksBeyondTheHeaderCountAreLeftoversUnlessAChainUsesThem) 
   used.walk().header.block_count = 3;
   used.Chain(0, 0, {1, 4});
   problems = used.Run();
-  const Finding* beyond = used.Find("record 1 field a: block 4 lies beyond the header's block count 3");
+  const Finding* beyond =
+      used.Find("record 1 field a: block 4 lies beyond the header's block count 3");
   ASSERT_NE(beyond, nullptr) << Joined(problems);
   EXPECT_EQ(beyond->kind, FindingKind::kDamage);
   EXPECT_TRUE(beyond->mendable);
@@ -194,7 +201,8 @@ TEST(CheckWalkTest, ManyFindingsOfOneSortAreCountedInOneLine) {
   EXPECT_EQ(memo.result().findings.back().kind, FindingKind::kDamage);
   EXPECT_FALSE(memo.result().findings.back().mendable);
   // Every chain still has its reason, listed or not.
-  EXPECT_EQ(memo.result().chain_problem[29], "link to block 929, outside the memo file (1 whole block)");
+  EXPECT_EQ(memo.result().chain_problem[29],
+            "link to block 929, outside the memo file (1 whole block)");
 }
 
 TEST(CheckWalkTest, FreeListCountMismatchIsReported) {
@@ -253,7 +261,8 @@ TEST(CheckWalkTest, LinksOutsideTheFileAreReportedWithoutReading) {
   std::vector<std::string> problems = memo.Run();
   EXPECT_TRUE(Mentions(problems, "record 1 field a: link to block 4294967295, outside"))
       << Joined(problems);
-  EXPECT_TRUE(Mentions(problems, "record 6 field b: link to block 77, outside")) << Joined(problems);
+  EXPECT_TRUE(Mentions(problems, "record 6 field b: link to block 77, outside"))
+      << Joined(problems);
   EXPECT_EQ(memo.Reads(77), 0);
 }
 

@@ -16,7 +16,7 @@ TEST_F(McnBackupTest, CopiesThePairIntoANewDirectoryThatChecksClean) {
   ASSERT_EQ(dir_.Run({"backup", "m.mcn", "saved"}).exit_code, 0);
   EXPECT_EQ(ReadWholeFile(dir_ / "saved/m.mcn"), ReadWholeFile(Table()));
   EXPECT_EQ(ReadWholeFile(dir_ / "saved/m.EDT"), ReadWholeFile(Memo()));
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(stat((dir_ / "saved").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
   ASSERT_EQ(stat((dir_ / "saved/m.mcn").c_str(), &st), 0);

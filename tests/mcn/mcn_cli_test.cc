@@ -11,9 +11,9 @@ namespace memo::mcn::testing {
 namespace {
 
 TEST_F(McnTest, CreateAddDumpJsonRoundTripsEveryType) {
-  McnResult create = dir_.Run({"create", "all", "b:byte", "s:short", "i:int", "l:long", "f:float",
-                               "d:double", "ok:bool", "t:datetime", "名称:text:10", "data:bytes",
-                               "备注:memo"});
+  McnResult create =
+      dir_.Run({"create", "all", "b:byte", "s:short", "i:int", "l:long", "f:float", "d:double",
+                "ok:bool", "t:datetime", "名称:text:10", "data:bytes", "备注:memo"});
   ASSERT_EQ(create.exit_code, 0) << create.err;
   EXPECT_TRUE(std::filesystem::exists(dir_ / "all.EDB"));
   EXPECT_TRUE(std::filesystem::exists(dir_ / "all.EDT"));
@@ -22,31 +22,35 @@ TEST_F(McnTest, CreateAddDumpJsonRoundTripsEveryType) {
                             "真", "2014-07-10 09:05:00", "abc一二三四五", "0x00ff10", memo});
   ASSERT_EQ(add.exit_code, 0) << add.err;
   EXPECT_EQ(add.out, "added record 1 (serial 1)\n");
-  ASSERT_EQ(dir_.Run({"add", "all", "", "", "", "", "", "", "FALSE", "", "--partial"}).exit_code, 0);
+  ASSERT_EQ(dir_.Run({"add", "all", "", "", "", "", "", "", "FALSE", "", "--partial"}).exit_code,
+            0);
 
   McnResult dump = dir_.Run({"dump", "all", "--json"});
   ASSERT_EQ(dump.exit_code, 0) << dump.err;
   std::string memo_json = "第一行 \\\"quoted\\\"\\n" + std::string(1200, 'm') + "\\t尾";
-  EXPECT_EQ(dump.out,
-            "{\"fields\":[{\"name\":\"b\",\"type\":\"byte\",\"offset\":4,\"length\":1},"
-            "{\"name\":\"s\",\"type\":\"short\",\"offset\":5,\"length\":2},"
-            "{\"name\":\"i\",\"type\":\"int\",\"offset\":7,\"length\":4},"
-            "{\"name\":\"l\",\"type\":\"long\",\"offset\":11,\"length\":8},"
-            "{\"name\":\"f\",\"type\":\"float\",\"offset\":19,\"length\":4},"
-            "{\"name\":\"d\",\"type\":\"double\",\"offset\":23,\"length\":8},"
-            "{\"name\":\"ok\",\"type\":\"bool\",\"offset\":31,\"length\":1},"
-            "{\"name\":\"t\",\"type\":\"datetime\",\"offset\":32,\"length\":8},"
-            "{\"name\":\"名称\",\"type\":\"text\",\"offset\":40,\"length\":10},"
-            "{\"name\":\"data\",\"type\":\"bytes\",\"offset\":50,\"length\":4},"
-            "{\"name\":\"备注\",\"type\":\"memo\",\"offset\":54,\"length\":4}],\n"
-            "\"records\":[\n"
-            "{\"serial\":1,\"deleted\":false,\"values\":{\"b\":200,\"s\":-5,\"i\":123456,"
-            "\"l\":9007199254740993,\"f\":1.5,\"d\":0.1,\"ok\":true,\"t\":\"2014-07-10T09:05:00\","
-            "\"名称\":\"abc一二三\",\"data\":\"00ff10\",\"备注\":\"" + memo_json + "\"}},\n"
-            "{\"serial\":2,\"deleted\":false,\"values\":{\"b\":0,\"s\":0,\"i\":0,\"l\":0,\"f\":0,"
-            "\"d\":0,\"ok\":false,\"t\":\"0100-01-01T00:00:00\",\"名称\":\"\",\"data\":\"\","
-            "\"备注\":\"\"}}\n"
-            "]}\n");
+  EXPECT_EQ(
+      dump.out,
+      "{\"fields\":[{\"name\":\"b\",\"type\":\"byte\",\"offset\":4,\"length\":1},"
+      "{\"name\":\"s\",\"type\":\"short\",\"offset\":5,\"length\":2},"
+      "{\"name\":\"i\",\"type\":\"int\",\"offset\":7,\"length\":4},"
+      "{\"name\":\"l\",\"type\":\"long\",\"offset\":11,\"length\":8},"
+      "{\"name\":\"f\",\"type\":\"float\",\"offset\":19,\"length\":4},"
+      "{\"name\":\"d\",\"type\":\"double\",\"offset\":23,\"length\":8},"
+      "{\"name\":\"ok\",\"type\":\"bool\",\"offset\":31,\"length\":1},"
+      "{\"name\":\"t\",\"type\":\"datetime\",\"offset\":32,\"length\":8},"
+      "{\"name\":\"名称\",\"type\":\"text\",\"offset\":40,\"length\":10},"
+      "{\"name\":\"data\",\"type\":\"bytes\",\"offset\":50,\"length\":4},"
+      "{\"name\":\"备注\",\"type\":\"memo\",\"offset\":54,\"length\":4}],\n"
+      "\"records\":[\n"
+      "{\"serial\":1,\"deleted\":false,\"values\":{\"b\":200,\"s\":-5,\"i\":123456,"
+      "\"l\":9007199254740993,\"f\":1.5,\"d\":0.1,\"ok\":true,\"t\":\"2014-07-10T09:05:00\","
+      "\"名称\":\"abc一二三\",\"data\":\"00ff10\",\"备注\":\"" +
+          memo_json +
+          "\"}},\n"
+          "{\"serial\":2,\"deleted\":false,\"values\":{\"b\":0,\"s\":0,\"i\":0,\"l\":0,\"f\":0,"
+          "\"d\":0,\"ok\":false,\"t\":\"0100-01-01T00:00:00\",\"名称\":\"\",\"data\":\"\","
+          "\"备注\":\"\"}}\n"
+          "]}\n");
 }
 
 TEST_F(McnTest, DumpSkipsDeletedRecordsUnlessAllIsGiven) {
@@ -101,8 +105,9 @@ TEST_F(McnTest, CheckReportsABlockUsedByTwoChains) {
   PatchU32(Table(), MemoFieldAt(1), 1);
   McnResult check = dir_.Run({"check", "m.mcn"});
   EXPECT_EQ(check.exit_code, 1);
-  EXPECT_NE(check.out.find("record 2 field 记事: block 1 is also on the chain of record 1 field 记事"),
-            std::string::npos)
+  EXPECT_NE(
+      check.out.find("record 2 field 记事: block 1 is also on the chain of record 1 field 记事"),
+      std::string::npos)
       << check.out;
   EXPECT_NE(check.out.find("block 4 is on no chain and not on the free list"), std::string::npos)
       << check.out;
@@ -141,8 +146,9 @@ TEST_F(McnTest, LookingNeverChangesADamagedFile) {
   // check says what the engine's -48 is about.
   McnResult check = dir_.Run({"check", "m.mcn"});
   EXPECT_EQ(check.exit_code, 1);
-  EXPECT_TRUE(Contains(check.out, "damage: the header counts 3 records, the file holds 2 whole "
-                                  "records and 23 bytes of record 3\n"))
+  EXPECT_TRUE(Contains(check.out,
+                       "damage: the header counts 3 records, the file holds 2 whole "
+                       "records and 23 bytes of record 3\n"))
       << check.out;
   EXPECT_EQ(ReadWholeFile(Table()), table);
   EXPECT_EQ(ReadWholeFile(Memo()), memo);
@@ -164,11 +170,13 @@ TEST_F(McnTest, LookingNeverChangesADamagedFile) {
   }
   check = dir_.Run({"check", "m.mcn"});
   EXPECT_EQ(check.exit_code, 1);
-  EXPECT_TRUE(Contains(check.out, "damage: memo file: the header counts 4 blocks, the file holds 3 "
-                                  "whole blocks\n"))
+  EXPECT_TRUE(Contains(check.out,
+                       "damage: memo file: the header counts 4 blocks, the file holds 3 "
+                       "whole blocks\n"))
       << check.out;
-  EXPECT_TRUE(Contains(check.out, "damage: record 1 field 记事: link to block 3, outside the memo "
-                                  "file (3 whole blocks)\n"))
+  EXPECT_TRUE(Contains(check.out,
+                       "damage: record 1 field 记事: link to block 3, outside the memo "
+                       "file (3 whole blocks)\n"))
       << check.out;
   EXPECT_TRUE(Contains(check.out, "note: memo file: ends with 412 bytes of a partial block\n"))
       << check.out;
@@ -231,8 +239,10 @@ TEST_F(McnTest, PasswordGuardsAProtectedFile) {
 }
 
 TEST_F(McnTest, CsvImportExportRoundTripsWithChineseNames) {
-  ASSERT_EQ(dir_.Run({"create", "acc", "帐号:text:20", "密码:text:40", "余额:double",
-                      "启用:bool", "备注:memo", "附件:bytes"}).exit_code, 0);
+  ASSERT_EQ(dir_.Run({"create", "acc", "帐号:text:20", "密码:text:40", "余额:double", "启用:bool",
+                      "备注:memo", "附件:bytes"})
+                .exit_code,
+            0);
   std::string csv =
       "帐号,密码,余额,启用,备注,附件\r\n"
       "张三,\"a,b\",12.5,true,\"第一行\r\n第二行 \"\"引号\"\"\",0x0102ff\r\n"
@@ -249,9 +259,10 @@ TEST_F(McnTest, CsvImportExportRoundTripsWithChineseNames) {
   WriteWholeFile(dir_ / "part.csv", "备注,帐号\n只有备注,王五\n");
   ASSERT_EQ(dir_.Run({"import", "acc", "part.csv"}).exit_code, 0);
   McnResult json = dir_.Run({"dump", "acc", "--json"});
-  EXPECT_NE(json.out.find("{\"serial\":3,\"deleted\":false,\"values\":{\"帐号\":\"王五\",\"密码\":\"\","
-                          "\"余额\":0,\"启用\":false,\"备注\":\"只有备注\",\"附件\":\"\"}}"),
-            std::string::npos)
+  EXPECT_NE(
+      json.out.find("{\"serial\":3,\"deleted\":false,\"values\":{\"帐号\":\"王五\",\"密码\":\"\","
+                    "\"余额\":0,\"启用\":false,\"备注\":\"只有备注\",\"附件\":\"\"}}"),
+      std::string::npos)
       << json.out;
 
   // A column that names no field, or a broken quote, adds nothing at all.
@@ -285,10 +296,10 @@ TEST_F(McnTest, AddToAHugeDeclaredRecordFailsWithAllocationError) {
   };
   file.replace(0, 4, "WEDB");
   put(0x04, 0x00010000);
-  put(0x10, 0);            // no records
-  put(0x14, 1);            // next serial
-  put(0x18, 0x7FFFFF00);   // record size
-  put(0x70, 1);            // one field: "n", integer at 4
+  put(0x10, 0);           // no records
+  put(0x14, 1);           // next serial
+  put(0x18, 0x7FFFFF00);  // record size
+  put(0x70, 1);           // one field: "n", integer at 4
   file[0x74] = 'n';
   put(0x74 + 20, 3);
   put(0x74 + 24, 4);

@@ -41,9 +41,11 @@ size_t At(int record, size_t field_offset) { return kStart + kSize * record + fi
 class DumpTest : public McnTest {
  protected:
   void MakeEveryTypeTable() {
-    ASSERT_EQ(dir_.Run({"create", "t.mcn", "b:byte", "s:short", "i:int", "l:long", "f:float",
-                        "d:double", "ok:bool", "at:datetime", "name:text:12", "note:memo",
-                        "raw:bytes"}).exit_code, 0);
+    ASSERT_EQ(
+        dir_.Run({"create", "t.mcn", "b:byte", "s:short", "i:int", "l:long", "f:float", "d:double",
+                  "ok:bool", "at:datetime", "name:text:12", "note:memo", "raw:bytes"})
+            .exit_code,
+        0);
     std::string lines;
     for (int k = 1; k <= 40; ++k) {
       char line[64];
@@ -59,8 +61,8 @@ class DumpTest : public McnTest {
       }
     }
     const std::vector<std::vector<std::string>> records = {
-        {"255", "-32768", "-2147483648", "9223372036854775807", "3.4028235e38", "-1.5e-300",
-         "true", "2014-07-10T09:05:00", "收款", "备注，含逗号, and a comma", "0x00ff10"},
+        {"255", "-32768", "-2147483648", "9223372036854775807", "3.4028235e38", "-1.5e-300", "true",
+         "2014-07-10T09:05:00", "收款", "备注，含逗号, and a comma", "0x00ff10"},
         {"0", "0", "0", "0", "nan", "inf", "false", "9999-12-31", "ctl\x01\x1b[31m", lines, ""},
         {"1", "2", "3", "-4", "0.1", "-inf", "yes", "0100-01-01", " space ", "line1\r\nline2",
          "00"},
@@ -78,7 +80,11 @@ class DumpTest : public McnTest {
     PatchU32(table, At(2, 0), static_cast<uint32_t>(-3));  // record 3 deleted
     // Bytes GBK has no character for: a lone 0x80, a lead byte before DEL, 0xFF, a lead byte at
     // the end of the text.
-    PatchBytes(table, At(3, 40), std::string("A\x80" "B\x81\x7f\xff" "C\xb0", 8));
+    PatchBytes(table, At(3, 40),
+               std::string("A\x80"
+                           "B\x81\x7f\xff"
+                           "C\xb0",
+                           8));
     PatchU64(table, At(3, 23), 0xFFF8000000000001u);  // a negative NaN
     PatchU32(table, At(3, 19), 0x7FC00001u);          // a float NaN with a payload
   }

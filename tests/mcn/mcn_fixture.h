@@ -23,7 +23,8 @@ inline uint32_t ReadU32(const std::filesystem::path& path, size_t offset) {
   std::string bytes = ReadWholeFile(path);
   if (offset + 4 > bytes.size()) return 0xFFFFFFFFu;
   uint32_t value = 0;
-  for (int i = 0; i < 4; ++i) value |= uint32_t{static_cast<unsigned char>(bytes[offset + i])} << (8 * i);
+  for (int i = 0; i < 4; ++i)
+    value |= uint32_t{static_cast<unsigned char>(bytes[offset + i])} << (8 * i);
   return value;
 }
 
@@ -44,8 +45,10 @@ class McnTest : public ::testing::Test {
  protected:
   // A memo-table database "m.mcn"/"m.EDT" with the given memo texts, one record each.
   void MakeMemoTable(const std::vector<std::string>& memos) {
-    ASSERT_EQ(dir_.Run({"create", "m.mcn", "分类:text:10", "时间:datetime", "记事:memo",
-                        "跟进:memo"}).exit_code, 0);
+    ASSERT_EQ(
+        dir_.Run({"create", "m.mcn", "分类:text:10", "时间:datetime", "记事:memo", "跟进:memo"})
+            .exit_code,
+        0);
     for (const std::string& memo : memos) {
       McnResult add = dir_.Run({"add", "m.mcn", "收款", "2014-07-10T09:05:00", memo, ""});
       ASSERT_EQ(add.exit_code, 0) << add.err;

@@ -53,8 +53,9 @@ TEST_F(GuardTest, RecoverKeepsATextFieldClaimingAGibibyteToWhatItsRecordHolds) {
 
   McnResult recover = dir_.Run({"recover", "m.mcn", "n.mcn"});
   ASSERT_EQ(recover.exit_code, 0) << recover.err;
-  EXPECT_TRUE(Contains(recover.err, "mcn: field 1 (分类) claims 1073741824 bytes, the records hold "
-                                    "26 of them: it keeps 26 bytes in the new pair\n"))
+  EXPECT_TRUE(Contains(recover.err,
+                       "mcn: field 1 (分类) claims 1073741824 bytes, the records hold "
+                       "26 of them: it keeps 26 bytes in the new pair\n"))
       << recover.err;
   // 404 bytes of header and fields, three records of 4 + 26 + 8 + 4 + 4 bytes.
   EXPECT_EQ(SizeOr0(dir_ / "n.mcn"), 404u + 3 * 46);
@@ -101,8 +102,9 @@ TEST_F(GuardTest, RecoverRenumbersTheHighestSerialsAboveTheOthersWhileThereIsRoo
   PatchU32(Table(), 0x14, 0x7FFFFFFF);
   McnResult recover = dir_.Run({"recover", "m.mcn", "n.mcn"});
   ASSERT_EQ(recover.exit_code, 0) << recover.err;
-  EXPECT_TRUE(Contains(recover.err, "mcn: record 1: serial 2147483647 leaves no room for a next "
-                                    "serial above it; it gets serial 4\n"))
+  EXPECT_TRUE(Contains(recover.err,
+                       "mcn: record 1: serial 2147483647 leaves no room for a next "
+                       "serial above it; it gets serial 4\n"))
       << recover.err;
   EXPECT_TRUE(IsSound("n.mcn"));
   EXPECT_EQ(dir_.Run({"dump", "n.mcn", "--csv", "--all"}).out,
@@ -117,15 +119,16 @@ TEST_F(GuardTest, RecoverRenumbersTheHighestSerialsAboveTheOthersWhileThereIsRoo
 TEST_F(GuardTest, RecoverRenumbersFromTheLowestFreeSerialWhenNoneIsLeftAbove) {
   MakeMemoTable({"a", "b", "c", "d", "e"});
   PatchU32(Table(), RecordAt(0), 0x7FFFFFFF);
-  PatchU32(Table(), RecordAt(1), 0x7FFFFFFE);   // kept: the highest a next serial still tops
-  PatchU32(Table(), RecordAt(2), 0x7FFFFFFE);   // repeats it
+  PatchU32(Table(), RecordAt(1), 0x7FFFFFFE);  // kept: the highest a next serial still tops
+  PatchU32(Table(), RecordAt(2), 0x7FFFFFFE);  // repeats it
   PatchU32(Table(), RecordAt(3), 0x7FFFFFFF);
   PatchU32(Table(), RecordAt(4), uint32_t(-1));  // deleted serial 1: not free
   PatchU32(Table(), 0x14, 0x7FFFFFFF);
   McnResult recover = dir_.Run({"recover", "m.mcn", "n.mcn"});
   ASSERT_EQ(recover.exit_code, 0) << recover.err;
-  EXPECT_TRUE(Contains(recover.err, "mcn: record 3: serial 2147483646 repeats an earlier record's; "
-                                    "it gets serial 3\n"))
+  EXPECT_TRUE(Contains(recover.err,
+                       "mcn: record 3: serial 2147483646 repeats an earlier record's; "
+                       "it gets serial 3\n"))
       << recover.err;
   EXPECT_TRUE(IsSound("n.mcn"));
   EXPECT_EQ(dir_.Run({"dump", "n.mcn", "--csv", "--all"}).out,
@@ -145,8 +148,8 @@ TEST_F(GuardTest, RecoverRenumbersFromTheLowestFreeSerialWhenNoneIsLeftAbove) {
 TEST_F(GuardTest, RecoverStaysBoundedAndHonestOnManyDamagedFiles) {
   MakeMemoTable({std::string(1200, 'a'), "b", std::string(600, 'c'), "", "e", "f"});
   const std::string table = ReadWholeFile(Table()), memo = ReadWholeFile(Memo());
-  const int rounds = std::getenv("MCN_RECOVER_ROUNDS") ? std::atoi(std::getenv("MCN_RECOVER_ROUNDS"))
-                                                       : 40;
+  const int rounds =
+      std::getenv("MCN_RECOVER_ROUNDS") ? std::atoi(std::getenv("MCN_RECOVER_ROUNDS")) : 40;
   const uint32_t kValues[] = {0,          1,          2,          7,          30,
                               500,        501,        1u << 30,   0x7FFFFFFE, 0x7FFFFFFF,
                               0x80000000, 0xFFFFFFFF, 0xFFFFFFFE, 1u << 20,   4096};
@@ -163,7 +166,7 @@ TEST_F(GuardTest, RecoverStaysBoundedAndHonestOnManyDamagedFiles) {
       switch (random() % 6) {
         case 0: at = 0x10 + 4 * (random() % 3); break;  // count, next serial, record size
         case 1: at = DescriptorAt(static_cast<int>(random() % 4)) + 24; break;  // an offset
-        case 2: at = DescriptorAt(0) + 28; break;  // the text field's length
+        case 2: at = DescriptorAt(0) + 28; break;                      // the text field's length
         case 3: at = RecordAt(static_cast<int>(random() % 6)); break;  // a serial
         case 4: at = MemoFieldAt(static_cast<int>(random() % 6)) + 4 * (random() % 2); break;
         default:
@@ -179,8 +182,8 @@ TEST_F(GuardTest, RecoverStaysBoundedAndHonestOnManyDamagedFiles) {
     const uint64_t input = PairSize("m");
     const std::string copy = "r" + std::to_string(round);
     McnResult recover = dir_.Run({"recover", "m.mcn", copy + ".mcn"});
-    EXPECT_LE(PairSize(copy), kGrowthFactor * input + kGrowthAllowance)
-        << "round " << round << "\n" << recover.err;
+    EXPECT_LE(PairSize(copy), kGrowthFactor * input + kGrowthAllowance) << "round " << round << "\n"
+                                                                        << recover.err;
     if (Contains(recover.err, "the records hold")) ++capped;
     if (Contains(recover.err, "leaves no room for a next serial")) ++renumbered;
     if (recover.exit_code == 0) {
@@ -319,7 +322,9 @@ TEST_F(GuardTest, OnATerminalThePasswordIsAskedForWithoutEcho) {
 
 TEST_F(GuardTest, CsvEscapesControlCharactersOnATerminalAndKeepsBytesInAFile) {
   MakeMemoTable({});
-  const std::string memo = "red\x1b[31mX\nline2\x7f" "2J";
+  const std::string memo =
+      "red\x1b[31mX\nline2\x7f"
+      "2J";
   ASSERT_EQ(dir_.Run({"add", "m.mcn", "x", "", memo, ""}).exit_code, 0);
   const std::string escaped = "red\\u001b[31mX\\nline2\\u007f2J";
 

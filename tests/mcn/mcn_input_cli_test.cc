@@ -14,9 +14,11 @@ class InputTest : public McnTest {
  protected:
   static constexpr int kFields = 11;
   void MakeAllTypes() {
-    ASSERT_EQ(dir_.Run({"create", "all", "b:byte", "s:short", "i:int", "l:long", "f:float",
-                        "d:double", "ok:bool", "t:datetime", "名称:text:4", "data:bytes",
-                        "备注:memo"}).exit_code, 0);
+    ASSERT_EQ(
+        dir_.Run({"create", "all", "b:byte", "s:short", "i:int", "l:long", "f:float", "d:double",
+                  "ok:bool", "t:datetime", "名称:text:4", "data:bytes", "备注:memo"})
+            .exit_code,
+        0);
   }
   // An add of `all` with every value empty except field `field`.
   McnResult AddOne(int field, const std::string& value) {
@@ -43,8 +45,9 @@ TEST_F(InputTest, AValueThatDoesNotFitIsAnErrorNamingFieldValueAndReason) {
       {0, "256", "field b: 256 is out of range for a byte field (0..255)"},
       {0, "-1", "field b: -1 is out of range for a byte field (0..255)"},
       {1, "32768", "field s: 32768 is out of range for a short field (-32768..32767)"},
-      {2, "2147483648", "field i: 2147483648 is out of range for an int field "
-                        "(-2147483648..2147483647)"},
+      {2, "2147483648",
+       "field i: 2147483648 is out of range for an int field "
+       "(-2147483648..2147483647)"},
       {3, "9223372036854775808", "field l: 9223372036854775808 is out of range for a long field"},
       {2, "12abc", "field i: \"12abc\" is not a whole number"},
       {2, "1.5", "field i: \"1.5\" is not a whole number"},
@@ -55,21 +58,25 @@ TEST_F(InputTest, AValueThatDoesNotFitIsAnErrorNamingFieldValueAndReason) {
       {5, "abc", "field d: \"abc\" is not a number"},
       {5, "0x1p3", "field d: \"0x1p3\" is not a number"},
       {5, "1e", "field d: \"1e\" is not a number"},
-      {6, "maybe", "field ok: \"maybe\" is not a logical word (true: 1 true t yes y 真 是; false: "
-                   "0 false f no n 假 否)"},
+      {6, "maybe",
+       "field ok: \"maybe\" is not a logical word (true: 1 true t yes y 真 是; false: "
+       "0 false f no n 假 否)"},
       {6, "zhen", "field ok: \"zhen\" is not a logical word"},
       {7, "2023-02-29", "field t: \"2023-02-29\" is not a real date and time"},
       {7, "2023-01-01 24:00:00", "field t: \"2023-01-01 24:00:00\" is not a real date and time"},
       {7, "2023-13-01", "field t: \"2023-13-01\" is not a real date and time"},
       {7, "2023年2月30日", "field t: \"2023年2月30日\" is not a real date and time"},
-      {7, "9999-12-31 00:00:01", "field t: \"9999-12-31 00:00:01\" lies outside "
-                                 "0100-01-01T00:00:00 .. 9999-12-31T00:00:00"},
+      {7, "9999-12-31 00:00:01",
+       "field t: \"9999-12-31 00:00:01\" lies outside "
+       "0100-01-01T00:00:00 .. 9999-12-31T00:00:00"},
       {7, "0100-01-01 12:00", "field t: \"0100-01-01 12:00\" lies outside"},
       {7, "yesterday", "field t: \"yesterday\" is not a date-time (YYYY-MM-DD"},
-      {9, "0xZZ", "field data: \"0xZZ\" is not hex (an even number of hex digits, optionally after "
-                  "0x)"},
+      {9, "0xZZ",
+       "field data: \"0xZZ\" is not hex (an even number of hex digits, optionally after "
+       "0x)"},
       {9, "abc", "field data: \"abc\" is not hex"},
-      {8, "\xF0\x9F\x98\x80", "field 名称: \"\xF0\x9F\x98\x80\" has characters that GBK cannot hold"},
+      {8, "\xF0\x9F\x98\x80",
+       "field 名称: \"\xF0\x9F\x98\x80\" has characters that GBK cannot hold"},
   };
   for (const Case& c : cases) {
     McnResult add = AddOne(c.field, c.value);
@@ -85,12 +92,12 @@ TEST_F(InputTest, ValuesAtTheLimitsAreTakenAndExportedFormsReadBack) {
   McnResult low = dir_.Run({"add", "all", "0", "-32768", "-2147483648", "-9223372036854775808",
                             "-3.4028235e38", "-inf", "是", "0100-01-01", "", "0X00FF", ""});
   ASSERT_EQ(low.exit_code, 0) << low.err;
-  McnResult high = dir_.Run({"add", "all", " 255 ", "+32767", "2147483647", "9223372036854775807",
-                             "3.4028235e38", "1e-400", "F", "2024-02-29 23:59:59", "abcd", "",
-                             "备注"});
+  McnResult high =
+      dir_.Run({"add", "all", " 255 ", "+32767", "2147483647", "9223372036854775807",
+                "3.4028235e38", "1e-400", "F", "2024-02-29 23:59:59", "abcd", "", "备注"});
   ASSERT_EQ(high.exit_code, 0) << high.err;
-  McnResult spaced = dir_.Run({"add", "all", "", "", "", "", ".5", "nan", "TRUE",
-                               "9999年12月31日", " a ", "00", " 两端有空格 "});
+  McnResult spaced = dir_.Run({"add", "all", "", "", "", "", ".5", "nan", "TRUE", "9999年12月31日",
+                               " a ", "00", " 两端有空格 "});
   ASSERT_EQ(spaced.exit_code, 0) << spaced.err;
 
   McnResult exported = dir_.Run({"export", "all", "--csv"});
@@ -105,9 +112,11 @@ TEST_F(InputTest, ValuesAtTheLimitsAreTakenAndExportedFormsReadBack) {
 
   // What export writes, import takes back unchanged.
   WriteWholeFile(dir_ / "all.csv", exported.out);
-  ASSERT_EQ(dir_.Run({"create", "copy", "b:byte", "s:short", "i:int", "l:long", "f:float",
-                      "d:double", "ok:bool", "t:datetime", "名称:text:4", "data:bytes",
-                      "备注:memo"}).exit_code, 0);
+  ASSERT_EQ(
+      dir_.Run({"create", "copy", "b:byte", "s:short", "i:int", "l:long", "f:float", "d:double",
+                "ok:bool", "t:datetime", "名称:text:4", "data:bytes", "备注:memo"})
+          .exit_code,
+      0);
   McnResult import = dir_.Run({"import", "copy", "all.csv"});
   ASSERT_EQ(import.exit_code, 0) << import.err;
   EXPECT_EQ(dir_.Run({"export", "copy", "--csv"}).out, exported.out);
@@ -139,8 +148,9 @@ TEST_F(InputTest, AddWithFewerValuesThanFieldsIsBadUsageUnlessPartial) {
   MakeMemoTable({});
   McnResult few = dir_.Run({"add", "m.mcn", "收款", "2014-07-10"});
   EXPECT_EQ(few.exit_code, 2);
-  EXPECT_EQ(few.err, "mcn: the database has 4 fields, 2 values given (--partial leaves the rest "
-                     "empty)\n");
+  EXPECT_EQ(few.err,
+            "mcn: the database has 4 fields, 2 values given (--partial leaves the rest "
+            "empty)\n");
   EXPECT_EQ(Records("m.mcn"), "records:       0 (0 live, 0 deleted)");
   McnResult partial = dir_.Run({"add", "m.mcn", "收款", "2014-07-10", "--partial"});
   ASSERT_EQ(partial.exit_code, 0) << partial.err;
@@ -172,8 +182,9 @@ TEST_F(InputTest, ImportChecksEveryRowFirstAndAddsAllOrNothing) {
   McnResult late = dir_.Run({"import", "acc", "late.csv"});
   EXPECT_EQ(late.exit_code, 1);
   EXPECT_TRUE(Contains(late.err, "mcn: late.csv row 4 could not be added: -59 ")) << late.err;
-  EXPECT_TRUE(Contains(late.err, "mcn: nothing imported (the 2 rows added before it were "
-                                 "removed)\n"))
+  EXPECT_TRUE(Contains(late.err,
+                       "mcn: nothing imported (the 2 rows added before it were "
+                       "removed)\n"))
       << late.err;
   EXPECT_EQ(Records("acc"), "records:       1 (1 live, 0 deleted)");
   EXPECT_EQ(dir_.Run({"dump", "acc", "--csv"}).out,
@@ -212,7 +223,9 @@ TEST_F(InputTest, CreateNeverWritesOverAFileAndLeavesNothingWhenItFails) {
 
 TEST_F(InputTest, ListingsEscapeControlCharactersAsJsonDoes) {
   MakeMemoTable({});
-  const std::string memo = "a\x01" "b\tc\nd\\e\"f\x1f";
+  const std::string memo =
+      "a\x01"
+      "b\tc\nd\\e\"f\x1f";
   ASSERT_EQ(dir_.Run({"add", "m.mcn", "x", "", memo, ""}).exit_code, 0);
   McnResult plain = dir_.Run({"dump", "m.mcn"});
   EXPECT_EQ(plain.out,

@@ -64,8 +64,9 @@ TEST_F(MendTest, CheckTellsLeakedBlocksFromDamage) {
   EXPECT_EQ(loop.exit_code, 1);
   EXPECT_TRUE(Contains(loop.out, "damage: record 1 field 记事: chain loops back to block 2\n"))
       << loop.out;
-  EXPECT_TRUE(Contains(loop.out, "mcn repair cannot mend it without losing data: "
-                                 "`mcn recover m.mcn NEWFILE`"))
+  EXPECT_TRUE(Contains(loop.out,
+                       "mcn repair cannot mend it without losing data: "
+                       "`mcn recover m.mcn NEWFILE`"))
       << loop.out;
 }
 
@@ -182,8 +183,9 @@ TEST_F(MendTest, RepairSetsTheBlockCountFromTheFileAndTrimsTheEnd) {
   WriteWholeFile(Memo(), memo);
   check = dir_.Run({"check", "m.mcn"});
   EXPECT_EQ(check.exit_code, 0) << check.out;
-  EXPECT_TRUE(Contains(check.out, "note: memo file: 2 whole blocks lie beyond the header's block "
-                                  "count 4\n"))
+  EXPECT_TRUE(Contains(check.out,
+                       "note: memo file: 2 whole blocks lie beyond the header's block "
+                       "count 4\n"))
       << check.out;
   ASSERT_EQ(dir_.Run({"repair", "m.mcn"}).exit_code, 0);
   EXPECT_EQ(ReadWholeFile(Memo()).size(), 4u * 512);
@@ -210,7 +212,7 @@ TEST_F(MendTest, RepairLowersARecordCountAndRaisesTheNextSerial) {
   std::string table = ReadWholeFile(Table());
   table.resize(table.size() - kMemoRecordSize);  // the third record is gone, whole
   WriteWholeFile(Table(), table);
-  PatchU32(Table(), 0x14, 2);  // below serial 2
+  PatchU32(Table(), 0x14, 2);                           // below serial 2
   EXPECT_EQ(dir_.Run({"info", "m.mcn"}).exit_code, 1);  // -48 for a reader that does not repair
   McnResult repair = dir_.Run({"repair", "m.mcn"});
   ASSERT_EQ(repair.exit_code, 0) << repair.out << repair.err;
@@ -281,10 +283,10 @@ TEST_F(MendTest, RepairWaitsForNoWriterAndGivesUpWithoutAChange) {
 
 TEST_F(MendTest, RecoverCopiesEveryValueThatCanBeRead) {
   MakeMemoTable({std::string(1200, 'a'), "second", "third", "fourth"});  // 1..3, 4, 5, 6
-  PatchU32(Memo(), BlockAt(3) + 4, 1);            // record 1's chain loops
-  PatchU32(Table(), MemoFieldAt(2), 4);           // record 3 names record 2's block
-  PatchU32(Table(), RecordAt(2), 2);              // ... and its serial
-  PatchU32(Table(), RecordAt(3), uint32_t(-4));   // record 4 deleted
+  PatchU32(Memo(), BlockAt(3) + 4, 1);                                   // record 1's chain loops
+  PatchU32(Table(), MemoFieldAt(2), 4);          // record 3 names record 2's block
+  PatchU32(Table(), RecordAt(2), 2);             // ... and its serial
+  PatchU32(Table(), RecordAt(3), uint32_t(-4));  // record 4 deleted
   const std::string table = ReadWholeFile(Table()), memo = ReadWholeFile(Memo());
   EXPECT_EQ(dir_.Run({"repair", "m.mcn"}).exit_code, 1);
 
@@ -292,14 +294,17 @@ TEST_F(MendTest, RecoverCopiesEveryValueThatCanBeRead) {
   ASSERT_EQ(recover.exit_code, 0) << recover.err;
   EXPECT_TRUE(Contains(recover.out, "recovered 4 records into ")) << recover.out;
   EXPECT_TRUE(Contains(recover.out, "(2 values could not be read and are empty)")) << recover.out;
-  EXPECT_TRUE(Contains(recover.err, "mcn: record 1 field 记事: chain loops back to block 1; left "
-                                    "empty\n"))
+  EXPECT_TRUE(Contains(recover.err,
+                       "mcn: record 1 field 记事: chain loops back to block 1; left "
+                       "empty\n"))
       << recover.err;
-  EXPECT_TRUE(Contains(recover.err, "mcn: record 3 field 记事: block 4 is also on the chain of "
-                                    "record 2 field 记事; left empty\n"))
+  EXPECT_TRUE(Contains(recover.err,
+                       "mcn: record 3 field 记事: block 4 is also on the chain of "
+                       "record 2 field 记事; left empty\n"))
       << recover.err;
-  EXPECT_TRUE(Contains(recover.err, "mcn: record 3: serial 2 repeats an earlier record's; it gets "
-                                    "serial 5\n"))
+  EXPECT_TRUE(Contains(recover.err,
+                       "mcn: record 3: serial 2 repeats an earlier record's; it gets "
+                       "serial 5\n"))
       << recover.err;
   EXPECT_EQ(ReadWholeFile(Table()), table);
   EXPECT_EQ(ReadWholeFile(Memo()), memo);
@@ -320,13 +325,14 @@ TEST_F(MendTest, RecoverLaysADamagedFieldTableOutAfresh) {
   ASSERT_EQ(dir_.Run({"create", "f", "n:int", "t:text:4", "m:memo"}).exit_code, 0);
   ASSERT_EQ(dir_.Run({"add", "f", "7", "abcd", "memo one"}).exit_code, 0);
   ASSERT_EQ(dir_.Run({"add", "f", "8", "wxyz", "memo two"}).exit_code, 0);
-  PatchU32(dir_ / "f.EDB", DescriptorAt(1), 'N');        // "N", the same name as "n"
-  PatchU32(dir_ / "f.EDB", DescriptorAt(2) + 24, 14);    // m now ends past the 16-byte record
+  PatchU32(dir_ / "f.EDB", DescriptorAt(1), 'N');      // "N", the same name as "n"
+  PatchU32(dir_ / "f.EDB", DescriptorAt(2) + 24, 14);  // m now ends past the 16-byte record
   McnResult check = dir_.Run({"check", "f"});
   EXPECT_EQ(check.exit_code, 1);
   EXPECT_TRUE(Contains(check.out, "damage: fields 1 and 2 have the same name N\n")) << check.out;
-  EXPECT_TRUE(Contains(check.out, "damage: record size 16 is smaller than its fields need: field 3 "
-                                  "(m) ends at byte 18\n"))
+  EXPECT_TRUE(Contains(check.out,
+                       "damage: record size 16 is smaller than its fields need: field 3 "
+                       "(m) ends at byte 18\n"))
       << check.out;
   EXPECT_EQ(dir_.Run({"dump", "f"}).exit_code, 1);  // the engine refuses it
 
@@ -334,8 +340,9 @@ TEST_F(MendTest, RecoverLaysADamagedFieldTableOutAfresh) {
   ASSERT_EQ(recover.exit_code, 0) << recover.err;
   EXPECT_TRUE(Contains(recover.err, "mcn: field 2 (N) is called 字段2 in the new pair\n"))
       << recover.err;
-  EXPECT_TRUE(Contains(recover.err, "mcn: record 2 field m: the field lies outside the record (16 "
-                                    "bytes); left empty\n"))
+  EXPECT_TRUE(Contains(recover.err,
+                       "mcn: record 2 field m: the field lies outside the record (16 "
+                       "bytes); left empty\n"))
       << recover.err;
   EXPECT_EQ(dir_.Run({"check", "g"}).out, "ok: 2 records, no problems found\n");
   EXPECT_EQ(dir_.Run({"dump", "g", "--csv"}).out,
@@ -389,7 +396,7 @@ TEST_F(MendTest, RepairAndRecoverKeepTheirWordOnRandomDamage) {
       std::string bytes = ReadWholeFile(memo ? Memo() : Table());
       const size_t words = memo ? bytes.size() / 4 : (bytes.size() - 16) / 4;
       const size_t at = memo ? (random() % 2 == 0 ? 16 + 4 * (random() % 3)
-                                                   : BlockAt(1 + random() % 6) + 4 * (random() % 3))
+                                                  : BlockAt(1 + random() % 6) + 4 * (random() % 3))
                              : 16 + 4 * (random() % words);
       if (at + 4 > bytes.size()) continue;
       const uint32_t value = random() % 9;

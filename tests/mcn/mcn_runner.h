@@ -3,10 +3,10 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -106,8 +106,10 @@ class ScratchDir {
       posix_spawn_file_actions_t actions;
       posix_spawn_file_actions_init(&actions);
       posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-      posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                       0644);
+      posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                       0644);
       posix_spawn_file_actions_addchdir_np(&actions, path_.c_str());
       if (posix_spawn(&pids[i], MCN_BINARY, &actions, nullptr, argv.data(), environ) != 0) {
         pids[i] = -1;

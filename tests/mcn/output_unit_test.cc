@@ -49,8 +49,9 @@ TEST(GbkAsUtf8Test, EveryByteAndEveryTwoByteCodeConvertsAsTheConverterDoes) {
 
 TEST(GbkAsUtf8Test, MixedTextsConvertAsTheConverterDoes) {
   const std::vector<std::string> pieces = {
-      "a", " ", ",", "\"", "\n", "\x01", "\x7f", "\x80", "\xff", "\x81", "\xb0\xa1",
-      "\xca\xd5\xbf\xee", "\xa2\xe3", "\xa1\xa1", "\x81\x40", "\xfe\xfe", "\x81\x7f", "\xa1\x30"};
+      "a",        " ",        ",",        "\"",       "\n",       "\x01",
+      "\x7f",     "\x80",     "\xff",     "\x81",     "\xb0\xa1", "\xca\xd5\xbf\xee",
+      "\xa2\xe3", "\xa1\xa1", "\x81\x40", "\xfe\xfe", "\x81\x7f", "\xa1\x30"};
   std::mt19937 random(7);
   for (int round = 0; round < 20000; ++round) {
     std::string text;
@@ -105,8 +106,8 @@ TEST(StoredValueTest, EveryTypeFormatsAsTheTypedValueOfAFieldRead) {
   std::mt19937_64 random(11);
   std::vector<std::string> doubles, floats;
   const std::initializer_list<double> special_doubles = {
-      0.0,       -0.0,      1.5,       -1e-310,   1e308, NAN,  -NAN, INFINITY, -INFINITY,
-      41830.375, 2958465.0, 2958466.5, -657434.0, -657435.0, 1e20, -1e20};
+      0.0,       -0.0,      1.5,       -1e-310,   1e308,     NAN,       -NAN, INFINITY,
+      -INFINITY, 41830.375, 2958465.0, 2958466.5, -657434.0, -657435.0, 1e20, -1e20};
   for (double d : special_doubles) {
     std::string bytes(8, '\0');
     db::EncodeDouble(bytes.data(), d);
@@ -125,7 +126,7 @@ TEST(StoredValueTest, EveryTypeFormatsAsTheTypedValueOfAFieldRead) {
   }
   const std::vector<db::FieldDescriptor> fixed = {
       Field(db::kFieldByte, 4), Field(db::kFieldShort, 4), Field(db::kFieldInt, 4),
-      Field(db::kFieldLong, 4), Field(db::kFieldBool, 4), Field(db::kFieldRoutine, 4)};
+      Field(db::kFieldLong, 4), Field(db::kFieldBool, 4),  Field(db::kFieldRoutine, 4)};
   for (Notation notation : {Notation::kCsv, Notation::kJson, Notation::kPlain}) {
     for (const std::string& bytes : doubles) {
       for (uint32_t type : {db::kFieldDouble, db::kFieldDateTime}) {
@@ -179,8 +180,8 @@ TEST(CsvFieldTest, AppendingQuotesExactlyAsCsvField) {
 
 TEST(IsoDateTimeTest, MatchesTheCalendarOfTheDayNumber) {
   std::mt19937_64 random(3);
-  std::vector<double> days = {db::kMinDateTime, db::kMaxDateTime, 0.0, 41830.375, 36585.99999,
-                              -1.5, 2958465.9999999};
+  std::vector<double> days = {db::kMinDateTime, db::kMaxDateTime, 0.0, 41830.375, 36585.99999, -1.5,
+                              2958465.9999999};
   for (int i = 0; i < 5000; ++i) {
     days.push_back(db::kMinDateTime + static_cast<double>(random() % 3615899000000u) / 1000.0);
   }

@@ -11,7 +11,9 @@ namespace memo {
 namespace {
 
 // "中" is D6 D0; "文" is CE C4; "\x81\x41" has a trail byte that looks like 'A'.
-const std::string kMixed = "a\xD6\xD0" "b\x81\x41";
+const std::string kMixed =
+    "a\xD6\xD0"
+    "b\x81\x41";
 
 std::vector<size_t> Starts(std::string_view text) {
   std::vector<size_t> starts;
@@ -24,7 +26,10 @@ TEST(GbkTest, LeadBytesTakeTheNextByteUnlessItIsMissingOrNul) {
   EXPECT_TRUE(IsLeadByte(0x80));
   EXPECT_TRUE(IsLeadByte(0xFF));
   EXPECT_EQ(Starts(kMixed), (std::vector<size_t>{0, 1, 3, 4}));
-  EXPECT_EQ(Starts("\x80" "a\xFF" "b"), (std::vector<size_t>{0, 2}));
+  EXPECT_EQ(Starts("\x80"
+                   "a\xFF"
+                   "b"),
+            (std::vector<size_t>{0, 2}));
   EXPECT_EQ(Starts("ab\x81"), (std::vector<size_t>{0, 1, 2})) << "a broken character at the end";
   const std::string nul("\x81\0z", 3);
   EXPECT_EQ(Starts(nul), (std::vector<size_t>{0, 1, 2}));
@@ -64,10 +69,20 @@ TEST(GbkTest, FitPrefixNeverSplitsACharacter) {
 }
 
 TEST(GbkTest, CaseConversionTouchesOnlyAsciiLettersOfTheirOwn) {
-  EXPECT_EQ(GbkAsciiToUpper("ab" + kMixed + "z9"), "AB" "A\xD6\xD0" "B\x81\x41" "Z9");
+  EXPECT_EQ(GbkAsciiToUpper("ab" + kMixed + "z9"),
+            "AB"
+            "A\xD6\xD0"
+            "B\x81\x41"
+            "Z9");
   // The trail byte 0x61 of "\x81\x61" looks like 'a' and stays.
-  EXPECT_EQ(GbkAsciiToUpper("\x81\x61" "a"), "\x81\x61" "A");
-  EXPECT_EQ(GbkAsciiToLower("AbC\x81\x41" "D"), "abc\x81\x41" "d");
+  EXPECT_EQ(GbkAsciiToUpper("\x81\x61"
+                            "a"),
+            "\x81\x61"
+            "A");
+  EXPECT_EQ(GbkAsciiToLower("AbC\x81\x41"
+                            "D"),
+            "abc\x81\x41"
+            "d");
   EXPECT_EQ(GbkAsciiToLower(""), "");
 }
 

@@ -231,7 +231,8 @@ TEST_F(HeadlessBackendTest, ClipboardReplacesItsWholeContent) {
   content.formats.emplace_back("MGridCells", std::string("\x01\x00\x02", 3));
   EXPECT_TRUE(backend_.SetClipboard(content));
   EXPECT_EQ(backend_.ClipboardText(), std::optional<std::string>("a\tb"));
-  EXPECT_EQ(backend_.ClipboardData("MGridCells"), std::optional<std::string>(std::string("\x01\x00\x02", 3)));
+  EXPECT_EQ(backend_.ClipboardData("MGridCells"),
+            std::optional<std::string>(std::string("\x01\x00\x02", 3)));
   EXPECT_EQ(backend_.ClipboardData("Other"), std::nullopt);
   EXPECT_TRUE(backend_.SetClipboard(ClipboardContent{std::string("x"), {}}));
   EXPECT_EQ(backend_.ClipboardData("MGridCells"), std::nullopt);

@@ -91,8 +91,10 @@ TEST(CtrlCharacterTest, LettersTypeTheirControlCharactersEnterALineFeedBackspace
 }
 
 TEST(CtrlCharacterTest, EveryOtherKeyTypesNothing) {
-  const int keys[] = {0,   '0', '9', vk::kEscape, vk::kTab, vk::kSpace, vk::kDelete, '@', '[',
-                      0x61 /* a numeric-keypad key, not the letter a */, 0x7A, 255};
+  const int keys[] = {
+      0,          '0',         '9', vk::kEscape, vk::kTab,
+      vk::kSpace, vk::kDelete, '@', '[',         0x61 /* a numeric-keypad key, not the letter a */,
+      0x7A,       255};
   for (int key : keys) {
     EXPECT_EQ(CtrlCharacterOf(key), 0u) << key;
   }

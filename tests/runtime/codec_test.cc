@@ -43,24 +43,36 @@ TEST(CodecTest, EveryDecodableTwoByteCodeRoundTrips) {
 TEST(CodecTest, EuroSignIsATwoByteCharacter) {
   EXPECT_EQ(Utf8ToGbk("€"), "\xA2\xE3");
   EXPECT_EQ(GbkToUtf8("\xA2\xE3"), "€");
-  EXPECT_EQ(Utf8ToGbk("a€b€"), "a\xA2\xE3" "b\xA2\xE3");
+  EXPECT_EQ(Utf8ToGbk("a€b€"),
+            "a\xA2\xE3"
+            "b\xA2\xE3");
   EXPECT_EQ(GbkToUtf8("\x80"), "?") << "a lead byte at the end is a broken character";
   std::string out;
-  EXPECT_FALSE(GbkToUtf8Strict("a\x80" "b", &out));
+  EXPECT_FALSE(
+      GbkToUtf8Strict("a\x80"
+                      "b",
+                      &out));
 }
 
 // A byte that cannot begin a character, or a lead byte whose next byte is no trail byte, is one
 // '?', and decoding goes on at the very next byte: what follows it is never swallowed.
 TEST(CodecTest, AStrayLeadByteKeepsTheByteAfterIt) {
-  EXPECT_EQ(GbkToUtf8("x\x80" "abc"), "x?abc");
+  EXPECT_EQ(GbkToUtf8("x\x80"
+                      "abc"),
+            "x?abc");
   EXPECT_EQ(GbkToUtf8("\x81\nnext"), "?\nnext") << "the line break after a lead byte stays";
   EXPECT_EQ(GbkToUtf8("\x81\r\n"), "?\r\n");
-  EXPECT_EQ(GbkToUtf8("a\xFF" "b"), "a?b") << "0xFF is no lead byte";
+  EXPECT_EQ(GbkToUtf8("a\xFF"
+                      "b"),
+            "a?b")
+      << "0xFF is no lead byte";
   EXPECT_EQ(GbkToUtf8("\x81\x30z"), "?0z") << "a pair with no code: its second byte stays";
   EXPECT_EQ(GbkToUtf8("\x80\xA1\xA1\xA1"), "?　?")
       << "after 0x80 the pair A1 A1 (the full-width space), then a broken A1";
   EXPECT_EQ(GbkToUtf8("\xFF\xD6\xD0"), "?中") << "the character after a stray byte is whole";
-  EXPECT_EQ(GbkToUtf8("\xD6\x80" "a"), GbkToUtf8("\xD6\x80") + "a")
+  EXPECT_EQ(GbkToUtf8("\xD6\x80"
+                      "a"),
+            GbkToUtf8("\xD6\x80") + "a")
       << "0x80 as a trail byte belongs to its pair";
   EXPECT_EQ(GbkToUtf8("\xD6\x80").size(), 3u) << "one character";
   // The same with and without a 0x80 elsewhere in the text (two decoding paths).
@@ -97,7 +109,9 @@ TEST(CodecTest, EveryCharacterEncodesToOneGbkCharacter) {
 // Every well-formed character decodes to one Unicode character; each byte of a malformed one
 // to one '?' or, when it is ASCII, to itself.
 TEST(CodecTest, DecodingKeepsOneCharacterPerWellFormedCharacter) {
-  EXPECT_EQ(GbkToUtf8("a\xD6\xD0\xFF" "b\x81\x30z\x80\x80\x81"), "a中?b?0z???");
+  EXPECT_EQ(GbkToUtf8("a\xD6\xD0\xFF"
+                      "b\x81\x30z\x80\x80\x81"),
+            "a中?b?0z???");
   std::string wellformed;
   for (int lead = 0x81; lead <= 0xFE; lead += 7) {
     for (int trail = 0x40; trail <= 0xFE; trail += 11) {

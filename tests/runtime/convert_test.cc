@@ -152,7 +152,8 @@ TEST(ConvertTest, DateTimeTextsMatchTheFormatEverywhere) {
     }
     return std::string(buffer);
   };
-  const double times[] = {0, 1 / 24.0, (10 * 60 + 1) / 1440.0, (23 * 3600 + 59 * 60 + 59) / 86400.0};
+  const double times[] = {0, 1 / 24.0, (10 * 60 + 1) / 1440.0,
+                          (23 * 3600 + 59 * 60 + 59) / 86400.0};
   std::vector<double> days = {-657434, -1e12, 1e12, -1, 0, 1, 2958465, 2958466, -693593};
   for (double d = -700000; d < 3000000; d += 12345.5) days.push_back(d);
   for (double day : days) {
@@ -180,9 +181,9 @@ TEST(ConvertTest, SplitDateTimeRoundsToTheNearestSecond) {
 
 TEST(ConvertTest, SplitAndMakeDateTimeRoundTrip) {
   const CalendarTime samples[] = {
-      {2014, 7, 10, 9, 5, 0},  {2000, 2, 29, 23, 59, 59}, {1900, 3, 1, 0, 0, 1},
-      {1899, 12, 30, 6, 0, 0}, {1899, 12, 29, 6, 0, 0},   {100, 1, 1, 0, 0, 0},
-      {9999, 12, 31, 23, 59, 59}, {1970, 1, 1, 12, 0, 0}, {2024, 12, 31, 18, 30, 15},
+      {2014, 7, 10, 9, 5, 0},     {2000, 2, 29, 23, 59, 59}, {1900, 3, 1, 0, 0, 1},
+      {1899, 12, 30, 6, 0, 0},    {1899, 12, 29, 6, 0, 0},   {100, 1, 1, 0, 0, 0},
+      {9999, 12, 31, 23, 59, 59}, {1970, 1, 1, 12, 0, 0},    {2024, 12, 31, 18, 30, 15},
   };
   for (const CalendarTime& s : samples) {
     CalendarTime t = SplitDateTime(MakeDateTime(s));
@@ -251,8 +252,8 @@ TEST(ConvertDeathTest, ConditionWithoutALogicalValueIsFatal) {
   EXPECT_EXIT(EvaluateCondition(IntValue(1)), ::testing::ExitedWithCode(255), kMessage);
   EXPECT_EXIT(EvaluateCondition(SubStatementValue(TextStatement, 0)),
               ::testing::ExitedWithCode(255), kMessage);
-  EXPECT_EXIT(EvaluateCondition(SubStatementValue(IntStatement, 0)),
-              ::testing::ExitedWithCode(255), kMessage);
+  EXPECT_EXIT(EvaluateCondition(SubStatementValue(IntStatement, 0)), ::testing::ExitedWithCode(255),
+              kMessage);
   TypedValue unknown;
   unknown.low = 999999;
   unknown.tag = TypeTag::kSubStatement;

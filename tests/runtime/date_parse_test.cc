@@ -25,8 +25,7 @@ TEST(ParseDateTime, ChineseFormsAsTheGridShowsThem) {
   EXPECT_DOUBLE_EQ(Parse("2014年7月10日"), k20140710);
   EXPECT_NEAR(Parse("2014年7月10日9时"), k20140710 + 9 * 3600 * kSecond, 1e-9);
   EXPECT_NEAR(Parse("2014年7月10日9时5分"), k20140710 + (9 * 3600 + 5 * 60) * kSecond, 1e-9);
-  EXPECT_NEAR(Parse("2014年7月10日9时5分7秒"), k20140710 + (9 * 3600 + 5 * 60 + 7) * kSecond,
-              1e-9);
+  EXPECT_NEAR(Parse("2014年7月10日9时5分7秒"), k20140710 + (9 * 3600 + 5 * 60 + 7) * kSecond, 1e-9);
   EXPECT_DOUBLE_EQ(Parse("2014年07月10日"), k20140710);
 }
 
@@ -40,9 +39,12 @@ TEST(ParseDateTime, IsoFormsWithDashOrSlash) {
 }
 
 TEST(ParseDateTime, EveryTextTheGridShowsParsesBackToItsValue) {
-  const double values[] = {k20140710, k20140710 + 9 * 3600 * kSecond,
+  const double values[] = {k20140710,
+                           k20140710 + 9 * 3600 * kSecond,
                            k20140710 + (13 * 3600 + 1 * 60) * kSecond,
-                           k20140710 + (23 * 3600 + 59 * 60 + 58) * kSecond, 2.0, -700.0};
+                           k20140710 + (23 * 3600 + 59 * 60 + 58) * kSecond,
+                           2.0,
+                           -700.0};
   for (double value : values) {
     std::string shown = testing::Consume(DateTimeToText(value));
     double back = 0;
@@ -64,15 +66,28 @@ TEST(ParseDateTime, ImpossibleDatesAndTimesAreRefused) {
   EXPECT_TRUE(std::isnan(Parse("2014-07-10 09:60")));
   EXPECT_TRUE(std::isnan(Parse("2014-07-10 09:05:60")));
   EXPECT_TRUE(std::isnan(Parse("2014年2月30日")));
-  EXPECT_TRUE(std::isnan(Parse("99-07-10")));     // year 99 is outside the calendar
+  EXPECT_TRUE(std::isnan(Parse("99-07-10")));  // year 99 is outside the calendar
   EXPECT_TRUE(std::isnan(Parse("10000-07-10")));
 }
 
 TEST(ParseDateTime, AnythingElseIsRefusedAndLeavesTheOutputAlone) {
-  const char* refused[] = {"", "   ", "2014", "2014-07", "2014-07/10", "2014-07-10 9",
-                           "2014-07-10 09:05:", "2014-07-10x", "2014年7月", "2014年7月10日9",
-                           "2014年7月10日5分", "2014年7月10日9时5分7", "2014年7月10日9时x",
-                           "今天", "2014-007-10", "+2014-07-10", "2014-07-10 09:05:00 x"};
+  const char* refused[] = {"",
+                           "   ",
+                           "2014",
+                           "2014-07",
+                           "2014-07/10",
+                           "2014-07-10 9",
+                           "2014-07-10 09:05:",
+                           "2014-07-10x",
+                           "2014年7月",
+                           "2014年7月10日9",
+                           "2014年7月10日5分",
+                           "2014年7月10日9时5分7",
+                           "2014年7月10日9时x",
+                           "今天",
+                           "2014-007-10",
+                           "+2014-07-10",
+                           "2014-07-10 09:05:00 x"};
   for (const char* text : refused) {
     double day = 123.0;
     EXPECT_FALSE(ParseDateTime(Gbk(text), &day)) << text;

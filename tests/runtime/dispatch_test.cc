@@ -70,7 +70,7 @@ TEST(DispatchTest, LongListsKeepEveryCellInOrder) {
     if (n > 0) {
       EXPECT_EQ(static_cast<int32_t>(seen_args[0].low), 100);
     }
-    ArgList assigned{IntValue(7), IntValue(8), IntValue(9), IntValue(10), IntValue(11),
+    ArgList assigned{IntValue(7),  IntValue(8),  IntValue(9),  IntValue(10), IntValue(11),
                      IntValue(12), IntValue(13), IntValue(14), IntValue(15)};
     assigned = args;
     CallCommand(RecordingCommand, assigned);

@@ -104,8 +104,8 @@ TEST(SplitTextTest, MultiByteDelimiters) {
 
   const char* entry = Gbk("||特殊跟进条目分割||");
   const char* time = Gbk("||特殊跟进时间分割||");
-  TextOwner log(JoinTexts({Gbk("2014年7月10日"), time, Gbk("电话"), entry, Gbk("2014年7月11日"),
-                           time, Gbk("上门")}));
+  TextOwner log(JoinTexts(
+      {Gbk("2014年7月10日"), time, Gbk("电话"), entry, Gbk("2014年7月11日"), time, Gbk("上门")}));
   EXPECT_EQ(Split({TextValue(log.get()), TextValue(entry)}),
             (Parts{Bytes(Gbk("2014年7月10日")) + time + Gbk("电话"),
                    Bytes(Gbk("2014年7月11日")) + time + Gbk("上门")}));

@@ -47,8 +47,8 @@ TEST(ValueTest, TagClassesInTheirOrder) {
 }
 
 TEST(ValueTest, LibraryTagsNumberTheLibraryAndTheType) {
-  EXPECT_EQ(LibraryTypeTag(1, 1), 0x00010001u);  // the window type of the first library
-  EXPECT_EQ(LibraryTypeTag(1, 5), 0x00010005u);  // an edit box
+  EXPECT_EQ(LibraryTypeTag(1, 1), 0x00010001u);   // the window type of the first library
+  EXPECT_EQ(LibraryTypeTag(1, 5), 0x00010005u);   // an edit box
   EXPECT_EQ(LibraryTypeTag(1, 14), 0x0001000Eu);  // a combo box
   EXPECT_EQ(LibraryOfTag(0x0002000Eu), 2u);
   EXPECT_EQ(TypeInLibrary(0x0002000Eu), 14u);

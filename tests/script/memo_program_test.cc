@@ -68,11 +68,13 @@ TEST_F(MemoProgramTest, CellsOutsideTheTableFailAndSayHowBigItIs) {
   std::string memos = kThreeMemos;
   const int next = 11;  // the line after the three memos
   EXPECT_EQ(Run(memos + "expect-cell main 表格1 4 1 x\n").err,
-            Line(next) + ": main 表格1: it has no cell 4, 1 (it has 3 data rows and 4 data "
-                         "columns, numbered from 1)\n");
+            Line(next) +
+                ": main 表格1: it has no cell 4, 1 (it has 3 data rows and 4 data "
+                "columns, numbered from 1)\n");
   EXPECT_EQ(Run(memos + "cell main 表格1 1 5\n").err,
-            Line(next) + ": main 表格1: it has no cell 1, 5 (it has 3 data rows and 4 data "
-                         "columns, numbered from 1)\n");
+            Line(next) +
+                ": main 表格1: it has no cell 1, 5 (it has 3 data rows and 4 data "
+                "columns, numbered from 1)\n");
   EXPECT_EQ(Run(memos + "expect-rows main 表格1 2\n").err,
             Line(next) + ": expected main 表格1 to have 2 rows, found 3\n");
   EXPECT_EQ(Run(memos + "expect-cell main 表格1 1 1 供应商\n").err,
@@ -97,9 +99,9 @@ TEST_F(MemoProgramTest, ClicksMoveTheCursorAndShiftExtendsFromTheTopLeft) {
                   "cell main 表格1 3 0\n"
                   "expect-cursor main 表格1 3 1\n");
   EXPECT_EQ(o.status, 0) << o.err;
-  EXPECT_EQ(Run(std::string(kThreeMemos) + "cell main 表格1 2 2\nexpect-cursor main 表格1 2 1\n")
-                .err,
-            Line(12) + ": expected the cursor of main 表格1 on 2, 1, found it on 2, 2\n");
+  EXPECT_EQ(
+      Run(std::string(kThreeMemos) + "cell main 表格1 2 2\nexpect-cursor main 表格1 2 1\n").err,
+      Line(12) + ": expected the cursor of main 表格1 on 2, 1, found it on 2, 2\n");
 }
 
 TEST_F(MemoProgramTest, EditWritesTheCursorCellThroughTheDataSource) {
@@ -125,12 +127,14 @@ TEST_F(MemoProgramTest, EditWritesTheCursorCellThroughTheDataSource) {
 
 TEST_F(MemoProgramTest, EditNeedsOneSelectedCellThatHoldsData) {
   EXPECT_EQ(Run("edit main 表格1 x\n").err,
-            Line(0) + ": main 表格1 cannot edit: its cursor cell 1, 1 holds no data (it has 0 "
-                      "data rows and 4 data columns)\n");
+            Line(0) +
+                ": main 表格1 cannot edit: its cursor cell 1, 1 holds no data (it has 0 "
+                "data rows and 4 data columns)\n");
   std::string memos = kThreeMemos;
   EXPECT_EQ(Run(memos + "cell main 表格1 1 1\ncell main 表格1 2 3 shift\nedit main 表格1 x\n").err,
-            Line(13) + ": main 表格1 cannot edit: its selection is the cells 1, 1 to 2, 3, not "
-                       "one cell: select the cell with cell first\n");
+            Line(13) +
+                ": main 表格1 cannot edit: its selection is the cells 1, 1 to 2, 3, not "
+                "one cell: select the cell with cell first\n");
   EXPECT_EQ(Run(memos + "edit main 组合框1 x\n").err,
             Line(11) + ": main 组合框1 cannot edit: it is no grid\n");
 }
@@ -140,8 +144,8 @@ TEST_F(MemoProgramTest, AnOpenDialogLeavesTheMainWindowUnreachable) {
     const char* open;
     const char* dialog;
   };
-  for (const Case& c : {Case{"menu main 软件介绍\n", "intro"},
-                        Case{"menu main 修改密码\n", "password"}}) {
+  for (const Case& c :
+       {Case{"menu main 软件介绍\n", "intro"}, Case{"menu main 修改密码\n", "password"}}) {
     SCOPED_TRACE(c.dialog);
     const std::string refused = Line(1) + ": window main is disabled (the modal window " +
                                 c.dialog + " is open); a person cannot act on it\n";
@@ -153,8 +157,8 @@ TEST_F(MemoProgramTest, AnOpenDialogLeavesTheMainWindowUnreachable) {
       EXPECT_EQ(o.err, refused);
     }
     // Looking is not acting, and once the dialog is closed the main window works again.
-    Outcome o = Run(std::string(c.open) + "expect-title main 墨川软件之备忘录2.11\n" +
-                    "close " + c.dialog + "\n" +
+    Outcome o = Run(std::string(c.open) + "expect-title main 墨川软件之备忘录2.11\n" + "close " +
+                    c.dialog + "\n" +
                     "type main 组合框1 客户\n"
                     "type main 编辑框1 有了\n"
                     "click main 按钮记事添加\n"
@@ -170,20 +174,23 @@ TEST_F(MemoProgramTest, TheFollowUpDialogLeavesTheMainWindowUnreachable) {
                   "expect-open followup\n"
                   "click main 按钮记事删除\n");
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, Line(14) + ": window main is disabled (the modal window followup is open); "
-                              "a person cannot act on it\n");
+  EXPECT_EQ(o.err, Line(14) +
+                       ": window main is disabled (the modal window followup is open); "
+                       "a person cannot act on it\n");
 }
 
 // The advanced grid of the test program's dialog: it has no in-place editor.
 TEST(AdvancedGridEditTest, TheAdvancedGridDoesNotEdit) {
   ResetTestProgram();
   TempDir dir;
-  Outcome o = RunScript("start\nmenu login 对话框\ncell password 高级表格1 1 1\n"
-                        "edit password 高级表格1 x\n",
-                        dir, TestProgramEntry);
+  Outcome o = RunScript(
+      "start\nmenu login 对话框\ncell password 高级表格1 1 1\n"
+      "edit password 高级表格1 x\n",
+      dir, TestProgramEntry);
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err,
-            "s.script:4: password 高级表格1 cannot edit: the advanced grid does not edit its cells\n");
+  EXPECT_EQ(
+      o.err,
+      "s.script:4: password 高级表格1 cannot edit: the advanced grid does not edit its cells\n");
 }
 
 }  // namespace

@@ -43,14 +43,14 @@ class ProgramRunnerTest : public RunnerTest {
 // --- Steps without the program -----------------------------------------------------------
 
 TEST_F(RunnerTest, FileStepsWorkWithoutStartingTheProgram) {
-  Outcome o = Run(
-      "expect-nofile c.mcn\n"
-      "put-file c.mcn \"WEDB\\x00\\x01\"\n"
-      "expect-file c.mcn 6\n"
-      "expect-file c.mcn\n"
-      "expect-md5 c.mcn 690066faf7e9da826a2497481c0f7c12\n"
-      "remove-file c.mcn\n"
-      "expect-nofile c.mcn\n");
+  Outcome o =
+      Run("expect-nofile c.mcn\n"
+          "put-file c.mcn \"WEDB\\x00\\x01\"\n"
+          "expect-file c.mcn 6\n"
+          "expect-file c.mcn\n"
+          "expect-md5 c.mcn 690066faf7e9da826a2497481c0f7c12\n"
+          "remove-file c.mcn\n"
+          "expect-nofile c.mcn\n");
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_TRUE(Journal().empty()) << "the program never started";
 }
@@ -77,11 +77,11 @@ TEST_F(RunnerTest, PutFileConvertsTextToGbk) {
 
 TEST_F(RunnerTest, AFailedExpectationPrintsItsLineAndStopsThere) {
   dir_.Write("a.mcn", "abc");
-  Outcome o = Run(
-      "# sizes\n"
-      "expect-file a.mcn 3\n"
-      "expect-file a.mcn 404\n"
-      "put-file later.txt x\n");
+  Outcome o =
+      Run("# sizes\n"
+          "expect-file a.mcn 3\n"
+          "expect-file a.mcn 404\n"
+          "put-file later.txt x\n");
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.err, "s.script:3: expected file a.mcn of 404 bytes, found 3 bytes\n");
   EXPECT_FALSE(dir_.Exists("later.txt")) << "steps after a failure do not run";
@@ -100,8 +100,7 @@ TEST_F(RunnerTest, FileExpectationsSayWhatTheyFound) {
 TEST_F(RunnerTest, WindowStepsBeforeStartFail) {
   Outcome o = Run("click login 按钮1\n");
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err,
-            "s.script:1: window login is not open: the program has not been started\n");
+  EXPECT_EQ(o.err, "s.script:1: window login is not open: the program has not been started\n");
   EXPECT_EQ(Run("expect-closed login\n").status, 0);
   EXPECT_EQ(Run("expect-open login\n").status, 1);
   EXPECT_EQ(Run("expect-exit 0\n").err,
@@ -112,33 +111,32 @@ TEST_F(RunnerTest, WindowStepsBeforeStartFail) {
 // --- The program running -------------------------------------------------------------------
 
 TEST_F(ProgramRunnerTest, StepsAfterStartDriveTheProgramAndTheEndClosesItsWindows) {
-  Outcome o = Run(
-      "start\n"
-      "expect-open login\n"
-      "expect-title login 测试窗口\n"
-      "type login 编辑框1 \"你好 world\"\n"
-      "expect login 编辑框1 8 \"你好 world\"\n"
-      "expect-focus login 编辑框1\n"
-      "click login 按钮1\n"
-      "expect-box 温馨提示 \"你好 world\"\n"
-      "expect-focus login 按钮1\n");
+  Outcome o =
+      Run("start\n"
+          "expect-open login\n"
+          "expect-title login 测试窗口\n"
+          "type login 编辑框1 \"你好 world\"\n"
+          "expect login 编辑框1 8 \"你好 world\"\n"
+          "expect-focus login 编辑框1\n"
+          "click login 按钮1\n"
+          "expect-box 温馨提示 \"你好 world\"\n"
+          "expect-focus login 按钮1\n");
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(Journal(), (Journal_t{"login created", "show 你好 world", "login close requested",
                                   "login destroyed", "exit routine"}));
 }
 
 TEST_F(ProgramRunnerTest, PropertiesConvertAsTheMessageBoxWould) {
-  Outcome o = Run(
-      "start\n"
-      "expect login 按钮1 0 10\n"
-      "expect login 按钮1 1 40\n"
-      "expect login window 8 测试窗口\n"
-      "expect login 0x1601000A 8 \"\"\n"
-      "expect login 编辑框1 6 假\n");
+  Outcome o =
+      Run("start\n"
+          "expect login 按钮1 0 10\n"
+          "expect login 按钮1 1 40\n"
+          "expect login window 8 测试窗口\n"
+          "expect login 0x1601000A 8 \"\"\n"
+          "expect login 编辑框1 6 假\n");
   EXPECT_EQ(o.status, 0) << o.err;
   Outcome wrong = Run("start\nexpect login 按钮1 2 81\n");
-  EXPECT_EQ(wrong.err,
-            "s.script:2: expected property 2 of login 按钮1 to be 81, found 80\n");
+  EXPECT_EQ(wrong.err, "s.script:2: expected property 2 of login 按钮1 to be 81, found 80\n");
 }
 
 TEST_F(ProgramRunnerTest, AClosedWindowShowsItsStoredCommonPropertiesOnly) {
@@ -162,36 +160,37 @@ TEST_F(ProgramRunnerTest, AUnitTheWindowDoesNotHaveFails) {
 }
 
 TEST_F(ProgramRunnerTest, KeysReachTheFocusedControl) {
-  Outcome o = Run(
-      "start\n"
-      "key login 编辑框1 a\n"
-      "key login 编辑框1 shift+B\n"
-      "key login 编辑框1 7\n"
-      "expect login 编辑框1 8 aB7\n"
-      "key login 编辑框1 Tab\n"
-      "expect-focus login 按钮1\n");
+  Outcome o =
+      Run("start\n"
+          "key login 编辑框1 a\n"
+          "key login 编辑框1 shift+B\n"
+          "key login 编辑框1 7\n"
+          "expect login 编辑框1 8 aB7\n"
+          "key login 编辑框1 Tab\n"
+          "expect-focus login 按钮1\n");
   EXPECT_EQ(o.status, 0) << o.err;
 }
 
 TEST_F(ProgramRunnerTest, FocusFailureNamesWhoHasIt) {
-  Outcome o = Run("start\nclick login 按钮1\nexpect-box 温馨提示 \"\"\nexpect-focus login 编辑框1\n");
+  Outcome o =
+      Run("start\nclick login 按钮1\nexpect-box 温馨提示 \"\"\nexpect-focus login 编辑框1\n");
   EXPECT_EQ(o.err, "s.script:4: expected the focus on login 编辑框1, found it on login 按钮1\n");
 }
 
 // --- Message boxes -------------------------------------------------------------------------
 
 TEST_F(ProgramRunnerTest, AnswersAreTakenInOrderAndUnansweredBoxesGetOk) {
-  Outcome o = Run(
-      "answer Cancel\n"
-      "start\n"
-      "menu login 关于\n"
-      "menu login 关于\n"
-      "answer close\n"
-      "menu login 关于\n"
-      "expect-box 关于 关于本程序\n"
-      "expect-box 关于 关于本程序\n"
-      "expect-box 关于 关于本程序\n"
-      "expect-no-box\n");
+  Outcome o =
+      Run("answer Cancel\n"
+          "start\n"
+          "menu login 关于\n"
+          "menu login 关于\n"
+          "answer close\n"
+          "menu login 关于\n"
+          "expect-box 关于 关于本程序\n"
+          "expect-box 关于 关于本程序\n"
+          "expect-box 关于 关于本程序\n"
+          "expect-no-box\n");
   EXPECT_EQ(o.status, 0) << o.err;
   // The third box is closed with its close control, which on an OK/Cancel box is Cancel.
   EXPECT_EQ(Journal(), (Journal_t{"login created", "about answered Cancel", "about answered OK",
@@ -208,13 +207,13 @@ TEST_F(ProgramRunnerTest, AnAnswerTheBoxDoesNotHaveFails) {
 }
 
 TEST_F(ProgramRunnerTest, BoxExpectationsCompareTitleAndTextOfTheOldestUncheckedBox) {
-  Outcome o = Run(
-      "start\n"
-      "type login 编辑框1 first\n"
-      "click login 按钮1\n"
-      "type login 编辑框1 second\n"
-      "click login 按钮1\n"
-      "expect-box 温馨提示 second\n");
+  Outcome o =
+      Run("start\n"
+          "type login 编辑框1 first\n"
+          "click login 按钮1\n"
+          "type login 编辑框1 second\n"
+          "click login 按钮1\n"
+          "expect-box 温馨提示 second\n");
   EXPECT_EQ(o.err,
             "s.script:6: expected message box 温馨提示 second, found 温馨提示 first (shown at "
             "line 3)\n");
@@ -226,11 +225,11 @@ TEST_F(ProgramRunnerTest, BoxExpectationsCompareTitleAndTextOfTheOldestUnchecked
 }
 
 TEST_F(ProgramRunnerTest, ABoxLeftUncheckedFailsAtTheLineThatShowedIt) {
-  Outcome o = Run(
-      "start\n"
-      "type login 编辑框1 hello\n"
-      "click login 按钮1\n"
-      "expect-open login\n");
+  Outcome o =
+      Run("start\n"
+          "type login 编辑框1 hello\n"
+          "click login 按钮1\n"
+          "expect-open login\n");
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.err, "s.script:3: message box 温馨提示 hello was shown here and never checked\n");
 }
@@ -238,15 +237,15 @@ TEST_F(ProgramRunnerTest, ABoxLeftUncheckedFailsAtTheLineThatShowedIt) {
 // --- Modal windows -------------------------------------------------------------------------
 
 TEST_F(ProgramRunnerTest, StepsAfterTheOneThatOpenedAModalWindowDriveIt) {
-  Outcome o = Run(
-      "start\n"
-      "menu login 对话框\n"
-      "expect-open password\n"
-      "expect-title password 对话框\n"
-      "click password 按钮1\n"
-      "expect-closed password\n"
-      "click login 按钮1\n"
-      "expect-box 温馨提示 \"\"\n");
+  Outcome o =
+      Run("start\n"
+          "menu login 对话框\n"
+          "expect-open password\n"
+          "expect-title password 对话框\n"
+          "click password 按钮1\n"
+          "expect-closed password\n"
+          "click login 按钮1\n"
+          "expect-box 温馨提示 \"\"\n");
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(Journal(), (Journal_t{"login created", "opening dialog", "closing dialog",
                                   "dialog destroyed", "dialog returned", "show ",
@@ -267,9 +266,9 @@ TEST_F(ProgramRunnerTest, AStepAimedAtAWindowDisabledByAModalWindowFails) {
 TEST_F(ProgramRunnerTest, AtTheEndOpenWindowsCloseNewestFirst) {
   Outcome o = Run("start\nmenu login 对话框\n");
   EXPECT_EQ(o.status, 0) << o.err;
-  EXPECT_EQ(Journal(), (Journal_t{"login created", "opening dialog", "dialog destroyed",
-                                  "dialog returned", "login close requested", "login destroyed",
-                                  "exit routine"}));
+  EXPECT_EQ(Journal(),
+            (Journal_t{"login created", "opening dialog", "dialog destroyed", "dialog returned",
+                       "login close requested", "login destroyed", "exit routine"}));
 }
 
 TEST_F(ProgramRunnerTest, AWindowThatRefusesToCloseAtTheEndFails) {
@@ -280,8 +279,9 @@ TEST_F(ProgramRunnerTest, AWindowThatRefusesToCloseAtTheEndFails) {
 }
 
 TEST_F(ProgramRunnerTest, MenuItemsAreFoundByCaptionAnywhereInTheBar) {
-  EXPECT_EQ(Run("start\nmenu login 帮助\n").err,
-            "s.script:2: window login has no menu item 帮助 (its menu: 文件 对话框 报错 关于 弹出)\n");
+  EXPECT_EQ(
+      Run("start\nmenu login 帮助\n").err,
+      "s.script:2: window login has no menu item 帮助 (its menu: 文件 对话框 报错 关于 弹出)\n");
   EXPECT_EQ(Run("start\nmenu login 文件\n").err,
             "s.script:2: menu item 文件 opens a sub-menu; name an item in it\n");
 }
@@ -289,18 +289,18 @@ TEST_F(ProgramRunnerTest, MenuItemsAreFoundByCaptionAnywhereInTheBar) {
 // --- Grids ---------------------------------------------------------------------------------
 
 TEST_F(ProgramRunnerTest, GridStepsReadAndClickTheAdvancedGridZeroBased) {
-  Outcome o = Run(
-      "start\n"
-      "menu login 对话框\n"
-      "expect-rows password 高级表格1 5\n"
-      "expect-cell password 高级表格1 0 1 时间\n"
-      "expect-cell password 高级表格1 1 1 甲\n"
-      "expect-cell password 高级表格1 4 4 \"\"\n"
-      "cell password 高级表格1 3 2\n"
-      "expect-cursor password 高级表格1 3 2\n"
-      "expect-focus password 高级表格1\n"
-      "cell password 高级表格1 4 4 shift\n"
-      "expect-cursor password 高级表格1 4 4\n");
+  Outcome o =
+      Run("start\n"
+          "menu login 对话框\n"
+          "expect-rows password 高级表格1 5\n"
+          "expect-cell password 高级表格1 0 1 时间\n"
+          "expect-cell password 高级表格1 1 1 甲\n"
+          "expect-cell password 高级表格1 4 4 \"\"\n"
+          "cell password 高级表格1 3 2\n"
+          "expect-cursor password 高级表格1 3 2\n"
+          "expect-focus password 高级表格1\n"
+          "cell password 高级表格1 4 4 shift\n"
+          "expect-cursor password 高级表格1 4 4\n");
   EXPECT_EQ(o.status, 0) << o.err;
 }
 
@@ -321,21 +321,20 @@ TEST_F(ProgramRunnerTest, GridStepsSayWhatTheyFound) {
 // --- Pop-up menus ------------------------------------------------------------------------
 
 TEST_F(ProgramRunnerTest, AChoiceQueuedForAPopUpPicksItsItem) {
-  Outcome o = Run(
-      "mouse 50 60\n"
-      "choose 对话框\n"
-      "start\n"
-      "menu login 弹出\n"
-      "expect-open password\n"
-      "expect-popup 对话框 报错 at 200 63\n"
-      "click password 按钮1\n"
-      "menu login 弹出\n"
-      "expect-closed password\n");
+  Outcome o =
+      Run("mouse 50 60\n"
+          "choose 对话框\n"
+          "start\n"
+          "menu login 弹出\n"
+          "expect-open password\n"
+          "expect-popup 对话框 报错 at 200 63\n"
+          "click password 按钮1\n"
+          "menu login 弹出\n"
+          "expect-closed password\n");
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(Journal(), (Journal_t{"login created", "opening dialog", "closing dialog",
-                                  "dialog destroyed", "dialog returned", "popup done",
-                                  "popup done", "login close requested", "login destroyed",
-                                  "exit routine"}))
+                                  "dialog destroyed", "dialog returned", "popup done", "popup done",
+                                  "login close requested", "login destroyed", "exit routine"}))
       << "the second pop-up, without a queued choice, is dismissed";
 }
 
@@ -354,31 +353,31 @@ TEST_F(ProgramRunnerTest, PopUpExpectationsAndChoicesThatDoNotFit) {
 TEST_F(ProgramRunnerTest, ARunTimeErrorEndsTheProgramAndFailsUnlessExpected) {
   Outcome o = Run("start\nmenu login 报错\n");
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err,
-            "s.script:2: the program ended with exit code -1 after the run-time error report "
-            "\"运行时出错!\\r\\n\\r\\n错误信息：测试出错\\r\\n\" (expected 0; say expect-exit if this "
-            "is intended)\n");
+  EXPECT_EQ(
+      o.err,
+      "s.script:2: the program ended with exit code -1 after the run-time error report "
+      "\"运行时出错!\\r\\n\\r\\n错误信息：测试出错\\r\\n\" (expected 0; say expect-exit if this "
+      "is intended)\n");
 
-  Outcome expected = Run(
-      "start\n"
-      "menu login 报错\n"
-      "expect-box 错误 \"运行时出错!\\r\\n\\r\\n错误信息：测试出错\\r\\n\"\n"
-      "expect-exit -1\n"
-      "expect-closed login\n");
+  Outcome expected =
+      Run("start\n"
+          "menu login 报错\n"
+          "expect-box 错误 \"运行时出错!\\r\\n\\r\\n错误信息：测试出错\\r\\n\"\n"
+          "expect-exit -1\n"
+          "expect-closed login\n");
   EXPECT_EQ(expected.status, 0) << expected.err;
 }
 
 TEST_F(ProgramRunnerTest, StepsAfterTheEndRunAfterIt) {
-  Outcome o = Run(
-      "start\n"
-      "close login\n"
-      "expect-exit 0\n"
-      "expect-closed login\n"
-      "put-file after.txt x\n"
-      "click login 按钮1\n");
+  Outcome o =
+      Run("start\n"
+          "close login\n"
+          "expect-exit 0\n"
+          "expect-closed login\n"
+          "put-file after.txt x\n"
+          "click login 按钮1\n");
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err,
-            "s.script:6: window login is not open: the program has ended (exit code 0)\n");
+  EXPECT_EQ(o.err, "s.script:6: window login is not open: the program has ended (exit code 0)\n");
   EXPECT_TRUE(dir_.Exists("after.txt"));
   EXPECT_EQ(Run("start\nmenu login 报错\nexpect-exit 0\n").err,
             "s.script:3: expected exit code 0, found -1\n");
@@ -415,13 +414,13 @@ TEST_F(RunnerTest, TheProgramRunsInTheRunDirectory) {
 // --- Tracing -------------------------------------------------------------------------------
 
 TEST_F(ProgramRunnerTest, TraceShowsStepsBoxesAndWindows) {
-  Outcome o = Run(
-      "start\n"
-      "menu login 对话框\n"
-      "click password 按钮1\n"
-      "click login 按钮1\n"
-      "expect-box 温馨提示 \"\"\n",
-      true);
+  Outcome o =
+      Run("start\n"
+          "menu login 对话框\n"
+          "click password 按钮1\n"
+          "click login 按钮1\n"
+          "expect-box 温馨提示 \"\"\n",
+          true);
   EXPECT_EQ(o.status, 0) << o.err;
   for (const char* line :
        {"1: start\n", "  window opened: login 测试窗口\n", "2: menu login 对话框\n",

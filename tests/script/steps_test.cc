@@ -66,8 +66,8 @@ TEST(ParseScriptTest, EveryWindowNameHasItsId) {
       "close login\nclose main\nclose followup\nclose password\nclose intro\nclose 0x5201ABCD\n");
   std::vector<uint32_t> ids;
   for (const Step& step : script.steps) ids.push_back(step.window.id);
-  EXPECT_EQ(ids, (std::vector<uint32_t>{0x52010009, 0x52010001, 0x52010048, 0x520100F1,
-                                        0x52010157, 0x5201ABCD}));
+  EXPECT_EQ(ids, (std::vector<uint32_t>{0x52010009, 0x52010001, 0x52010048, 0x520100F1, 0x52010157,
+                                        0x5201ABCD}));
 }
 
 TEST(ParseScriptTest, AQuotedWindowWordIsAUnitName) {
@@ -93,7 +93,7 @@ TEST(ParseScriptTest, ClockGivesTheDateTimeAndItsDayOfTheWeek) {
   EXPECT_EQ(t.hour, 9);
   EXPECT_EQ(t.minute, 5);
   EXPECT_EQ(t.second, 0);
-  EXPECT_EQ(t.day_of_week, 4);  // a Thursday
+  EXPECT_EQ(t.day_of_week, 4);                      // a Thursday
   EXPECT_EQ(script.steps[1].clock.day_of_week, 2);  // a Tuesday
 }
 

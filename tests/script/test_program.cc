@@ -72,9 +72,8 @@ void LoginDestroyed(ui::EventCall&) { Note("login destroyed"); }
 
 void ShowContent(ui::EventCall&) {
   TypedValue content = ui::ReadProperty(ui::kLoginWindowId, kLoginEdit, kEditContent, -1);
-  const char* block = content.tag == TypeTag::kText
-                          ? static_cast<const char*>(content.Pointer())
-                          : nullptr;
+  const char* block =
+      content.tag == TypeTag::kText ? static_cast<const char*>(content.Pointer()) : nullptr;
   std::string text = block ? block : "";
   ReleaseValue(&content);
   Note("show " + GbkToUtf8(text));
@@ -123,9 +122,8 @@ void Popup(ui::EventCall&) {
 }
 
 const ui::EventRoutine kRoutines[kRoutineCount] = {
-    LoginCreated, LoginCloseRequest, LoginDestroyed, ShowContent, OpenDialog,
-    Fail,         About,             CloseDialog,    DialogDestroyed, Popup,
-    DialogCreated,
+    LoginCreated, LoginCloseRequest, LoginDestroyed,  ShowContent, OpenDialog,    Fail,
+    About,        CloseDialog,       DialogDestroyed, Popup,       DialogCreated,
 };
 
 ui::UnitRecord WindowUnit(uint32_t id, const char* caption, int width, int height,
@@ -182,9 +180,9 @@ std::string BuildSegment() {
   ui::DefinitionStore store;
   ui::WindowRecord login;
   login.id = ui::kLoginWindowId;
-  login.units.push_back(WindowUnit(kLoginUnit, "测试窗口", 300, 200,
-                                   {{0, kLoginCreated}, {1, kLoginCloseRequest},
-                                    {2, kLoginDestroyed}}));
+  login.units.push_back(
+      WindowUnit(kLoginUnit, "测试窗口", 300, 200,
+                 {{0, kLoginCreated}, {1, kLoginCloseRequest}, {2, kLoginDestroyed}}));
   login.units.push_back(Control(kLoginEdit, ui::unit_type::kEditBox, "编辑框1", 10, 10,
                                 ui::WriteEditBoxBlock(ui::EditBoxBlock{})));
   login.units.push_back(Control(kLoginButton, ui::unit_type::kButton, "按钮1", 10, 40,
@@ -198,8 +196,8 @@ std::string BuildSegment() {
 
   ui::WindowRecord dialog;
   dialog.id = ui::kPasswordWindowId;
-  dialog.units.push_back(WindowUnit(kDialogUnit, "对话框", 400, 300,
-                                    {{0, kDialogCreated}, {2, kDialogDestroyed}}));
+  dialog.units.push_back(
+      WindowUnit(kDialogUnit, "对话框", 400, 300, {{0, kDialogCreated}, {2, kDialogDestroyed}}));
   dialog.units.push_back(Control(kDialogButton, ui::unit_type::kButton, "按钮1", 10, 10,
                                  Button("关闭"), {{0, kCloseDialog}}));
   ui::UnitRecord grid = Control(kDialogGrid, ui::unit_type::kEGrid, "高级表格1", 10, 40,

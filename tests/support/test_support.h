@@ -27,5 +27,4 @@ class HeadlessTest : public ::testing::Test {
   platform::HeadlessBackend backend_;
 };
 
-
 }  // namespace memo::testing

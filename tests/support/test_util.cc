@@ -55,8 +55,8 @@ int VirtualClock::ClockGettime(clockid_t, struct timespec* now) {
 }
 
 int VirtualClock::Nanosleep(const struct timespec* wanted, struct timespec* left) {
-  const uint64_t ns = static_cast<uint64_t>(wanted->tv_sec) * 1000000000u +
-                      static_cast<uint64_t>(wanted->tv_nsec);
+  const uint64_t ns =
+      static_cast<uint64_t>(wanted->tv_sec) * 1000000000u + static_cast<uint64_t>(wanted->tv_nsec);
   g_clock->now_ns_ += ns;
   g_clock->sleeps_.push_back(static_cast<uint32_t>(ns / 1000000u));
   if (left != nullptr) *left = timespec{};

@@ -13,11 +13,11 @@
 #include "platform/headless/headless_backend.h"
 #include "platform/headless/headless_controls.h"
 #include "runtime/program.h"
-#include "ui/window/events.h"
+#include "tests/support/gbk.h"
 #include "ui/format/segment.h"
 #include "ui/format/type_blocks.h"
+#include "ui/window/events.h"
 #include "ui/window/window_runtime.h"
-#include "tests/support/gbk.h"
 
 namespace memo::testing {
 

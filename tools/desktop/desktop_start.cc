@@ -28,8 +28,8 @@ EarlyRequest FindEarlyRequest(int argc, char** argv) {
 }
 
 std::string HelpText(const platform::DataDirectoryChoice& choice) {
-  std::string where = choice.path.empty() ? std::string("(none: ") + choice.reason + ")"
-                                          : choice.path;
+  std::string where =
+      choice.path.empty() ? std::string("(none: ") + choice.reason + ")" : choice.path;
   std::string mode = choice.kind == platform::DataDirectoryKind::kPortable
                          ? "portable: " + choice.reason
                          : choice.reason;
@@ -40,8 +40,12 @@ std::string HelpText(const platform::DataDirectoryChoice& choice) {
          "  -h, --help     print this help and exit\n"
          "      --version  print the version and exit\n"
          "\n"
-         "Data directory: " + where + "\n"
-         "  (" + mode + ")\n"
+         "Data directory: " +
+         where +
+         "\n"
+         "  (" +
+         mode +
+         ")\n"
          "\n"
          "The data directory is the program's own directory when that holds c.mcn, a.mcn or a\n"
          "file named \"portable\"; otherwise $XDG_DATA_HOME/memo (~/.local/share/memo), created\n"
@@ -68,15 +72,13 @@ int RunDesktop(const platform::DataDirectoryChoice& choice, const std::string& r
     std::fprintf(stderr, "%s\n", message.c_str());
     if (backend != nullptr) {
       std::string text = Utf8ToGbk("备忘录无法使用它的数据目录。\n\n" + message);
-      backend->ShowMessageBox(text, Utf8ToGbk("温馨提示"),
-                              platform::kMbOk | platform::kMbIconStop);
+      backend->ShowMessageBox(text, Utf8ToGbk("温馨提示"), platform::kMbOk | platform::kMbIconStop);
     }
     return 1;
   }
   platform::qt::SingleInstance instance(choice.path, runtime_directory);
   switch (instance.Claim()) {
-    case platform::qt::SingleInstance::Role::kHandedOver:
-      return 0;
+    case platform::qt::SingleInstance::Role::kHandedOver: return 0;
     case platform::qt::SingleInstance::Role::kUnanswered: {
       // Two programs on one book would empty each other's query view; the one that runs keeps it.
       std::string text = "memo: memo already runs on " + choice.path + " but does not answer (" +
@@ -90,10 +92,10 @@ int RunDesktop(const platform::DataDirectoryChoice& choice, const std::string& r
     }
     case platform::qt::SingleInstance::Role::kFailed:
       // One window per book is a convenience; the engine's locks still keep the files whole.
-      std::fprintf(stderr, "memo: %s; starting anyway\n", instance.error().toLocal8Bit().constData());
+      std::fprintf(stderr, "memo: %s; starting anyway\n",
+                   instance.error().toLocal8Bit().constData());
       break;
-    case platform::qt::SingleInstance::Role::kFirst:
-      break;
+    case platform::qt::SingleInstance::Role::kFirst: break;
   }
   // The root directory is the empty run directory, as the executable's directory would give it.
   SetDataDirectory(choice.path == "/" ? std::string() : Utf8ToGbk(choice.path));

@@ -28,7 +28,8 @@ int BackupCommand(const Invocation& invocation) {
   }
   db::PairCopy copy = db::CopyDatabasePair(source_path, directory, kLockWaitMs);
   if (copy.code != db::kOk) {
-    if (!copy.failed_path.empty()) std::fprintf(stderr, "mcn: %s\n", Utf8(copy.failed_path).c_str());
+    if (!copy.failed_path.empty())
+      std::fprintf(stderr, "mcn: %s\n", Utf8(copy.failed_path).c_str());
     return ReportEngineError(copy.code);
   }
   for (const std::string& path : copy.copied) std::printf("copied %s\n", Utf8(path).c_str());

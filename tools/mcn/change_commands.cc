@@ -32,12 +32,10 @@ struct TypeName {
 };
 
 const TypeName kTypeNames[] = {
-    {"byte", db::kFieldByte},     {"short", db::kFieldShort},
-    {"int", db::kFieldInt},       {"long", db::kFieldLong},
-    {"float", db::kFieldFloat},   {"double", db::kFieldDouble},
-    {"bool", db::kFieldBool},     {"datetime", db::kFieldDateTime},
-    {"text", db::kFieldText},     {"bytes", db::kFieldByteSet},
-    {"memo", db::kFieldMemo},
+    {"byte", db::kFieldByte},     {"short", db::kFieldShort},       {"int", db::kFieldInt},
+    {"long", db::kFieldLong},     {"float", db::kFieldFloat},       {"double", db::kFieldDouble},
+    {"bool", db::kFieldBool},     {"datetime", db::kFieldDateTime}, {"text", db::kFieldText},
+    {"bytes", db::kFieldByteSet}, {"memo", db::kFieldMemo},
 };
 
 // "NAME:TYPE" or "text" with ":LENGTH". The name is everything before the last type part, so a

@@ -15,23 +15,18 @@ struct CommandSpec {
   const char* name;
   int (*run)(const Invocation&);
   int min_operands;
-  int max_operands;  // -1: any number
+  int max_operands;   // -1: any number
   bool takes_format;  // --json / --csv
   bool takes_all;
   bool takes_partial = false;
 };
 
 const CommandSpec kCommands[] = {
-    {"info", InfoCommand, 0, 0, false, false},
-    {"dump", DumpCommand, 0, 0, true, true},
-    {"check", CheckCommand, 0, 0, false, false},
-    {"create", CreateCommand, 1, -1, false, false},
-    {"add", AddCommand, 0, -1, false, false, true},
-    {"export", ExportCommand, 0, 0, true, false},
-    {"import", ImportCommand, 1, 1, false, false},
-    {"repair", RepairCommand, 0, 0, false, false},
-    {"recover", RecoverCommand, 1, 1, false, false},
-    {"backup", BackupCommand, 1, 1, false, false},
+    {"info", InfoCommand, 0, 0, false, false},       {"dump", DumpCommand, 0, 0, true, true},
+    {"check", CheckCommand, 0, 0, false, false},     {"create", CreateCommand, 1, -1, false, false},
+    {"add", AddCommand, 0, -1, false, false, true},  {"export", ExportCommand, 0, 0, true, false},
+    {"import", ImportCommand, 1, 1, false, false},   {"repair", RepairCommand, 0, 0, false, false},
+    {"recover", RecoverCommand, 1, 1, false, false}, {"backup", BackupCommand, 1, 1, false, false},
 };
 
 const CommandSpec* FindCommand(const std::string& name) {
@@ -211,8 +206,8 @@ int OpenDatabase(const Invocation& invocation, OpenPurpose purpose,
   std::string name;
   if (!Utf8ToGbkStrict(invocation.file, &name)) return db::kInvalidPath;
   db::OpenOptions options;
-  options.access = purpose == OpenPurpose::kLook ? db::OpenAccess::kReadOnly
-                                                 : db::OpenAccess::kRepairing;
+  options.access =
+      purpose == OpenPurpose::kLook ? db::OpenAccess::kReadOnly : db::OpenAccess::kRepairing;
   options.share = db::OpenShare::kDenyNone;
   options.password = Utf8ToGbk(invocation.password);
   options.lock_wait_ms = kLockWaitMs;

@@ -13,8 +13,8 @@
 #include "db/coding.h"
 #include "db/file_names.h"
 #include "db/record_format.h"
-#include "platform/codec.h"
 #include "db/value_codec.h"
+#include "platform/codec.h"
 #include "runtime/text.h"
 #include "tools/mcn/format.h"
 
@@ -48,15 +48,14 @@ std::string Quote(std::string_view text) {
 
 // A decimal integer: an optional sign and digits, nothing else. False with *error set when the
 // text is no such number or lies outside [min, max].
-bool ParseInteger(std::string_view text, int64_t min, int64_t max, const char* type,
-                  int64_t* value, std::string* error) {
+bool ParseInteger(std::string_view text, int64_t min, int64_t max, const char* type, int64_t* value,
+                  std::string* error) {
   std::string_view digits = text;
   if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
   bool negative = !digits.empty() && digits.front() == '-';
   std::string_view body = negative ? digits.substr(1) : digits;
-  bool all_digits = !body.empty() && std::all_of(body.begin(), body.end(), [](char c) {
-    return c >= '0' && c <= '9';
-  });
+  bool all_digits = !body.empty() && std::all_of(body.begin(), body.end(),
+                                                 [](char c) { return c >= '0' && c <= '9'; });
   if (!all_digits || (negative && text.front() == '+')) {
     *error = Quote(text) + " is not a whole number";
     return false;
@@ -224,21 +223,22 @@ bool MakeFieldValue(const db::FieldDescriptor& field, std::string_view utf8, Fie
     case db::kFieldDateTime: {
       double day = 0;
       switch (ParseDateTime(text, &day)) {
-        case DateParse::kOk:
-          break;
+        case DateParse::kOk: break;
         case DateParse::kNotReal:
           *error = Quote(text) + " is not a real date and time";
           return false;
         case DateParse::kNoForm:
-          *error = Quote(text) + " is not a date-time (YYYY-MM-DD, YYYY-MM-DD HH:MM[:SS], "
-                                 "YYYY-MM-DDTHH:MM:SS, or Y年M月D日[H时[M分[S秒]]])";
+          *error = Quote(text) +
+                   " is not a date-time (YYYY-MM-DD, YYYY-MM-DD HH:MM[:SS], "
+                   "YYYY-MM-DDTHH:MM:SS, or Y年M月D日[H时[M分[S秒]]])";
           return false;
       }
       // A field gives back nothing outside these days (reads hold values within them), so a
       // time of day on either end day could not be read back as written.
       if (day > db::kMaxDateTime || day < db::kMinDateTime) {
-        *error = Quote(text) + " lies outside 0100-01-01T00:00:00 .. 9999-12-31T00:00:00, the "
-                               "date-times a field gives back";
+        *error = Quote(text) +
+                 " lies outside 0100-01-01T00:00:00 .. 9999-12-31T00:00:00, the "
+                 "date-times a field gives back";
         return false;
       }
       cell.tag = TypeTag::kDateTime;
@@ -301,14 +301,10 @@ std::string TextOf(const TypedValue& cell) {
 
 std::string FormatValue(uint32_t field_type, const TypedValue& cell, Notation notation) {
   switch (field_type) {
-    case db::kFieldByte:
-      return std::to_string(cell.low & 0xFF);
-    case db::kFieldShort:
-      return std::to_string(static_cast<int16_t>(cell.low));
-    case db::kFieldInt:
-      return std::to_string(static_cast<int32_t>(cell.low));
-    case db::kFieldLong:
-      return std::to_string(cell.Int64());
+    case db::kFieldByte: return std::to_string(cell.low & 0xFF);
+    case db::kFieldShort: return std::to_string(static_cast<int16_t>(cell.low));
+    case db::kFieldInt: return std::to_string(static_cast<int32_t>(cell.low));
+    case db::kFieldLong: return std::to_string(cell.Int64());
     case db::kFieldFloat: {
       std::string text = NumberText(cell.Float());
       return text == "null" && notation != Notation::kJson ? std::to_string(cell.Float()) : text;
@@ -317,15 +313,11 @@ std::string FormatValue(uint32_t field_type, const TypedValue& cell, Notation no
       std::string text = NumberText(cell.Double());
       return text == "null" && notation != Notation::kJson ? std::to_string(cell.Double()) : text;
     }
-    case db::kFieldBool:
-      return cell.low != 0 ? "true" : "false";
-    case db::kFieldDateTime:
-      return Quoted(IsoDateTime(cell.Double()), notation);
-    case db::kFieldRoutine:
-      return std::to_string(cell.low);
+    case db::kFieldBool: return cell.low != 0 ? "true" : "false";
+    case db::kFieldDateTime: return Quoted(IsoDateTime(cell.Double()), notation);
+    case db::kFieldRoutine: return std::to_string(cell.low);
     case db::kFieldText:
-    case db::kFieldMemo:
-      return Quoted(TextOf(cell), notation);
+    case db::kFieldMemo: return Quoted(TextOf(cell), notation);
     case db::kFieldByteSet: {
       const void* block = cell.Pointer();
       std::string_view bytes(reinterpret_cast<const char*>(ByteSetData(block)),
@@ -334,8 +326,7 @@ std::string FormatValue(uint32_t field_type, const TypedValue& cell, Notation no
       if (notation == Notation::kJson) return JsonString(hex);
       return notation == Notation::kCsv && !hex.empty() ? "0x" + hex : hex;
     }
-    default:
-      return notation == Notation::kJson ? "null" : "";
+    default: return notation == Notation::kJson ? "null" : "";
   }
 }
 
@@ -370,8 +361,7 @@ class GbkTable {
     if (pair.size == 0) {
       const char code[2] = {static_cast<char>(lead), static_cast<char>(trail)};
       const std::string utf8 = GbkToUtf8(std::string_view(code, 2));
-      if (utf8.empty() || utf8.size() > sizeof pair.bytes ||
-          utf8.find('?') != std::string::npos) {
+      if (utf8.empty() || utf8.size() > sizeof pair.bytes || utf8.find('?') != std::string::npos) {
         pair.size = kNotVouched;
       } else {
         std::memcpy(pair.bytes, utf8.data(), utf8.size());
@@ -429,22 +419,16 @@ void AppendGbkAsUtf8(std::string_view gbk, std::string* out) {
   out->append(piece, used);
 }
 
-void AppendStoredValue(const db::FieldDescriptor& field, std::string_view stored,
-                       Notation notation, std::string* out) {
+void AppendStoredValue(const db::FieldDescriptor& field, std::string_view stored, Notation notation,
+                       std::string* out) {
   const char* p = stored.data();
   switch (field.type) {
-    case db::kFieldByte:
-      *out += std::to_string(static_cast<uint8_t>(p[0]));
-      return;
+    case db::kFieldByte: *out += std::to_string(static_cast<uint8_t>(p[0])); return;
     case db::kFieldShort:
       *out += std::to_string(static_cast<int16_t>(db::DecodeFixed16(p)));
       return;
-    case db::kFieldInt:
-      *out += std::to_string(static_cast<int32_t>(db::DecodeFixed32(p)));
-      return;
-    case db::kFieldLong:
-      *out += std::to_string(static_cast<int64_t>(db::DecodeFixed64(p)));
-      return;
+    case db::kFieldInt: *out += std::to_string(static_cast<int32_t>(db::DecodeFixed32(p))); return;
+    case db::kFieldLong: *out += std::to_string(static_cast<int64_t>(db::DecodeFixed64(p))); return;
     case db::kFieldFloat: {
       const float value = db::DecodeFloat(p);
       std::string text = NumberText(value);
@@ -457,15 +441,11 @@ void AppendStoredValue(const db::FieldDescriptor& field, std::string_view stored
       *out += text == "null" && notation != Notation::kJson ? std::to_string(value) : text;
       return;
     }
-    case db::kFieldBool:
-      *out += p[0] != 0 ? "true" : "false";
-      return;
+    case db::kFieldBool: *out += p[0] != 0 ? "true" : "false"; return;
     case db::kFieldDateTime:
       *out += Quoted(IsoDateTime(db::ClampDateTime(db::DecodeDouble(p))), notation);
       return;
-    case db::kFieldRoutine:
-      *out += std::to_string(db::DecodeFixed32(p));
-      return;
+    case db::kFieldRoutine: *out += std::to_string(db::DecodeFixed32(p)); return;
     case db::kFieldText:
     case db::kFieldMemo:
       if (notation == Notation::kJson) {

@@ -53,8 +53,8 @@ std::string FormatValue(uint32_t field_type, const TypedValue& cell, Notation no
 // FormatValue of the value that reading the field gives for `stored` (StoredValueBytes of the
 // field: a text or memo without NULs, a byte-set's bytes, the raw bytes of any other type),
 // appended to *out without making the typed value. A fixed-size field's bytes must be whole.
-void AppendStoredValue(const db::FieldDescriptor& field, std::string_view stored,
-                       Notation notation, std::string* out);
+void AppendStoredValue(const db::FieldDescriptor& field, std::string_view stored, Notation notation,
+                       std::string* out);
 
 // GbkToUtf8(gbk) appended to *out. Characters are converted once each and then taken from a
 // table; a text with anything the table does not vouch for (a byte 0x80, a lead byte at the end,

@@ -3,8 +3,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 
 #include "runtime/convert.h"
 
@@ -118,9 +118,9 @@ bool ParseHex(std::string_view hex, std::string* bytes) {
 
 std::string IsoDateTime(double day_number) {
   CalendarTime t = SplitDateTime(day_number);
-  if (t.year >= 0 && t.year <= 9999 && t.month >= 0 && t.month <= 99 && t.day >= 0 &&
-      t.day <= 99 && t.hour >= 0 && t.hour <= 99 && t.minute >= 0 && t.minute <= 99 &&
-      t.second >= 0 && t.second <= 99) {
+  if (t.year >= 0 && t.year <= 9999 && t.month >= 0 && t.month <= 99 && t.day >= 0 && t.day <= 99 &&
+      t.hour >= 0 && t.hour <= 99 && t.minute >= 0 && t.minute <= 99 && t.second >= 0 &&
+      t.second <= 99) {
     // What the format below gives, without its cost: a dump prints one per record.
     char text[19];
     auto two = [&text](int at, int value) {
@@ -277,8 +277,8 @@ bool HasCsvSpecial(std::string_view text) {
 }  // namespace
 
 void AppendCsvField(std::string_view text, std::string* out) {
-  const bool quote = (!text.empty() && (text.front() == ' ' || text.back() == ' ')) ||
-                     HasCsvSpecial(text);
+  const bool quote =
+      (!text.empty() && (text.front() == ' ' || text.back() == ' ')) || HasCsvSpecial(text);
   if (!quote) {
     out->append(text);
     return;
@@ -341,7 +341,7 @@ bool CsvReader::Next(std::vector<std::string>* fields, std::string* error) {
       }
       continue;
     }
-    if (c == ',' ) {
+    if (c == ',') {
       fields->push_back(std::move(field));
       field.clear();
       was_quoted = false;

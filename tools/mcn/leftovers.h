@@ -11,7 +11,7 @@
 namespace memo::mcn {
 
 struct Leftover {
-  std::string name;   // UTF-8, as on disk, without directory
+  std::string name;  // UTF-8, as on disk, without directory
   uint64_t bytes = 0;
 };
 

@@ -126,42 +126,42 @@ int DumpCommand(const Invocation& invocation) {
     std::string out = "{\"fields\":[";
     for (size_t f = 0; f < fields.size(); ++f) {
       if (f > 0) out += ",";
-      out += "{\"name\":" + JsonString(FieldName(fields[f])) + ",\"type\":" +
-             JsonString(TypeWord(fields[f].type)) + ",\"offset\":" +
-             std::to_string(fields[f].offset) + ",\"length\":" + std::to_string(fields[f].Size()) +
-             "}";
+      out += "{\"name\":" + JsonString(FieldName(fields[f])) +
+             ",\"type\":" + JsonString(TypeWord(fields[f].type)) +
+             ",\"offset\":" + std::to_string(fields[f].offset) +
+             ",\"length\":" + std::to_string(fields[f].Size()) + "}";
     }
     out += "],\n\"records\":[";
     std::fputs(out.c_str(), stdout);
     bool first = true;
-    rc = ForEachRecord(handle.get(), invocation.all, Notation::kJson,
-                       [&](const PrintedRecord& record) {
-      std::string line = first ? "\n" : ",\n";
-      first = false;
-      int64_t serial = record.serial < 0 ? -int64_t{record.serial} : record.serial;
-      line += "{\"serial\":" + std::to_string(serial) + ",\"deleted\":" +
-              (record.deleted ? "true" : "false") + ",\"values\":{";
-      for (size_t f = 0; f < fields.size(); ++f) {
-        if (f > 0) line += ",";
-        line += JsonString(FieldName(fields[f])) + ":" + record.values[f];
-      }
-      line += "}}";
-      std::fputs(line.c_str(), stdout);
-    });
+    rc = ForEachRecord(
+        handle.get(), invocation.all, Notation::kJson, [&](const PrintedRecord& record) {
+          std::string line = first ? "\n" : ",\n";
+          first = false;
+          int64_t serial = record.serial < 0 ? -int64_t{record.serial} : record.serial;
+          line += "{\"serial\":" + std::to_string(serial) +
+                  ",\"deleted\":" + (record.deleted ? "true" : "false") + ",\"values\":{";
+          for (size_t f = 0; f < fields.size(); ++f) {
+            if (f > 0) line += ",";
+            line += JsonString(FieldName(fields[f])) + ":" + record.values[f];
+          }
+          line += "}}";
+          std::fputs(line.c_str(), stdout);
+        });
     std::fputs("\n]}\n", stdout);
   } else if (invocation.csv) {
     CsvOutput csv;
     std::vector<std::string> heading = {"serial", "deleted"};
     for (const db::FieldDescriptor& field : fields) heading.push_back(FieldName(field));
     csv.Row(heading);
-    rc = ForEachRecord(handle.get(), invocation.all, Notation::kCsv,
-                       [&](const PrintedRecord& record) {
-      int64_t serial = record.serial < 0 ? -int64_t{record.serial} : record.serial;
-      csv.Cell(std::to_string(serial));
-      csv.Cell(record.deleted ? "true" : "false");
-      for (const std::string& value : record.values) csv.Cell(value);
-      csv.EndRow();
-    });
+    rc = ForEachRecord(
+        handle.get(), invocation.all, Notation::kCsv, [&](const PrintedRecord& record) {
+          int64_t serial = record.serial < 0 ? -int64_t{record.serial} : record.serial;
+          csv.Cell(std::to_string(serial));
+          csv.Cell(record.deleted ? "true" : "false");
+          for (const std::string& value : record.values) csv.Cell(value);
+          csv.EndRow();
+        });
   } else {
     std::string heading = "serial";
     for (const db::FieldDescriptor& field : fields) {
@@ -171,15 +171,15 @@ int DumpCommand(const Invocation& invocation) {
     std::printf("%s\n", heading.c_str());
     rc = ForEachRecord(handle.get(), invocation.all, Notation::kPlain,
                        [&](const PrintedRecord& record) {
-      // A deleted record shows its serial negated, as the file stores it.
-      std::string line = std::to_string(record.serial);
-      if (record.deleted) line += " (deleted)";
-      for (const std::string& value : record.values) {
-        line += '\t';
-        line += PlainCell(value);
-      }
-      std::printf("%s\n", line.c_str());
-    });
+                         // A deleted record shows its serial negated, as the file stores it.
+                         std::string line = std::to_string(record.serial);
+                         if (record.deleted) line += " (deleted)";
+                         for (const std::string& value : record.values) {
+                           line += '\t';
+                           line += PlainCell(value);
+                         }
+                         std::printf("%s\n", line.c_str());
+                       });
   }
   return rc == db::kOk ? kExitOk : kExitFailure;
 }
@@ -192,9 +192,8 @@ int ExportCommand(const Invocation& invocation) {
   std::vector<std::string> heading;
   for (const db::FieldDescriptor& field : handle->fields()) heading.push_back(FieldName(field));
   csv.Row(heading);
-  rc = ForEachRecord(handle.get(), false, Notation::kCsv, [&](const PrintedRecord& record) {
-    csv.Row(record.values);
-  });
+  rc = ForEachRecord(handle.get(), false, Notation::kCsv,
+                     [&](const PrintedRecord& record) { csv.Row(record.values); });
   return rc == db::kOk ? kExitOk : kExitFailure;
 }
 
@@ -231,8 +230,7 @@ int CheckCommand(const Invocation& invocation) {
     std::unique_ptr<db::DatabaseHandle> handle;
     int rc = OpenDatabase(invocation, OpenPurpose::kLook, &handle);
     if (rc != db::kOk && rc != db::kLockFailed) {
-      std::printf("damage: the engine refuses to open it: %d %s\n", rc,
-                  db::EngineMessageUtf8(rc));
+      std::printf("damage: the engine refuses to open it: %d %s\n", rc, db::EngineMessageUtf8(rc));
       std::printf("1 problem found\n");
       return kExitFailure;
     }
@@ -246,9 +244,10 @@ int CheckCommand(const Invocation& invocation) {
     }
     std::printf("%zu problem%s found; ", damage, damage == 1 ? "" : "s");
     if (report.HasUnmendableDamage()) {
-      std::printf("mcn repair cannot mend %s without losing data: `mcn recover %s NEWFILE` "
-                  "copies every value that can be read\n",
-                  damage == 1 ? "it" : "all of them", file.c_str());
+      std::printf(
+          "mcn repair cannot mend %s without losing data: `mcn recover %s NEWFILE` "
+          "copies every value that can be read\n",
+          damage == 1 ? "it" : "all of them", file.c_str());
     } else {
       std::printf("`mcn repair %s` mends %s\n", file.c_str(), damage == 1 ? "it" : "them");
     }

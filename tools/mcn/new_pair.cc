@@ -45,9 +45,9 @@ int CreateWithPermissions(const std::string& path, mode_t mode, platform::File* 
   platform::FileError error;
   {
     CreationMask owner_only(077);
-    error = platform::File::Open(path, platform::FileAccess::kReadWrite,
-                                 platform::FileShare::kDenyNone, platform::FileCreate::kCreateNew,
-                                 out);
+    error =
+        platform::File::Open(path, platform::FileAccess::kReadWrite, platform::FileShare::kDenyNone,
+                             platform::FileCreate::kCreateNew, out);
   }
   if (error != platform::FileError::kNone) return db::FileErrorCode(error, db::kCreateFailed);
   if (::fchmod(out->Descriptor(), mode & kPermissionBits) != 0) {

@@ -34,8 +34,7 @@ std::string NameOnDisk(const std::string& path);
 // same name exactly one wins. The MemoFile's name is refused when a file holds it even if the new
 // pair needs no MemoFile (a memo file left from another database would be taken for this one's).
 // On failure nothing claimed here is left and *error says why (UTF-8, ready to print).
-bool ClaimNewPair(const std::string& record_path, bool needs_memo, mode_t mode,
-                  std::string* error);
+bool ClaimNewPair(const std::string& record_path, bool needs_memo, mode_t mode, std::string* error);
 
 // Removes a claimed pair again (after a failure while filling it).
 void RemoveNewPair(const std::string& record_path, bool needs_memo);

@@ -32,7 +32,8 @@ bool IsProtected(const Invocation& invocation) {
   if (!FullPathOf(invocation, &full_path)) return false;
   platform::File file;
   if (platform::File::Open(full_path, platform::FileAccess::kRead, platform::FileShare::kDenyNone,
-                           platform::FileCreate::kOpenExisting, &file) != platform::FileError::kNone) {
+                           platform::FileCreate::kOpenExisting,
+                           &file) != platform::FileError::kNone) {
     return false;
   }
   char magic[4];

@@ -45,8 +45,8 @@ constexpr size_t kChunkValueBytes = 4 << 20;
 constexpr uint64_t kMaxWindowBlocks = 256;
 
 void ReportFieldFailure(int32_t position, const db::FieldDescriptor& field, int rc) {
-  std::fprintf(stderr, "record %d field %s: %d %s\n", position + 1,
-               GbkToUtf8(field.Name()).c_str(), rc, db::EngineMessageUtf8(rc));
+  std::fprintf(stderr, "record %d field %s: %d %s\n", position + 1, GbkToUtf8(field.Name()).c_str(),
+               rc, db::EngineMessageUtf8(rc));
 }
 
 void ReportRecordFailure(int32_t position, int rc) {
@@ -126,8 +126,8 @@ class MemoWindow {
     if (count_ == 0 || block < first_ || block - first_ >= count_) {
       // A chain that went on into the block after the window likely goes on further; the chains
       // of records appended one after another lie one after another too.
-      next_size_ = count_ > 0 && block == first_ + count_ ? std::min(next_size_ * 2, kMaxWindowBlocks)
-                                                          : 1;
+      next_size_ =
+          count_ > 0 && block == first_ + count_ ? std::min(next_size_ * 2, kMaxWindowBlocks) : 1;
       const uint64_t want = std::min(next_size_, file_blocks_ - block);
       if (buffer_.size() < want * db::kMemoBlockSize &&
           !db::TryResize(&buffer_, want * db::kMemoBlockSize)) {
@@ -205,15 +205,15 @@ class ChunkReader {
   }
 
   enum class Outcome {
-    kRead,     // records [first, *next) are in the chunk's rows
-    kOneByOne, // the chunk could not be read whole: read record `first` through the engine
-    kEnd,      // the walk ends with *rc
+    kRead,      // records [first, *next) are in the chunk's rows
+    kOneByOne,  // the chunk could not be read whole: read record `first` through the engine
+    kEnd,       // the walk ends with *rc
   };
 
   // Reads the records from `first` on, as many as one chunk holds and no further than `end`,
   // each with every field formatted, into rows() (deleted ones only when `include_deleted`).
-  Outcome Read(int32_t first, int32_t end, bool include_deleted, Notation notation,
-               int32_t* next, int* first_failure, int* rc) {
+  Outcome Read(int32_t first, int32_t end, bool include_deleted, Notation notation, int32_t* next,
+               int* first_failure, int* rc) {
     rows_used_ = 0;
     const int64_t planned = std::min<int64_t>(static_cast<int64_t>(per_chunk_), end - first);
     const uint64_t lock_start = RecordOffset(first);
@@ -224,8 +224,8 @@ class ChunkReader {
       if (report_) ReportRecordFailure(first, *rc);
       return Outcome::kEnd;
     }
-    Outcome outcome = ReadLocked(first, planned, include_deleted, notation, next,
-                                 first_failure, rc);
+    Outcome outcome =
+        ReadLocked(first, planned, include_deleted, notation, next, first_failure, rc);
     if (!handle_->lock_free()) {
       // A refused unlock is tried again at once; one that fails twice stays until the file is
       // closed at the end of the command.
@@ -357,16 +357,13 @@ int ForEachRecord(db::DatabaseHandle* handle, bool include_deleted, Notation not
   for (int32_t position = 0; position < count;) {
     if (chunked) {
       int32_t next = position;
-      switch (chunks.Read(position, count, include_deleted, notation, &next, &first_failure,
-                          &rc)) {
+      switch (chunks.Read(position, count, include_deleted, notation, &next, &first_failure, &rc)) {
         case ChunkReader::Outcome::kRead:
           for (size_t r = 0; r < chunks.rows_used(); ++r) visit(chunks.rows()[r]);
           position = next;
           continue;
-        case ChunkReader::Outcome::kEnd:
-          return rc;
-        case ChunkReader::Outcome::kOneByOne:
-          break;
+        case ChunkReader::Outcome::kEnd: return rc;
+        case ChunkReader::Outcome::kOneByOne: break;
       }
     }
     bool visible = false;
@@ -394,10 +391,8 @@ int CountRecords(db::DatabaseHandle* handle, int32_t count, int32_t* live, int32
           }
           position = next;
           continue;
-        case ChunkReader::Outcome::kEnd:
-          return rc;
-        case ChunkReader::Outcome::kOneByOne:
-          break;
+        case ChunkReader::Outcome::kEnd: return rc;
+        case ChunkReader::Outcome::kOneByOne: break;
       }
     }
     std::string raw;

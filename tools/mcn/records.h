@@ -11,8 +11,8 @@
 namespace memo::mcn {
 
 struct PrintedRecord {
-  int32_t position = 0;   // 0-based slot
-  int32_t serial = 0;     // as stored (negative when deleted)
+  int32_t position = 0;  // 0-based slot
+  int32_t serial = 0;    // as stored (negative when deleted)
   bool deleted = false;
   std::vector<std::string> values;  // one per field, in the given notation
 };

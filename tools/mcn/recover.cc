@@ -221,8 +221,7 @@ class Recovery {
 
  private:
   int ReadSerials(int64_t total, std::vector<int32_t>* serials);
-  int CopyRecord(int64_t position, const std::string& bytes, uint64_t available,
-                 std::string* out);
+  int CopyRecord(int64_t position, const std::string& bytes, uint64_t available, std::string* out);
   // Counts bytes about to be written; false (and over_budget_) when they pass the budget.
   bool Spend(uint64_t bytes) {
     spent_ += bytes;
@@ -293,9 +292,8 @@ int Recovery::Run(const std::string& target_path, std::vector<CopiedField>* plan
   if (!Spend(records_start)) return db::kDiskFull;
   rc = db::WriteEmptyDatabase(target_path, header, fields);
   if (rc != db::kOk) return rc;
-  const bool needs_memo = std::any_of(fields.begin(), fields.end(), [](const auto& f) {
-    return db::IsChainField(f.type);
-  });
+  const bool needs_memo = std::any_of(fields.begin(), fields.end(),
+                                      [](const auto& f) { return db::IsChainField(f.type); });
   if (needs_memo) {
     if (!Spend(db::kMemoBlockSize)) return db::kDiskFull;
     rc = target_memo_.Open(db::MemoPathFor(target_path), db::OpenAccess::kReadWrite,
@@ -303,9 +301,9 @@ int Recovery::Run(const std::string& target_path, std::vector<CopiedField>* plan
     if (rc != db::kOk) return rc;
   }
   File target;
-  FileError error = File::Open(target_path, platform::FileAccess::kReadWrite,
-                               platform::FileShare::kExclusive, platform::FileCreate::kOpenExisting,
-                               &target);
+  FileError error =
+      File::Open(target_path, platform::FileAccess::kReadWrite, platform::FileShare::kExclusive,
+                 platform::FileCreate::kOpenExisting, &target);
   if (error != FileError::kNone) return db::FileErrorCode(error, db::kOpenFailed);
 
   std::string bytes, out;
@@ -314,15 +312,15 @@ int Recovery::Run(const std::string& target_path, std::vector<CopiedField>* plan
         position < report_->whole_records ? source_size : report_->partial_record_bytes;
     if (!db::TryResize(&bytes, static_cast<size_t>(available))) return db::kAllocationFailed;
     size_t done = 0;
-    error = source_->record().ReadAt(report_->records_start + position * source_size,
-                                     bytes.data(), bytes.size(), &done);
+    error = source_->record().ReadAt(report_->records_start + position * source_size, bytes.data(),
+                                     bytes.size(), &done);
     if (error != FileError::kNone) return db::FileErrorCode(error, db::kReadRecordFailed);
     if (done != bytes.size()) return db::kReadRecordFailed;
     if (!Spend(static_cast<uint64_t>(record_size))) return db::kDiskFull;
     rc = CopyRecord(position, bytes, available, &out);
     if (rc != db::kOk) return rc;
-    error = target.WriteAt(records_start + static_cast<uint64_t>(written_) * out.size(),
-                           out.data(), out.size());
+    error = target.WriteAt(records_start + static_cast<uint64_t>(written_) * out.size(), out.data(),
+                           out.size());
     if (error != FileError::kNone) return db::FileErrorCode(error, db::kWriteRecordFailed);
     ++written_;
   }
@@ -480,15 +478,14 @@ int RecoverCommand(const Invocation& invocation) {
   // The copy is as private as its source.
   mode_t mode = 0600;
   if (!PermissionsOf(files.record(), &mode)) {
-    return ReportError("the permissions of " + Utf8(source_path) + " cannot be read",
-                       kExitFailure);
+    return ReportError("the permissions of " + Utf8(source_path) + " cannot be read", kExitFailure);
   }
   std::string error;
   if (!ClaimNewPair(target_path, needs_memo, mode, &error)) {
     return ReportError(error, kExitFailure);
   }
-  const uint64_t budget = kGrowthFactor * (report.record_file_length + report.memo_length) +
-                          kGrowthAllowance;
+  const uint64_t budget =
+      kGrowthFactor * (report.record_file_length + report.memo_length) + kGrowthAllowance;
   // The recovery holds the new memo file open, denying others, until it goes out of scope.
   auto recovery = std::make_unique<Recovery>(&files, &report, budget);
   rc = recovery->Run(target_path, &plan);
@@ -499,8 +496,10 @@ int RecoverCommand(const Invocation& invocation) {
   if (rc != db::kOk) {
     RemoveNewPair(target_path, needs_memo);
     if (over_budget) {
-      std::fprintf(stderr, "mcn: the copy would grow past %llu bytes, more than its source can "
-                   "hold; nothing was left behind\n", static_cast<unsigned long long>(budget));
+      std::fprintf(stderr,
+                   "mcn: the copy would grow past %llu bytes, more than its source can "
+                   "hold; nothing was left behind\n",
+                   static_cast<unsigned long long>(budget));
       return kExitFailure;
     }
     std::fprintf(stderr, "mcn: recovery failed; nothing was left behind\n");
@@ -509,8 +508,7 @@ int RecoverCommand(const Invocation& invocation) {
   // Writers of the new pair may have replaced a file; its permissions stay the source's.
   if (!SetPermissions(target_path, mode) ||
       (needs_memo && !SetPermissions(db::MemoPathFor(target_path), mode))) {
-    return ReportError("the permissions of " + Utf8(target_path) + " cannot be set",
-                       kExitFailure);
+    return ReportError("the permissions of " + Utf8(target_path) + " cannot be set", kExitFailure);
   }
   if (!NewPairIsSound(target_path, Utf8ToGbk(invocation.password), invocation)) {
     std::fprintf(stderr, "mcn: the new pair %s still has damage; it is kept for inspection\n",
@@ -521,8 +519,8 @@ int RecoverCommand(const Invocation& invocation) {
               records == 1 ? "" : "s", Utf8(target_path).c_str());
   if (lost_values > 0) {
     std::printf(" (%lld value%s could not be read and %s empty)",
-                static_cast<long long>(lost_values),
-                lost_values == 1 ? "" : "s", lost_values == 1 ? "is" : "are");
+                static_cast<long long>(lost_values), lost_values == 1 ? "" : "s",
+                lost_values == 1 ? "is" : "are");
   }
   std::printf("\n");
   return kExitOk;

@@ -156,9 +156,8 @@ int RebuildMemo(File* memo, const db::CheckReport& report, std::vector<std::stri
                     (report.chains.leaked_blocks == 1 ? "" : "s"));
   }
   if (!report.chains.back_link_fixes.empty()) {
-    done->push_back("set " + std::to_string(report.chains.back_link_fixes.size()) +
-                    " back link" + (report.chains.back_link_fixes.size() == 1 ? "" : "s") +
-                    " along chains");
+    done->push_back("set " + std::to_string(report.chains.back_link_fixes.size()) + " back link" +
+                    (report.chains.back_link_fixes.size() == 1 ? "" : "s") + " along chains");
   }
   const uint64_t trimmed = report.memo_length > length ? report.memo_length - length : 0;
   done->push_back("memo file: block count " + std::to_string(header.block_count) + " (was " +
@@ -258,8 +257,8 @@ int RepairCommand(const Invocation& invocation) {
   }
   rc = files.Unlock();
   if (rc != db::kOk) return ReportEngineError(rc);
-  std::printf("ok: %lld record%s, no problems found\n",
-              static_cast<long long>(after.whole_records), after.whole_records == 1 ? "" : "s");
+  std::printf("ok: %lld record%s, no problems found\n", static_cast<long long>(after.whole_records),
+              after.whole_records == 1 ? "" : "s");
   return kExitOk;
 }
 

@@ -27,8 +27,8 @@ bool IsCombo(const Target& target, std::string* why) {
 bool ComboItems(const Target& target, std::vector<std::string>* items_gbk, std::string* why) {
   items_gbk->clear();
   if (!IsCombo(target, why)) return false;
-  TypedValue combo = ui::UnitReference(target.window->window_id(), target.unit_id,
-                                       ui::unit_type::kComboBox);
+  TypedValue combo =
+      ui::UnitReference(target.window->window_id(), target.unit_id, ui::unit_type::kComboBox);
   ArgList count_args{combo};
   int32_t count = CallInt(ui::ComboItemCount, count_args);
   for (int32_t i = 0; i < count; ++i) {

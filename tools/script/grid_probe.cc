@@ -1,10 +1,10 @@
 #include "tools/script/grid_probe.h"
 
 #include "data/data_source.h"
-#include "ui/data_units/data_units.h"
 #include "ui/advanced_grid/egrid.h"
-#include "ui/advanced_grid/egrid_unit.h"
 #include "ui/advanced_grid/egrid_layout.h"
+#include "ui/advanced_grid/egrid_unit.h"
+#include "ui/data_units/data_units.h"
 #include "ui/format/segment.h"
 #include "ui/grid/grid.h"
 
@@ -110,8 +110,8 @@ bool GridCellInView(const Target& target, int row, int column, bool* in_view, st
     if (!InAdvancedGrid(*grid.advanced, row, column, why)) return false;
     platform::CanvasControl* canvas = grid.advanced->canvas();
     client = canvas ? canvas->ClientSize() : platform::Size{};
-    std::optional<platform::Rect> shown = ui::CellRect(grid.advanced->model(), client,
-                                                       ui::CellPos{row, column});
+    std::optional<platform::Rect> shown =
+        ui::CellRect(grid.advanced->model(), client, ui::CellPos{row, column});
     *in_view = shown.has_value() && shown->top >= 0 && shown->bottom() <= client.height &&
                shown->left >= 0 && shown->left < client.width;
     return true;

@@ -1,7 +1,7 @@
 // What the grid steps see of a grid, numbered as each grid numbers itself: the advanced grid
 // 0-based, fixed rows and columns included; the data-bound grid by its cursor's numbers, data from
-// 1 and 0 its heading row or column, as its cursor reports them. Each reader is false with *why set when the target is no grid
-// or the cell is not there.
+// 1 and 0 its heading row or column, as its cursor reports them. Each reader is false with *why set
+// when the target is no grid or the cell is not there.
 #pragma once
 
 #include <string>

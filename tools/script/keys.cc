@@ -87,10 +87,10 @@ bool ParseKey(std::string_view text, KeyStroke* out, std::string* error) {
     // A "+" at the very end would leave no key; "ctrl++" is not a key name.
     if (plus == std::string_view::npos || plus + 1 == rest.size()) break;
     std::string modifier = Lower(rest.substr(0, plus));
-    int bit = modifier == "ctrl" ? platform::kShiftCtrl
+    int bit = modifier == "ctrl"    ? platform::kShiftCtrl
               : modifier == "shift" ? platform::kShiftShift
-              : modifier == "alt" ? platform::kShiftAlt
-                                  : 0;
+              : modifier == "alt"   ? platform::kShiftAlt
+                                    : 0;
     if (bit == 0) {
       *error = "unknown modifier \"" + std::string(rest.substr(0, plus)) +
                "\" (known: ctrl, shift, alt)";

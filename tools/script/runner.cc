@@ -6,13 +6,13 @@
 #include <cstdlib>
 #include <utility>
 
+#include "app/windows/program_routines.h"
 #include "platform/backend.h"
 #include "platform/codec.h"
 #include "platform/message_box.h"
+#include "platform/process.h"
 #include "runtime/literal.h"
 #include "runtime/program.h"
-#include "platform/process.h"
-#include "app/windows/program_routines.h"
 #include "ui/window/window_runtime.h"
 
 namespace memo::script {
@@ -37,7 +37,6 @@ bool IsErrorReport(const platform::ShownBox& box) {
   std::string_view head = Gbk("运行时出错!");
   return box.title_gbk == Gbk("错误") && box.text_gbk.compare(0, head.size(), head) == 0;
 }
-
 
 }  // namespace
 
@@ -232,8 +231,7 @@ void ScriptRunner::CheckEnd() {
   if (boxes_checked_ < boxes.size()) {
     current_line_ = LineOfBox(boxes_checked_);
     size_t left = boxes.size() - boxes_checked_;
-    Fail("message box " + DescribeBox(boxes[boxes_checked_]) +
-         " was shown here and never checked" +
+    Fail("message box " + DescribeBox(boxes[boxes_checked_]) + " was shown here and never checked" +
          (left > 1 ? " (" + std::to_string(left) + " boxes unchecked)" : std::string()));
   }
 }

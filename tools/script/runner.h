@@ -112,7 +112,8 @@ class ScriptRunner {
   bool exit_checked_ = false;
   size_t boxes_checked_ = 0;
   std::vector<int> box_lines_;
-  std::deque<std::string> queued_answers_;  // names of the answers the backend still holds  // per shown box, the step line it appeared during
+  std::deque<std::string> queued_answers_;  // names of the answers the backend still holds  // per
+                                            // shown box, the step line it appeared during
   std::vector<uint32_t> traced_windows_;
   std::map<std::string, platform::File> held_files_;
 };

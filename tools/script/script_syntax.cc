@@ -22,10 +22,14 @@ size_t Utf8SequenceLength(std::string_view s, size_t i) {
   unsigned char c = static_cast<unsigned char>(s[i]);
   size_t n = 0;
   if (c < 0x80) return 1;
-  if (c >= 0xC2 && c <= 0xDF) n = 2;
-  else if (c >= 0xE0 && c <= 0xEF) n = 3;
-  else if (c >= 0xF0 && c <= 0xF4) n = 4;
-  else return 0;
+  if (c >= 0xC2 && c <= 0xDF)
+    n = 2;
+  else if (c >= 0xE0 && c <= 0xEF)
+    n = 3;
+  else if (c >= 0xF0 && c <= 0xF4)
+    n = 4;
+  else
+    return 0;
   if (i + n > s.size()) return 0;
   for (size_t k = 1; k < n; ++k) {
     if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
@@ -161,12 +165,30 @@ std::string QuoteForScript(std::string_view utf8) {
     char c = utf8[i];
     if (n == 1) {
       switch (c) {
-        case '"': body += "\\\""; needs_quotes = true; break;
-        case '\\': body += "\\\\"; needs_quotes = true; break;
-        case '\r': body += "\\r"; needs_quotes = true; break;
-        case '\n': body += "\\n"; needs_quotes = true; break;
-        case '\t': body += "\\t"; needs_quotes = true; break;
-        case ' ': body += ' '; needs_quotes = true; break;
+        case '"':
+          body += "\\\"";
+          needs_quotes = true;
+          break;
+        case '\\':
+          body += "\\\\";
+          needs_quotes = true;
+          break;
+        case '\r':
+          body += "\\r";
+          needs_quotes = true;
+          break;
+        case '\n':
+          body += "\\n";
+          needs_quotes = true;
+          break;
+        case '\t':
+          body += "\\t";
+          needs_quotes = true;
+          break;
+        case ' ':
+          body += ' ';
+          needs_quotes = true;
+          break;
         default:
           if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
             char hex[8];

@@ -19,8 +19,7 @@ const platform::MenuEntry* FindMenuEntry(const std::vector<platform::MenuEntry>&
   for (const platform::MenuEntry& entry : entries) {
     if (entry.separator) continue;
     if (platform::StripMnemonics(entry.caption_gbk) == caption_gbk) return &entry;
-    if (const platform::MenuEntry* found = FindMenuEntry(entry.children, caption_gbk))
-      return found;
+    if (const platform::MenuEntry* found = FindMenuEntry(entry.children, caption_gbk)) return found;
   }
   return nullptr;
 }
@@ -111,7 +110,8 @@ void RunMenu(ScriptRunner& runner, const Step& step) {
   if (!entry->children.empty())
     runner.Fail("menu item " + ShowGbk(step.text) + " opens a sub-menu; name an item in it");
   bool found = false;
-  if (!MenuPathEnabled(bar, entry, &found)) runner.Fail("menu item " + ShowGbk(step.text) + " is disabled");
+  if (!MenuPathEnabled(bar, entry, &found))
+    runner.Fail("menu item " + ShowGbk(step.text) + " is disabled");
   RequireWindowReachable(runner, window, step.window.shown);
   if (!native->UserMenu(entry->command_id))
     runner.Fail("menu item " + ShowGbk(step.text) + " cannot be chosen");

@@ -63,7 +63,8 @@ std::string DescribeFocus(platform::Control* focus) {
   for (ui::LiveWindow* window : ui::LiveWindows()) {
     ui::Unit* unit = window->UnitOfControl(focus);
     if (!unit) continue;
-    const ui::UnitRecord& record = window->record().units[static_cast<size_t>(unit->context().index)];
+    const ui::UnitRecord& record =
+        window->record().units[static_cast<size_t>(unit->context().index)];
     return WindowDisplayName(window->window_id()) + " " + GbkForDisplay(record.name);
   }
   return "a control of no unit";
@@ -132,8 +133,8 @@ void RunExpectTitle(ScriptRunner& runner, const Step& step) {
   ui::LiveWindow* window = OpenWindow(runner, step.window);
   std::string caption = window->native()->Caption();
   if (caption != step.text) {
-    runner.Fail("expected window " + step.window.shown + " to be captioned " +
-                ShowGbk(step.text) + ", found " + ShowGbk(caption));
+    runner.Fail("expected window " + step.window.shown + " to be captioned " + ShowGbk(step.text) +
+                ", found " + ShowGbk(caption));
   }
 }
 
@@ -152,8 +153,7 @@ void RunExpectFocus(ScriptRunner& runner, const Step& step) {
                    ? target.native->IsActive() && target.native->FocusedControl() == nullptr
                    : target.control && focus == target.control;
   if (!holds) {
-    runner.Fail("expected the focus on " + target.shown + ", found it on " +
-                DescribeFocus(focus));
+    runner.Fail("expected the focus on " + target.shown + ", found it on " + DescribeFocus(focus));
   }
 }
 
@@ -220,8 +220,8 @@ void RunExpectMd5(ScriptRunner& runner, const Step& step) {
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::string digest = Md5Hex(bytes);
   if (digest != step.digest) {
-    runner.Fail("expected " + step.file_name + " to have MD5 " + step.digest + ", found " +
-                digest + " (" + std::to_string(bytes.size()) + " bytes)");
+    runner.Fail("expected " + step.file_name + " to have MD5 " + step.digest + ", found " + digest +
+                " (" + std::to_string(bytes.size()) + " bytes)");
   }
 }
 
@@ -240,8 +240,8 @@ void RunExpectShown(ScriptRunner& runner, const Step& step) {
 
 void RunExpectExit(ScriptRunner& runner, const Step& step) {
   if (runner.phase() != ProgramPhase::kEnded) {
-    runner.Fail("expected the program to have ended with exit code " +
-                std::to_string(step.number) + ", found it " +
+    runner.Fail("expected the program to have ended with exit code " + std::to_string(step.number) +
+                ", found it " +
                 (runner.phase() == ProgramPhase::kRunning ? "still running" : "not started"));
   }
   if (runner.exit_code() != step.number) {

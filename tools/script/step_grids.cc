@@ -41,8 +41,7 @@ void RunEdit(ScriptRunner& runner, const Step& step) {
     runner.Fail(target.shown + " cannot be reached");
   platform::Control* editor = nullptr;
   if (!GridOpenEditor(target, &editor, &why)) {
-    runner.Fail("clicking the cursor cell of " + target.shown + " again opened no editor: " +
-                why);
+    runner.Fail("clicking the cursor cell of " + target.shown + " again opened no editor: " + why);
   }
   if (!target.native->UserType(editor, step.text) ||
       !target.native->UserKey(editor, platform::vk::kReturn)) {

@@ -102,10 +102,9 @@ void RunRemoveFile(ScriptRunner& runner, const Step& step) {
 void RunHoldFile(ScriptRunner& runner, const Step& step) {
   constexpr uint64_t kWholeFileRange = 0x7FFFFFFF;
   platform::File file;
-  platform::FileError error =
-      platform::File::Open(PathOf(runner, step.file_name), platform::FileAccess::kRead,
-                           platform::FileShare::kDenyNone, platform::FileCreate::kOpenExisting,
-                           &file);
+  platform::FileError error = platform::File::Open(
+      PathOf(runner, step.file_name), platform::FileAccess::kRead, platform::FileShare::kDenyNone,
+      platform::FileCreate::kOpenExisting, &file);
   if (error == platform::FileError::kNone) error = file.Lock(0, kWholeFileRange);
   if (error != platform::FileError::kNone) {
     runner.Fail("cannot hold " + step.file_name + " (file error " +

@@ -3,9 +3,9 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "app/windows/program_routines.h"
 #include "platform/message_box.h"
 #include "tools/script/step_routines.h"
-#include "app/windows/program_routines.h"
 
 namespace memo::script {
 
@@ -42,8 +42,8 @@ bool ReadInteger(const Field& field, int64_t min, int64_t max, const char* what,
   }
   int64_t value = std::strtoll(text.c_str(), nullptr, 10);
   if (value < min || value > max) {
-    *error = std::string(what) + " " + text + " is out of range (" + std::to_string(min) +
-             " .. " + std::to_string(max) + ")";
+    *error = std::string(what) + " " + text + " is out of range (" + std::to_string(min) + " .. " +
+             std::to_string(max) + ")";
     return false;
   }
   *out = value;
@@ -203,8 +203,7 @@ bool ParseExpectBox(const std::vector<Field>& f, Step* s, std::string* e) {
 }
 
 bool ParseExpectProperty(const std::vector<Field>& f, Step* s, std::string* e) {
-  return ParseWindowUnit(f, s, e) &&
-         ReadInteger(f[2], 0, 0x7FFFFFFF, "PROP", &s->number, e) &&
+  return ParseWindowUnit(f, s, e) && ReadInteger(f[2], 0, 0x7FFFFFFF, "PROP", &s->number, e) &&
          ReadGbk(f[3], "value", &s->text, e);
 }
 
@@ -332,14 +331,12 @@ const StepSpec kSteps[] = {
     {"start", "start", StepKind::kStart, 0, 0, ParseNothing, nullptr, nullptr},
     {"answer", "answer BUTTON", StepKind::kWorld, 1, 1, ParseAnswer, RunAnswer, nullptr},
     {"choose", "choose CAPTION", StepKind::kWorld, 1, 1, ParseCaption, RunChoose, nullptr},
-    {"type", "type WINDOW UNIT TEXT", StepKind::kAct, 3, 3, ParseWindowUnitText, RunType,
-     nullptr},
+    {"type", "type WINDOW UNIT TEXT", StepKind::kAct, 3, 3, ParseWindowUnitText, RunType, nullptr},
     {"key", "key WINDOW UNIT KEY", StepKind::kAct, 3, 3, ParseKeyStep, RunKey, nullptr},
     {"click", "click WINDOW UNIT", StepKind::kAct, 2, 2, ParseWindowUnit, RunClick, nullptr},
     {"select", "select WINDOW UNIT INDEX", StepKind::kAct, 3, 3, ParseSelect, RunSelect, nullptr},
     {"menu", "menu WINDOW CAPTION", StepKind::kAct, 2, 2, ParseMenu, RunMenu, nullptr},
-    {"cell", "cell WINDOW UNIT ROW COL [shift]", StepKind::kAct, 4, 5, ParseCell, RunCell,
-     nullptr},
+    {"cell", "cell WINDOW UNIT ROW COL [shift]", StepKind::kAct, 4, 5, ParseCell, RunCell, nullptr},
     {"edit", "edit WINDOW UNIT TEXT", StepKind::kAct, 3, 3, ParseWindowUnitText, RunEdit, nullptr},
     {"close", "close WINDOW", StepKind::kAct, 1, 1, ParseWindowOnly, RunClose, nullptr},
     {"expect-box", "expect-box TITLE TEXT", StepKind::kCheck, 2, 2, ParseExpectBox, RunExpectBox,
@@ -356,14 +353,14 @@ const StepSpec kSteps[] = {
      RunExpectClosed, nullptr},
     {"expect-focus", "expect-focus WINDOW UNIT", StepKind::kCheck, 2, 2, ParseWindowUnit,
      RunExpectFocus, nullptr},
-    {"expect-items", "expect-items WINDOW UNIT ITEM...", StepKind::kCheck, 2, -1,
-     ParseExpectItems, RunExpectItems, nullptr},
+    {"expect-items", "expect-items WINDOW UNIT ITEM...", StepKind::kCheck, 2, -1, ParseExpectItems,
+     RunExpectItems, nullptr},
     {"expect-sel", "expect-sel WINDOW UNIT INDEX", StepKind::kCheck, 3, 3, ParseExpectSel,
      RunExpectSel, nullptr},
     {"expect-rows", "expect-rows WINDOW UNIT N", StepKind::kCheck, 3, 3, ParseExpectRows,
      RunExpectRows, nullptr},
-    {"expect-cell", "expect-cell WINDOW UNIT ROW COL TEXT", StepKind::kCheck, 5, 5,
-     ParseExpectCell, RunExpectCell, nullptr},
+    {"expect-cell", "expect-cell WINDOW UNIT ROW COL TEXT", StepKind::kCheck, 5, 5, ParseExpectCell,
+     RunExpectCell, nullptr},
     {"expect-cursor", "expect-cursor WINDOW UNIT ROW COL", StepKind::kCheck, 4, 4,
      ParseExpectCursor, RunExpectCursor, nullptr},
     {"expect-in-view", "expect-in-view WINDOW UNIT ROW COL", StepKind::kCheck, 4, 4,
@@ -372,8 +369,8 @@ const StepSpec kSteps[] = {
      RunExpectPopup, nullptr},
     {"expect-file", "expect-file NAME [SIZE]", StepKind::kCheck, 1, 2, ParseExpectFile,
      RunExpectFile, nullptr},
-    {"expect-nofile", "expect-nofile NAME", StepKind::kCheck, 1, 1, ParseFileOnly,
-     RunExpectNoFile, nullptr},
+    {"expect-nofile", "expect-nofile NAME", StepKind::kCheck, 1, 1, ParseFileOnly, RunExpectNoFile,
+     nullptr},
     {"expect-exit", "expect-exit CODE", StepKind::kCheck, 1, 1, ParseExpectExit, RunExpectExit,
      nullptr},
     // Beyond the basic set: preparing files, checking contents, and what an edit box shows.
@@ -388,8 +385,8 @@ const StepSpec kSteps[] = {
      nullptr},
     {"read-only", "read-only NAME", StepKind::kWorld, 1, 1, ParseFileOnly, RunReadOnly, nullptr},
     {"wait-file", "wait-file NAME", StepKind::kWorld, 1, 1, ParseFileOnly, RunWaitFile, nullptr},
-    {"expect-md5", "expect-md5 NAME DIGEST", StepKind::kCheck, 2, 2, ParseExpectMd5,
-     RunExpectMd5, nullptr},
+    {"expect-md5", "expect-md5 NAME DIGEST", StepKind::kCheck, 2, 2, ParseExpectMd5, RunExpectMd5,
+     nullptr},
     {"expect-shown", "expect-shown WINDOW UNIT TEXT", StepKind::kCheck, 3, 3, ParseWindowUnitText,
      RunExpectShown, nullptr},
 };
@@ -448,8 +445,8 @@ bool ParseScript(std::string_view text, Script* script, ScriptError* error) {
 
     const std::string& name = fields[0].plain();
     const StepSpec* spec = fields[0].quoted() ? nullptr : FindStep(name);
-    if (!spec) return fail("unknown step " + QuoteForScript(name) + " (known: " +
-                           KnownStepNames() + ")");
+    if (!spec)
+      return fail("unknown step " + QuoteForScript(name) + " (known: " + KnownStepNames() + ")");
     if (spec->unavailable) return fail(name + ": " + spec->unavailable);
     int count = static_cast<int>(fields.size()) - 1;
     if (count < spec->min_fields || (spec->max_fields >= 0 && count > spec->max_fields)) {
@@ -463,9 +460,8 @@ bool ParseScript(std::string_view text, Script* script, ScriptError* error) {
     }
     Step step;
     step.line = line_number;
-    step.source = std::string(line.substr(0, line.size() && line.back() == '\r'
-                                                 ? line.size() - 1
-                                                 : line.size()));
+    step.source = std::string(
+        line.substr(0, line.size() && line.back() == '\r' ? line.size() - 1 : line.size()));
     step.spec = spec;
     std::vector<Field> args(fields.begin() + 1, fields.end());
     if (!spec->parse(args, &step, &message)) return fail(name + ": " + message);

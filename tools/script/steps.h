@@ -54,17 +54,17 @@ struct Step {
   bool extend = false;             // cell ... shift
   std::optional<int64_t> size;     // expect-file
   KeyStroke key;
-  std::optional<int> button;       // answer: the button id, or nullopt for the close control
+  std::optional<int> button;  // answer: the button id, or nullopt for the close control
   platform::LocalTime clock;
   std::string file_name;
-  std::string digest;              // expect-md5: 32 lower-case hex digits
+  std::string digest;  // expect-md5: 32 lower-case hex digits
 };
 
 enum class StepKind {
-  kStart,   // start
-  kWorld,   // sets up the world or queues answers: clock, mouse, answer, choose, files
-  kAct,     // a person acting on a window
-  kCheck,   // an expectation
+  kStart,  // start
+  kWorld,  // sets up the world or queues answers: clock, mouse, answer, choose, files
+  kAct,    // a person acting on a window
+  kCheck,  // an expectation
 };
 
 struct StepSpec {

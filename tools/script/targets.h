@@ -40,7 +40,6 @@ void RequireReachable(ScriptRunner& runner, const Target& target);
 // reads the pointer's position during the click finds it on the clicked spot.
 void MovePointerTo(ScriptRunner& runner, const Target& target, platform::Point client);
 
-void RequireWindowReachable(ScriptRunner& runner, ui::LiveWindow* window,
-                            const std::string& shown);
+void RequireWindowReachable(ScriptRunner& runner, ui::LiveWindow* window, const std::string& shown);
 
 }  // namespace memo::script

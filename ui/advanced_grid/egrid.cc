@@ -225,18 +225,12 @@ void EGrid::HandleInput(const platform::InputEvent& event) {
       }
       Press(at);
       return;
-    case InputKind::kLeftDown:
-      Press(at);
-      return;
+    case InputKind::kLeftDown: Press(at); return;
     case InputKind::kLeftUp:
       Release(at);  // may destroy this grid: nothing after it
       return;
-    case InputKind::kMouseMove:
-      MouseMoved(at);
-      return;
-    case InputKind::kKeyDown:
-      KeyDown(event.key, event.shift);
-      return;
+    case InputKind::kMouseMove: MouseMoved(at); return;
+    case InputKind::kKeyDown: KeyDown(event.key, event.shift); return;
     case InputKind::kWheel: {
       int target = model_.top_row() - kRowsPerNotch * event.wheel;
       int last = LastTopRow(model_, Client().height);
@@ -247,8 +241,7 @@ void EGrid::HandleInput(const platform::InputEvent& event) {
     case InputKind::kFocusLost:
       canvas_->Invalidate();  // the focus frame
       return;
-    default:
-      return;
+    default: return;
   }
 }
 
@@ -411,10 +404,10 @@ void EGrid::KeyDown(int key, int shift) {
         break;
       default: return;
     }
-  } else if (key != platform::vk::kUp && key != platform::vk::kDown &&
-             key != platform::vk::kLeft && key != platform::vk::kRight &&
-             key != platform::vk::kPrior && key != platform::vk::kNext &&
-             key != platform::vk::kHome && key != platform::vk::kEnd) {
+  } else if (key != platform::vk::kUp && key != platform::vk::kDown && key != platform::vk::kLeft &&
+             key != platform::vk::kRight && key != platform::vk::kPrior &&
+             key != platform::vk::kNext && key != platform::vk::kHome &&
+             key != platform::vk::kEnd) {
     return;
   }
   target.row = std::clamp(target.row, fixed_rows, rows - 1);

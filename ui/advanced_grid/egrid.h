@@ -24,9 +24,9 @@
 namespace memo::ui {
 
 namespace egrid_event {
-constexpr int32_t kFocusChanged = 0;     // no arguments
-constexpr int32_t kLeftButtonUp = 5;     // x, y in client pixels
-constexpr int32_t kFixedCellClicked = 8; // row, column
+constexpr int32_t kFocusChanged = 0;      // no arguments
+constexpr int32_t kLeftButtonUp = 5;      // x, y in client pixels
+constexpr int32_t kFixedCellClicked = 8;  // row, column
 }  // namespace egrid_event
 
 class EGrid {
@@ -110,7 +110,7 @@ class EGrid {
   bool bar_sent_[2];  // whether the canvas has been told anything about the bar yet
   platform::ScrollInfo bar_info_[2];
   bool updating_bars_ = false;
-  CellPos released_focus_;  // the focus cell as of the previous left-button release
+  CellPos released_focus_;    // the focus cell as of the previous left-button release
   int resizing_column_ = -1;  // the column being resized by a drag, or -1
   int resizing_start_ = 0;    // its left edge in client pixels
   CellPos tip_cell_;

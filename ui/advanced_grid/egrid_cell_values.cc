@@ -17,8 +17,8 @@ std::string Printed(const char* format, auto value) {
   char buffer[64];
   int n = std::snprintf(buffer, sizeof buffer, format, value);
   if (n < 0) return {};
-  return std::string(buffer, static_cast<size_t>(n) < sizeof buffer ? static_cast<size_t>(n)
-                                                                    : sizeof buffer - 1);
+  return std::string(
+      buffer, static_cast<size_t>(n) < sizeof buffer ? static_cast<size_t>(n) : sizeof buffer - 1);
 }
 
 TypedValue Tagged(uint32_t tag) {
@@ -99,8 +99,8 @@ TypedValue CellContent(const EGridModel& model, int row, int column) {
     if (kind == EGridColumnKind::kPicture) {
       TypedValue result = Tagged(TypeTag::kByteSet);
       if (cell && !cell->picture.empty()) {
-        result.SetPointer(MakeByteSet(cell->picture.data(),
-                                      static_cast<int32_t>(cell->picture.size())));
+        result.SetPointer(
+            MakeByteSet(cell->picture.data(), static_cast<int32_t>(cell->picture.size())));
       }
       return result;
     }
@@ -110,8 +110,7 @@ TypedValue CellContent(const EGridModel& model, int row, int column) {
   return result;
 }
 
-bool SetCellContent(EGridModel& model, int row, int column, int32_t kind,
-                    const TypedValue& value) {
+bool SetCellContent(EGridModel& model, int row, int column, int32_t kind, const TypedValue& value) {
   switch (kind) {
     case egrid_content::kText: {
       std::optional<std::string> text = CellTextOf(value);
@@ -120,10 +119,8 @@ bool SetCellContent(EGridModel& model, int row, int column, int32_t kind,
     case egrid_content::kCheck:
       if (value.tag != TypeTag::kBool) return false;
       return model.SetCellChecked(row, column, value.low != 0);
-    case egrid_content::kPicture:
-      return SetPicture(model, row, column, value);
-    default:
-      return false;
+    case egrid_content::kPicture: return SetPicture(model, row, column, value);
+    default: return false;
   }
 }
 

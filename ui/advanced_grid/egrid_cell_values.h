@@ -33,7 +33,6 @@ TypedValue CellContent(const EGridModel& model, int row, int column);
 // Sets a cell's content by kind: 1 text (CellTextOf; refused where the model refuses a text),
 // 5 check state (a logical value), 6 picture (a byte-set, or a text naming a bitmap file that
 // is read whole). False when refused; any other kind is refused.
-bool SetCellContent(EGridModel& model, int row, int column, int32_t kind,
-                    const TypedValue& value);
+bool SetCellContent(EGridModel& model, int row, int column, int32_t kind, const TypedValue& value);
 
 }  // namespace memo::ui

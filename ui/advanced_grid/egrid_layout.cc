@@ -146,9 +146,7 @@ std::optional<platform::Rect> CellRect(const EGridModel& model, platform::Size c
   return platform::Rect{column->start, row->start, column->size, row->size};
 }
 
-int LastTopRow(const EGridModel& model, int height) {
-  return LastFirst(Axis{model, true}, height);
-}
+int LastTopRow(const EGridModel& model, int height) { return LastFirst(Axis{model, true}, height); }
 
 int LastLeftColumn(const EGridModel& model, int width) {
   return LastFirst(Axis{model, false}, width);
@@ -170,9 +168,7 @@ EGridScroll HorizontalScroll(const EGridModel& model, int width) {
   return ScrollOf(Axis{model, false}, width);
 }
 
-int RowsPerPage(const EGridModel& model, int height) {
-  return PerPage(Axis{model, true}, height);
-}
+int RowsPerPage(const EGridModel& model, int height) { return PerPage(Axis{model, true}, height); }
 
 int ColumnsPerPage(const EGridModel& model, int width) {
   return PerPage(Axis{model, false}, width);

@@ -32,8 +32,8 @@ bool ParseNumber(std::string_view text, double* value) {
     return false;
   }
   double parsed = 0;
-  auto [ptr, ec] = std::from_chars(body.data(), body.data() + body.size(), parsed,
-                                   std::chars_format::general);
+  auto [ptr, ec] =
+      std::from_chars(body.data(), body.data() + body.size(), parsed, std::chars_format::general);
   if (ptr != body.data() + body.size()) return false;
   if (ec == std::errc::result_out_of_range) return false;
   if (ec != std::errc()) return false;
@@ -215,7 +215,8 @@ std::string EGridModel::DisplayText(int row, int column) const {
 
 EGridCell& EGridModel::MutableCell(int row, int column) {
   Row& r = rows_[static_cast<size_t>(row)];
-  if (static_cast<size_t>(column) >= r.cells.size()) r.cells.resize(static_cast<size_t>(column) + 1);
+  if (static_cast<size_t>(column) >= r.cells.size())
+    r.cells.resize(static_cast<size_t>(column) + 1);
   return r.cells[static_cast<size_t>(column)];
 }
 

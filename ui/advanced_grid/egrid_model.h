@@ -43,9 +43,9 @@ struct EGridCellStyle {
 };
 
 struct EGridCell {
-  std::string text;  // GBK
-  bool checked = false;  // check-box columns
-  std::string picture;   // encoded image bytes, picture columns
+  std::string text;                       // GBK
+  bool checked = false;                   // check-box columns
+  std::string picture;                    // encoded image bytes, picture columns
   std::unique_ptr<EGridCellStyle> style;  // null: none of its own
 };
 

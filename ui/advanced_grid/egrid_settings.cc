@@ -32,8 +32,7 @@ int BorderOfExtension(uint32_t style) {
     case 3:  // static edge
     case 5:  // thin border
       return 2;
-    default:
-      return 0;
+    default: return 0;
   }
 }
 

@@ -36,9 +36,9 @@ struct EGridSettings {
 // Why a block cannot make a grid.
 enum class EGridBlockError {
   kNone,
-  kNewerVersion,     // a version this grid does not know
-  kBadExtension,     // an extension whose format number is neither 0 nor 1
-  kOutOfRange,       // counts or sizes beyond the limits above
+  kNewerVersion,  // a version this grid does not know
+  kBadExtension,  // an extension whose format number is neither 0 nor 1
+  kOutOfRange,    // counts or sizes beyond the limits above
 };
 
 // The settings a block describes. On failure *out is left as it was.

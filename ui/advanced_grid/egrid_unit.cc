@@ -15,9 +15,8 @@ class EGridUnit final : public Unit {
       : Unit(context), canvas_(canvas), grid_(canvas, settings) {
     grid_.SetLifeToken(LifeToken());
     grid_.RememberWidthsAs(uint64_t{context.window_id} << 32 | context.unit_id);
-    grid_.SetEventSink([this](int32_t event, std::initializer_list<int32_t> args) {
-      Raise(event, args);
-    });
+    grid_.SetEventSink(
+        [this](int32_t event, std::initializer_list<int32_t> args) { Raise(event, args); });
   }
 
   EGrid& grid() { return grid_; }

@@ -39,8 +39,8 @@ ComboBoxUnit* ComboArgument(int32_t arg_count, TypedValue* args) {
 
 ComboBoxUnit* ComboBoxOf(Unit* unit) { return UnitAs<ComboBoxUnit>(unit); }
 
-ComboBoxUnit::ComboBoxUnit(const UnitContext& context, const ComboBoxBlock& block,
-                           ComboModel model, platform::ComboControl* view)
+ComboBoxUnit::ComboBoxUnit(const UnitContext& context, const ComboBoxBlock& block, ComboModel model,
+                           platform::ComboControl* view)
     : Unit(context),
       block_(block),
       view_(view),
@@ -112,7 +112,8 @@ bool ComboBoxUnit::WriteProperty(int k, int sub_index, const TypedValue& value) 
       view_->SetColors(block_.text_colour, block_.background);
       return true;
     case property::kComboFont:
-      if (WriteFontProperty(&block_.font, sub_index, value)) view_->SetFont(FontSpecOf(block_.font));
+      if (WriteFontProperty(&block_.font, sub_index, value))
+        view_->SetFont(FontSpecOf(block_.font));
       return true;
     case property::kComboCurrentIndex: presenter_.SetCurrent(PropertyInt(value)); return true;
     case property::kComboCurrentItemData:
@@ -182,9 +183,8 @@ void ComboFindItem(TypedValue* result, int32_t arg_count, TypedValue* args) {
 void ComboAddItem(TypedValue* result, int32_t arg_count, TypedValue* args) {
   ComboBoxUnit* combo = ComboArgument(arg_count, args);
   std::string text = arg_count >= 2 ? PropertyText(args[1]) : std::string();
-  uint32_t data = arg_count >= 3 && args[2].Present()
-                      ? static_cast<uint32_t>(PropertyInt(args[2]))
-                      : 0;
+  uint32_t data =
+      arg_count >= 3 && args[2].Present() ? static_cast<uint32_t>(PropertyInt(args[2])) : 0;
   result->low = static_cast<uint32_t>(combo->presenter().AddItem(text, data));
 }
 

@@ -9,10 +9,9 @@ namespace memo::ui {
 bool ItemLess(std::string_view a, std::string_view b) {
   std::string x = GbkAsciiToLower(a);
   std::string y = GbkAsciiToLower(b);
-  return std::lexicographical_compare(
-      x.begin(), x.end(), y.begin(), y.end(), [](char p, char q) {
-        return static_cast<unsigned char>(p) < static_cast<unsigned char>(q);
-      });
+  return std::lexicographical_compare(x.begin(), x.end(), y.begin(), y.end(), [](char p, char q) {
+    return static_cast<unsigned char>(p) < static_cast<unsigned char>(q);
+  });
 }
 
 ComboModel::ComboModel(platform::ComboKind kind, bool sorted) : kind_(kind), sorted_(sorted) {}
@@ -55,10 +54,9 @@ bool ComboModel::SetItemData(int index, uint32_t data) {
 int ComboModel::AddItem(std::string_view text, uint32_t data) {
   int at = count();
   if (sorted_) {
-    auto after = std::upper_bound(items_.begin(), items_.end(), text,
-                                  [](std::string_view t, const Item& item) {
-                                    return ItemLess(t, item.text);
-                                  });
+    auto after = std::upper_bound(
+        items_.begin(), items_.end(), text,
+        [](std::string_view t, const Item& item) { return ItemLess(t, item.text); });
     at = static_cast<int>(after - items_.begin());
   }
   return InsertItem(at, text, data);

@@ -1,7 +1,7 @@
-// A combo box: the model (ui/controls/combo_model.h) shown on a backend's view (platform::ComboControl).
-// Every change goes to the model first and then, piece by piece, to the view; the user's picks
-// and edits come back from the view into the model the same way. A combo-box unit calls this
-// object for its properties and commands and from its input filter.
+// A combo box: the model (ui/controls/combo_model.h) shown on a backend's view
+// (platform::ComboControl). Every change goes to the model first and then, piece by piece, to the
+// view; the user's picks and edits come back from the view into the model the same way. A combo-box
+// unit calls this object for its properties and commands and from its input filter.
 //
 // The edit field is held to its length limit like an edit box (ui/controls/edit_rules.h): typed
 // characters through FilterInput, whole insertions (paste, drop) set right when reported.

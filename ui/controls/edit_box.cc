@@ -185,7 +185,8 @@ class EditBoxUnit : public Unit {
       }
       case property::kEditSelectedText: ruled_.ReplaceSelection(PropertyText(value)); return true;
       case property::kEditFont:
-        if (WriteFontProperty(&block_.font, sub_index, value)) edit_->SetFont(FontSpecOf(block_.font));
+        if (WriteFontProperty(&block_.font, sub_index, value))
+          edit_->SetFont(FontSpecOf(block_.font));
         return true;
       case property::kEditBorder:
       case property::kEditHideSelection:
@@ -217,7 +218,8 @@ std::unique_ptr<Unit> CreateEditBoxUnit(const UnitCreation& creation) {
   platform::EditStyle style;
   style.border = static_cast<int>(block.border);
   style.multi_line = block.multi_line != 0;
-  style.scroll_bars = style.multi_line ? ScrollBarsOf(block.scroll_bars) : platform::ScrollBars::kNone;
+  style.scroll_bars =
+      style.multi_line ? ScrollBarsOf(block.scroll_bars) : platform::ScrollBars::kNone;
   style.align = AlignOf(block.alignment);
   style.read_only = block.input_mode == 1;
   style.password_char = block.input_mode == 2 ? block.password_char : 0;

@@ -49,8 +49,8 @@ size_t CommonHead(std::string_view before, std::string_view after) {
   // Whole blocks by memcmp (the library's fast compare), then the bytes of the first that differs.
   constexpr size_t kBlock = 256;
   size_t equal = 0;
-  while (equal + kBlock <= limit && std::memcmp(before.data() + equal, after.data() + equal,
-                                                kBlock) == 0) {
+  while (equal + kBlock <= limit &&
+         std::memcmp(before.data() + equal, after.data() + equal, kBlock) == 0) {
     equal += kBlock;
   }
   while (equal < limit && before[equal] == after[equal]) ++equal;

@@ -1,5 +1,5 @@
-// An edit control held to its rules (ui/controls/edit_rules.h): what an edit-box unit puts between the
-// runtime and its native box.
+// An edit control held to its rules (ui/controls/edit_rules.h): what an edit-box unit puts between
+// the runtime and its native box.
 //
 //   - FilterInput, called from the unit's Unit::FilterInput, passes, swallows or replaces each
 //     typed character before the box sees it;
@@ -25,8 +25,8 @@ namespace memo::ui {
 
 class RuledEdit {
  public:
-  // Takes over edit->on_user_change and converts the box's text if the rules say so. `edit` may be destroyed before this object; after that no
-  // member may be called but the destructor.
+  // Takes over edit->on_user_change and converts the box's text if the rules say so. `edit` may be
+  // destroyed before this object; after that no member may be called but the destructor.
   RuledEdit(platform::EditControl* edit, const EditRules& rules);
   RuledEdit(const RuledEdit&) = delete;
   RuledEdit& operator=(const RuledEdit&) = delete;

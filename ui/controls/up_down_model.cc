@@ -27,7 +27,8 @@ void UpDownModel::SetPosition(int position) { position_ = std::clamp(position, l
 bool UpDownModel::Step(int delta) {
   if (minimum_ > maximum_) delta = -delta;
   // Widened so that a step past INT_MAX or INT_MIN stops at the bound instead of overflowing.
-  long long target = std::clamp<long long>(static_cast<long long>(position_) + delta, low(), high());
+  long long target =
+      std::clamp<long long>(static_cast<long long>(position_) + delta, low(), high());
   bool moved = target != position_;
   position_ = static_cast<int>(target);
   return moved;

@@ -38,7 +38,8 @@ char* CellTextOfUnit(Unit* unit, int32_t row, int32_t column) {
 bool SetCellTextOfUnit(Unit* unit, int32_t row, int32_t column, const char* text) {
   db::DataSource* source = DataSourceOfUnit(unit);
   if (!source) return false;
-  return source->SetCellText(row - 1, column - 1, text ? std::string_view(text) : std::string_view());
+  return source->SetCellText(row - 1, column - 1,
+                             text ? std::string_view(text) : std::string_view());
 }
 
 int32_t RowCountOfUnit(Unit* unit) {
@@ -82,8 +83,8 @@ int32_t CursorColumnOfUnit(Unit* unit) {
 
 void DataSrcGetCellText(TypedValue* result, int32_t arg_count, TypedValue* args) {
   Unit* unit = UnitOf(arg_count, args);
-  result->SetPointer(CellTextOfUnit(unit, IntArgument(arg_count, args, 1, 0),
-                                    IntArgument(arg_count, args, 2, 0)));
+  result->SetPointer(
+      CellTextOfUnit(unit, IntArgument(arg_count, args, 1, 0), IntArgument(arg_count, args, 2, 0)));
 }
 
 void DataSrcSetCellText(TypedValue* result, int32_t arg_count, TypedValue* args) {
@@ -101,10 +102,10 @@ void DataSrcRowCount(TypedValue* result, int32_t arg_count, TypedValue* args) {
 
 void DataSrcDeleteRows(TypedValue* result, int32_t arg_count, TypedValue* args) {
   Unit* unit = UnitOf(arg_count, args);
-  result->low = DeleteRowsOfUnit(unit, IntArgument(arg_count, args, 1, 0),
-                                 IntArgument(arg_count, args, 2, 1))
-                    ? 1
-                    : 0;
+  result->low =
+      DeleteRowsOfUnit(unit, IntArgument(arg_count, args, 1, 0), IntArgument(arg_count, args, 2, 1))
+          ? 1
+          : 0;
 }
 
 void DataSrcLockRow(TypedValue* result, int32_t arg_count, TypedValue* args) {

@@ -5,8 +5,7 @@ namespace memo::ui {
 
 std::unique_ptr<Unit> CreateGridUnit(const UnitCreation& creation) {
   GridBlock block;
-  if (!creation.record ||
-      ReadGridBlock(creation.record->type_block, &block) != BlockStatus::kOk) {
+  if (!creation.record || ReadGridBlock(creation.record->type_block, &block) != BlockStatus::kOk) {
     return nullptr;
   }
   return CreateGridUnitFromBlock(creation, block);

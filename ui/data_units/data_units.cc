@@ -152,7 +152,9 @@ class GridUnit final : public Unit {
  public:
   GridUnit(const UnitContext& context, const GridBlock& block, platform::Window* native,
            platform::CanvasControl* canvas)
-      : Unit(context), data_source_name_(block.data_source), canvas_(canvas),
+      : Unit(context),
+        data_source_name_(block.data_source),
+        canvas_(canvas),
         grid_(native, canvas, block) {
     grid_.on_editor_created = [this](platform::EditControl* editor) {
       if (window()) window()->AdoptChild(editor, this);

@@ -41,8 +41,7 @@ std::unique_ptr<Unit> CreateDataSrcUnit(const UnitCreation& creation);
 std::unique_ptr<Unit> CreateDBProviderUnit(const UnitCreation& creation);
 
 // The same from a block already read.
-std::unique_ptr<Unit> CreateGridUnitFromBlock(const UnitCreation& creation,
-                                              const GridBlock& block);
+std::unique_ptr<Unit> CreateGridUnitFromBlock(const UnitCreation& creation, const GridBlock& block);
 std::unique_ptr<Unit> CreateDataSrcUnitFromBlock(const UnitCreation& creation,
                                                  const DataSrcBlock& block);
 std::unique_ptr<Unit> CreateDBProviderUnitFromBlock(const UnitCreation& creation,

@@ -72,8 +72,7 @@ void NavigationBar::HandleInput(const platform::InputEvent& event) {
       if (pressed && released == pressed) platform::Fire(on_button, *pressed);
       return;
     }
-    default:
-      return;
+    default: return;
   }
 }
 

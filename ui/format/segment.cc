@@ -249,8 +249,8 @@ void WriteWindow(const WindowRecord& window, std::string* out) {
   PutCounted(out, window.text1);
   PutCounted(out, window.text2);
   PutU32(out, static_cast<uint32_t>(window.units.size()));
-  PutU32(out, static_cast<uint32_t>(window.units.size() * fmt::kUnitTableEntryBytes +
-                                    records.size()));
+  PutU32(out,
+         static_cast<uint32_t>(window.units.size() * fmt::kUnitTableEntryBytes + records.size()));
   for (const UnitRecord& unit : window.units) PutU32(out, unit.id);
   for (uint32_t offset : offsets) PutU32(out, offset);
   out->append(records);

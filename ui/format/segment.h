@@ -51,7 +51,8 @@ constexpr uint32_t kMenuDisabled = 1u << 1;
 constexpr uint32_t kMenuChecked = 1u << 2;
 
 // A stored routine reference: -1 is "no routine"; any other value is an index into the
-// application's routine table (app/windows/program_routines.h), resolved when the segment is loaded.
+// application's routine table (app/windows/program_routines.h), resolved when the segment is
+// loaded.
 constexpr int32_t kNoRoutine = -1;
 
 struct EventBinding {
@@ -76,7 +77,7 @@ struct UnitRecord {
   int32_t top = 0;
   int32_t width = 0;
   int32_t height = 0;
-  uint32_t parent = 0;  // container unit id, 0 = the window itself
+  uint32_t parent = 0;                 // container unit id, 0 = the window itself
   std::vector<uint32_t> page_members;  // groups separated by 0 entries
   std::string mouse_pointer;           // cursor image bytes; empty = default pointer
   std::string tag;                     // GBK (property 4)
@@ -89,8 +90,8 @@ struct UnitRecord {
   // menu
   uint32_t menu_reserved[5] = {0, 0, 0, 0, 0};
   // (name and remark above are stored for menu items too, empty throughout)
-  uint32_t shortcut = 0;  // index into the key-name table (1..77), 0 none
-  uint32_t level = 0;     // 0 menu bar item, 1 item of the popup under the preceding level-0 item
+  uint32_t shortcut = 0;    // index into the key-name table (1..77), 0 none
+  uint32_t level = 0;       // 0 menu bar item, 1 item of the popup under the preceding level-0 item
   uint32_t menu_flags = 0;  // kMenuHidden | kMenuDisabled | kMenuChecked
   std::string caption;      // GBK; "-" is a separator
   int32_t routine = kNoRoutine;
@@ -124,10 +125,10 @@ struct DefinitionStore {
 // Why a segment could not be read.
 enum class SegmentError {
   kNone,
-  kTruncated,    // a count or length runs past the end of the data (or of its enclosing record)
-  kInvalidId,    // a window or unit id that is not valid, a first unit that is no window unit
-                 // (or a later one that is), or a type word that contradicts its unit's id
-  kBadLayout,    // header_bytes not a multiple of 8, offsets out of order or overlapping
+  kTruncated,  // a count or length runs past the end of the data (or of its enclosing record)
+  kInvalidId,  // a window or unit id that is not valid, a first unit that is no window unit
+               // (or a later one that is), or a type word that contradicts its unit's id
+  kBadLayout,  // header_bytes not a multiple of 8, offsets out of order or overlapping
 };
 // A short English phrase for diagnostics; never null.
 const char* SegmentErrorText(SegmentError error);

@@ -31,7 +31,7 @@ constexpr size_t kFaceBytes = 32;
 constexpr size_t kMaxFaceLength = kFaceBytes - 1;  // the last byte is the terminator
 
 // The minimum version of each of the advanced grid's 28 words.
-constexpr uint32_t kEGridWordVersion[28] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+constexpr uint32_t kEGridWordVersion[28] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,  1,  1,
                                             2, 3, 4, 5, 6, 6, 7, 8, 8, 8, 9, 10, 11, 12};
 constexpr uint32_t kExtensionBit = 0x80000000u;
 constexpr uint32_t kMaxExtensionFormat = 1;
@@ -96,9 +96,9 @@ bool ReadLogFont(std::string_view bytes, LogFont* out) {
   r.I32(&font.escapement);
   r.I32(&font.orientation);
   r.I32(&font.weight);
-  uint8_t* bytes8[] = {&font.italic,        &font.underline,      &font.strike_out,
-                       &font.charset,       &font.out_precision,  &font.clip_precision,
-                       &font.quality,       &font.pitch_and_family};
+  uint8_t* bytes8[] = {&font.italic,  &font.underline,       &font.strike_out,
+                       &font.charset, &font.out_precision,   &font.clip_precision,
+                       &font.quality, &font.pitch_and_family};
   std::string small;
   r.Bytes(8, &small);
   for (size_t i = 0; i < 8; ++i) *bytes8[i] = static_cast<uint8_t>(small[i]);
@@ -118,9 +118,9 @@ std::string WriteLogFont(const LogFont& font) {
   PutI32(&out, font.escapement);
   PutI32(&out, font.orientation);
   PutI32(&out, font.weight);
-  for (uint8_t byte : {font.italic, font.underline, font.strike_out, font.charset,
-                       font.out_precision, font.clip_precision, font.quality,
-                       font.pitch_and_family}) {
+  for (uint8_t byte :
+       {font.italic, font.underline, font.strike_out, font.charset, font.out_precision,
+        font.clip_precision, font.quality, font.pitch_and_family}) {
     out.push_back(static_cast<char>(byte));
   }
   std::string_view face = font.face;
@@ -146,10 +146,10 @@ platform::FontSpec LogFont::ToFontSpec() const {
 
 BlockStatus ReadWindowBlock(std::string_view bytes, WindowBlock* out) {
   return ReadBlock(bytes, kWindowVersion, out, [](ByteReader& r, WindowBlock& b) {
-    for (uint32_t* word : {&b.border, &b.picture_mode, &b.background, &b.maximize_button,
-                           &b.minimize_button, &b.control_box, &b.start_position, &b.movable,
-                           &b.sound_mode, &b.enter_moves_focus, &b.esc_closes, &b.f1_opens_help,
-                           &b.help_topic}) {
+    for (uint32_t* word :
+         {&b.border, &b.picture_mode, &b.background, &b.maximize_button, &b.minimize_button,
+          &b.control_box, &b.start_position, &b.movable, &b.sound_mode, &b.enter_moves_focus,
+          &b.esc_closes, &b.f1_opens_help, &b.help_topic}) {
       r.U32(word);
     }
     if (b.version >= 2) r.U32(&b.show_in_taskbar);
@@ -173,14 +173,13 @@ std::string WriteWindowBlock(const WindowBlock& b) {
   std::string out;
   PutU32(&out, kWindowVersion);
   for (uint32_t word : {b.border, b.picture_mode, b.background, b.maximize_button,
-                        b.minimize_button, b.control_box, b.start_position, b.movable,
-                        b.sound_mode, b.enter_moves_focus, b.esc_closes, b.f1_opens_help,
-                        b.help_topic, b.show_in_taskbar, b.drag_anywhere, b.word17,
-                        b.always_on_top, b.word19}) {
+                        b.minimize_button, b.control_box, b.start_position, b.movable, b.sound_mode,
+                        b.enter_moves_focus, b.esc_closes, b.f1_opens_help, b.help_topic,
+                        b.show_in_taskbar, b.drag_anywhere, b.word17, b.always_on_top, b.word19}) {
     PutU32(&out, word);
   }
-  for (const std::string* text : {&b.text20, &b.picture, &b.icon, &b.sound, &b.caption,
-                                  &b.help_file}) {
+  for (const std::string* text :
+       {&b.text20, &b.picture, &b.icon, &b.sound, &b.caption, &b.help_file}) {
     PutCounted(&out, *text);
   }
   return out;
@@ -190,9 +189,9 @@ std::string WriteWindowBlock(const WindowBlock& b) {
 
 BlockStatus ReadEditBoxBlock(std::string_view bytes, EditBoxBlock* out) {
   return ReadBlock(bytes, kEditBoxVersion, out, [](ByteReader& r, EditBoxBlock& b) {
-    for (uint32_t* word : {&b.border, &b.text_colour, &b.background, &b.hide_selection,
-                           &b.max_length, &b.multi_line, &b.scroll_bars, &b.alignment,
-                           &b.input_mode}) {
+    for (uint32_t* word :
+         {&b.border, &b.text_colour, &b.background, &b.hide_selection, &b.max_length, &b.multi_line,
+          &b.scroll_bars, &b.alignment, &b.input_mode}) {
       r.U32(word);
     }
     r.U16(&b.password_char);

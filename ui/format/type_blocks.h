@@ -78,17 +78,17 @@ struct WindowBlock {
   uint32_t esc_closes = 1;
   uint32_t f1_opens_help = 0;
   uint32_t help_topic = 0;
-  uint32_t show_in_taskbar = 1;   // version >= 2
-  uint32_t drag_anywhere = 0;     // version >= 3
-  uint32_t word17 = 0;            // version >= 3
-  uint32_t always_on_top = 0;     // version >= 4
-  uint32_t word19 = 0;            // version >= 5
-  std::string text20;             // version 6
-  std::string picture;            // blob32
-  std::string icon;               // blob32
-  std::string sound;              // blob32
-  std::string caption;            // text32, GBK
-  std::string help_file;          // text32, GBK
+  uint32_t show_in_taskbar = 1;  // version >= 2
+  uint32_t drag_anywhere = 0;    // version >= 3
+  uint32_t word17 = 0;           // version >= 3
+  uint32_t always_on_top = 0;    // version >= 4
+  uint32_t word19 = 0;           // version >= 5
+  std::string text20;            // version 6
+  std::string picture;           // blob32
+  std::string icon;              // blob32
+  std::string sound;             // blob32
+  std::string caption;           // text32, GBK
+  std::string help_file;         // text32, GBK
   friend bool operator==(const WindowBlock&, const WindowBlock&) = default;
 };
 
@@ -111,10 +111,10 @@ struct EditBoxBlock {
   int32_t spin_maximum = 100;
   uint32_t selection_start = 0;
   uint32_t selection_length = 0;
-  StoredFont font;               // blob32
-  std::string content;           // text32
-  std::string text_a;            // text32 (version >= 2)
-  std::string text_b;            // text32 (version >= 2)
+  StoredFont font;      // blob32
+  std::string content;  // text32
+  std::string text_a;   // text32 (version >= 2)
+  std::string text_b;   // text32 (version >= 2)
   friend bool operator==(const EditBoxBlock&, const EditBoxBlock&) = default;
 };
 
@@ -142,7 +142,7 @@ struct ComboBoxBlock {
   uint32_t text_colour = 0;
   uint32_t background = 0xFFFFFF;
   int32_t current_index = -1;
-  StoredFont font;                 // blob32
+  StoredFont font;                  // blob32
   std::vector<uint32_t> item_data;  // blob32 of one u32 per item
   std::string content;              // text32
   std::vector<std::string> items;   // u16 count, then count × text32
@@ -155,8 +155,8 @@ struct ComboBoxBlock {
 // Label, version 2.
 struct LabelBlock {
   uint32_t version = 2;
-  uint32_t words[16] = {0, 8, 0, 0x808080, 0xFFFFFF, 0x808080, 0, 0xFF000000,
-                        1, 0, 0x808080, 0xFFFFFF, 0x808080, 0, 1, 0};
+  uint32_t words[16] = {0, 8, 0,        0x808080, 0xFFFFFF, 0x808080, 0, 0xFF000000,
+                        1, 0, 0x808080, 0xFFFFFF, 0x808080, 0,        1, 0};
   std::string blob_a;  // blob32
   std::string blob_b;  // blob32
   std::string text;    // text32; lines separated by CR LF
@@ -238,8 +238,10 @@ constexpr uint32_t kSystemHighlightColour = 0x7F000000u;
 constexpr int kEGridSelectionWord = 23;
 struct EGridBlock {
   uint32_t version = 12;
-  uint32_t words[28] = {0xC0C0C0, 0xFFFFFF, 0, 0, 3, 1, 1, 24, 60, 5, 5, 1, 1, 1,
-                        1, 0, 1, 0xFF000000, 0, 0, 0, 1, 0, kSystemHighlightColour, 1, 0, 0, 1};
+  uint32_t words[28] = {0xC0C0C0, 0xFFFFFF,   0, 0, 3, 1, 1, 24,
+                        60,       5,          5, 1, 1, 1, 1, 0,
+                        1,        0xFF000000, 0, 0, 0, 1, 0, kSystemHighlightColour,
+                        1,        0,          0, 1};
   bool has_extension = false;
   uint32_t extension_format = 0;  // must be 0 or 1
   uint32_t extension_word = 0xFFFFFF;

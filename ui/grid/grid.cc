@@ -188,9 +188,7 @@ void Grid::OnDataSourceNotice(db::ViewNotice notice, int first, int count) {
   (void)count;
   HideTip();
   switch (notice) {
-    case db::ViewNotice::kFinishEditing:
-      CommitEditor(EditorFocus::kLeave);
-      return;
+    case db::ViewNotice::kFinishEditing: CommitEditor(EditorFocus::kLeave); return;
     case db::ViewNotice::kCurrentRowChanged: {
       // A move the grid made itself names its own cursor row: nothing to follow.
       if (following_cursor_) return;
@@ -276,9 +274,7 @@ void Grid::HandleInput(const InputEvent& event) {
       }
       MouseMove(event);
       return;
-    case InputKind::kLeftUp:
-      MouseUp(event);
-      return;
+    case InputKind::kLeftUp: MouseUp(event); return;
     case InputKind::kWheel:
       HideTip();
       CommitEditor(EditorFocus::kLeave);
@@ -286,15 +282,10 @@ void Grid::HandleInput(const InputEvent& event) {
       UpdateScrollBars();
       Invalidate();
       return;
-    case InputKind::kKeyDown:
-      KeyDown(event);
-      return;
+    case InputKind::kKeyDown: KeyDown(event); return;
     case InputKind::kFocusGained:
-    case InputKind::kFocusLost:
-      Invalidate();
-      return;
-    default:
-      return;
+    case InputKind::kFocusLost: Invalidate(); return;
+    default: return;
   }
 }
 
@@ -399,20 +390,15 @@ void Grid::KeyDown(const InputEvent& event) {
   } else {
     const KeyAction action = KeyActionFor(event.key, event.shift, selection_, range_selection());
     switch (action.kind) {
-      case KeyAction::Kind::kNone:
-        return;
+      case KeyAction::Kind::kNone: return;
       case KeyAction::Kind::kScroll:
         layout_.ScrollTo(layout_.top_row() + action.scroll_rows,
                          layout_.left_column() + action.scroll_columns);
         UpdateScrollBars();
         Invalidate();
         return;
-      case KeyAction::Kind::kMove:
-        selection_.MoveTo(action.target);
-        break;
-      case KeyAction::Kind::kExtend:
-        selection_.ExtendTo(action.target);
-        break;
+      case KeyAction::Kind::kMove: selection_.MoveTo(action.target); break;
+      case KeyAction::Kind::kExtend: selection_.ExtendTo(action.target); break;
     }
     layout_.ScrollIntoView(action.target.row, action.target.column);
   }
@@ -461,8 +447,8 @@ void Grid::Copy() {
     // Rows spread over the rectangle tell its bytes per row; the buffer gets an eighth more.
     std::string sample;
     for (int i = 0; i < kSampleRows; ++i) {
-      const int r = top + static_cast<int>(static_cast<int64_t>(i) * (row_count - 1) /
-                                           (kSampleRows - 1));
+      const int r =
+          top + static_cast<int>(static_cast<int64_t>(i) * (row_count - 1) / (kSampleRows - 1));
       for (int c = left; c <= right; ++c) {
         AppendCellAsText(&sample, source_->ShownCellText(r - 1, c - 1));
         sample.push_back('\t');
@@ -540,8 +526,7 @@ void Grid::Paste() {
   ShowCellTextFault(first_fault);
 }
 
-void Grid::HandleScroll(platform::Orientation which, platform::ScrollAction action,
-                        int position) {
+void Grid::HandleScroll(platform::Orientation which, platform::ScrollAction action, int position) {
   if (!canvas_) return;
   HideTip();
   CommitEditor(EditorFocus::kLeave);

@@ -96,7 +96,8 @@ class Grid : private db::DataSourceView {
   platform::Color background() const;
   void SetBlockWord(int index, uint32_t value);  // a word of the block; redraws
 
-  // --- Inspection (the program's commands, memo-script and tests) ---------------------------------
+  // --- Inspection (the program's commands, memo-script and tests)
+  // ---------------------------------
   GridCell cursor() const { return selection_.cursor(); }
   const GridSelection& selection() const { return selection_; }
   int DataRowCount();

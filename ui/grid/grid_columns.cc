@@ -78,7 +78,8 @@ void Grid::FitColumn(int column) {
   int widest = WidestLine(backend, font_, source_->ColumnName(column - 1));
   const int last = layout_.LastShownRow();
   for (int r = layout_.top_row(); r <= last; ++r) {
-    widest = std::max(widest, WidestLine(backend, font_, source_->ShownCellText(r - 1, column - 1)));
+    widest =
+        std::max(widest, WidestLine(backend, font_, source_->ShownCellText(r - 1, column - 1)));
   }
   // One pixel more than the text needs, so that the drawn text is not cut by rounding.
   SetColumnWidth(column, widest + 2 * kCellTextInset + 2);

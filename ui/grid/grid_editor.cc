@@ -161,8 +161,10 @@ void Grid::TellWriteFailed() {
   if (!backend) return;
   const int code = db::LastError();
   db::DBProvider* provider = source_ ? source_->provider() : nullptr;
-  std::string text = db::FailureText(Gbk("保存失败："), provider ? provider->file_name() : "", code);
-  backend->ShowMessageBox(text.c_str(), Gbk("温馨提示"), platform::kMbOk | platform::kMbIconWarning);
+  std::string text =
+      db::FailureText(Gbk("保存失败："), provider ? provider->file_name() : "", code);
+  backend->ShowMessageBox(text.c_str(), Gbk("温馨提示"),
+                          platform::kMbOk | platform::kMbIconWarning);
 }
 
 void Grid::ShowCellTextFault(db::CellTextFault fault) {
@@ -219,11 +221,8 @@ InputDecision Grid::FilterEditorInput(const InputEvent& event) {
     case InputKind::kKeyUp:
       if (event.key == vk::kReturn || event.key == vk::kEscape) return InputDecision::Swallow();
       return InputDecision::Pass();
-    case InputKind::kFocusLost:
-      CommitEditor(EditorFocus::kLeave);
-      return InputDecision::Pass();
-    default:
-      return InputDecision::Pass();
+    case InputKind::kFocusLost: CommitEditor(EditorFocus::kLeave); return InputDecision::Pass();
+    default: return InputDecision::Pass();
   }
 }
 

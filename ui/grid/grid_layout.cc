@@ -185,8 +185,7 @@ bool GridLayout::ScrollIntoView(int row, int column) {
       // to its left that fit stay in view.
       const int room = std::max(1, client_.width - metrics_.heading_width);
       const int enough = std::min(ColumnWidth(column), std::max(1, room / 3));
-      while (left_column_ < column &&
-             ColumnLeft(column) + ColumnWidth(column) > client_.width &&
+      while (left_column_ < column && ColumnLeft(column) + ColumnWidth(column) > client_.width &&
              client_.width - ColumnLeft(column) < enough) {
         ++left_column_;
       }

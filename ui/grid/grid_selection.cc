@@ -67,8 +67,7 @@ KeyAction KeyActionFor(int key, int shift, const GridSelection& selection, bool 
       to.column = last_column;
       if (ctrl) to.row = last_row;
       break;
-    default:
-      return KeyAction{};
+    default: return KeyAction{};
   }
   action.kind = extend ? KeyAction::Kind::kExtend : KeyAction::Kind::kMove;
   action.target = selection.Clamp(to);

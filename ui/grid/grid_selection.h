@@ -61,8 +61,8 @@ class GridSelection {
 struct KeyAction {
   enum class Kind { kNone, kMove, kExtend, kScroll };
   Kind kind = Kind::kNone;
-  GridCell target;     // kMove / kExtend: the cell (already clamped)
-  int scroll_rows = 0;     // kScroll
+  GridCell target;      // kMove / kExtend: the cell (already clamped)
+  int scroll_rows = 0;  // kScroll
   int scroll_columns = 0;
 };
 

@@ -117,8 +117,8 @@ bool RaiseEvent(EventRecord* record) {
       record,
       [record](EventCall* call) {
         call->arg_count = static_cast<int32_t>(record->arg_count > 5 ? 5 : record->arg_count);
-        for (int32_t i = 0; i < call->arg_count; ++i) call->args[i] = IntValue(
-            static_cast<int32_t>(record->args[i]));
+        for (int32_t i = 0; i < call->arg_count; ++i)
+          call->args[i] = IntValue(static_cast<int32_t>(record->args[i]));
       },
       [record](const TypedValue& result) { record->result = ResultWord(result); });
 }

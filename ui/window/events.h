@@ -84,14 +84,14 @@ EventSource CurrentEventSource();
 
 // Common event numbers (raised on the unit under the input, before its control sees it).
 namespace event {
-constexpr int32_t kCreated = 0;         // window
-constexpr int32_t kClicked = 0;         // button
-constexpr int32_t kCloseRequest = 1;    // window; a false result cancels
-constexpr int32_t kDestroyed = 2;       // window
-constexpr int32_t kMoved = 3;           // window
-constexpr int32_t kResized = 4;         // window
-constexpr int32_t kActivated = 8;       // window
-constexpr int32_t kLeftDown = -1;       // x, y, shift
+constexpr int32_t kCreated = 0;       // window
+constexpr int32_t kClicked = 0;       // button
+constexpr int32_t kCloseRequest = 1;  // window; a false result cancels
+constexpr int32_t kDestroyed = 2;     // window
+constexpr int32_t kMoved = 3;         // window
+constexpr int32_t kResized = 4;       // window
+constexpr int32_t kActivated = 8;     // window
+constexpr int32_t kLeftDown = -1;     // x, y, shift
 constexpr int32_t kLeftUp = -2;
 constexpr int32_t kLeftDoubleClick = -3;
 constexpr int32_t kRightDown = -4;
@@ -99,10 +99,10 @@ constexpr int32_t kRightUp = -5;
 constexpr int32_t kMouseMove = -6;
 constexpr int32_t kFocusGained = -7;
 constexpr int32_t kFocusLost = -8;
-constexpr int32_t kKeyDown = -9;        // key code (low 13 bits), shift
+constexpr int32_t kKeyDown = -9;  // key code (low 13 bits), shift
 constexpr int32_t kKeyUp = -10;
-constexpr int32_t kCharacter = -11;     // character code; a non-zero result replaces, 0 swallows
-constexpr int32_t kWheel = -12;         // notches, shift
+constexpr int32_t kCharacter = -11;  // character code; a non-zero result replaces, 0 swallows
+constexpr int32_t kWheel = -12;      // notches, shift
 }  // namespace event
 
 }  // namespace memo::ui

@@ -16,8 +16,8 @@ constexpr int kFirstMenuCommand = 20000;
 
 // A shortcut of the key-name table (index 1..77).
 struct ShortcutKey {
-  int key = 0;    // virtual-key code
-  int shift = 0;  // platform::kShiftCtrl | kShiftShift | kShiftAlt
+  int key = 0;       // virtual-key code
+  int shift = 0;     // platform::kShiftCtrl | kShiftShift | kShiftAlt
   std::string name;  // shown after the caption
 };
 // The entry for a stored shortcut index, or null for 0 and indices outside the table.

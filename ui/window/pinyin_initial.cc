@@ -29,8 +29,7 @@ char PinyinInitial(std::string_view text) {
     return std::isalnum(lead) ? static_cast<char>(std::toupper(lead)) : 0;
   }
   if (text.size() < 2) return 0;
-  const uint16_t code =
-      static_cast<uint16_t>(lead << 8 | static_cast<unsigned char>(text[1]));
+  const uint16_t code = static_cast<uint16_t>(lead << 8 | static_cast<unsigned char>(text[1]));
   if (code < kRuns[0].first || code > kLastLevelOne) return 0;
   // Within a row only trail bytes 0xA1..0xFE are characters.
   if ((code & 0xFF) < 0xA1 || (code & 0xFF) == 0xFF) return 0;

@@ -14,7 +14,8 @@ namespace memo::ui {
 // A written value as an integer: numeric values by the runtime's integer conversion, logical
 // values as 0/1, a text by decimal parsing; anything else 0.
 int32_t PropertyInt(const TypedValue& value);
-// A written value as a logical: Bool its value, numbers non-zero, texts "真"/"1"/"true"; else false.
+// A written value as a logical: Bool its value, numbers non-zero, texts "真"/"1"/"true"; else
+// false.
 bool PropertyBool(const TypedValue& value);
 // A written value as text (GBK): a text as it is, other basic values as the value-to-text
 // conversion gives them.

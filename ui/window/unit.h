@@ -30,8 +30,8 @@ class LiveWindow;
 struct UnitContext {
   LiveWindow* window = nullptr;
   uint32_t window_id = 0;
-  uint32_t unit_id = 0;   // the window unit's own id for the window
-  int index = 0;          // position in the window's unit table
+  uint32_t unit_id = 0;  // the window unit's own id for the window
+  int index = 0;         // position in the window's unit table
 };
 
 class Unit {
@@ -124,8 +124,8 @@ T* UnitAs(Unit* unit) {
 // What a type's create operation gets.
 struct UnitCreation {
   UnitContext context;
-  const UnitRecord* record = nullptr;      // the window's working copy of the unit's record
-  platform::Window* native = nullptr;      // the native window, for creating controls
+  const UnitRecord* record = nullptr;  // the window's working copy of the unit's record
+  platform::Window* native = nullptr;  // the native window, for creating controls
   // Rectangle (in the window's client area; parenting comes later), child id 100, 110, ...,
   // visibility from the state flags (always false for a never-visible type), disabled, tab stop.
   platform::ControlPlacement placement;

@@ -1,7 +1,7 @@
 // The table of unit types the window runtime can create. A unit of a type that is not here (or
 // whose factory is missing) cannot be created, and its window's loading fails.
-#include "ui/data_units/data_units.h"
 #include "ui/advanced_grid/egrid_unit.h"
+#include "ui/data_units/data_units.h"
 #include "ui/window/standard_units.h"
 #include "ui/window/unit.h"
 

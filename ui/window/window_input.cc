@@ -140,8 +140,8 @@ bool HandleWindowKey(LiveWindowImpl* window, int index, const InputEvent& event)
     window->native()->OpenMenuBar(0);
     return true;
   }
-  bool alt_only = (event.shift & platform::kShiftAlt) != 0 &&
-                  (event.shift & platform::kShiftCtrl) == 0;
+  bool alt_only =
+      (event.shift & platform::kShiftAlt) != 0 && (event.shift & platform::kShiftCtrl) == 0;
   if (alt_only && ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9'))) {
     return HandleMnemonic(window, key);
   }
@@ -233,9 +233,7 @@ InputDecision PreprocessInput(LiveWindowImpl* window, platform::Control* target,
       RaiseUnitEvent(window->window_id(), unit_id, common.event, {event.key}, &result);
       break;
     case InputKind::kFocusGained:
-    case InputKind::kFocusLost:
-      RaiseUnitEvent(window->window_id(), unit_id, common.event);
-      break;
+    case InputKind::kFocusLost: RaiseUnitEvent(window->window_id(), unit_id, common.event); break;
   }
   if (life.expired() || window->destroying_) return InputDecision::Swallow();
   InputDecision decision = InputDecision::Pass();

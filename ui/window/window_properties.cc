@@ -18,9 +18,9 @@ namespace {
 DefinitionStore& MutableStore() { return const_cast<DefinitionStore&>(Store()); }
 
 struct Target {
-  WindowRecord* stored = nullptr;   // the store's record of the window
-  LiveWindowImpl* live = nullptr;   // the open window, or null
-  int index = -1;                   // the unit's position in the unit table
+  WindowRecord* stored = nullptr;  // the store's record of the window
+  LiveWindowImpl* live = nullptr;  // the open window, or null
+  int index = -1;                  // the unit's position in the unit table
   UnitRecord* stored_unit() const { return &stored->units[static_cast<size_t>(index)]; }
   UnitRecord* working_unit() const {
     return live ? &live->working().units[static_cast<size_t>(index)] : stored_unit();
@@ -36,7 +36,7 @@ Target Find(uint32_t window_id, uint32_t unit_id) {
   target.live = static_cast<LiveWindowImpl*>(FindLiveWindow(window_id));
   // A live window's working record has the stored record's units at the same places, and the
   // live window finds them by id without a search.
-  target.index = unit_id == 0       ? 0
+  target.index = unit_id == 0  ? 0
                  : target.live ? target.live->IndexOf(unit_id)
                                : target.stored->FindUnit(unit_id);
   if (target.index < 0) FatalError(Gbk("指定窗口或窗口组件不存在或尚未载入"));
@@ -142,8 +142,7 @@ void WriteDisabled(const Target& target, bool disabled) {
 
 }  // namespace
 
-TypedValue ReadProperty(uint32_t window_id, uint32_t unit_id, int32_t number,
-                        int32_t sub_index) {
+TypedValue ReadProperty(uint32_t window_id, uint32_t unit_id, int32_t number, int32_t sub_index) {
   Target target = Find(window_id, unit_id);
   const UnitRecord& unit = *target.working_unit();
   if (unit.is_menu_item()) return ReadMenuItem(unit, number);

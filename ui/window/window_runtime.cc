@@ -408,8 +408,7 @@ void RequestClose(LiveWindowImpl* window) {
   if (!window || window->destroying_ || window->closing_) return;
   std::weak_ptr<char> life = window->LifeToken();
   std::optional<uint32_t> result;
-  RaiseUnitEvent(window->window_id(), window->window_unit_id(), event::kCloseRequest, {},
-                 &result);
+  RaiseUnitEvent(window->window_id(), window->window_unit_id(), event::kCloseRequest, {}, &result);
   if (life.expired() || window->destroying_) return;
   if (result && *result == 0) return;  // the routine cancelled the close
   DestroyLiveWindow(window);

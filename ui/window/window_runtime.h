@@ -47,8 +47,8 @@ inline bool LoadWindow(uint32_t window_id, const TypedValue* parent, bool modal)
 void CloseWindow(uint32_t window_id, uint32_t unit_id, bool at_once);
 
 // Property access by number (0..7 common, 8 and up the type's own; menu items 0..3 their own).
-// Fatal errors: "未载入欲访问窗口组件所在的窗口" for a window id not in the store; "指定窗口尚未载入"
-// for a type property of a closed window. The result belongs to the caller.
+// Fatal errors: "未载入欲访问窗口组件所在的窗口" for a window id not in the store;
+// "指定窗口尚未载入" for a type property of a closed window. The result belongs to the caller.
 TypedValue ReadProperty(uint32_t window_id, uint32_t unit_id, int32_t number, int32_t sub_index);
 void WriteProperty(uint32_t window_id, uint32_t unit_id, int32_t number, int32_t sub_index,
                    const TypedValue& value);

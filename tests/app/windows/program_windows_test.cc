@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/codec.h"
 #include "app/windows/carried_segment.h"
+#include "app/windows/program_routines.h"
+#include "platform/codec.h"
+#include "tests/support/gbk.h"
 #include "ui/format/segment.h"
 #include "ui/format/type_blocks.h"
-#include "app/windows/program_routines.h"
-#include "tests/support/gbk.h"
 
 namespace memo::ui {
 namespace {
@@ -67,7 +67,14 @@ const std::vector<Expected>& MainUnits() {
       {0x16010164, unit_type::kTransLabel, "透明标签2", 0, 400, 49, 13, 1, {}},
       {0x16010161, unit_type::kTransLabel, "透明标签1", 1, 379, 49, 13, 1, {}},
       {0x1601009D, unit_type::kComboBox, "组合框2", 531, 398, 96, 22, 5, {}},
-      {0x16010097, unit_type::kButton, "按钮记事查询", 627, 397, 42, 20, 5,
+      {0x16010097,
+       unit_type::kButton,
+       "按钮记事查询",
+       627,
+       397,
+       42,
+       20,
+       5,
        {Bind(0, R::kQueryByCategory)}},
       {0x26010051, kMenu, "", 0, 0, 0, 0, 0, {}},
       {0x26010052, kMenu, "", 0, 0, 0, 0, 0, {}},
@@ -75,16 +82,36 @@ const std::vector<Expected>& MainUnits() {
       {0x26010110, kMenu, "", 0, 0, 0, 0, 0, {}},
       {0x26010111, kMenu, "", 0, 0, 0, 0, 0, {}},
       {0x26010113, kMenu, "", 0, 0, 0, 0, 0, {}},
-      {0x1601003A, unit_type::kButton, "按钮记事删除", 383, 397, 42, 20, 5,
+      {0x1601003A,
+       unit_type::kButton,
+       "按钮记事删除",
+       383,
+       397,
+       42,
+       20,
+       5,
        {Bind(0, R::kDeleteMemo)}},
       {0x16010007, unit_type::kComboBox, "组合框1", 54, 376, 72, 22, 5, {}},
-      {0x16010006, unit_type::kButton, "按钮记事添加", 337, 397, 42, 20, 5,
-       {Bind(0, R::kAddMemo)}},
-      {0x16010005, unit_type::kEditBox, "编辑框1", 54, 398, 278, 18, 5,
+      {0x16010006, unit_type::kButton, "按钮记事添加", 337, 397, 42, 20, 5, {Bind(0, R::kAddMemo)}},
+      {0x16010005,
+       unit_type::kEditBox,
+       "编辑框1",
+       54,
+       398,
+       278,
+       18,
+       5,
        {Bind(-9, R::kMemoTextKey)}},
       {0x16010004, unit_type::kDBProvider, "数据库提供者1", 160, 144, 32, 24, 0, {}},
       {0x16010003, unit_type::kDataSrc, "数据源1", 208, 144, 132, 22, 4, {}},
-      {0x16010002, unit_type::kGrid, "表格1", 1, 2, 671, 374, 5,
+      {0x16010002,
+       unit_type::kGrid,
+       "表格1",
+       1,
+       2,
+       671,
+       374,
+       5,
        {Bind(1, R::kShowGridMenu), Bind(2, R::kCheckGridEdit)}},
   };
   return units;
@@ -95,9 +122,23 @@ const std::vector<Expected>& LoginUnits() {
       {0x06010008, kWin, "", 50, 50, 175, 117, 1, {Bind(0, R::kLoginWindowCreated)}},
       {0x1601014C, unit_type::kTransLabel, "透明标签1", 8, 52, 152, 32, 1, {}},
       {0x1601000C, unit_type::kButton, "按钮登陆", 118, 4, 48, 44, 5, {Bind(0, R::kLogin)}},
-      {0x1601000B, unit_type::kEditBox, "编辑框2", 2, 28, 116, 19, 5,
+      {0x1601000B,
+       unit_type::kEditBox,
+       "编辑框2",
+       2,
+       28,
+       116,
+       19,
+       5,
        {Bind(-9, R::kLoginPasswordKey)}},
-      {0x1601000A, unit_type::kEditBox, "编辑框1", 2, 6, 116, 19, 5,
+      {0x1601000A,
+       unit_type::kEditBox,
+       "编辑框1",
+       2,
+       6,
+       116,
+       19,
+       5,
        {Bind(-9, R::kLoginAccountKey)}},
   };
   return units;
@@ -107,11 +148,32 @@ const std::vector<Expected>& FollowUpUnits() {
   static const std::vector<Expected> units = {
       {0x06010049, kWin, "", 50, 50, 678, 367, 1, {Bind(0, R::kFollowUpWindowCreated)}},
       {0x1601004A, unit_type::kEditBox, "编辑框2", 1, 256, 663, 54, 1, {}},
-      {0x1601004B, unit_type::kEditBox, "编辑框1", 1, 313, 592, 21, 5,
+      {0x1601004B,
+       unit_type::kEditBox,
+       "编辑框1",
+       1,
+       313,
+       592,
+       21,
+       5,
        {Bind(-9, R::kFollowUpEntryKey)}},
-      {0x1601004C, unit_type::kEGrid, "高级表格1", 1, 4, 663, 244, 5,
+      {0x1601004C,
+       unit_type::kEGrid,
+       "高级表格1",
+       1,
+       4,
+       663,
+       244,
+       5,
        {Bind(5, R::kShowFollowUpEntry)}},
-      {0x1601004D, unit_type::kButton, "按钮添加跟进", 598, 312, 67, 22, 5,
+      {0x1601004D,
+       unit_type::kButton,
+       "按钮添加跟进",
+       598,
+       312,
+       67,
+       22,
+       5,
        {Bind(0, R::kAppendFollowUp)}},
   };
   return units;
@@ -126,7 +188,14 @@ const std::vector<Expected>& PasswordUnits() {
       {0x160100F9, unit_type::kTransLabel, "透明标签3", 20, 67, 64, 24, 1, {}},
       {0x160100F8, unit_type::kTransLabel, "透明标签2", 20, 39, 64, 24, 1, {}},
       {0x160100F7, unit_type::kTransLabel, "透明标签1", 20, 11, 64, 24, 1, {}},
-      {0x160100F6, unit_type::kButton, "按钮密码修改确认", 141, 160, 40, 24, 5,
+      {0x160100F6,
+       unit_type::kButton,
+       "按钮密码修改确认",
+       141,
+       160,
+       40,
+       24,
+       5,
        {Bind(0, R::kChangePassword)}},
       {0x160100F5, unit_type::kEditBox, "编辑框4", 77, 130, 104, 20, 5, {}},
       {0x160100F4, unit_type::kEditBox, "编辑框3", 77, 99, 104, 20, 5, {}},
@@ -139,7 +208,14 @@ const std::vector<Expected>& PasswordUnits() {
 const std::vector<Expected>& IntroUnits() {
   static const std::vector<Expected> units = {
       {0x06010156, kWin, "", 50, 50, 335, 183, 1, {}},
-      {0x16010159, unit_type::kButton, "按钮1", 272, 112, 48, 24, 5,
+      {0x16010159,
+       unit_type::kButton,
+       "按钮1",
+       272,
+       112,
+       48,
+       24,
+       5,
        {Bind(0, R::kCloseIntroduction)}},
       {0x16010158, unit_type::kLabel, "标签1", 8, 8, 264, 135, 1, {}},
   };
@@ -313,19 +389,51 @@ TEST(CarriedBlocksTest, EveryBlockReadsThroughItsTypesReader) {
       const std::string& b = unit.type_block;
       BlockStatus status = BlockStatus::kOk;
       switch (unit.type) {
-        case unit_type::kWindow: { WindowBlock x; status = ReadWindowBlock(b, &x); break; }
-        case unit_type::kEditBox: { EditBoxBlock x; status = ReadEditBoxBlock(b, &x); break; }
-        case unit_type::kLabel: { LabelBlock x; status = ReadLabelBlock(b, &x); break; }
-        case unit_type::kButton: { ButtonBlock x; status = ReadButtonBlock(b, &x); break; }
-        case unit_type::kComboBox: { ComboBoxBlock x; status = ReadComboBoxBlock(b, &x); break; }
-        case unit_type::kGrid: { GridBlock x; status = ReadGridBlock(b, &x); break; }
-        case unit_type::kDataSrc: { DataSrcBlock x; status = ReadDataSrcBlock(b, &x); break; }
+        case unit_type::kWindow: {
+          WindowBlock x;
+          status = ReadWindowBlock(b, &x);
+          break;
+        }
+        case unit_type::kEditBox: {
+          EditBoxBlock x;
+          status = ReadEditBoxBlock(b, &x);
+          break;
+        }
+        case unit_type::kLabel: {
+          LabelBlock x;
+          status = ReadLabelBlock(b, &x);
+          break;
+        }
+        case unit_type::kButton: {
+          ButtonBlock x;
+          status = ReadButtonBlock(b, &x);
+          break;
+        }
+        case unit_type::kComboBox: {
+          ComboBoxBlock x;
+          status = ReadComboBoxBlock(b, &x);
+          break;
+        }
+        case unit_type::kGrid: {
+          GridBlock x;
+          status = ReadGridBlock(b, &x);
+          break;
+        }
+        case unit_type::kDataSrc: {
+          DataSrcBlock x;
+          status = ReadDataSrcBlock(b, &x);
+          break;
+        }
         case unit_type::kDBProvider: {
           DBProviderBlock x;
           status = ReadDBProviderBlock(b, &x);
           break;
         }
-        case unit_type::kEGrid: { EGridBlock x; status = ReadEGridBlock(b, &x); break; }
+        case unit_type::kEGrid: {
+          EGridBlock x;
+          status = ReadEGridBlock(b, &x);
+          break;
+        }
         case unit_type::kTransLabel: {
           TransLabelBlock x;
           status = ReadTransLabelBlock(b, &x);
@@ -357,11 +465,11 @@ TEST(CarriedBlocksTest, WindowBlocksFixedBorderCentredAndTheirCaptions) {
     WindowBlock b;
     ASSERT_EQ(ReadWindowBlock(WindowOf(id).units[0].type_block, &b), BlockStatus::kOk);
     EXPECT_EQ(b.version, 6u);
-    const uint32_t words[] = {b.border, b.picture_mode, b.background, b.maximize_button,
-                              b.minimize_button, b.control_box, b.start_position, b.movable,
-                              b.sound_mode, b.enter_moves_focus, b.esc_closes, b.f1_opens_help,
-                              b.help_topic, b.show_in_taskbar, b.drag_anywhere, b.word17,
-                              b.always_on_top, b.word19};
+    const uint32_t words[] = {
+        b.border,      b.picture_mode,   b.background, b.maximize_button, b.minimize_button,
+        b.control_box, b.start_position, b.movable,    b.sound_mode,      b.enter_moves_focus,
+        b.esc_closes,  b.f1_opens_help,  b.help_topic, b.show_in_taskbar, b.drag_anywhere,
+        b.word17,      b.always_on_top,  b.word19};
     const uint32_t expected[] = {2, 1, 0xFF000000, 0, 0, 1, 1, 1, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0};
     for (size_t i = 0; i < std::size(words); ++i) EXPECT_EQ(words[i], expected[i]) << i;
     EXPECT_TRUE(b.text20.empty());
@@ -419,8 +527,8 @@ TEST(CarriedBlocksTest, EditBoxes) {
 
 TEST(CarriedBlocksTest, ButtonsAreNormalCentredWithoutPictureOrFont) {
   const std::tuple<uint32_t, uint32_t, const char*> buttons[] = {
-      {kMainWindowId, 0x16010097, "查询"},   {kMainWindowId, 0x1601003A, "删除"},
-      {kMainWindowId, 0x16010006, "记录"},   {kLoginWindowId, 0x1601000C, "登陆"},
+      {kMainWindowId, 0x16010097, "查询"},     {kMainWindowId, 0x1601003A, "删除"},
+      {kMainWindowId, 0x16010006, "记录"},     {kLoginWindowId, 0x1601000C, "登陆"},
       {kFollowUpWindowId, 0x1601004D, "跟进"}, {kPasswordWindowId, 0x160100F6, "确认"},
       {kIntroWindowId, 0x16010159, "关闭"},
   };
@@ -455,10 +563,14 @@ TEST(CarriedBlocksTest, CategoryComboBoxes) {
 
 TEST(CarriedBlocksTest, TransparentLabels) {
   const std::tuple<uint32_t, uint32_t, const char*> labels[] = {
-      {kMainWindowId, 0x16010164, "记录事件"},     {kMainWindowId, 0x16010161, "记录类型"},
-      {kLoginWindowId, 0x1601014C, "欢迎使用墨川软件"}, {kPasswordWindowId, 0x160100FE, "****"},
-      {kPasswordWindowId, 0x160100FB, "密码确认："}, {kPasswordWindowId, 0x160100FA, "新密码："},
-      {kPasswordWindowId, 0x160100F9, "新帐号："},   {kPasswordWindowId, 0x160100F8, "当前密码："},
+      {kMainWindowId, 0x16010164, "记录事件"},
+      {kMainWindowId, 0x16010161, "记录类型"},
+      {kLoginWindowId, 0x1601014C, "欢迎使用墨川软件"},
+      {kPasswordWindowId, 0x160100FE, "****"},
+      {kPasswordWindowId, 0x160100FB, "密码确认："},
+      {kPasswordWindowId, 0x160100FA, "新密码："},
+      {kPasswordWindowId, 0x160100F9, "新帐号："},
+      {kPasswordWindowId, 0x160100F8, "当前密码："},
       {kPasswordWindowId, 0x160100F7, "当前帐号："},
   };
   for (const auto& [window, unit, text] : labels) {
@@ -476,8 +588,8 @@ TEST(CarriedBlocksTest, IntroductionLabelText) {
   LabelBlock b;
   ASSERT_EQ(ReadLabelBlock(UnitOf(kIntroWindowId, 0x16010158).type_block, &b), BlockStatus::kOk);
   EXPECT_EQ(b.version, 2u);
-  const uint32_t words[16] = {0, 8, 0, 0x808080, 0xFFFFFF, 0x808080, 0, 0xFF000000,
-                              1, 0, 0x808080, 0xFFFFFF, 0x808080, 0, 1, 0};
+  const uint32_t words[16] = {0, 8, 0,        0x808080, 0xFFFFFF, 0x808080, 0, 0xFF000000,
+                              1, 0, 0x808080, 0xFFFFFF, 0x808080, 0,        1, 0};
   for (int i = 0; i < 16; ++i) EXPECT_EQ(b.words[i], words[i]) << i;
   EXPECT_EQ(b.text, G("软件名称:备忘录\r\n\r\n"
                       "版本号码:2.11\r\n\r\n"
@@ -527,8 +639,9 @@ TEST(CarriedBlocksTest, FollowUpAdvancedGrid) {
   ASSERT_EQ(ReadEGridBlock(bytes, &b), BlockStatus::kOk);
   EXPECT_EQ(bytes.size(), 4u + 28 * 4);  // no extension
   EXPECT_EQ(b.version, 12u);
-  const uint32_t words[28] = {0xC0C0C0, 0xFFFFFF, 0, 0, 3, 1, 1, 24, 325, 1, 2, 0, 0, 0,
-                              1, 1, 1, 0xFF000000, 0, 0, 3, 1, 1, 0xFF9933, 1, 0, 0, 1};
+  const uint32_t words[28] = {0xC0C0C0, 0xFFFFFF, 0, 0,        3, 1, 1, 24,         325, 1,
+                              2,        0,        0, 0,        1, 1, 1, 0xFF000000, 0,   0,
+                              3,        1,        1, 0xFF9933, 1, 0, 0, 1};
   for (int i = 0; i < 28; ++i) EXPECT_EQ(b.words[i], words[i]) << "word " << i + 1;
   EXPECT_FALSE(b.has_extension);
   EXPECT_EQ(b.SelectionColour(), 0xFF9933u);
@@ -537,8 +650,8 @@ TEST(CarriedBlocksTest, FollowUpAdvancedGrid) {
 TEST(CarriedBlocksTest, TheCarriedBytesAreWhatTheWriterMakesOfThem) {
   // The segment is in the writer's canonical form: reading and writing it again changes nothing.
   std::string again = WriteSegment(Carried());
-  EXPECT_EQ(again, std::string(reinterpret_cast<const char*>(kCarriedSegment),
-                               kCarriedSegmentSize));
+  EXPECT_EQ(again,
+            std::string(reinterpret_cast<const char*>(kCarriedSegment), kCarriedSegmentSize));
 }
 
 }  // namespace

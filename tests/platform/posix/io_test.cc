@@ -33,8 +33,9 @@ class IoTest : public ::testing::Test {
 
 TEST_F(IoTest, PositionalWritesAndReadsRoundTrip) {
   File f;
-  ASSERT_EQ(File::Open(path_, FileAccess::kReadWrite, FileShare::kDenyNone, FileCreate::kCreateNew, &f),
-            FileError::kNone);
+  ASSERT_EQ(
+      File::Open(path_, FileAccess::kReadWrite, FileShare::kDenyNone, FileCreate::kCreateNew, &f),
+      FileError::kNone);
   ASSERT_EQ(f.WriteAt(4, "data", 4), FileError::kNone);
   uint64_t length = 0;
   ASSERT_EQ(f.Length(&length), FileError::kNone);
@@ -42,14 +43,16 @@ TEST_F(IoTest, PositionalWritesAndReadsRoundTrip) {
   char buf[16];
   size_t done = 99;
   ASSERT_EQ(f.ReadAt(0, buf, sizeof buf, &done), FileError::kNone);
-  EXPECT_EQ(std::string(buf, done), std::string("\0\0\0\0data", 8));  // short read at the end is fine
+  EXPECT_EQ(std::string(buf, done),
+            std::string("\0\0\0\0data", 8));  // short read at the end is fine
   ASSERT_EQ(f.ReadAt(100, buf, 4, &done), FileError::kNone);
   EXPECT_EQ(done, 0u);
 }
 
 TEST_F(IoTest, SequentialIoFollowsTheHandlePosition) {
   File f;
-  ASSERT_EQ(File::Open(path_, FileAccess::kReadWrite, FileShare::kDenyNone, FileCreate::kCreateAlways, &f),
+  ASSERT_EQ(File::Open(path_, FileAccess::kReadWrite, FileShare::kDenyNone,
+                       FileCreate::kCreateAlways, &f),
             FileError::kNone);
   ASSERT_EQ(f.Write("hello world", 11), FileError::kNone);
   uint64_t pos = 0;
@@ -70,7 +73,8 @@ TEST_F(IoTest, SequentialIoFollowsTheHandlePosition) {
 TEST_F(IoTest, SetLengthCutsAndExtendsWithZeros) {
   WriteWholeFile(path_, "abcdef");
   File f;
-  ASSERT_EQ(File::Open(path_, FileAccess::kReadWrite, FileShare::kDenyNone, FileCreate::kOpenExisting, &f),
+  ASSERT_EQ(File::Open(path_, FileAccess::kReadWrite, FileShare::kDenyNone,
+                       FileCreate::kOpenExisting, &f),
             FileError::kNone);
   ASSERT_EQ(f.SetLength(3), FileError::kNone);
   ASSERT_EQ(f.SetLength(5), FileError::kNone);
@@ -80,20 +84,24 @@ TEST_F(IoTest, SetLengthCutsAndExtendsWithZeros) {
 
 TEST_F(IoTest, CreateDispositions) {
   File f;
-  EXPECT_EQ(File::Open(path_, FileAccess::kReadWrite, FileShare::kDenyNone, FileCreate::kOpenExisting, &f),
+  EXPECT_EQ(File::Open(path_, FileAccess::kReadWrite, FileShare::kDenyNone,
+                       FileCreate::kOpenExisting, &f),
             FileError::kNotFound);
-  ASSERT_EQ(File::Open(path_, FileAccess::kWrite, FileShare::kDenyNone, FileCreate::kOpenAlways, &f),
-            FileError::kNone);
+  ASSERT_EQ(
+      File::Open(path_, FileAccess::kWrite, FileShare::kDenyNone, FileCreate::kOpenAlways, &f),
+      FileError::kNone);
   ASSERT_EQ(f.WriteAt(0, "keep", 4), FileError::kNone);
   f.Close();
-  ASSERT_EQ(File::Open(path_, FileAccess::kWrite, FileShare::kDenyNone, FileCreate::kOpenAlways, &f),
-            FileError::kNone);
+  ASSERT_EQ(
+      File::Open(path_, FileAccess::kWrite, FileShare::kDenyNone, FileCreate::kOpenAlways, &f),
+      FileError::kNone);
   f.Close();
   EXPECT_EQ(ReadWholeFile(path_), "keep");
   EXPECT_EQ(File::Open(path_, FileAccess::kWrite, FileShare::kDenyNone, FileCreate::kCreateNew, &f),
             FileError::kCreateFailed);
-  ASSERT_EQ(File::Open(path_, FileAccess::kWrite, FileShare::kDenyNone, FileCreate::kCreateAlways, &f),
-            FileError::kNone);
+  ASSERT_EQ(
+      File::Open(path_, FileAccess::kWrite, FileShare::kDenyNone, FileCreate::kCreateAlways, &f),
+      FileError::kNone);
   f.Close();
   EXPECT_EQ(ReadWholeFile(path_), "");
 }
@@ -101,9 +109,11 @@ TEST_F(IoTest, CreateDispositions) {
 TEST_F(IoTest, AccessIsEnforcedPerHandle) {
   WriteWholeFile(path_, "abc");
   File reader, writer;
-  ASSERT_EQ(File::Open(path_, FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting, &reader),
+  ASSERT_EQ(File::Open(path_, FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting,
+                       &reader),
             FileError::kNone);
-  ASSERT_EQ(File::Open(path_, FileAccess::kWrite, FileShare::kDenyNone, FileCreate::kOpenExisting, &writer),
+  ASSERT_EQ(File::Open(path_, FileAccess::kWrite, FileShare::kDenyNone, FileCreate::kOpenExisting,
+                       &writer),
             FileError::kNone);
   EXPECT_EQ(reader.WriteAt(0, "x", 1), FileError::kAccessDenied);
   EXPECT_EQ(reader.Write("x", 1), FileError::kAccessDenied);
@@ -131,7 +141,8 @@ TEST_F(IoTest, LargeWritesArriveWhole) {
   std::vector<char> big(3 << 20);
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
   File f;
-  ASSERT_EQ(File::Open(path_, FileAccess::kReadWrite, FileShare::kExclusive, FileCreate::kCreateAlways, &f),
+  ASSERT_EQ(File::Open(path_, FileAccess::kReadWrite, FileShare::kExclusive,
+                       FileCreate::kCreateAlways, &f),
             FileError::kNone);
   ASSERT_EQ(f.WriteAt(1, big.data(), big.size()), FileError::kNone);
   std::vector<char> back(big.size());
@@ -148,8 +159,8 @@ TEST_F(IoTest, FileTooLargeIsDiskFull) {
     rlimit limit{10, 10};
     if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 10;
     File f;
-    if (File::Open(path_, FileAccess::kWrite, FileShare::kDenyNone, FileCreate::kCreateAlways, &f) !=
-        FileError::kNone) {
+    if (File::Open(path_, FileAccess::kWrite, FileShare::kDenyNone, FileCreate::kCreateAlways,
+                   &f) != FileError::kNone) {
       return 11;
     }
     if (f.WriteAt(0, "0123456789abcdef", 16) != FileError::kDiskFull) return 12;
@@ -168,7 +179,8 @@ TEST_F(IoTest, RunningOutOfDescriptorsIsTooManyOpen) {
     if (setrlimit(RLIMIT_NOFILE, &limit) != 0) return 10;
     for (int i = 0; i < 64; ++i) {
       File f;
-      FileError e = File::Open(path_, FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting, &f);
+      FileError e =
+          File::Open(path_, FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting, &f);
       if (e == FileError::kTooManyOpen) return 0;
       if (e != FileError::kNone) return 11;
       files.push_back(std::move(f));
@@ -198,8 +210,8 @@ TEST_F(IoTest, PermissionsAreAccessDenied) {
         FileError::kAccessDenied) {
       return 1;
     }
-    if (File::Open(dir_ / "new.bin", FileAccess::kWrite, FileShare::kDenyNone, FileCreate::kCreateAlways, &f) !=
-        FileError::kAccessDenied) {
+    if (File::Open(dir_ / "new.bin", FileAccess::kWrite, FileShare::kDenyNone,
+                   FileCreate::kCreateAlways, &f) != FileError::kAccessDenied) {
       return 2;
     }
     return 0;
@@ -220,16 +232,16 @@ TEST_F(IoTest, ReadOnlyFilesStillObeyShareModes) {
   ASSERT_TRUE(owner.ok());
   int status = RunUnprivileged([&]() {
     File a, b, c;
-    if (File::Open(path_, FileAccess::kReadWrite, FileShare::kDenyNone, FileCreate::kOpenExisting, &a) !=
-        FileError::kAccessDenied) {
+    if (File::Open(path_, FileAccess::kReadWrite, FileShare::kDenyNone, FileCreate::kOpenExisting,
+                   &a) != FileError::kAccessDenied) {
       return 1;
     }
-    if (File::Open(path_, FileAccess::kRead, FileShare::kDenyWrite, FileCreate::kOpenExisting, &a) !=
-        FileError::kNone) {
+    if (File::Open(path_, FileAccess::kRead, FileShare::kDenyWrite, FileCreate::kOpenExisting,
+                   &a) != FileError::kNone) {
       return 2;
     }
-    if (File::Open(path_, FileAccess::kRead, FileShare::kDenyWrite, FileCreate::kOpenExisting, &b) !=
-        FileError::kNone) {
+    if (File::Open(path_, FileAccess::kRead, FileShare::kDenyWrite, FileCreate::kOpenExisting,
+                   &b) != FileError::kNone) {
       return 3;
     }
     if (File::Open(path_, FileAccess::kRead, FileShare::kDenyRead, FileCreate::kOpenExisting, &c) !=
@@ -237,12 +249,15 @@ TEST_F(IoTest, ReadOnlyFilesStillObeyShareModes) {
       return 4;
     }
     // While a and b deny writing, the owner (root) may not open for writing.
-    if (owner.Open(0, path_, FileAccess::kReadWrite, FileShare::kDenyNone) != FileError::kSharingViolation) {
+    if (owner.Open(0, path_, FileAccess::kReadWrite, FileShare::kDenyNone) !=
+        FileError::kSharingViolation) {
       return 5;
     }
     char buf[9];
     size_t done = 0;
-    if (a.ReadAt(0, buf, sizeof buf, &done) != FileError::kNone || std::string(buf, done) != "read only") return 6;
+    if (a.ReadAt(0, buf, sizeof buf, &done) != FileError::kNone ||
+        std::string(buf, done) != "read only")
+      return 6;
     return 0;
   });
   EXPECT_EQ(status, 0);

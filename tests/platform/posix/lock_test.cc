@@ -22,7 +22,8 @@ class LockTest : public ::testing::Test {
   }
   File OpenShared(FileAccess access = FileAccess::kReadWrite) {
     File f;
-    EXPECT_EQ(File::Open(path_, access, FileShare::kDenyNone, FileCreate::kOpenExisting, &f), FileError::kNone);
+    EXPECT_EQ(File::Open(path_, access, FileShare::kDenyNone, FileCreate::kOpenExisting, &f),
+              FileError::kNone);
     return f;
   }
   TempDir dir_;
@@ -50,7 +51,8 @@ TEST_F(LockTest, TwoHandlesInOneProcessConflict) {
 }
 
 TEST_F(LockTest, ReadOnlyHandlesLockExclusivelyToo) {
-  File a = OpenShared(FileAccess::kRead), b = OpenShared(FileAccess::kRead), c = OpenShared(FileAccess::kWrite);
+  File a = OpenShared(FileAccess::kRead), b = OpenShared(FileAccess::kRead),
+       c = OpenShared(FileAccess::kWrite);
   ASSERT_EQ(a.Lock(0, 1), FileError::kNone);
   EXPECT_EQ(b.Lock(0, 1), FileError::kLockViolation);
   EXPECT_EQ(c.Lock(0, 1), FileError::kLockViolation);
@@ -98,7 +100,8 @@ TEST_F(LockTest, TheOtherProcessEndingReleasesItsLocks) {
   {
     RemoteHolder remote;
     ASSERT_TRUE(remote.ok());
-    ASSERT_EQ(remote.Open(0, path_, FileAccess::kReadWrite, FileShare::kDenyNone), FileError::kNone);
+    ASSERT_EQ(remote.Open(0, path_, FileAccess::kReadWrite, FileShare::kDenyNone),
+              FileError::kNone);
     ASSERT_EQ(remote.Lock(0, 0, 0x7FFFFFFF), FileError::kNone);
     File a = OpenShared();
     EXPECT_EQ(a.Lock(100, 1), FileError::kLockViolation);
@@ -111,10 +114,12 @@ TEST_F(LockTest, WholeFileLockDoesNotTouchShareModes) {
   File a = OpenShared();
   ASSERT_EQ(a.Lock(0, 0x80000000u), FileError::kNone);
   File b, c;
-  EXPECT_EQ(File::Open(path_, FileAccess::kReadWrite, FileShare::kDenyNone, FileCreate::kOpenExisting, &b),
+  EXPECT_EQ(File::Open(path_, FileAccess::kReadWrite, FileShare::kDenyNone,
+                       FileCreate::kOpenExisting, &b),
             FileError::kNone);
-  EXPECT_EQ(File::Open(path_, FileAccess::kRead, FileShare::kDenyWrite, FileCreate::kOpenExisting, &c),
-            FileError::kSharingViolation);  // a and b have write access
+  EXPECT_EQ(
+      File::Open(path_, FileAccess::kRead, FileShare::kDenyWrite, FileCreate::kOpenExisting, &c),
+      FileError::kSharingViolation);  // a and b have write access
 }
 
 TEST_F(LockTest, RangesReachingTheReservedAreaAreRefused) {
@@ -123,8 +128,9 @@ TEST_F(LockTest, RangesReachingTheReservedAreaAreRefused) {
   EXPECT_EQ(a.Lock(0, uint64_t{1} << 63), FileError::kLockViolation);
   EXPECT_EQ(a.Unlock(0, ~uint64_t{0}), FileError::kLockViolation);
   // a's share marks are intact: an exclusive open is still refused.
-  EXPECT_EQ(File::Open(path_, FileAccess::kRead, FileShare::kExclusive, FileCreate::kOpenExisting, &b),
-            FileError::kSharingViolation);
+  EXPECT_EQ(
+      File::Open(path_, FileAccess::kRead, FileShare::kExclusive, FileCreate::kOpenExisting, &b),
+      FileError::kSharingViolation);
 }
 
 TEST_F(LockTest, ZeroLengthLockLocksNothing) {

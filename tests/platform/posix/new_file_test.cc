@@ -28,7 +28,7 @@ int CountEntries(const std::string& dir) {
 }
 
 unsigned ModeOf(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   EXPECT_EQ(stat(path.c_str(), &st), 0);
   return st.st_mode & 07777;
 }
@@ -124,8 +124,8 @@ TEST(ReadOnlyFileTest, NoWriteBitsRefuseEveryWriterButNotReaders) {
   ASSERT_EQ(chmod((dir / "a.mcn").c_str(), 0444), 0);
   File file;
   for (FileAccess access : {FileAccess::kWrite, FileAccess::kReadWrite}) {
-    for (FileCreate create : {FileCreate::kOpenExisting, FileCreate::kOpenAlways,
-                              FileCreate::kCreateAlways}) {
+    for (FileCreate create :
+         {FileCreate::kOpenExisting, FileCreate::kOpenAlways, FileCreate::kCreateAlways}) {
       EXPECT_EQ(File::Open(dir / "a.mcn", access, FileShare::kDenyNone, create, &file),
                 FileError::kAccessDenied);
     }

@@ -60,7 +60,8 @@ TEST_F(PathFileTest, BackslashSeparatesDirectories) {
   WriteWholeFile(dir_ / "sub/inner/f.txt", "abc");
   File f;
   std::string windows_style = dir_.path() + "\\sub\\inner\\f.txt";
-  ASSERT_EQ(File::Open(windows_style, FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting, &f),
+  ASSERT_EQ(File::Open(windows_style, FileAccess::kRead, FileShare::kDenyNone,
+                       FileCreate::kOpenExisting, &f),
             FileError::kNone);
   char buf[3];
   size_t done = 0;
@@ -84,28 +85,33 @@ TEST_F(PathFileTest, MissingNamesAreFoundIgnoringCase) {
 TEST_F(PathFileTest, CreatingUnderAnotherCaseReusesTheExistingFile) {
   WriteWholeFile(dir_ / "a.edt", "old contents");
   File f;
-  ASSERT_EQ(File::Open(dir_ / "a.EDT", FileAccess::kReadWrite, FileShare::kDenyNone, FileCreate::kOpenAlways, &f),
+  ASSERT_EQ(File::Open(dir_ / "a.EDT", FileAccess::kReadWrite, FileShare::kDenyNone,
+                       FileCreate::kOpenAlways, &f),
             FileError::kNone);
   uint64_t length = 0;
   EXPECT_EQ(f.Length(&length), FileError::kNone);
   EXPECT_EQ(length, 12u);
   f.Close();
-  ASSERT_EQ(File::Open(dir_ / "A.Edt", FileAccess::kWrite, FileShare::kExclusive, FileCreate::kCreateAlways, &f),
+  ASSERT_EQ(File::Open(dir_ / "A.Edt", FileAccess::kWrite, FileShare::kExclusive,
+                       FileCreate::kCreateAlways, &f),
             FileError::kNone);
   ASSERT_EQ(f.WriteAt(0, "new", 3), FileError::kNone);
   f.Close();
   EXPECT_EQ(CountEntries(dir_.path()), 1);
   EXPECT_EQ(ReadWholeFile(dir_ / "a.edt"), "new");
-  EXPECT_EQ(File::Open(dir_ / "A.EDT", FileAccess::kWrite, FileShare::kDenyNone, FileCreate::kCreateNew, &f),
+  EXPECT_EQ(File::Open(dir_ / "A.EDT", FileAccess::kWrite, FileShare::kDenyNone,
+                       FileCreate::kCreateNew, &f),
             FileError::kCreateFailed);
 }
 
 TEST_F(PathFileTest, ACaseInsensitiveMatchSharesTheShareClaim) {
   WriteWholeFile(dir_ / "c.mcn", "x");
   File a, b;
-  ASSERT_EQ(File::Open(dir_ / "c.mcn", FileAccess::kReadWrite, FileShare::kExclusive, FileCreate::kOpenExisting, &a),
+  ASSERT_EQ(File::Open(dir_ / "c.mcn", FileAccess::kReadWrite, FileShare::kExclusive,
+                       FileCreate::kOpenExisting, &a),
             FileError::kNone);
-  EXPECT_EQ(File::Open(dir_ / "C.MCN", FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting, &b),
+  EXPECT_EQ(File::Open(dir_ / "C.MCN", FileAccess::kRead, FileShare::kDenyNone,
+                       FileCreate::kOpenExisting, &b),
             FileError::kSharingViolation);
 }
 
@@ -140,18 +146,21 @@ TEST_F(PathFileTest, GbkNamesAreUtf8OnDisk) {
 
 TEST_F(PathFileTest, FailedOpensReportWhatWentWrong) {
   File f;
-  EXPECT_EQ(File::Open(dir_ / "missing.mcn", FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting, &f),
+  EXPECT_EQ(File::Open(dir_ / "missing.mcn", FileAccess::kRead, FileShare::kDenyNone,
+                       FileCreate::kOpenExisting, &f),
             FileError::kNotFound);
-  EXPECT_EQ(File::Open(dir_ / "no-dir/x.mcn", FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting,
-                       &f),
+  EXPECT_EQ(File::Open(dir_ / "no-dir/x.mcn", FileAccess::kRead, FileShare::kDenyNone,
+                       FileCreate::kOpenExisting, &f),
             FileError::kInvalidPath);
-  EXPECT_EQ(File::Open(dir_ / "no-dir/x.mcn", FileAccess::kWrite, FileShare::kDenyNone, FileCreate::kCreateAlways,
-                       &f),
+  EXPECT_EQ(File::Open(dir_ / "no-dir/x.mcn", FileAccess::kWrite, FileShare::kDenyNone,
+                       FileCreate::kCreateAlways, &f),
             FileError::kInvalidPath);
   WriteWholeFile(dir_ / "plain", "x");
-  EXPECT_EQ(File::Open(dir_ / "plain/x.mcn", FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting, &f),
+  EXPECT_EQ(File::Open(dir_ / "plain/x.mcn", FileAccess::kRead, FileShare::kDenyNone,
+                       FileCreate::kOpenExisting, &f),
             FileError::kInvalidPath);
-  EXPECT_EQ(File::Open(dir_.path(), FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting, &f),
+  EXPECT_EQ(File::Open(dir_.path(), FileAccess::kRead, FileShare::kDenyNone,
+                       FileCreate::kOpenExisting, &f),
             FileError::kAccessDenied);
   EXPECT_EQ(File::Open("", FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting, &f),
             FileError::kInvalidPath);
@@ -160,9 +169,11 @@ TEST_F(PathFileTest, FailedOpensReportWhatWentWrong) {
             FileError::kInvalidPath);
   // A lone lead byte is no GBK character: opening "x?" instead could reach another file.
   WriteWholeFile(dir_ / "x?", "other");
-  EXPECT_EQ(File::Open(dir_ / "x\x81", FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting, &f),
+  EXPECT_EQ(File::Open(dir_ / "x\x81", FileAccess::kRead, FileShare::kDenyNone,
+                       FileCreate::kOpenExisting, &f),
             FileError::kInvalidPath);
-  EXPECT_EQ(File::Open(dir_ / "x\x81", FileAccess::kWrite, FileShare::kDenyNone, FileCreate::kCreateAlways, &f),
+  EXPECT_EQ(File::Open(dir_ / "x\x81", FileAccess::kWrite, FileShare::kDenyNone,
+                       FileCreate::kCreateAlways, &f),
             FileError::kInvalidPath);
   EXPECT_EQ(memo::testing::ReadWholeFile(dir_ / "x?"), "other");
   EXPECT_FALSE(f.IsOpen());

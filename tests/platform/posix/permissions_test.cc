@@ -116,8 +116,8 @@ int FakeClock(clockid_t, struct timespec* now) {
   return 0;
 }
 int FakeSleep(const struct timespec* wanted, struct timespec*) {
-  g_now_ns += static_cast<uint64_t>(wanted->tv_sec) * 1000000000u +
-              static_cast<uint64_t>(wanted->tv_nsec);
+  g_now_ns +=
+      static_cast<uint64_t>(wanted->tv_sec) * 1000000000u + static_cast<uint64_t>(wanted->tv_nsec);
   return 0;
 }
 

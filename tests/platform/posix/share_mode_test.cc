@@ -28,16 +28,20 @@ constexpr FileShare kShares[] = {FileShare::kDenyNone, FileShare::kDenyRead, Fil
 bool SecondOpenAllowed(FileAccess a1, FileShare s1, FileAccess a2, FileShare s2) {
   auto reads = [](FileAccess a) { return a == FileAccess::kRead || a == FileAccess::kReadWrite; };
   auto writes = [](FileAccess a) { return a == FileAccess::kWrite || a == FileAccess::kReadWrite; };
-  auto lets_read = [](FileShare s) { return s == FileShare::kDenyNone || s == FileShare::kDenyWrite; };
-  auto lets_write = [](FileShare s) { return s == FileShare::kDenyNone || s == FileShare::kDenyRead; };
+  auto lets_read = [](FileShare s) {
+    return s == FileShare::kDenyNone || s == FileShare::kDenyWrite;
+  };
+  auto lets_write = [](FileShare s) {
+    return s == FileShare::kDenyNone || s == FileShare::kDenyRead;
+  };
   return (!reads(a2) || lets_read(s1)) && (!writes(a2) || lets_write(s1)) &&
          (!reads(a1) || lets_read(s2)) && (!writes(a1) || lets_write(s2));
 }
 
 std::string Describe(FileAccess a1, FileShare s1, FileAccess a2, FileShare s2) {
   return "first access " + std::to_string(static_cast<int>(a1)) + " share " +
-         std::to_string(static_cast<int>(s1)) + ", second access " + std::to_string(static_cast<int>(a2)) +
-         " share " + std::to_string(static_cast<int>(s2));
+         std::to_string(static_cast<int>(s1)) + ", second access " +
+         std::to_string(static_cast<int>(a2)) + " share " + std::to_string(static_cast<int>(s2));
 }
 
 class ShareModeTest : public ::testing::Test {
@@ -107,63 +111,77 @@ TEST_F(ShareModeTest, EveryPairAcrossProcessesFollowsTheRule) {
 
 TEST_F(ShareModeTest, ClosingTheHandleLiftsItsDenials) {
   File exclusive, other;
-  ASSERT_EQ(File::Open(path_, FileAccess::kRead, FileShare::kExclusive, FileCreate::kOpenExisting, &exclusive),
+  ASSERT_EQ(File::Open(path_, FileAccess::kRead, FileShare::kExclusive, FileCreate::kOpenExisting,
+                       &exclusive),
             FileError::kNone);
-  EXPECT_EQ(File::Open(path_, FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting, &other),
-            FileError::kSharingViolation);
+  EXPECT_EQ(
+      File::Open(path_, FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting, &other),
+      FileError::kSharingViolation);
   exclusive.Close();
-  EXPECT_EQ(File::Open(path_, FileAccess::kReadWrite, FileShare::kExclusive, FileCreate::kOpenExisting, &other),
+  EXPECT_EQ(File::Open(path_, FileAccess::kReadWrite, FileShare::kExclusive,
+                       FileCreate::kOpenExisting, &other),
             FileError::kNone);
 }
 
 TEST_F(ShareModeTest, ARefusedOpenLeavesNoMarksBehind) {
   File reader, refused, writer;
-  ASSERT_EQ(File::Open(path_, FileAccess::kRead, FileShare::kDenyWrite, FileCreate::kOpenExisting, &reader),
+  ASSERT_EQ(File::Open(path_, FileAccess::kRead, FileShare::kDenyWrite, FileCreate::kOpenExisting,
+                       &reader),
             FileError::kNone);
   // Asks for write (refused); had its "denies read" mark stayed, the next reader would fail.
-  ASSERT_EQ(File::Open(path_, FileAccess::kWrite, FileShare::kExclusive, FileCreate::kOpenExisting, &refused),
+  ASSERT_EQ(File::Open(path_, FileAccess::kWrite, FileShare::kExclusive, FileCreate::kOpenExisting,
+                       &refused),
             FileError::kSharingViolation);
   File second_reader;
-  EXPECT_EQ(File::Open(path_, FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting, &second_reader),
+  EXPECT_EQ(File::Open(path_, FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting,
+                       &second_reader),
             FileError::kNone);
   reader.Close();
   second_reader.Close();
-  EXPECT_EQ(File::Open(path_, FileAccess::kWrite, FileShare::kExclusive, FileCreate::kOpenExisting, &writer),
+  EXPECT_EQ(File::Open(path_, FileAccess::kWrite, FileShare::kExclusive, FileCreate::kOpenExisting,
+                       &writer),
             FileError::kNone);
 }
 
 TEST_F(ShareModeTest, MovedHandleKeepsItsShareClaim) {
   File a;
-  ASSERT_EQ(File::Open(path_, FileAccess::kReadWrite, FileShare::kExclusive, FileCreate::kOpenExisting, &a),
+  ASSERT_EQ(File::Open(path_, FileAccess::kReadWrite, FileShare::kExclusive,
+                       FileCreate::kOpenExisting, &a),
             FileError::kNone);
   File b(std::move(a));
   EXPECT_FALSE(a.IsOpen());
   File c;
-  EXPECT_EQ(File::Open(path_, FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting, &c),
-            FileError::kSharingViolation);
+  EXPECT_EQ(
+      File::Open(path_, FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting, &c),
+      FileError::kSharingViolation);
   b = File();
-  EXPECT_EQ(File::Open(path_, FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting, &c),
-            FileError::kNone);
+  EXPECT_EQ(
+      File::Open(path_, FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting, &c),
+      FileError::kNone);
 }
 
 TEST_F(ShareModeTest, CreateAlwaysRefusedForSharingDoesNotTruncate) {
   RemoteHolder remote;
   ASSERT_TRUE(remote.ok());
   File reader;
-  ASSERT_EQ(File::Open(path_, FileAccess::kRead, FileShare::kDenyWrite, FileCreate::kOpenExisting, &reader),
+  ASSERT_EQ(File::Open(path_, FileAccess::kRead, FileShare::kDenyWrite, FileCreate::kOpenExisting,
+                       &reader),
             FileError::kNone);
   File writer;
-  EXPECT_EQ(File::Open(path_, FileAccess::kWrite, FileShare::kExclusive, FileCreate::kCreateAlways, &writer),
+  EXPECT_EQ(File::Open(path_, FileAccess::kWrite, FileShare::kExclusive, FileCreate::kCreateAlways,
+                       &writer),
             FileError::kSharingViolation);
   EXPECT_EQ(memo::testing::ReadWholeFile(path_), "contents");
   reader.Close();
 
   ASSERT_EQ(remote.Open(0, path_, FileAccess::kRead, FileShare::kDenyWrite), FileError::kNone);
-  EXPECT_EQ(File::Open(path_, FileAccess::kReadWrite, FileShare::kDenyNone, FileCreate::kCreateAlways, &writer),
+  EXPECT_EQ(File::Open(path_, FileAccess::kReadWrite, FileShare::kDenyNone,
+                       FileCreate::kCreateAlways, &writer),
             FileError::kSharingViolation);
   EXPECT_EQ(memo::testing::ReadWholeFile(path_), "contents");
   ASSERT_EQ(remote.Close(0), FileError::kNone);
-  EXPECT_EQ(File::Open(path_, FileAccess::kWrite, FileShare::kExclusive, FileCreate::kCreateAlways, &writer),
+  EXPECT_EQ(File::Open(path_, FileAccess::kWrite, FileShare::kExclusive, FileCreate::kCreateAlways,
+                       &writer),
             FileError::kNone);
   EXPECT_EQ(memo::testing::ReadWholeFile(path_), "");
 }
@@ -172,14 +190,17 @@ TEST_F(ShareModeTest, TheOtherProcessEndingLiftsItsClaim) {
   {
     RemoteHolder remote;
     ASSERT_TRUE(remote.ok());
-    ASSERT_EQ(remote.Open(0, path_, FileAccess::kReadWrite, FileShare::kExclusive), FileError::kNone);
+    ASSERT_EQ(remote.Open(0, path_, FileAccess::kReadWrite, FileShare::kExclusive),
+              FileError::kNone);
     File local;
-    EXPECT_EQ(File::Open(path_, FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting, &local),
+    EXPECT_EQ(File::Open(path_, FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting,
+                         &local),
               FileError::kSharingViolation);
   }  // the holder exits without closing its handle
   File local;
-  EXPECT_EQ(File::Open(path_, FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting, &local),
-            FileError::kNone);
+  EXPECT_EQ(
+      File::Open(path_, FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting, &local),
+      FileError::kNone);
 }
 
 // Someone holding the gate forever (a stopped process, say) delays opens but never hangs them,
@@ -187,16 +208,18 @@ TEST_F(ShareModeTest, TheOtherProcessEndingLiftsItsClaim) {
 TEST_F(ShareModeTest, AStuckGateHolderDoesNotHangOpens) {
   int raw = open(path_.c_str(), O_RDWR | O_CLOEXEC);
   ASSERT_GE(raw, 0);
-  struct flock gate{};
+  struct flock gate {};
   gate.l_type = F_WRLCK;
   gate.l_whence = SEEK_SET;
   gate.l_start = static_cast<off_t>(posix::kGateByte);
   gate.l_len = 1;
   ASSERT_EQ(fcntl(raw, F_OFD_SETLK, &gate), 0);
   File first, second;
-  EXPECT_EQ(File::Open(path_, FileAccess::kRead, FileShare::kDenyWrite, FileCreate::kOpenExisting, &first),
+  EXPECT_EQ(File::Open(path_, FileAccess::kRead, FileShare::kDenyWrite, FileCreate::kOpenExisting,
+                       &first),
             FileError::kNone);
-  EXPECT_EQ(File::Open(path_, FileAccess::kWrite, FileShare::kDenyNone, FileCreate::kOpenExisting, &second),
+  EXPECT_EQ(File::Open(path_, FileAccess::kWrite, FileShare::kDenyNone, FileCreate::kOpenExisting,
+                       &second),
             FileError::kSharingViolation);
   close(raw);
 }
@@ -210,7 +233,8 @@ TEST_F(ShareModeTest, RacingExclusiveOpensNeverBothSucceed) {
     std::atomic<int> overlaps;
     std::atomic<int> successes;
   };
-  void* mem = mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  void* mem =
+      mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
   ASSERT_NE(mem, MAP_FAILED);
   auto* shared = new (mem) Shared{};
   const std::string path = path_;
@@ -218,7 +242,8 @@ TEST_F(ShareModeTest, RacingExclusiveOpensNeverBothSucceed) {
     for (int i = 0; i < 300; ++i) {
       File f;
       FileError e = File::Open(path, i % 2 ? FileAccess::kRead : FileAccess::kReadWrite,
-                               i % 3 ? FileShare::kExclusive : FileShare::kDenyRead, FileCreate::kOpenExisting, &f);
+                               i % 3 ? FileShare::kExclusive : FileShare::kDenyRead,
+                               FileCreate::kOpenExisting, &f);
       if (e == FileError::kNone) {
         if (shared->inside.fetch_add(1) != 0) shared->overlaps.fetch_add(1);
         shared->successes.fetch_add(1);

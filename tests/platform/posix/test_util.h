@@ -115,7 +115,8 @@ class RemoteHolder {
   platform::FileError Call(const Command& c) {
     if (pid_ <= 0) return platform::FileError::kUnknown;
     int result = static_cast<int>(platform::FileError::kUnknown);
-    if (write(out_, &c, sizeof c) != static_cast<ssize_t>(sizeof c)) return platform::FileError::kUnknown;
+    if (write(out_, &c, sizeof c) != static_cast<ssize_t>(sizeof c))
+      return platform::FileError::kUnknown;
     if (read(in_, &result, sizeof result) != static_cast<ssize_t>(sizeof result)) {
       return platform::FileError::kUnknown;
     }
@@ -133,20 +134,15 @@ class RemoteHolder {
                                    static_cast<platform::FileShare>(c.share),
                                    static_cast<platform::FileCreate>(c.create), &files[c.slot]);
           break;
-        case kClose:
-          files.erase(c.slot);
-          break;
-        case kLock:
-          e = files[c.slot].Lock(c.offset, c.count);
-          break;
-        case kUnlock:
-          e = files[c.slot].Unlock(c.offset, c.count);
-          break;
-        default:
-          break;
+        case kClose: files.erase(c.slot); break;
+        case kLock: e = files[c.slot].Lock(c.offset, c.count); break;
+        case kUnlock: e = files[c.slot].Unlock(c.offset, c.count); break;
+        default: break;
       }
       int result = static_cast<int>(e);
-      if (write(out, &result, sizeof result) != static_cast<ssize_t>(sizeof result) || c.op == kExit) break;
+      if (write(out, &result, sizeof result) != static_cast<ssize_t>(sizeof result) ||
+          c.op == kExit)
+        break;
     }
     // Leave without running the parent's destructors or test framework; handles close with us.
     _exit(0);

@@ -114,8 +114,8 @@ TEST_F(QtBackendTest, IconsDefaultButtonAndModality) {
     seen = Look(modal);
     Press(modal, "取消");
   });
-  backend_.ShowMessageBox("x", "t", kMbYesNoCancel | kMbIconQuestion | kMbDefaultButton3 |
-                                        kMbSystemModal);
+  backend_.ShowMessageBox("x", "t",
+                          kMbYesNoCancel | kMbIconQuestion | kMbDefaultButton3 | kMbSystemModal);
   EXPECT_EQ(seen.icon, QMessageBox::Question);
   EXPECT_TRUE(seen.default_caption.startsWith(QString::fromUtf8("取消")));
   EXPECT_TRUE(seen.stays_on_top);
@@ -282,7 +282,8 @@ TEST_F(QtBackendTest, TimersTickFromTheLoop) {
   EXPECT_EQ(ticks, 3);
 }
 
-// --- Password dialog and services ------------------------------------------------------------------
+// --- Password dialog and services
+// ------------------------------------------------------------------
 
 TEST_F(QtBackendTest, PasswordDialogReturnsTheTextOrNothing) {
   QString caption;
@@ -330,11 +331,13 @@ TEST_F(QtBackendTest, ClipboardKeepsTextAndPrivateFormat) {
   content.formats.emplace_back("MGridCells", std::string("\x00\x01\xFF", 3));
   ASSERT_TRUE(backend_.SetClipboard(content));
   EXPECT_EQ(backend_.ClipboardText(), content.text_gbk);
-  EXPECT_EQ(backend_.ClipboardData("MGridCells"), std::optional<std::string>(std::string("\x00\x01\xFF", 3)));
+  EXPECT_EQ(backend_.ClipboardData("MGridCells"),
+            std::optional<std::string>(std::string("\x00\x01\xFF", 3)));
   EXPECT_EQ(backend_.ClipboardData("Other"), std::nullopt);
 }
 
-// --- The program's start under Qt ------------------------------------------------------------------
+// --- The program's start under Qt
+// ------------------------------------------------------------------
 
 // With no window definitions the start-up window cannot load: the report is shown in a Qt box and,
 // once it is answered, the process ends with -1.
@@ -351,7 +354,8 @@ TEST(QtProgramDeathTest, MissingStartupWindowEndsWithMinusOne) {
         });
         RunProgram(0x52010009, nullptr);
       },
-      ::testing::ExitedWithCode(255), "box \\[错误\\] \\[运行时出错!\n\n错误信息：载入启动窗口失败\n\\]");
+      ::testing::ExitedWithCode(255),
+      "box \\[错误\\] \\[运行时出错!\n\n错误信息：载入启动窗口失败\n\\]");
 }
 
 }  // namespace

@@ -28,8 +28,8 @@ TEST(QtConvertTest, EveryTwoByteCodeConvertsAsTheCodecDoes) {
       ASSERT_EQ(Utf8Of(shown), GbkToUtf8(gbk)) << std::hex << lead << " " << trail;
       ASSERT_EQ(ToGbk(shown), Utf8ToGbk(GbkToUtf8(gbk))) << std::hex << lead << " " << trail;
       // A well-formed pair is one character; any other pair is a '?' and its second byte.
-      const bool wellformed = lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE &&
-                              trail != 0x7F;
+      const bool wellformed =
+          lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F;
       ASSERT_EQ(SplitCharacters(shown).size(), wellformed ? 1u : 2u)
           << std::hex << lead << " " << trail;
     }

@@ -10,9 +10,9 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTextCharFormat>
 #include <QTextCursor>
-#include <QTest>
 #include <QToolButton>
 #include <QWheelEvent>
 
@@ -115,7 +115,7 @@ TEST_F(QtWindowTest, TabIsOfferedBeforeQtMovesTheFocus) {
   first->SetFocus();
   filter_ = [](Control*, const InputEvent& e) {
     return e.kind == InputKind::kKeyDown && e.key == vk::kTab ? InputDecision::Swallow()
-                                                               : InputDecision::Pass();
+                                                              : InputDecision::Pass();
   };
   QTest::keyClick(WidgetOf<QLineEdit>(first), Qt::Key_Tab);
   bool offered = false;

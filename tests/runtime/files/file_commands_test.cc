@@ -7,12 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/posix/syscalls.h"
 #include "runtime/dispatch.h"
 #include "runtime/heap.h"
 #include "runtime/literal.h"
 #include "runtime/program.h"
 #include "runtime/text.h"
-#include "platform/posix/syscalls.h"
 #include "tests/platform/posix/test_util.h"
 
 namespace memo {
@@ -42,7 +42,8 @@ class FileCommandsTest : public ::testing::Test {
     if (block != nullptr) {
       EXPECT_GT(ByteSetSize(block), 0) << "an empty byte-set must be null";
     }
-    std::string bytes(reinterpret_cast<const char*>(ByteSetData(block)), static_cast<size_t>(ByteSetSize(block)));
+    std::string bytes(reinterpret_cast<const char*>(ByteSetData(block)),
+                      static_cast<size_t>(ByteSetSize(block)));
     Release(block);
     return bytes;
   }
@@ -59,7 +60,8 @@ class FileCommandsTest : public ::testing::Test {
     return result.low != 0;
   }
 
-  int32_t Open(const std::string& name, TypedValue mode = Omitted(), TypedValue sharing = Omitted()) {
+  int32_t Open(const std::string& name, TypedValue mode = Omitted(),
+               TypedValue sharing = Omitted()) {
     ArgList args{TextValue(name.c_str()), mode, sharing};
     return static_cast<int32_t>(CallCommand(OpenDiskFile, args).low);
   }
@@ -126,13 +128,15 @@ TEST_F(FileCommandsTest, ReadFileBytesFailsWhileAnotherHandleHasWriteAccess) {
   WriteWholeFile(path, "data");
   {
     File writer;
-    ASSERT_EQ(File::Open(path, FileAccess::kWrite, FileShare::kDenyNone, FileCreate::kOpenExisting, &writer),
+    ASSERT_EQ(File::Open(path, FileAccess::kWrite, FileShare::kDenyNone, FileCreate::kOpenExisting,
+                         &writer),
               FileError::kNone);
     EXPECT_EQ(Read(path), "");
   }
   {
     File reader;  // readers do not stand in the way
-    ASSERT_EQ(File::Open(path, FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting, &reader),
+    ASSERT_EQ(File::Open(path, FileAccess::kRead, FileShare::kDenyNone, FileCreate::kOpenExisting,
+                         &reader),
               FileError::kNone);
     EXPECT_EQ(Read(path), "data");
   }
@@ -182,7 +186,8 @@ TEST_F(FileCommandsTest, WriteFileBytesFailsWhileAnyHandleIsOpen) {
   WriteWholeFile(path, "keep");
   for (FileAccess access : {FileAccess::kRead, FileAccess::kWrite, FileAccess::kReadWrite}) {
     File other;
-    ASSERT_EQ(File::Open(path, access, FileShare::kDenyNone, FileCreate::kOpenExisting, &other), FileError::kNone);
+    ASSERT_EQ(File::Open(path, access, FileShare::kDenyNone, FileCreate::kOpenExisting, &other),
+              FileError::kNone);
     EXPECT_FALSE(Write(path, {"lost"}));
     EXPECT_EQ(ReadWholeFile(path), "keep");  // not even truncated
   }
@@ -225,7 +230,8 @@ TEST_F(FileCommandsTest, OpenDiskFileRefusesModeOrSharingOutOfRange) {
   const std::string path = dir_ / "f.bin";
   WriteWholeFile(path, "x");
   for (int32_t mode : {0, 7, -1}) EXPECT_EQ(Open(path, IntValue(mode)), 0) << mode;
-  for (int32_t sharing : {0, 5, -3}) EXPECT_EQ(Open(path, IntValue(3), IntValue(sharing)), 0) << sharing;
+  for (int32_t sharing : {0, 5, -3})
+    EXPECT_EQ(Open(path, IntValue(3), IntValue(sharing)), 0) << sharing;
   EXPECT_EQ(Open(path, TextValue("3")), 0);  // not a number
   EXPECT_EQ(OpenDiskFileCount(), 0);
   EXPECT_NE(Open(path, ByteValue(6), LongValue(4)), 0);  // numbers of other widths count

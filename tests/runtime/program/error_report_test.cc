@@ -38,8 +38,7 @@ TEST(ErrorReportTest, EmptyMessageHasNoMessageLine) {
 
 TEST(ErrorReportTest, NegativeAndLargeCodesInDecimal) {
   EXPECT_EQ(BuildErrorReport("", -7), G("运行时出错!\r\n\r\n错误代码：-7\r\n\r\n"));
-  EXPECT_EQ(BuildErrorReport("", 2147483647),
-            G("运行时出错!\r\n\r\n错误代码：2147483647\r\n\r\n"));
+  EXPECT_EQ(BuildErrorReport("", 2147483647), G("运行时出错!\r\n\r\n错误代码：2147483647\r\n\r\n"));
 }
 
 TEST(ErrorReportTest, MessageTableHasElevenEntries) {
@@ -156,8 +155,9 @@ TEST(StartupProbeTest, MissingStartupWindowEndsWithMinusOne) {
   rmdir(dir.c_str());
   ASSERT_TRUE(WIFEXITED(status)) << output;
   EXPECT_EQ(WEXITSTATUS(status), 255) << output;
-  EXPECT_NE(output.find("box title=[错误] style=8208\n运行时出错!\r\n\r\n错误信息：载入启动窗口失败\r\n"),
-            std::string::npos)
+  EXPECT_NE(
+      output.find("box title=[错误] style=8208\n运行时出错!\r\n\r\n错误信息：载入启动窗口失败\r\n"),
+      std::string::npos)
       << output;
   // One box only, the run directory became the current directory, the exit routine ran once.
   EXPECT_EQ(output.find("box title", output.find("box title") + 1), std::string::npos) << output;

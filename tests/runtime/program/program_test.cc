@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "platform/process.h"
-#include "runtime/program.h"
-#include "runtime/system_commands.h"
 #include "runtime/fatal.h"
 #include "runtime/heap.h"
+#include "runtime/program.h"
+#include "runtime/system_commands.h"
 #include "runtime/text.h"
 #include "tests/support/test_support.h"
 

@@ -72,9 +72,9 @@ TEST_F(SystemCommandsTest, EveryButtonMapsToItsResult) {
     int answer;
     int32_t result;
   } cases[] = {
-      {0, kIdOk, 0},     {2, kIdAbort, 2}, {2, kIdRetry, 3}, {2, kIdIgnore, 4},
-      {3, kIdYes, 5},    {3, kIdNo, 6},    {3, kIdCancel, 1}, {4, kIdYes, 5},
-      {4, kIdNo, 6},     {5, kIdRetry, 3}, {5, kIdCancel, 1},
+      {0, kIdOk, 0},  {2, kIdAbort, 2}, {2, kIdRetry, 3},  {2, kIdIgnore, 4},
+      {3, kIdYes, 5}, {3, kIdNo, 6},    {3, kIdCancel, 1}, {4, kIdYes, 5},
+      {4, kIdNo, 6},  {5, kIdRetry, 3}, {5, kIdCancel, 1},
   };
   for (const Case& c : cases) {
     backend_.QueueBoxAnswer(c.answer);

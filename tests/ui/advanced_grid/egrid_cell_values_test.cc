@@ -54,8 +54,8 @@ std::string TextSetBy(const TypedValue& value) {
 TEST(EGridGetCell, OutsideTheGridIsLogicalFalseOrAnEmptyByteSetInAPictureColumn) {
   EGridModel model(Sized(2, 3, 0, 0));
   ASSERT_TRUE(model.SetColumnKind(2, EGridColumnKind::kPicture));
-  for (CellPos outside : {CellPos{5, 0}, CellPos{2, 1}, CellPos{-1, 0}, CellPos{0, 3},
-                          CellPos{0, -1}}) {
+  for (CellPos outside :
+       {CellPos{5, 0}, CellPos{2, 1}, CellPos{-1, 0}, CellPos{0, 3}, CellPos{0, -1}}) {
     ValueOwner value(CellContent(model, outside.row, outside.column));
     EXPECT_EQ(value.get().tag, TypeTag::kBool) << outside.row << "," << outside.column;
     EXPECT_EQ(value.get().low, 0u);
@@ -257,8 +257,8 @@ TEST_F(EGridCommandOpsTest, FollowUpFillThroughTheCommands) {
   EXPECT_EQ(Run(egrid_ops::SetColumnWidth, {IntValue(1), IntValue(400)}).low, 1u);
   for (const char* entry : {"one", "two"}) {
     EXPECT_EQ(Run(egrid_ops::InsertRow, {Omitted(), IntValue(1)}).low, 1u);
-    EXPECT_EQ(Run(egrid_ops::SetCell, {IntValue(1), IntValue(1), IntValue(1), TextValue(entry)}).low,
-              1u);
+    EXPECT_EQ(
+        Run(egrid_ops::SetCell, {IntValue(1), IntValue(1), IntValue(1), TextValue(entry)}).low, 1u);
   }
   ValueOwner top(Run(egrid_ops::GetCell, {IntValue(1), IntValue(1)}));
   EXPECT_EQ(top.get().tag, TypeTag::kText);
@@ -305,8 +305,7 @@ TEST_F(EGridCommandOpsTest, MissingOrNonNumericCoordinatesFail) {
   ValueOwner text_row(Run(egrid_ops::GetCell, {TextValue("0"), IntValue(0)}));
   EXPECT_EQ(text_row.get().tag, TypeTag::kBool);
   EXPECT_EQ(Run(egrid_ops::SetCell, {IntValue(0), IntValue(0), IntValue(1)}).low, 0u);
-  EXPECT_EQ(Run(egrid_ops::SetCell, {IntValue(0), IntValue(0), Omitted(), TextValue("x")}).low,
-            0u);
+  EXPECT_EQ(Run(egrid_ops::SetCell, {IntValue(0), IntValue(0), Omitted(), TextValue("x")}).low, 0u);
   EXPECT_EQ(grid_->model().Cell(0, 0), nullptr);
 }
 

@@ -242,7 +242,7 @@ TEST(EGridNumbers, NumericColumnRefusesOtherTextsAndShowsItsDecimals) {
   EXPECT_EQ(model.DisplayText(1, 1), "3.14");
   ASSERT_TRUE(model.SetCellText(2, 1, " -1e2 "));
   EXPECT_EQ(model.DisplayText(2, 1), "-100.00");
-  ASSERT_TRUE(model.SetCellText(2, 1, ""));  // clearing is not a refused text
+  ASSERT_TRUE(model.SetCellText(2, 1, ""));         // clearing is not a refused text
   ASSERT_TRUE(model.SetCellText(0, 1, G("金额")));  // the heading is no number
   EXPECT_EQ(model.DisplayText(0, 1), G("金额"));
 
@@ -264,8 +264,8 @@ TEST(EGridNumbers, WhatCountsAsANumber) {
   for (const char* yes : {"0", "-7", "+7", "1.", ".5", "1e3", "1E-3", " 42 ", "007"}) {
     EXPECT_TRUE(IsNumberText(yes)) << yes;
   }
-  for (const char* no : {"", " ", "+", "-", ".", "1e", "0x10", "inf", "nan", "1 2", "--1", "1,5",
-                         "1e999"}) {
+  for (const char* no :
+       {"", " ", "+", "-", ".", "1e", "0x10", "inf", "nan", "1 2", "--1", "1,5", "1e999"}) {
     EXPECT_FALSE(IsNumberText(no)) << no;
   }
 }

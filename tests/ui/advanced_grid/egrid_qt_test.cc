@@ -51,9 +51,8 @@ class EGridQtTest : public ::testing::Test {
     settings.fixed_columns = 0;
     settings.column_width = 120;
     grid_ = std::make_unique<EGrid>(canvas_, settings);
-    grid_->SetEventSink([this](int32_t event, std::initializer_list<int32_t>) {
-      events_.push_back(event);
-    });
+    grid_->SetEventSink(
+        [this](int32_t event, std::initializer_list<int32_t>) { events_.push_back(event); });
     EGridModel& m = grid_->model();
     m.SetCellText(0, 0, Utf8ToGbk("时间"));
     m.SetCellText(0, 1, Utf8ToGbk("跟进内容"));

@@ -11,8 +11,9 @@ namespace {
 // The block of the follow-up window's grid.
 EGridBlock FollowUpBlock() {
   EGridBlock block;
-  const uint32_t words[28] = {0xC0C0C0, 0xFFFFFF, 0, 0, 3, 1, 1, 24, 325, 1, 2, 0, 0, 0,
-                              1, 1, 1, 0xFF000000, 0, 0, 3, 1, 1, 0xFF9933, 1, 0, 0, 1};
+  const uint32_t words[28] = {0xC0C0C0, 0xFFFFFF, 0, 0,        3, 1, 1, 24,         325, 1,
+                              2,        0,        0, 0,        1, 1, 1, 0xFF000000, 0,   0,
+                              3,        1,        1, 0xFF9933, 1, 0, 0, 1};
   std::copy(std::begin(words), std::end(words), block.words);
   return block;
 }
@@ -34,8 +35,8 @@ TEST(EGridSettingsFromBlock, TheFollowUpGrid) {
 }
 
 TEST(EGridSettingsFromBlock, ExtensionBorderStyles) {
-  const std::pair<uint32_t, int> styles[] = {{1, 1}, {2, 2}, {3, 2}, {4, 1}, {5, 2}, {0, 0},
-                                             {6, 0}, {0xFFFFFFFF, 0}};
+  const std::pair<uint32_t, int> styles[] = {{1, 1}, {2, 2}, {3, 2}, {4, 1},
+                                             {5, 2}, {0, 0}, {6, 0}, {0xFFFFFFFF, 0}};
   for (auto [style, border] : styles) {
     EGridBlock block = FollowUpBlock();
     block.words[23] |= 0x80000000u;

@@ -13,8 +13,8 @@
 #include "platform/codec.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/headless/headless_controls.h"
-#include "ui/advanced_grid/egrid.h"
 #include "tests/support/gbk.h"
+#include "ui/advanced_grid/egrid.h"
 
 namespace memo::ui::testing {
 

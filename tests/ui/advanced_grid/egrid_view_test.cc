@@ -80,8 +80,8 @@ TEST_F(EGridViewTest, ReleaseRaisesFocusChangeThenReleaseThenHeadingCell) {
   events_.clear();
   Click(CentreOf(3, 0));
   Click(CentreOf(0, 0));
-  EXPECT_EQ(events_, (std::vector<RaisedEvent>{{5, {30, 84}}, {8, {3, 0}}, {5, {30, 12}},
-                                               {8, {0, 0}}}));
+  EXPECT_EQ(events_,
+            (std::vector<RaisedEvent>{{5, {30, 84}}, {8, {3, 0}}, {5, {30, 12}}, {8, {0, 0}}}));
 }
 
 TEST_F(EGridViewTest, FocusMovedByKeysIsAnnouncedAtTheNextRelease) {

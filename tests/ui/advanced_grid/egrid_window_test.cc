@@ -32,8 +32,9 @@ constexpr uint32_t kEdit = 0x16010021;
 // The follow-up window's grid: one row, two columns 325 wide, no headings.
 ui::EGridBlock FollowUpBlock() {
   ui::EGridBlock block;
-  const uint32_t words[28] = {0xC0C0C0, 0xFFFFFF, 0, 0, 3, 1, 1, 24, 325, 1, 2, 0, 0, 0,
-                              1, 1, 1, 0xFF000000, 0, 0, 3, 1, 1, 0xFF9933, 1, 0, 0, 1};
+  const uint32_t words[28] = {0xC0C0C0, 0xFFFFFF, 0, 0,        3, 1, 1, 24,         325, 1,
+                              2,        0,        0, 0,        1, 1, 1, 0xFF000000, 0,   0,
+                              3,        1,        1, 0xFF9933, 1, 0, 0, 1};
   std::copy(std::begin(words), std::end(words), block.words);
   return block;
 }

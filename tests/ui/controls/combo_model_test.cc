@@ -144,9 +144,20 @@ int ScanFor(const ComboModel& model, const std::string& text) {
 TEST(ComboModelTest, FindItemAnswersTheFirstEqualItemThroughEveryChange) {
   // Near misses on purpose: prefixes, case, a GBK character cut after its lead byte, the empty
   // text, texts that differ only in their last byte.
-  const std::vector<std::string> texts = {
-      "",        "a",      "A",       "ab",      "abc",       G("资金借出"), G("资金借入"),
-      G("资金"), G("客户"), "\xD7",   G("拜访") + "\xB0", G("拜访"),   "1234567890", "123456789"};
+  const std::vector<std::string> texts = {"",
+                                          "a",
+                                          "A",
+                                          "ab",
+                                          "abc",
+                                          G("资金借出"),
+                                          G("资金借入"),
+                                          G("资金"),
+                                          G("客户"),
+                                          "\xD7",
+                                          G("拜访") + "\xB0",
+                                          G("拜访"),
+                                          "1234567890",
+                                          "123456789"};
   std::mt19937 random(16);
   for (bool sorted : {false, true}) {
     ComboModel model(ComboKind::kDropDown, sorted);

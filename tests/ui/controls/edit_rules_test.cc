@@ -101,7 +101,11 @@ TEST(EditRulesTest, InsertionsAreConvertedAndCutAtAWholeCharacter) {
   // A line break byte inside a two-byte character is no line break.
   rules.multi_line = false;
   rules.max_bytes = 0;
-  EXPECT_EQ(FitInsertion(rules, "", {0, 0}, "\x81\x0A" "b\nc"), "\x81\x0A" "B");
+  EXPECT_EQ(FitInsertion(rules, "", {0, 0},
+                         "\x81\x0A"
+                         "b\nc"),
+            "\x81\x0A"
+            "B");
 }
 
 TEST(EditRulesTest, WholeChangesAreSetRightAsOneInsertion) {
@@ -187,8 +191,7 @@ TEST(EditRulesTest, TheHeadInsideARunOfTwoByteCharactersEndsOnTheirBoundary) {
   // alone, and a letter typed after it becomes its second byte: a pair, which no case conversion
   // touches.
   const std::string shifted = "a\x81" + run;
-  EXPECT_FALSE(
-      FixUserChange(Limit(0, CaseConversion::kUpper), shifted, shifted + "b").has_value());
+  EXPECT_FALSE(FixUserChange(Limit(0, CaseConversion::kUpper), shifted, shifted + "b").has_value());
 }
 
 }  // namespace

@@ -134,12 +134,17 @@ TEST_F(GridWindowTest, DataSourceCommands) {
   ASSERT_TRUE(Load());
   SetFileName(path_);
   EXPECT_EQ(Call(ui::DataSrcSetCellText, kSource, ui::unit_type::kDataSrc,
-                 {IntValue(2), IntValue(3), TextValue("changed")}).low, 1u);
+                 {IntValue(2), IntValue(3), TextValue("changed")})
+                .low,
+            1u);
   EXPECT_EQ(CellText(2, 3), "changed");
   EXPECT_EQ(Call(ui::DataSrcSetCellText, kSource, ui::unit_type::kDataSrc,
-                 {IntValue(7), IntValue(3), TextValue("x")}).low, 0u);
-  EXPECT_EQ(Call(ui::DataSrcDeleteRows, kSource, ui::unit_type::kDataSrc,
-                 {IntValue(5), IntValue(9)}).low, 1u);
+                 {IntValue(7), IntValue(3), TextValue("x")})
+                .low,
+            0u);
+  EXPECT_EQ(
+      Call(ui::DataSrcDeleteRows, kSource, ui::unit_type::kDataSrc, {IntValue(5), IntValue(9)}).low,
+      1u);
   EXPECT_EQ(Call(ui::DataSrcRowCount, kSource, ui::unit_type::kDataSrc, {}).low, 4u);
   EXPECT_EQ(Call(ui::DataSrcDeleteRows, kSource, ui::unit_type::kDataSrc, {IntValue(1)}).low, 1u);
   EXPECT_EQ(CellText(1, 1), "c2");

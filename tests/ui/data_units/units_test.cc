@@ -97,8 +97,8 @@ class StandInWindow : public LiveWindow {
   template <typename Factory>
   Unit* Create(int index, Factory factory) {
     UnitCreation creation;
-    creation.context = UnitContext{this, record_.id, record_.units[static_cast<size_t>(index)].id,
-                                   index};
+    creation.context =
+        UnitContext{this, record_.id, record_.units[static_cast<size_t>(index)].id, index};
     creation.record = &record_.units[static_cast<size_t>(index)];
     creation.native = native_;
     const UnitRecord& r = record_.units[static_cast<size_t>(index)];
@@ -177,19 +177,16 @@ class DataUnitsTest : public GridTest {
 
     stand_in_ = std::make_unique<StandInWindow>(window_, record);
     DBProviderBlock provider_block;
-    provider_unit_ = stand_in_->Create(1, [&](const UnitCreation& c) {
-      return CreateDBProviderUnitFromBlock(c, provider_block);
-    });
+    provider_unit_ = stand_in_->Create(
+        1, [&](const UnitCreation& c) { return CreateDBProviderUnitFromBlock(c, provider_block); });
     DataSrcBlock source_block;
     source_block.provider = G("数据库提供者1");
-    source_unit_ = stand_in_->Create(2, [&](const UnitCreation& c) {
-      return CreateDataSrcUnitFromBlock(c, source_block);
-    });
+    source_unit_ = stand_in_->Create(
+        2, [&](const UnitCreation& c) { return CreateDataSrcUnitFromBlock(c, source_block); });
     GridBlock grid_block;
     grid_block.data_source = G("数据源1");
-    grid_unit_ = stand_in_->Create(3, [&](const UnitCreation& c) {
-      return CreateGridUnitFromBlock(c, grid_block);
-    });
+    grid_unit_ = stand_in_->Create(
+        3, [&](const UnitCreation& c) { return CreateGridUnitFromBlock(c, grid_block); });
     ASSERT_TRUE(provider_unit_ && source_unit_ && grid_unit_);
     stand_in_->AllCreated();
   }

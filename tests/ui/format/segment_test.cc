@@ -29,24 +29,24 @@ std::string RawGeneral(uint32_t type, std::string_view name, int32_t left, int32
                        const std::vector<RawEvent>& events, std::string_view block) {
   std::string r;
   PutU32(&r, type);
-  PutU32(&r, 0);                      // event source
+  PutU32(&r, 0);  // event source
   for (int i = 0; i < 4; ++i) PutU32(&r, 0);
   r.append(name);
   r.push_back('\0');
-  r.push_back('\0');                  // remark
-  PutU32(&r, 0xDEADBEEF);             // object slot: ignored
+  r.push_back('\0');       // remark
+  PutU32(&r, 0xDEADBEEF);  // object slot: ignored
   PutI32(&r, left);
   PutI32(&r, top);
   PutI32(&r, width);
   PutI32(&r, height);
-  PutU32(&r, 0xCAFEF00D);             // cursor slot: ignored
-  PutU32(&r, 0);                      // parent
-  PutU32(&r, 0);                      // page count
-  PutU32(&r, 0);                      // mouse pointer blob
-  r.push_back('\0');                  // tag
-  PutU32(&r, 0);                      // word X
+  PutU32(&r, 0xCAFEF00D);  // cursor slot: ignored
+  PutU32(&r, 0);           // parent
+  PutU32(&r, 0);           // page count
+  PutU32(&r, 0);           // mouse pointer blob
+  r.push_back('\0');       // tag
+  PutU32(&r, 0);           // word X
   PutU32(&r, flags);
-  PutU32(&r, 0);                      // word Y
+  PutU32(&r, 0);  // word Y
   PutU32(&r, static_cast<uint32_t>(events.size()));
   for (const RawEvent& e : events) PutI32(&r, e.event), PutI32(&r, e.routine);
   r.append(20, '\0');
@@ -108,11 +108,11 @@ std::string RawSegment(const std::vector<uint32_t>& window_ids,
 
 // One window: its unit, a button, a menu item.
 std::string SmallWindowTable() {
-  return RawTable({0x06010100, 0x16010101, 0x26010102},
-                  {RawGeneral(0x00010001, "", 50, 50, 200, 100, 1, {{0, 3}}, "WB"),
-                   RawGeneral(0x0001000B, "\xB0\xB4\xC5\xA5", -1, 2, 30, 20, 5,
-                              {{0, 7}, {-9, -1}}, "blk"),
-                   RawMenu(1, 4, "\xB8\xFA", 9)});
+  return RawTable(
+      {0x06010100, 0x16010101, 0x26010102},
+      {RawGeneral(0x00010001, "", 50, 50, 200, 100, 1, {{0, 3}}, "WB"),
+       RawGeneral(0x0001000B, "\xB0\xB4\xC5\xA5", -1, 2, 30, 20, 5, {{0, 7}, {-9, -1}}, "blk"),
+       RawMenu(1, 4, "\xB8\xFA", 9)});
 }
 
 std::string SmallSegment() {
@@ -248,9 +248,9 @@ TEST(SegmentRoundTripTest, AZeroByteInsideANameCannotShiftTheFieldsAfterIt) {
 }
 
 TEST(SegmentRoundTripTest, TrailingBytesAfterTheLastWindowAndAfterAMenuItemAreIgnored) {
-  std::string table = RawTable({0x06010100, 0x26010102},
-                               {RawGeneral(0x00010001, "", 0, 0, 1, 1, 1, {}, ""),
-                                RawMenu(0, 0, "m", -1) + "junk"});
+  std::string table = RawTable(
+      {0x06010100, 0x26010102},
+      {RawGeneral(0x00010001, "", 0, 0, 1, 1, 1, {}, ""), RawMenu(0, 0, "m", -1) + "junk"});
   DefinitionStore out;
   ASSERT_EQ(Read(RawSegment({0x52010103}, {RawWindow(0, 0, 2, table)}) + "tail", &out),
             SegmentError::kNone);
@@ -289,7 +289,7 @@ TEST(SegmentReaderTest, AHeaderClaimingMoreWindowsThanBytesIsTruncated) {
   bytes.replace(0, 4, "\xF8\xFF\xFF\xFF");
   DefinitionStore out;
   EXPECT_EQ(Read(bytes, &out), SegmentError::kTruncated);
-  bytes.replace(0, 4, std::string("\x10\0\0\0", 4));  // two windows, one record
+  bytes.replace(0, 4, std::string("\x10\0\0\0", 4));       // two windows, one record
   EXPECT_EQ(Read(bytes, &out), SegmentError::kInvalidId);  // the slot is read as an id first
 }
 
@@ -309,15 +309,15 @@ TEST(SegmentReaderTest, TheFirstUnitMustBeTheWindowUnit) {
     std::vector<std::string> records;
   };
   const Case cases[] = {
-      {{}, {}},                                           // no units at all
-      {{0x16010101}, {window}},                           // window type under a control id
-      {{0x06010100}, {button}},                           // window unit id, control type
-      {{0x06000000}, {window}},                           // low 24 bits zero
-      {{0x06010100, 0x06010101}, {window, window}},       // a second window unit
-      {{0x06010100, 0x16010101}, {window, window}},       // a second unit of window type
-      {{0x06010100, 0x10010101}, {window, button}},       // a unit id whose nibble is not 6
-      {{0x06010100, 0x26010101}, {window, button}},       // a menu id on a general record
-      {{0x06010100, 0x16010101},                           // a menu record under a control id
+      {{}, {}},                                      // no units at all
+      {{0x16010101}, {window}},                      // window type under a control id
+      {{0x06010100}, {button}},                      // window unit id, control type
+      {{0x06000000}, {window}},                      // low 24 bits zero
+      {{0x06010100, 0x06010101}, {window, window}},  // a second window unit
+      {{0x06010100, 0x16010101}, {window, window}},  // a second unit of window type
+      {{0x06010100, 0x10010101}, {window, button}},  // a unit id whose nibble is not 6
+      {{0x06010100, 0x26010101}, {window, button}},  // a menu id on a general record
+      {{0x06010100, 0x16010101},                     // a menu record under a control id
        {window, RawMenu(0, 0, "m", -1)}},
   };
   for (const Case& c : cases) {
@@ -390,17 +390,17 @@ TEST(SegmentReaderTest, UnitFieldsMustFitInTheirRecordBytes) {
   const std::string menu = RawMenu(0, 0, "caption", 2);
   for (size_t cut = 1; cut <= button.size(); ++cut) {
     std::string bytes = RawSegment(
-        {0x52010103}, {RawWindow(0, 0, 3, RawTable({0x06010100, 0x16010101, 0x26010102},
-                                                   {window, button.substr(0, button.size() - cut),
-                                                    menu}))});
+        {0x52010103}, {RawWindow(0, 0, 3,
+                                 RawTable({0x06010100, 0x16010101, 0x26010102},
+                                          {window, button.substr(0, button.size() - cut), menu}))});
     DefinitionStore out;
     ASSERT_EQ(Read(bytes, &out), SegmentError::kTruncated) << cut;
   }
   for (size_t cut = 1; cut <= menu.size(); ++cut) {
     std::string bytes = RawSegment(
-        {0x52010103}, {RawWindow(0, 0, 3, RawTable({0x06010100, 0x26010102, 0x16010101},
-                                                   {window, menu.substr(0, menu.size() - cut),
-                                                    button}))});
+        {0x52010103}, {RawWindow(0, 0, 3,
+                                 RawTable({0x06010100, 0x26010102, 0x16010101},
+                                          {window, menu.substr(0, menu.size() - cut), button}))});
     DefinitionStore out;
     ASSERT_EQ(Read(bytes, &out), SegmentError::kTruncated) << cut;
   }

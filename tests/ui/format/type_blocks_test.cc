@@ -454,9 +454,10 @@ TEST(EGridBlockTest, EmptyBlockGivesTheTableDefaults) {
   EGridBlock b;
   b.words[8] = 325;
   ASSERT_EQ(ReadEGridBlock("", &b), BlockStatus::kOk);
-  const uint32_t expected[28] = {0xC0C0C0, 0xFFFFFF, 0, 0, 3, 1, 1, 24, 60, 5, 5, 1, 1, 1,
-                                 1, 0, 1, 0xFF000000, 0, 0, 0, 1, 0, kSystemHighlightColour,
-                                 1, 0, 0, 1};
+  const uint32_t expected[28] = {0xC0C0C0, 0xFFFFFF,   0, 0, 3, 1, 1, 24,
+                                 60,       5,          5, 1, 1, 1, 1, 0,
+                                 1,        0xFF000000, 0, 0, 0, 1, 0, kSystemHighlightColour,
+                                 1,        0,          0, 1};
   for (int i = 0; i < 28; ++i) EXPECT_EQ(b.words[i], expected[i]) << "word " << i + 1;
   EXPECT_FALSE(b.has_extension);
   EXPECT_EQ(b.SelectionColour(), kSystemHighlightColour);
@@ -478,7 +479,7 @@ TEST(EGridBlockTest, VersionRulesTruncationAndRoundTrip) {
 }
 
 TEST(EGridBlockTest, EachVersionReadsTheWordsOfItsMinimumVersionOnly) {
-  const uint32_t min_version[28] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+  const uint32_t min_version[28] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,  1,  1,
                                     2, 3, 4, 5, 6, 6, 7, 8, 8, 8, 9, 10, 11, 12};
   const EGridBlock defaults;
   for (uint32_t version = 1; version <= 12; ++version) {
@@ -552,10 +553,10 @@ TEST(LogFontTest, SixtyBytesRoundTripAndTheLayoutIsWindows) {
   const LogFont font = SampleFont();
   const std::string bytes = WriteLogFont(font);
   ASSERT_EQ(bytes.size(), kLogFontBytes);
-  EXPECT_EQ(bytes.substr(0, 4), "\xF4\xFF\xFF\xFF");        // height -12
+  EXPECT_EQ(bytes.substr(0, 4), "\xF4\xFF\xFF\xFF");               // height -12
   EXPECT_EQ(bytes.substr(16, 4), std::string("\xBC\x02\0\0", 4));  // weight 700
-  EXPECT_EQ(bytes[20], 1);                                     // italic
-  EXPECT_EQ(static_cast<uint8_t>(bytes[23]), 134);             // charset
+  EXPECT_EQ(bytes[20], 1);                                         // italic
+  EXPECT_EQ(static_cast<uint8_t>(bytes[23]), 134);                 // charset
   EXPECT_EQ(bytes.substr(28, 5), std::string("\xCB\xCE\xCC\xE5\0", 5));
   LogFont out;
   ASSERT_TRUE(ReadLogFont(bytes, &out));

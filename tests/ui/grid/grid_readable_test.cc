@@ -125,10 +125,9 @@ TEST_F(GridReadableTest, TheEditorWrapsALongMemoAndGrowsDownwardsWithinTheGrid) 
   EXPECT_LE(editor.bottom(), client.height);
   EXPECT_EQ(editor.top, cell.top);  // downwards from the cell
   // Tall enough for the text wrapped at its width.
-  const WrappedText lines = WrapText(grid_->layout().metrics().row_height > 0
-                                         ? backend_.DefaultGuiFont()
-                                         : platform::FontSpec{},
-                                     LongMemo(), editor.width - 8);
+  const WrappedText lines = WrapText(
+      grid_->layout().metrics().row_height > 0 ? backend_.DefaultGuiFont() : platform::FontSpec{},
+      LongMemo(), editor.width - 8);
   EXPECT_GT(lines.lines.size(), 2u);
   EXPECT_GE(editor.height, lines.height());
   // A short text keeps the editor one line high.

@@ -65,7 +65,8 @@ TEST_F(GridPaintTest, HeadingsRowNumbersAndCellsOfTheRowsInView) {
   bool framed = false;
   int edges = 0;
   for (const PaintOp& op : canvas_->paint_log()) {
-    if (op.kind == PaintOp::Kind::kFrame && op.rect == grid_->layout().CellRect(1, 1)) framed = true;
+    if (op.kind == PaintOp::Kind::kFrame && op.rect == grid_->layout().CellRect(1, 1))
+      framed = true;
     if (op.kind == PaintOp::Kind::kEdge) ++edges;
   }
   EXPECT_TRUE(framed);

@@ -42,8 +42,7 @@ void WriteMemoTable(const std::string& path, int rows) {
     std::string category = "c" + std::to_string(r);
     std::string text = "memo " + std::to_string(r);
     TypedValue values[] = {db::testing::TextCell(category),
-                           db::testing::DateTimeCell(41830.0 + r - 1),
-                           db::testing::TextCell(text)};
+                           db::testing::DateTimeCell(41830.0 + r - 1), db::testing::TextCell(text)};
     ASSERT_EQ(handle->AddRecord(values, 3), db::kOk);
   }
 }

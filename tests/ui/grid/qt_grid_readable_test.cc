@@ -63,8 +63,7 @@ class QtGridReadableTest : public ::testing::Test {
             Utf8ToGbk(r == 2 ? LongMemoUtf8() : "给王先生发报价单 v" + std::to_string(r));
         const std::string category = Utf8ToGbk("客户拜访");
         TypedValue values[] = {db::testing::TextCell(category),
-                               db::testing::DateTimeCell(46000.5 + r),
-                               db::testing::TextCell(text)};
+                               db::testing::DateTimeCell(46000.5 + r), db::testing::TextCell(text)};
         ASSERT_EQ(handle->AddRecord(values, 3), 0);
       }
     }

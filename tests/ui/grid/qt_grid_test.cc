@@ -35,8 +35,7 @@ void MakeTable(const std::string& path) {
   for (int r = 1; r <= 30; ++r) {
     std::string category = memo::Utf8ToGbk("资金借出");
     std::string text = memo::Utf8ToGbk("记事") + std::to_string(r);
-    TypedValue values[] = {db::testing::TextCell(category),
-                           db::testing::DateTimeCell(41830.0 + r),
+    TypedValue values[] = {db::testing::TextCell(category), db::testing::DateTimeCell(41830.0 + r),
                            db::testing::TextCell(text)};
     ASSERT_EQ(handle->AddRecord(values, 3), 0);
   }
@@ -130,7 +129,7 @@ TEST_F(QtGridTest, DrawsShadedHeadingsGridLinesSelectionAndChineseText) {
   QColor selected_colour = image.pixelColor(selected.left + 2, selected.top + selected.height / 2);
   EXPECT_EQ(plain_colour, QColor(255, 255, 255));
   EXPECT_LT(heading_colour.lightness(), plain_colour.lightness());  // shaded
-  EXPECT_NE(selected_colour, plain_colour);                          // the selection colour
+  EXPECT_NE(selected_colour, plain_colour);                         // the selection colour
   EXPECT_GT(selected_colour.blue(), selected_colour.red());
   // A grid line between two plain cells.
   QColor line = image.pixelColor(plain.right() - 1, plain.top + plain.height / 2);

@@ -22,7 +22,7 @@ constexpr uint32_t kEdit1 = 0x16010010;
 constexpr uint32_t kEdit2 = 0x16010011;
 constexpr uint32_t kNoTab = 0x16010012;
 constexpr uint32_t kButton1 = 0x16010013;
-constexpr uint32_t kAlias = 0x16010014;   // uses kEdit1's event table
+constexpr uint32_t kAlias = 0x16010014;  // uses kEdit1's event table
 constexpr uint32_t kMenuBar = 0x26010030;
 constexpr uint32_t kMenuA = 0x26010031;
 constexpr uint32_t kMenuB = 0x26010032;
@@ -39,8 +39,9 @@ class InputTest : public WindowTest {
   void SetUp() override {
     WindowTest::SetUp();
     WindowBuilder window(kWin, kWinUnit);
-    window.Add(kEdit1, kEditBox, "编辑框1", {10, 10, 100, 22}, EditBlock(), 5,
-               {{-9, 0}, {-11, 1}, {-1, 2}, {-7, 3}, {-8, 4}})
+    window
+        .Add(kEdit1, kEditBox, "编辑框1", {10, 10, 100, 22}, EditBlock(), 5,
+             {{-9, 0}, {-11, 1}, {-1, 2}, {-7, 3}, {-8, 4}})
         .Add(kEdit2, kEditBox, "编辑框2", {10, 40, 100, 22}, EditBlock(), 5, {{-9, 5}})
         .Add(kNoTab, kEditBox, "编辑框3", {10, 70, 100, 22}, EditBlock(), 1)
         .Menu(kMenuBar, 0, "编辑", -1)
@@ -87,7 +88,8 @@ TEST_F(InputTest, ARoutineReturningNothingLeavesTheKeyToTheControl) {
 TEST_F(InputTest, ACharacterRoutineSwallowsWithZeroAndReplacesWithACode) {
   behaviours[1] = [](ui::EventCall& call) {
     call.has_result = true;
-    call.result = IntValue(call.args[0].low == 'x' ? 0 : (call.args[0].low == 'a' ? 'b' : call.args[0].low));
+    call.result =
+        IntValue(call.args[0].low == 'x' ? 0 : (call.args[0].low == 'a' ? 'b' : call.args[0].low));
   };
   W()->UserType(Edit(kEdit1), "axc");
   EXPECT_EQ(Edit(kEdit1)->Text(), "bc");
@@ -173,7 +175,7 @@ TEST_F(InputTest, F10AndAltWithTheBarsLetterOpenTheMenuBar) {
   EXPECT_EQ(W()->opened_menu(), 0);
   const std::vector<int32_t> events = EventsOf(kEdit1);
   EXPECT_EQ(std::count(events.begin(), events.end(), -9), 0);  // consumed before the key event
-  EXPECT_EQ(Edit(kEdit1)->Text(), "");  // the letter typed nothing
+  EXPECT_EQ(Edit(kEdit1)->Text(), "");                         // the letter typed nothing
   W()->CloseMenuBar();
   W()->UserKey(Edit(kEdit2), vk::kF1 + 9);
   EXPECT_EQ(W()->opened_menu(), 0);

@@ -127,8 +127,8 @@ TEST_F(LoadingTest, AModalLoadBlocksItsCallerUntilTheWindowIsGone) {
   behaviours[12] = [&](ui::EventCall&) { order.push_back("dialog destroyed"); };
   EXPECT_TRUE(ui::LoadWindow(kDialog, nullptr, true));
   order.push_back("load returned");
-  EXPECT_EQ(order, (std::vector<std::string>{"dialog created", "person closes",
-                                             "dialog destroyed", "load returned"}));
+  EXPECT_EQ(order, (std::vector<std::string>{"dialog created", "person closes", "dialog destroyed",
+                                             "load returned"}));
   EXPECT_FALSE(main_enabled_inside);
   EXPECT_TRUE(Native(kMain)->IsEnabled());
   EXPECT_EQ(ui::FindLiveWindow(kDialog), nullptr);

@@ -5,12 +5,12 @@
 
 #include <string>
 
-#include "platform/codec.h"
 #include "app/windows/carried_segment.h"
+#include "app/windows/program_routines.h"
+#include "platform/codec.h"
 #include "ui/format/segment.h"
 #include "ui/window/menus.h"
 #include "ui/window/pinyin_initial.h"
-#include "app/windows/program_routines.h"
 
 namespace memo::ui {
 namespace {
@@ -22,18 +22,18 @@ TEST(PinyinInitialTest, FirstLettersOfLevelOneCharactersAndAsciiOnly) {
     const char* text;
     char letter;
   };
-  for (const Case& c : {Case{"帐号管理", 'Z'}, Case{"关于软件", 'G'}, Case{"啊", 'A'},
-                        Case{"八", 'B'}, Case{"哈", 'H'}, Case{"修改", 'X'}, Case{"文件", 'W'},
-                        Case{"编辑", 'B'}, Case{"查看", 'C'}, Case{"帮助", 'B'},
-                        Case{"窗口", 'C'}, Case{"工具", 'G'}, Case{"座", 'Z'}}) {
+  for (const Case& c :
+       {Case{"帐号管理", 'Z'}, Case{"关于软件", 'G'}, Case{"啊", 'A'}, Case{"八", 'B'},
+        Case{"哈", 'H'}, Case{"修改", 'X'}, Case{"文件", 'W'}, Case{"编辑", 'B'}, Case{"查看", 'C'},
+        Case{"帮助", 'B'}, Case{"窗口", 'C'}, Case{"工具", 'G'}, Case{"座", 'Z'}}) {
     EXPECT_EQ(PinyinInitial(G(c.text)), c.letter) << c.text;
   }
   EXPECT_EQ(PinyinInitial("file"), 'F');
   EXPECT_EQ(PinyinInitial("9"), '9');
   EXPECT_EQ(PinyinInitial("-"), 0);
   EXPECT_EQ(PinyinInitial(""), 0);
-  EXPECT_EQ(PinyinInitial(G("亍")), 0);  // level 2: ordered by radical, no initial
-  EXPECT_EQ(PinyinInitial("\xB0"), 0);   // a lead byte cut off
+  EXPECT_EQ(PinyinInitial(G("亍")), 0);     // level 2: ordered by radical, no initial
+  EXPECT_EQ(PinyinInitial("\xB0"), 0);      // a lead byte cut off
   EXPECT_EQ(PinyinInitial("\xB0\x40"), 0);  // a GBK extension code inside the level-1 rows
 }
 

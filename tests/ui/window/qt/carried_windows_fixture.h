@@ -7,11 +7,11 @@
 
 #include <QApplication>
 
+#include "app/windows/carried_segment.h"
 #include "platform/qt/qt_backend.h"
 #include "platform/qt/qt_window.h"
 #include "runtime/program.h"
 #include "tests/support/window_test_support.h"
-#include "app/windows/carried_segment.h"
 #include "ui/window/window_runtime.h"
 
 namespace memo::testing {

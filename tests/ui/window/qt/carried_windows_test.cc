@@ -11,15 +11,15 @@
 #include <QTest>
 #include <QTimer>
 
+#include "app/windows/carried_segment.h"
+#include "app/windows/program_routines.h"
 #include "platform/codec.h"
 #include "platform/qt/qt_backend.h"
 #include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_window.h"
 #include "runtime/program.h"
-#include "tests/ui/window/qt/carried_windows_fixture.h"
 #include "tests/support/window_test_support.h"
-#include "app/windows/carried_segment.h"
-#include "app/windows/program_routines.h"
+#include "tests/ui/window/qt/carried_windows_fixture.h"
 #include "ui/window/window_runtime.h"
 
 namespace memo::testing {

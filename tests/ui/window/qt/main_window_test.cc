@@ -53,8 +53,7 @@ class MainWindowOnQtTest : public CarriedWindowsOnQtTest {
       std::string category = G(categories[r]);
       std::string text = G("备忘") + std::to_string(r + 1);
       TypedValue values[] = {db::testing::TextCell(category),
-                             db::testing::DateTimeCell(41830.0 + r),
-                             db::testing::TextCell(text)};
+                             db::testing::DateTimeCell(41830.0 + r), db::testing::TextCell(text)};
       ASSERT_EQ(handle->AddRecord(values, 3), db::kOk);
     }
   }
@@ -125,8 +124,7 @@ TEST_F(MainWindowOnQtTest, AnEditThatCannotBeWrittenIsSaidInAWarningBox) {
 
   // Another program holds every record's lock (all but the header's count).
   platform::File busy;
-  ASSERT_EQ(platform::File::Open(path_, platform::FileAccess::kRead,
-                                 platform::FileShare::kDenyNone,
+  ASSERT_EQ(platform::File::Open(path_, platform::FileAccess::kRead, platform::FileShare::kDenyNone,
                                  platform::FileCreate::kOpenExisting, &busy),
             platform::FileError::kNone);
   ASSERT_EQ(busy.Lock(17, 0x7FFFFFFF - 17), platform::FileError::kNone);
@@ -187,7 +185,8 @@ TEST_F(MainWindowOnQtTest, AMistypedDateIsRefusedAndAnEditIsOfferedToTheProgramF
     box->buttons().first()->click();
   });
   edit(2, 2, "abc");
-  EXPECT_EQ(shown, QString::fromUtf8("日期格式不正确，例如 2014年7月10日9时5分 或 2014-07-10 09:05"));
+  EXPECT_EQ(shown,
+            QString::fromUtf8("日期格式不正确，例如 2014年7月10日9时5分 或 2014-07-10 09:05"));
   EXPECT_EQ(Grid()->CellText(2, 2), G("2014年7月11日"));
   for (const RoutineLog& entry : routine_log) EXPECT_NE(entry.routine, check);
   // A date: offered to the program with the cell's row and column; refused, then let through.
