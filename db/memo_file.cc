@@ -56,10 +56,18 @@ EngineCode MemoFile::Open(std::string_view path, OpenAccess access, OpenShare sh
         if (!AllowsRepair(access) || whole_blocks == 0) {
           rc = kNotMemoFile;
         } else {
-          char count[4];
-          EncodeInt32(count, static_cast<int32_t>(whole_blocks));
+          // The file lost its last blocks: the count comes down to the blocks it still holds.
+          // A free list may lead into the lost blocks (its head may even lie past the new end,
+          // which no later open would accept), so it is dropped with them: its blocks held no
+          // data and are only leaked. Count, free count and head are one write, count first; a
+          // write cut short leaves a count at least the new one (its low bytes new, its high
+          // bytes old and larger), which the next open lowers again, and a head that the
+          // allocator checks before it hands a block out.
+          char fixed[12] = {};
+          EncodeInt32(fixed, static_cast<int32_t>(whole_blocks));
+          const size_t size = header.free_count != 0 || header.free_head != 0 ? 12 : 4;
           CountProcessWrite();
-          error = file_.WriteAt(kMemoBlockCountOffset, count, sizeof count);
+          error = file_.WriteAt(kMemoBlockCountOffset, fixed, size);
           if (error != FileError::kNone) rc = FileErrorCode(error, kMemoReadFailed);
         }
       }

@@ -322,6 +322,26 @@ TEST_F(OpenTest, MemoFileWithFewerBlocksIsRepairedOnlyWithAccessZero) {
   EXPECT_EQ(repaired.size(), cut.size()) << "only the count is repaired";
 }
 
+// A free list that led into the lost blocks goes with them: the repaired file opens again, where
+// keeping a head past the new end made every later open refuse it.
+TEST_F(OpenTest, MemoFileRepairDropsAFreeListThatReachedTheLostBlocks) {
+  const std::string base = Base(true);
+  std::string memo = testing::ReadAll(dir_.File("base_memo.EDT"));
+  ASSERT_EQ(memo.size(), 512u * 4);
+  Put32(&memo, kMemoFreeCountOffset, 1);
+  Put32(&memo, kMemoFreeHeadOffset, 3);
+  Put32(&memo, 512 * 3 + kBlockUsedOffset, 0);  // block 3 free
+  Put32(&memo, 512 * 3 + kBlockNextOffset, 0);
+  const std::string cut = memo.substr(0, 512 * 3 + 100);
+  EXPECT_EQ(OpenBytes(base, 0, {}, &cut), kOk);
+  const std::string repaired = CurrentMemo();
+  EXPECT_EQ(I32At(repaired, kMemoBlockCountOffset), 3);
+  EXPECT_EQ(I32At(repaired, kMemoFreeCountOffset), 0);
+  EXPECT_EQ(I32At(repaired, kMemoFreeHeadOffset), 0);
+  EXPECT_EQ(OpenBytes(base, 0, {}, &repaired), kOk) << "the repaired file opens again";
+  EXPECT_EQ(OpenBytes(base, 1, {}, &repaired), kOk);
+}
+
 TEST_F(OpenTest, HeaderRepairsNeedWriteAccessAndLeaveReadOnlyFilesAlone) {
   const std::string base = Base();
   const std::string longer = base + std::string(3, 'x');
