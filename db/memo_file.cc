@@ -58,16 +58,22 @@ EngineCode MemoFile::Open(std::string_view path, OpenAccess access, OpenShare sh
         } else {
           // The file lost its last blocks: the count comes down to the blocks it still holds.
           // A free list may lead into the lost blocks (its head may even lie past the new end,
-          // which no later open would accept), so it is dropped with them: its blocks held no
-          // data and are only leaked. Count, free count and head are one write, count first; a
-          // write cut short leaves a count at least the new one (its low bytes new, its high
-          // bytes old and larger), which the next open lowers again, and a head that the
-          // allocator checks before it hands a block out.
-          char fixed[12] = {};
-          EncodeInt32(fixed, static_cast<int32_t>(whole_blocks));
-          const size_t size = header.free_count != 0 || header.free_head != 0 ? 12 : 4;
+          // which no later open would accept), so it is dropped first: its blocks held no data
+          // and are only leaked. The count goes last, so a write cut short anywhere leaves a
+          // count above the blocks the file holds, and the next open repairs again: a cut
+          // free list write leaves the old count; a cut count write leaves one at least the new
+          // one (its low bytes new, its high bytes old and larger). A torn head meanwhile names
+          // at worst a block in use, which the allocator refuses to hand out.
           CountProcessWrite();
-          error = file_.WriteAt(kMemoBlockCountOffset, fixed, size);
+          if (header.free_count != 0 || header.free_head != 0) {
+            const char no_free_list[8] = {};
+            error = file_.WriteAt(kMemoFreeCountOffset, no_free_list, sizeof no_free_list);
+          }
+          if (error == FileError::kNone) {
+            char count[4];
+            EncodeInt32(count, static_cast<int32_t>(whole_blocks));
+            error = file_.WriteAt(kMemoBlockCountOffset, count, sizeof count);
+          }
           if (error != FileError::kNone) rc = FileErrorCode(error, kMemoReadFailed);
         }
       }
